@@ -1,0 +1,15 @@
+# Compiler flags shared by every target of the project. Targets link
+# qev::flags instead of repeating options.
+add_library(qev_flags INTERFACE)
+add_library(qev::flags ALIAS qev_flags)
+target_compile_options(qev_flags INTERFACE -Wall -Wextra -Wpedantic)
+if(QEV_WARNINGS_AS_ERRORS)
+  target_compile_options(qev_flags INTERFACE -Werror)
+endif()
+
+# Sanitizer builds: -DQEV_SANITIZE=address,undefined
+set(QEV_SANITIZE "" CACHE STRING "Comma-separated sanitizers for every target (e.g. address,undefined)")
+if(QEV_SANITIZE)
+  target_compile_options(qev_flags INTERFACE -fsanitize=${QEV_SANITIZE} -fno-omit-frame-pointer)
+  target_link_options(qev_flags INTERFACE -fsanitize=${QEV_SANITIZE})
+endif()

@@ -1,0 +1,79 @@
+#include "port_library.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <vector>
+
+namespace qev {
+
+namespace {
+
+// Libraries still loaded, released by the process-exit hook. The program has
+// one; tests create many.
+std::vector<TPort_Library*>& Live_Libraries() {
+    static std::vector<TPort_Library*> libraries;
+    return libraries;
+}
+
+void Unload_All_At_Exit() {
+    auto libraries = Live_Libraries();   // copy: unloading edits the list
+    for (TPort_Library* library : libraries) library->Unload_Port_Library();
+}
+
+template <typename F>
+void Resolve_Slot(void* handle, const char* name, F& slot) {
+    slot = reinterpret_cast<F>(dlsym(handle, name));
+}
+
+}  // namespace
+
+TPort_Library::TPort_Library() = default;
+
+TPort_Library::~TPort_Library() { Unload_Port_Library(); }
+
+int TPort_Library::Load_Port_Library(const char* name) {
+    Unload_Port_Library();
+    handle_ = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+    if (!handle_) return 1;
+    TPort_Function_Table& t = functions_;
+    Resolve_Slot(handle_, "PortOut", t.PortOut);
+    Resolve_Slot(handle_, "PortWordOut", t.PortWordOut);
+    Resolve_Slot(handle_, "PortDWordOut", t.PortDWordOut);
+    Resolve_Slot(handle_, "PortIn", t.PortIn);
+    Resolve_Slot(handle_, "PortWordIn", t.PortWordIn);
+    Resolve_Slot(handle_, "PortDWordIn", t.PortDWordIn);
+    Resolve_Slot(handle_, "SetPortBit", t.SetPortBit);
+    Resolve_Slot(handle_, "ClrPortBit", t.ClrPortBit);
+    Resolve_Slot(handle_, "NotPortBit", t.NotPortBit);
+    Resolve_Slot(handle_, "GetPortBit", t.GetPortBit);
+    Resolve_Slot(handle_, "RightPortShift", t.RightPortShift);
+    Resolve_Slot(handle_, "LeftPortShift", t.LeftPortShift);
+    Resolve_Slot(handle_, "IsDriverInstalled", t.IsDriverInstalled);
+    static const bool registered = std::atexit(Unload_All_At_Exit) == 0;
+    (void)registered;
+    Live_Libraries().push_back(this);
+    return 0;
+}
+
+int TPort_Library::Unload_Port_Library() {
+    if (!handle_) return 0;
+    void* handle = handle_;
+    handle_ = nullptr;
+    functions_ = TPort_Function_Table{};
+    auto& live = Live_Libraries();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+    return dlclose(handle);
+}
+
+void* TPort_Library::Resolve(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
+
+void TPort_Library::Prepare_Port(unsigned base) const {
+    const unsigned control = base + Control_Register;
+    // Without a way to read the control register, leave it alone rather than
+    // overwrite bits we cannot see.
+    if (functions_.PortIn) Port_Out(control, static_cast<uint8_t>(Port_In(control) & ~Direction_Bit));
+    Port_Out(base + Data_Register, Data_LED_Off);
+}
+
+}  // namespace qev

@@ -1,0 +1,84 @@
+// Binding to the port library (libio.so), loaded at run time by bare name.
+//
+// The loader's normal search applies (LD_LIBRARY_PATH, the executable's
+// RUNPATH $ORIGIN, system folders), so the copy beside the executable is
+// found. The thirteen functions are looked up by name into a table; a missing
+// function leaves its slot empty and is never called: writes through an
+// empty slot do nothing and reads give 0 (an idle receiver line).
+//
+// Tests replace the table with in-process fakes (Set_Function_Table).
+#ifndef QEV_PORT_LIBRARY_H
+#define QEV_PORT_LIBRARY_H
+
+#include <cstdint>
+
+namespace qev {
+
+// Slots in the order they are resolved. The program calls PortOut and PortIn
+// only; the others are kept with the library's own argument lists.
+struct TPort_Function_Table {
+    void (*PortOut)(unsigned short port, unsigned char value) = nullptr;
+    void (*PortWordOut)(unsigned short port, unsigned short value) = nullptr;
+    void (*PortDWordOut)(unsigned short port, unsigned int value) = nullptr;
+    unsigned char (*PortIn)(unsigned short port) = nullptr;
+    unsigned short (*PortWordIn)(unsigned short port) = nullptr;
+    unsigned int (*PortDWordIn)(unsigned short port) = nullptr;
+    void (*SetPortBit)(unsigned short port, unsigned char bit) = nullptr;
+    void (*ClrPortBit)(unsigned short port, unsigned char bit) = nullptr;
+    void (*NotPortBit)(unsigned short port, unsigned char bit) = nullptr;
+    int (*GetPortBit)(unsigned short port, unsigned char bit) = nullptr;
+    void (*RightPortShift)(unsigned short port, int in_bit) = nullptr;
+    void (*LeftPortShift)(unsigned short port, int in_bit) = nullptr;
+    int (*IsDriverInstalled)() = nullptr;
+};
+
+// Register offsets from the port base address.
+constexpr unsigned Data_Register = 0;
+constexpr unsigned Status_Register = 1;
+constexpr unsigned Control_Register = 2;
+constexpr uint8_t Receiver_Line_Bit = 0x10;    // status: set while infrared is received
+constexpr uint8_t Direction_Bit = 0x20;        // control: 0 = data lines drive outward
+constexpr uint8_t Data_LED_On = 0xFF;          // LED (data line 0) on, lines 1-7 high
+constexpr uint8_t Data_LED_Off = 0xFE;         // LED off, lines 1-7 high: the idle value
+
+class TPort_Library {
+public:
+    static constexpr const char* Default_Name = "libio.so";
+
+    TPort_Library();
+    ~TPort_Library();
+    TPort_Library(const TPort_Library&) = delete;
+    TPort_Library& operator=(const TPort_Library&) = delete;
+
+    // 0 when loaded, 1 when the library could not be loaded.
+    int Load_Port_Library(const char* name = Default_Name);
+    // Releases the library once; later calls do nothing. Also runs at process
+    // exit for every library still loaded. Returns dlclose's result (0 when
+    // there was nothing to release).
+    int Unload_Port_Library();
+
+    bool Loaded() const { return handle_ != nullptr; }
+    const TPort_Function_Table& Functions() const { return functions_; }
+    void Set_Function_Table(const TPort_Function_Table& table) { functions_ = table; }
+    // Any other symbol of the loaded library (the simulated port's controls).
+    void* Resolve(const char* name) const;
+
+    void Port_Out(unsigned port, uint8_t value) const {
+        if (functions_.PortOut) functions_.PortOut(static_cast<unsigned short>(port), value);
+    }
+    uint8_t Port_In(unsigned port) const {
+        return functions_.PortIn ? functions_.PortIn(static_cast<unsigned short>(port)) : 0;
+    }
+
+    // Prepares the port at `base`: clears the direction bit of the control
+    // register, leaving its other bits as they were, and turns the LED off.
+    void Prepare_Port(unsigned base) const;
+
+private:
+    void* handle_ = nullptr;
+    TPort_Function_Table functions_;
+};
+
+}  // namespace qev
+
+#endif

@@ -1,0 +1,53 @@
+// An in-process port for the port function table: records every write with
+// the fake counter's time and plays a scripted receiver line, one level per
+// tick from a start time.
+#ifndef QEV_TEST_FAKE_PORT_H
+#define QEV_TEST_FAKE_PORT_H
+
+#include "fake_counter.h"
+#include "port_library.h"
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace qev::test {
+
+struct TPort_Write {
+    int64_t Time;
+    unsigned Port;
+    uint8_t Value;
+};
+
+class TFake_Port {
+public:
+    explicit TFake_Port(TFake_Counter& counter);
+    ~TFake_Port();
+    TFake_Port(const TFake_Port&) = delete;
+    TFake_Port& operator=(const TFake_Port&) = delete;
+
+    // The table that routes PortOut and PortIn to this port (one at a time).
+    static TPort_Function_Table Table(bool with_out = true, bool with_in = true);
+
+    // Receiver line: levels[i] holds during [origin + i*period, origin + (i+1)*period);
+    // idle before and after.
+    void Script_Line(int64_t origin, int64_t period, std::vector<uint8_t> levels);
+
+    std::vector<TPort_Write> Writes;
+    std::map<unsigned, uint8_t> Registers;   // data and control, by port
+    int64_t Status_Reads = 0;
+
+private:
+    friend struct TFake_Port_Access;
+    void Out(unsigned port, uint8_t value);
+    uint8_t In(unsigned port);
+
+    TFake_Counter& counter_;
+    int64_t origin_ = 0;
+    int64_t period_ = 1;
+    std::vector<uint8_t> levels_;
+};
+
+}  // namespace qev::test
+
+#endif
