@@ -1,0 +1,52 @@
+// QEV_LPT: learns infrared remote-control commands from a receiver on the
+// parallel port and plays them back through an LED, from a window drawn as a
+// remote control.
+#include "main_form.h"
+#include "orderly_exit.h"
+
+#include <QApplication>
+
+#include <exception>
+
+namespace {
+
+// An exception that escapes an event handler ends the program with one
+// message box instead of tearing it down mid-event.
+class TQEV_Application : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            Fail(e.what());
+        } catch (...) {
+            Fail("Unknown error");
+        }
+        return false;
+    }
+    static void Fail(const char* what) {
+        qev::Show_Message_Box(what, "QEV_LPT", qev::TMessage_Kind::Error);
+        QCoreApplication::exit(1);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    Install_Close_Signals();
+    TQEV_Application application(argc, argv);
+    try {
+        qev::TMonotonic_Counter counter;
+        qev::TLinux_Priority priority;
+        TQEV_Main_Form form(counter, priority);
+        auto* close_on_signal = new TClose_On_Signal(&form);
+        if (!form.Start_Up()) return 1;
+        if (close_on_signal->Start_Up_Done() && form.close()) return 0;
+        form.show();
+        return application.exec();
+    } catch (const std::exception& e) {
+        TQEV_Application::Fail(e.what());
+    }
+    return 1;
+}

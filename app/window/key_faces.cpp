@@ -1,0 +1,57 @@
+#include "key_faces.h"
+
+#include <QPainter>
+
+namespace qev {
+
+uint32_t Darken_Color_Value(uint32_t v, int32_t transparency_mode) {
+    const uint32_t half = (v & 0xFEFEFEu) >> 1;
+    const uint32_t quarter = transparency_mode != 0 ? (v & 0xFCFCFCu) >> 2 : 0u;
+    return (half + quarter) | (v & 0xFF000000u);
+}
+
+QImage Blank_Picture(QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    return image;
+}
+
+QImage Copy_Background(const QImage& background, QRect rect) {
+    QImage copy = Blank_Picture(rect.size());
+    if (!background.isNull()) {
+        QPainter painter(&copy);
+        painter.drawImage(QPoint(0, 0), background, rect);
+    }
+    return copy;
+}
+
+QImage Enabled_Face(const QImage& background, QRect rect, bool see_through, int32_t transparency_mode,
+                    QColor face_color) {
+    if (!see_through) {
+        QImage face(rect.size(), QImage::Format_RGB32);
+        face.fill(face_color);
+        return face;
+    }
+    QImage face = Copy_Background(background, rect);
+    for (int x = 0; x < face.width(); ++x) {
+        for (int y = 0; y < face.height(); ++y) {
+            const QRgb p = face.pixel(x, y);
+            // QRgb keeps blue lowest; the darkening treats the three channels
+            // alike, so only the byte order of the value has to be swapped.
+            const uint32_t value = static_cast<uint32_t>(qRed(p)) | static_cast<uint32_t>(qGreen(p)) << 8 |
+                                   static_cast<uint32_t>(qBlue(p)) << 16;
+            const uint32_t dark = Darken_Color_Value(value, transparency_mode);
+            face.setPixel(x, y, qRgb(dark & 0xFF, (dark >> 8) & 0xFF, (dark >> 16) & 0xFF));
+        }
+    }
+    return face;
+}
+
+QImage Disabled_Face(const QImage& background, QRect rect, bool see_through, QColor shadow_color) {
+    if (see_through && !background.isNull()) return Copy_Background(background, rect);
+    QImage face(rect.size(), QImage::Format_RGB32);
+    face.fill(shadow_color);
+    return face;
+}
+
+}  // namespace qev

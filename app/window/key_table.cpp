@@ -1,0 +1,47 @@
+#include "key_table.h"
+
+namespace qev {
+
+const std::array<TKey_Layout, Key_Count> Key_Layouts = {{
+    {"POWER", "Power_PictureButton", "POWER", 16, 16, 1},
+    {"GUIDE", "Guide_PictureButton", "GUIDE", 232, 64, 2},
+    {"SELECT", "Select_PictureButton", "SELECT", 232, 96, 3},
+    {"MUTE", "Mute_PictureButton", "MUTE", 232, 128, 4},
+    {"UP", "Up_PictureButton", "UP", 88, 64, 6},
+    {"DOWN", "Down_PictureButton", "DOWN", 88, 128, 8},
+    {"LEFT", "Left_PictureButton", "LEFT", 16, 96, 5},
+    {"RIGHT", "Right_PictureButton", "RIGHT", 160, 96, 7},
+    {"ENTER", "Enter_PictureButton", "ENTER", 88, 96, 9},
+    {"EJECT", "Eject_PictureButton", "EJECT", 16, 176, 10},
+    {"MENU", "Menu_PictureButton", "MENU", 88, 176, 11},
+    {"SEARCH", "Search_PictureButton", "SEARCH", 160, 176, 12},
+    {"FR-JUMP", "FR_Jump_PictureButton", "FR JMP", 16, 208, 13},
+    {"FF-JUMP", "FF_Jump_PictureButton", "FF JMP", 160, 208, 15},
+    {"PLAY", "Play_PictureButton", "PLAY", 88, 208, 14},
+    {"REC", "Record_PictureButton", "REC", 232, 208, 16},
+    {"FR", "FR_PictureButton", "FR", 16, 240, 17},
+    {"FF", "FF_PictureButton", "FF", 160, 240, 19},
+    {"PAUSE", "Pause_PictureButton", "PAUSE", 88, 240, 18},
+    {"STOP", "Stop_PictureButton", "STOP", 232, 240, 20},
+    {"CH-UP", "CH_Up_PictureButton", "CH UP", 16, 288, 21},
+    {"CH-DOWN", "CH_Down_PictureButton", "CH Dwn", 16, 320, 22},
+    {"VOL-UP", "VOL_Up_PictureButton", "VOL UP", 16, 384, 23},
+    {"VOL-DOWN", "VOL_Down_PictureButton", "VOL Dwn", 16, 416, 24},
+    {"0", "_0_PictureButton", "0", 160, 416, 27},
+    {"1", "_1_PictureButton", "1", 88, 384, 28},
+    {"2", "_2_PictureButton", "2", 160, 384, 29},
+    {"3", "_3_PictureButton", "3", 232, 384, 30},
+    {"4", "_4_PictureButton", "4", 88, 352, 31},
+    {"5", "_5_PictureButton", "5", 160, 352, 32},
+    {"6", "_6_PictureButton", "6", 232, 352, 33},
+    {"7", "_7_PictureButton", "7", 88, 320, 34},
+    {"8", "_8_PictureButton", "8", 160, 320, 35},
+    {"9", "_9_PictureButton", "9", 232, 320, 36},
+    {"10", "_10_PictureButton", "10", 88, 288, 37},
+    {"11", "_11_PictureButton", "11", 160, 288, 38},
+    {"12", "_12_PictureButton", "12", 232, 288, 39},
+    {"CLEAR", "Clear_PictureButton", "CLEAR", 88, 416, 25},
+    {"DOT", "Dot_PictureButton", ".", 232, 416, 26},
+}};
+
+}  // namespace qev

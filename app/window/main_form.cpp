@@ -1,0 +1,374 @@
+#include "main_form.h"
+
+#include "capture_command_form.h"
+#include "form_font.h"
+#include "key_faces.h"
+#include "picture_button.h"
+#include "shape_frame.h"
+#include "system_colors.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+
+using namespace qev;
+
+namespace {
+
+constexpr QRect Vey_Image_Rect{0, 0, 305, 457};
+constexpr QRect Back_Image_Rect{88, 0, 81, 17};
+const QColor Yellow{255, 255, 0};
+
+// Dialogs are created for one showing and destroyed after it; a failure
+// while doing so leaves the main window as it was, without a message.
+template <typename F>
+void Run_Dialog(F show) {
+    try {
+        show();
+    } catch (...) {
+    }
+}
+
+QPixmap With_Black_Transparent(const QImage& image) {
+    QPixmap pixmap = QPixmap::fromImage(image);
+    pixmap.setMask(pixmap.createMaskFromColor(Qt::black, Qt::MaskInColor));
+    return pixmap;
+}
+
+}  // namespace
+
+TQEV_Main_Form::TQEV_Main_Form(TCounter& counter, TPriority_Api& priority, QWidget* parent)
+    : QMainWindow(parent), state_(counter, priority, *this) {
+    setObjectName(QStringLiteral("QEV_Main_Form"));
+    setWindowTitle(QStringLiteral("QEV_LPT"));
+    setFont(Form_Font(12, false));
+    File_Dialog_Function = [this](const TFile_Dialog_Request& request) { return Run_File_Dialog(this, request); };
+    Create_Components();
+    Create_Menu();
+    adjustSize();
+    setFixedSize(sizeHint());
+    if (const QScreen* screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TQEV_Main_Form::~TQEV_Main_Form() = default;
+
+// ---- The face ---------------------------------------------------------------
+
+void TQEV_Main_Form::Create_Components() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("Client"));
+    client->setFixedSize(Client_Width, Client_Height);
+    setCentralWidget(client);
+
+    vey_image_ = new QLabel(client);
+    vey_image_->setObjectName(QStringLiteral("Vey_Image"));
+    vey_image_->setGeometry(Vey_Image_Rect);
+    vey_image_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    const struct {
+        const char* name;
+        QRect rect;
+    } shapes[] = {{"IR_Command_Shape", {80, 8, 217, 41}},
+                  {"Location_Shape", {8, 56, 217, 105}},
+                  {"VTR_Shape", {8, 168, 289, 105}},
+                  {"KeyPad_Shape", {8, 280, 289, 169}}};
+    for (const auto& shape : shapes) {
+        auto* frame = new TShape_Frame(client);
+        frame->setObjectName(QString::fromLatin1(shape.name));
+        frame->setGeometry(shape.rect);
+    }
+
+    back_image_ = new QLabel(client);
+    back_image_->setObjectName(QStringLiteral("IR_Command_Back_Image"));
+    back_image_->setGeometry(Back_Image_Rect);
+    command_label_ = new QLabel(QStringLiteral("IR Command"), client);
+    command_label_->setObjectName(QStringLiteral("IR_Command_Label"));
+    command_label_->move(96, 3);
+    command_label_->adjustSize();
+
+    combo_ = new QComboBox(client);
+    combo_->setObjectName(QStringLiteral("IR_Command_ComboBox"));
+    combo_->setEditable(false);
+    combo_->setMaxVisibleItems(20);
+    combo_->move(88, 19);
+    combo_->setFixedWidth(121);
+
+    for (const TKey_Layout& layout : Key_Layouts) {
+        TPictureButton* key = Create_Key(layout.Component, layout.Caption, layout.Left, layout.Top);
+        if (std::string_view(layout.Caption) == ".") key->setFont(Form_Font(27, true));
+        connect(key, &TPictureButton::Clicked, this, &TQEV_Main_Form::Common_PictureButtonClick);
+        keys_.push_back(key);
+    }
+    send_button_ = Create_Key("Send_Button", "Send", 232, 16);
+    connect(send_button_, &TPictureButton::Clicked, this, &TQEV_Main_Form::Send_ButtonClick);
+
+    // Tab order: the list first, then the keys by their tab positions, Send last.
+    std::vector<const TKey_Layout*> by_tab;
+    for (const TKey_Layout& layout : Key_Layouts) by_tab.push_back(&layout);
+    std::sort(by_tab.begin(), by_tab.end(), [](auto* a, auto* b) { return a->Tab < b->Tab; });
+    QWidget* previous = combo_;
+    for (const TKey_Layout* layout : by_tab) {
+        QWidget* key = keys_[static_cast<std::size_t>(layout - Key_Layouts.data())];
+        setTabOrder(previous, key);
+        previous = key;
+    }
+    setTabOrder(previous, send_button_);
+
+    status_bar_ = new QStatusBar(client);
+    status_bar_->setObjectName(QStringLiteral("QEV_Form_StatusBar"));
+    status_bar_->setSizeGripEnabled(false);
+    status_text_ = new QLabel(status_bar_);
+    status_text_->setObjectName(QStringLiteral("QEV_Form_StatusBar_Text"));
+    status_bar_->addWidget(status_text_, 1);
+    const int bar_height = status_bar_->sizeHint().height();
+    status_bar_->setGeometry(0, Client_Height - bar_height, Client_Width, bar_height);
+}
+
+TPictureButton* TQEV_Main_Form::Create_Key(const char* name, const char* caption, int left, int top) {
+    auto* key = new TPictureButton(centralWidget());
+    key->setObjectName(QString::fromLatin1(name));
+    key->setCaption(QString::fromLatin1(caption));
+    key->setGeometry(left, top, Key_Width, Key_Height);
+    key->setFont(Form_Font(12, true));
+    key->setFontColor(clCream);
+    key->setTabStop(true);
+    return key;
+}
+
+void TQEV_Main_Form::Create_Menu() {
+    struct TItem {
+        const char* menu;
+        const char* component;
+        const char* caption;
+        void (TQEV_Main_Form::*handler)();
+    };
+    const TItem items[] = {
+        {"File", "ReadfromFile", "&Read from File", &TQEV_Main_Form::ReadfromFileClick},
+        {"File", "SavetoFile", "&Save to File", &TQEV_Main_Form::SavetoFileClick},
+        {"File", "SetUp", "SetUp(&X)", nullptr},
+        {"File", "Exit", "&Exit", &TQEV_Main_Form::ExitClick},
+        {"Edit", "CaptureCommand", "&Capture Command", &TQEV_Main_Form::CaptureCommandClick},
+        {"Edit", "Clear_All_Data", "Clear All Data(&X)", &TQEV_Main_Form::Clear_All_DataClick},
+        {"Option", "Macro", "&Macro", nullptr},
+        {"Option", "Server", "&Server", nullptr},
+        {"Option", "Performance", "&Performance", nullptr},
+        {"Option", "DBTool", "&DB Tool", nullptr},
+        {"Option", "LPTAddress", "&LPT Address", nullptr},
+        {"Help", "Version", "&Version", nullptr},
+    };
+    const struct {
+        const char* component;
+        const char* caption;
+    } menus[] = {{"File", "&File"}, {"Edit", "&Edit"}, {"Option", "&Option"}, {"Help", "&Help"}};
+    menuBar()->setObjectName(QStringLiteral("MainMenu"));
+    for (const auto& m : menus) {
+        QMenu* menu = menuBar()->addMenu(QString::fromLatin1(m.caption));
+        menu->setObjectName(QString::fromLatin1(m.component));
+        for (const TItem& item : items) {
+            if (std::string_view(item.menu) != m.component) continue;
+            QAction* action = menu->addAction(QString::fromLatin1(item.caption));
+            action->setObjectName(QString::fromLatin1(item.component));
+            if (item.handler)
+                connect(action, &QAction::triggered, this, item.handler);
+            else
+                action->setEnabled(false);   // its window is not part of this build yet
+        }
+    }
+    findChild<QAction*>(QStringLiteral("Server"))->setCheckable(true);
+}
+
+// ---- Start-up and shutdown --------------------------------------------------
+
+bool TQEV_Main_Form::Start_Up() {
+    if (!state_.Start_Up()) return false;
+    if (Apply_Background() != 0) {
+        state_.Release_Buffers();
+        return false;
+    }
+    Build_Key_Table();
+    Reset_Key_Pictures();
+    Disable_All_Keys();
+    if (!state_.Settings.RMT_FILE.empty()) state_.Load_Command_File(state_.Settings.RMT_FILE, 1);
+    return true;
+}
+
+void TQEV_Main_Form::closeEvent(QCloseEvent* event) {
+    if (!shut_down_) {
+        if (state_.Write_Settings_File() == TShut_Down_Result::Write_Failed) {
+            event->ignore();   // the window stays open; the next close tries again
+            return;
+        }
+        state_.Port.Unload_Port_Library();
+        state_.Release_Buffers();
+        shut_down_ = true;
+    }
+    event->accept();
+}
+
+// ---- Keys ---------------------------------------------------------------------
+
+void TQEV_Main_Form::Build_Key_Table() {
+    key_table_.clear();
+    for (std::size_t i = 0; i < Key_Layouts.size(); ++i) key_table_.push_back({Key_Layouts[i].Command_Name, keys_[i]});
+}
+
+void TQEV_Main_Form::Reset_Key_Pictures() {
+    for (const TKey_Entry& entry : key_table_) entry.Key->setPicture(Blank_Picture(entry.Key->size()));
+}
+
+void TQEV_Main_Form::Set_Caption_Color(TPictureButton* key, bool enabled) {
+    const bool see_through = state_.Settings.See_Through();
+    if (enabled)
+        key->setFontColor(see_through ? Yellow : System_Color(TSystem_Color::Btn_Text));
+    else
+        key->setFontColor(see_through ? clCream : System_Color(TSystem_Color::Gray_Text));
+}
+
+void TQEV_Main_Form::Draw_Enabled_Face(TPictureButton* key) {
+    key->setPicture(Enabled_Face(background_, key->geometry(), state_.Settings.See_Through(),
+                                 state_.Settings.TRANSPARENCY_MODE, System_Color(TSystem_Color::Btn_Face)));
+}
+
+void TQEV_Main_Form::Draw_Disabled_Face(TPictureButton* key) {
+    key->setPicture(Disabled_Face(background_, key->geometry(), state_.Settings.See_Through(),
+                                  System_Color(TSystem_Color::Btn_Shadow)));
+}
+
+void TQEV_Main_Form::Disable_All_Keys() {
+    for (const TKey_Entry& entry : key_table_) {
+        entry.Key->setEnabled(false);
+        Set_Caption_Color(entry.Key, false);
+        Draw_Disabled_Face(entry.Key);
+    }
+}
+
+void TQEV_Main_Form::Map_Keys() {
+    Disable_All_Keys();
+    const int32_t rows = std::min(state_.Table.Command_Count, state_.Table.Rows());
+    for (int32_t row = 0; row < rows; ++row) {
+        for (const TKey_Entry& entry : key_table_) {
+            if (state_.Table.Row(row).Name != entry.Command_Name) continue;
+            entry.Key->setEnabled(true);
+            entry.Key->setTag(row);
+            Draw_Enabled_Face(entry.Key);
+            Set_Caption_Color(entry.Key, true);
+        }
+    }
+}
+
+int TQEV_Main_Form::Apply_Background() {
+    const std::string& path = state_.Settings.BACK_IMAGE;
+    if (!path.empty()) {
+        QImageReader reader(To_Q(path));
+        const QByteArray format = reader.format();   // known only before reading
+        QImage image = reader.read();
+        if (image.isNull()) {
+            Message_Box("Can't Read Image File:" + path, "Image File Load Error", TMessage_Kind::Error);
+            return -1;
+        }
+        // Only a bitmap serves as background: another picture format loads
+        // without complaint but leaves the window without one.
+        picture_ = format == "bmp" ? image.convertToFormat(QImage::Format_RGB32) : QImage();
+    }
+    background_ = picture_;
+    vey_image_->setPixmap(QPixmap::fromImage(background_));
+    if (background_.isNull()) {
+        QPalette palette = command_label_->palette();
+        palette.setColor(QPalette::Window, System_Color(TSystem_Color::Btn_Face));
+        command_label_->setPalette(palette);
+        command_label_->setAutoFillBackground(true);
+    } else {
+        command_label_->setAutoFillBackground(false);
+        back_image_->setPixmap(With_Black_Transparent(Copy_Background(background_, Back_Image_Rect)));
+    }
+    send_button_->setPicture(Blank_Picture(send_button_->size()));
+    Draw_Enabled_Face(send_button_);
+    Set_Caption_Color(send_button_, true);
+    return 0;
+}
+
+void TQEV_Main_Form::Refresh_Command_List() {
+    combo_->clear();
+    const int32_t rows = std::min(state_.Table.Command_Count, state_.Table.Rows());
+    QStringList names;
+    names.reserve(rows);
+    for (int32_t row = 0; row < rows; ++row) names << To_Q(state_.Table.Row(row).Name);
+    combo_->addItems(names);
+    combo_->setCurrentIndex(-1);
+}
+
+void TQEV_Main_Form::Send_Command(int32_t row) { state_.Send_Command(row); }
+
+// ---- TUser_Feedback -----------------------------------------------------------
+
+TMessage_Answer TQEV_Main_Form::Message_Box(const std::string& text, const std::string& caption, TMessage_Kind kind) {
+    return Message_Box_Function(text, caption, kind);
+}
+
+void TQEV_Main_Form::Set_Status_Text(const std::string& text) { status_text_->setText(To_Q(text)); }
+
+QString TQEV_Main_Form::Status_Text() const { return status_text_->text(); }
+
+void TQEV_Main_Form::Refresh_Command_View() {
+    Refresh_Command_List();
+    Reset_Key_Pictures();
+    Map_Keys();
+}
+
+// ---- Handlers -------------------------------------------------------------------
+
+void TQEV_Main_Form::Common_PictureButtonClick() {
+    if (auto* key = qobject_cast<TPictureButton*>(sender())) Send_Command(key->Tag());
+}
+
+void TQEV_Main_Form::Send_ButtonClick() {
+    state_.Calc_Tick_Period();
+    if (combo_->currentIndex() < 0) {
+        Show_Error("Command is not Selected !!", "Command Error");
+        return;
+    }
+    Send_Command(combo_->currentIndex());
+}
+
+std::optional<QString> TQEV_Main_Form::Ask_File(bool save, QString& last_name, const QString& filter) {
+    TFile_Dialog_Request request{save, To_Q(state_.Settings.RMT_DIR), last_name, filter, QStringLiteral("rmt")};
+    auto file = File_Dialog_Function(request);
+    if (file) last_name = QFileInfo(*file).fileName();
+    return file;
+}
+
+void TQEV_Main_Form::ReadfromFileClick() {
+    const auto file = Ask_File(false, open_name_, QStringLiteral("Remote Control Data Files(*.rmt);;All Files(*.*)"));
+    if (file) state_.Load_Command_File(From_Q(*file), 1);
+}
+
+void TQEV_Main_Form::SavetoFileClick() {
+    const auto file = Ask_File(true, save_name_, QStringLiteral("Remote Control Data Files(*.rmt);;All files(*.*)"));
+    if (!file) return;
+    if (QFileInfo::exists(*file) && !Ask_OK("Specified File Already Exists. Overwrite OK?", "File Exists")) return;
+    state_.Settings.RMT_DIR = Folder_Of(From_Q(*file));
+    state_.Save_Command_File(From_Q(*file));
+}
+
+void TQEV_Main_Form::ExitClick() { close(); }
+
+void TQEV_Main_Form::Clear_All_DataClick() {
+    if (!Ask_OK("Are You Sure?", "Clear All Data")) return;
+    state_.Table.Command_Count = 0;
+    Refresh_Command_List();
+    Disable_All_Keys();
+}
+
+void TQEV_Main_Form::CaptureCommandClick() {
+    Run_Dialog([this] {
+        TCapture_Command_Form dialog(state_, this);
+        dialog.exec();
+    });
+}

@@ -1,0 +1,109 @@
+// TQEV_Main_Form: the main window, drawn as a remote control.
+//
+// It owns the program's shared state (TQEV_State) and shows it: 39 picture
+// keys bound by name to learned commands, a list of every command with a Send
+// key, a status bar with the last Command file, and the menu that reaches the
+// other windows. Each handler is a few lines that call the operation of the
+// same name; the work itself lives in the core.
+#ifndef QEV_MAIN_FORM_H
+#define QEV_MAIN_FORM_H
+
+#include "key_table.h"
+#include "qev_state.h"
+#include "ui_services.h"
+
+#include <QImage>
+#include <QMainWindow>
+
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QStatusBar;
+class TPictureButton;
+
+class TQEV_Main_Form : public QMainWindow, public qev::TUser_Feedback {
+    Q_OBJECT
+
+public:
+    static constexpr int Client_Width = 304;
+    static constexpr int Client_Height = 479;
+
+    TQEV_Main_Form(qev::TCounter& counter, qev::TPriority_Api& priority, QWidget* parent = nullptr);
+    ~TQEV_Main_Form() override;
+
+    // The start-up sequence of the window's construction. false: the program
+    // must end (the reason has been shown); the Settings file is untouched.
+    bool Start_Up();
+
+    qev::TQEV_State& State() { return state_; }
+
+    // Seams for tests: every message box and file dialog goes through these.
+    qev::TMessage_Box_Function Message_Box_Function = qev::Show_Message_Box;
+    qev::TFile_Dialog_Function File_Dialog_Function;
+
+    // ---- Operations used by the other windows ------------------------------
+    void Send_Command(int32_t row);
+    void Refresh_Command_List();
+    void Reset_Key_Pictures();
+    void Disable_All_Keys();
+    void Map_Keys();
+    int Apply_Background();
+    void Build_Key_Table();
+
+    // ---- TUser_Feedback -----------------------------------------------------
+    qev::TMessage_Answer Message_Box(const std::string& text, const std::string& caption,
+                                     qev::TMessage_Kind kind) override;
+    void Set_Status_Text(const std::string& text) override;
+    void Refresh_Command_View() override;
+
+    // ---- Event handlers -----------------------------------------------------
+    void Common_PictureButtonClick();
+    void Send_ButtonClick();
+    void ReadfromFileClick();
+    void SavetoFileClick();
+    void ExitClick();
+    void Clear_All_DataClick();
+    void CaptureCommandClick();
+
+    // For tests and screenshots.
+    QString Status_Text() const;
+    const std::vector<TPictureButton*>& Keys() const { return keys_; }
+    const QImage& Background() const { return background_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;   // FormClose: the shutdown sequence
+
+private:
+    struct TKey_Entry {
+        std::string Command_Name;
+        TPictureButton* Key;
+    };
+
+    void Create_Components();
+    void Create_Menu();
+    TPictureButton* Create_Key(const char* name, const char* caption, int left, int top);
+    void Draw_Enabled_Face(TPictureButton* key);
+    void Draw_Disabled_Face(TPictureButton* key);
+    void Set_Caption_Color(TPictureButton* key, bool enabled);
+    std::optional<QString> Ask_File(bool save, QString& last_name, const QString& filter);
+
+    qev::TQEV_State state_;
+    std::vector<TKey_Entry> key_table_;
+    std::vector<TPictureButton*> keys_;   // the 39 keys in Key table order
+    TPictureButton* send_button_ = nullptr;
+    QComboBox* combo_ = nullptr;
+    QLabel* vey_image_ = nullptr;
+    QLabel* back_image_ = nullptr;
+    QLabel* command_label_ = nullptr;
+    QStatusBar* status_bar_ = nullptr;
+    QLabel* status_text_ = nullptr;
+    QImage picture_;          // what Vey_Image holds
+    QImage background_;       // the background bitmap; null without one
+    QString open_name_ = QStringLiteral("temp.rmt");
+    QString save_name_ = QStringLiteral("temp.rmt");
+    bool shut_down_ = false;
+};
+
+#endif

@@ -1,0 +1,12 @@
+#include "form_font.h"
+
+#include <QStringList>
+
+QFont Form_Font(int pixel_size, bool bold) {
+    QFont font;
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
+                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic")});
+    font.setPixelSize(pixel_size);
+    font.setBold(bold);
+    return font;
+}

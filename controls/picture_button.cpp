@@ -1,0 +1,705 @@
+#include "picture_button.h"
+
+#include "system_colors.h"
+
+#include <QCursor>
+#include <QEnterEvent>
+#include <QFocusEvent>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QPointer>
+#include <QShortcutEvent>
+
+#include <cmath>
+#include <utility>
+
+namespace {
+
+// Runs a step when the scope ends, also when a click handler throws.
+template <typename F>
+class TFinally
+{
+public:
+    explicit TFinally(F f) : m_F(std::move(f)) {}
+    ~TFinally() { m_F(); }
+    TFinally(const TFinally&) = delete;
+    TFinally& operator=(const TFinally&) = delete;
+
+private:
+    F m_F;
+};
+
+// A rectangle with exclusive right and bottom edges, as the drawing steps
+// shrink it ring by ring.
+struct TEdges
+{
+    int Left;
+    int Top;
+    int Right;
+    int Bottom;
+
+    void Shrink(int n) { Left += n; Top += n; Right -= n; Bottom -= n; }
+    bool Empty() const { return Right <= Left || Bottom <= Top; }
+};
+
+// v rounded to the nearest integer, halves to the even neighbour
+// (3.5 -> 4, 1.5 -> 2, 0.5 -> 0, -1.5 -> -2), independent of the FPU's mode.
+int Round_Half_Even(double v)
+{
+    const double low = std::floor(v);
+    const double rest = v - low;
+    if (rest > 0.5) return static_cast<int>(low) + 1;
+    if (rest < 0.5) return static_cast<int>(low);
+    const int n = static_cast<int>(low);
+    return (n % 2 == 0) ? n : n + 1;
+}
+
+// A 1-pixel three-dimensional frame on r, then r shrinks by one pixel. The top
+// row and left column take top_left; the right column and bottom row, with
+// the top-right and bottom-left corner pixels, take bottom_right.
+void Frame_3D(QPainter& p, TEdges& r, const QColor& top_left, const QColor& bottom_right)
+{
+    if (!r.Empty()) {
+        const int last_x = r.Right - 1;
+        const int last_y = r.Bottom - 1;
+        const int w = r.Right - r.Left;
+        const int h = r.Bottom - r.Top;
+        if (w > 1) p.fillRect(QRect(r.Left, r.Top, w - 1, 1), top_left);
+        if (h > 1) p.fillRect(QRect(r.Left, r.Top, 1, h - 1), top_left);
+        p.fillRect(QRect(last_x, r.Top, 1, h), bottom_right);
+        p.fillRect(QRect(r.Left, last_y, w, 1), bottom_right);
+    }
+    r.Shrink(1);
+}
+
+// The focus mark: every other pixel along the border of r inverted, in a
+// checkerboard from r's top-left pixel (which is inverted). Inverting twice
+// restores, so each border pixel is visited once.
+void Invert_Dotted_Frame(QPainter& p, const TEdges& r)
+{
+    if (r.Empty()) return;
+    p.save();
+    p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    const auto dot = [&](int x, int y) {
+        if (((x - r.Left) + (y - r.Top)) % 2 == 0) p.fillRect(QRect(x, y, 1, 1), Qt::white);
+    };
+    const int last_x = r.Right - 1;
+    const int last_y = r.Bottom - 1;
+    for (int x = r.Left; x <= last_x; ++x) {
+        dot(x, r.Top);
+        if (last_y > r.Top) dot(x, last_y);
+    }
+    for (int y = r.Top + 1; y < last_y; ++y) {
+        dot(r.Left, y);
+        if (last_x > r.Left) dot(last_x, y);
+    }
+    p.restore();
+}
+
+}  // namespace
+
+TPictureButton::TPictureButton(QWidget* parent)
+    : QWidget(parent),
+      m_In_Color(System_Color(TSystem_Color::Light_3D)),
+      m_Out_Color(System_Color(TSystem_Color::Btn_Face)),
+      m_Face_Color(m_Out_Color)
+{
+    // Every pixel is painted from the off-screen copy: no background erase.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::ClickFocus);
+    resize(36, 36);
+}
+
+TPictureButton::~TPictureButton() = default;
+
+QSize TPictureButton::sizeHint() const
+{
+    return QSize(36, 36);
+}
+
+// ---- Properties ---------------------------------------------------------------
+
+void TPictureButton::setButtonStyle(TButtonStyle style)
+{
+    if (style == m_Button_Style) return;
+    m_Button_Style = style;
+    switch (style) {
+    case bsNone:    setBevelInner(bvNone);    setBevelOuter(bvNone);    break;
+    case bsLowered: setBevelInner(bvNone);    setBevelOuter(bvLowered); break;
+    case bsRaised:  setBevelInner(bvNone);    setBevelOuter(bvRaised);  break;
+    case bsFrame:   setBevelInner(bvLowered); setBevelOuter(bvRaised);  break;
+    case bsGroove:  setBevelInner(bvRaised);  setBevelOuter(bvLowered); break;
+    case bsIELike:
+    case bsSpBtnLike:
+    case bsStdButton: setBevelInner(bvNone); setBevelOuter(bvNone); break;
+    }
+}
+
+void TPictureButton::setColorChange(bool on)
+{
+    if (on == m_Color_Change) return;
+    m_Color_Change = on;
+    update();
+}
+
+void TPictureButton::setFocusStyle(TFocusStyle style)
+{
+    if (style == m_Focus_Style) return;
+    m_Focus_Style = style;
+    update();
+}
+
+void TPictureButton::setPicture(const QImage& picture)
+{
+    m_Picture = picture;
+    Picture_Changed();
+}
+
+void TPictureButton::setTransparentColor(const QColor& color)
+{
+    if (color == m_Transparent_Color) return;
+    m_Transparent_Color = color;
+    Picture_Changed();
+}
+
+void TPictureButton::setInColor(const QColor& color)
+{
+    m_In_Color = color;
+}
+
+void TPictureButton::setColor(const QColor& color)
+{
+    if (color == m_Out_Color) return;
+    m_Out_Color = color;
+    m_Face_Color = color;
+    update();
+}
+
+void TPictureButton::setPictureLeft(int left)
+{
+    if (left == m_Picture_Left) return;
+    m_Picture_Left = left;
+    update();
+}
+
+void TPictureButton::setPictureTop(int top)
+{
+    if (top == m_Picture_Top) return;
+    m_Picture_Top = top;
+    update();
+}
+
+void TPictureButton::setCaptionLeft(int left)
+{
+    if (left == m_Caption_Left) return;
+    m_Caption_Left = left;
+    update();
+}
+
+void TPictureButton::setCaptionTop(int top)
+{
+    if (top == m_Caption_Top) return;
+    m_Caption_Top = top;
+    update();
+}
+
+void TPictureButton::setStretch(bool on)
+{
+    if (on == m_Stretch) return;
+    m_Stretch = on;
+    update();
+}
+
+void TPictureButton::setCaption(const QString& caption)
+{
+    if (caption == m_Caption) return;
+    m_Caption = caption;
+    Update_Accelerator();
+    update();
+}
+
+QColor TPictureButton::FontColor() const
+{
+    return m_Font_Color.isValid() ? m_Font_Color : palette().color(QPalette::Active, QPalette::ButtonText);
+}
+
+void TPictureButton::setFontColor(const QColor& color)
+{
+    if (color == m_Font_Color) return;
+    m_Font_Color = color;
+    update();
+}
+
+void TPictureButton::setBevelInner(TBevelCut cut)
+{
+    if (cut == m_Bevel_Inner) return;
+    m_Bevel_Inner = cut;
+    update();
+}
+
+void TPictureButton::setBevelOuter(TBevelCut cut)
+{
+    if (cut == m_Bevel_Outer) return;
+    m_Bevel_Outer = cut;
+    update();
+}
+
+void TPictureButton::setTabStop(bool on)
+{
+    m_Tab_Stop = on;
+    setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+// The current face colour changes like a widget's own colour: a change repaints.
+void TPictureButton::Set_Face_Color(const QColor& color)
+{
+    if (color == m_Face_Color) return;
+    m_Face_Color = color;
+    update();
+}
+
+// Prepares the picture for drawing: pixels of the transparent colour get alpha 0.
+void TPictureButton::Picture_Changed()
+{
+    if (m_Picture.isNull()) {
+        m_Picture_Drawn = QImage();
+    } else {
+        QImage drawn = m_Picture.convertToFormat(QImage::Format_ARGB32);
+        drawn.setDevicePixelRatio(1.0);
+        if (m_Transparent_Color.isValid()) {
+            const QRgb see_through = m_Transparent_Color.rgb() & RGB_MASK;
+            for (int y = 0; y < drawn.height(); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(drawn.scanLine(y));
+                for (int x = 0; x < drawn.width(); ++x) {
+                    if ((line[x] & RGB_MASK) == see_through) line[x] = 0;
+                }
+            }
+        }
+        m_Picture_Drawn = drawn.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    update();
+}
+
+// ---- Geometry -------------------------------------------------------------------
+
+QColor TPictureButton::Fill_Color() const
+{
+    QColor fill = m_Pressed == 0 ? m_Face_Color : (m_Outside_Offset != 0 ? m_Out_Color : m_In_Color);
+    if (m_Focus_Style == bfsInColor && hasFocus()) fill = m_In_Color;
+    return fill;
+}
+
+QPoint TPictureButton::Picture_Origin(int W, int H, int pw, int ph) const
+{
+    const int x = m_Picture_Left != -1 ? m_Picture_Left : Round_Half_Even((W - pw) * 0.5);
+    const int y = m_Picture_Top != -1 ? m_Picture_Top : Round_Half_Even((H - ph) * 0.5);
+    return QPoint(x, y);
+}
+
+QPoint TPictureButton::Caption_Origin(int W, int H, int tw, int th) const
+{
+    // Integer division truncates toward zero: (57 - 60) / 2 == -1.
+    const int x = m_Caption_Left != -1 ? m_Caption_Left : (W - tw) / 2;
+    const int y = m_Caption_Top != -1 ? m_Caption_Top : (H - th) / 2;
+    return QPoint(x, y);
+}
+
+QSize TPictureButton::Caption_Size() const
+{
+    return QFontMetrics(font(), this).size(Qt::TextShowMnemonic, m_Caption);
+}
+
+// ---- Painting -------------------------------------------------------------------
+
+void TPictureButton::paintEvent(QPaintEvent*)
+{
+    ++m_Paint_Count;
+    const qreal dpr = devicePixelRatioF();
+    QPixmap face(QSize(qRound(width() * dpr), qRound(height() * dpr)));
+    face.setDevicePixelRatio(dpr);
+    face.fill(Fill_Color());
+    {
+        QPainter p(&face);
+        Draw_Face(p, width(), height());
+    }
+    QPainter(this).drawPixmap(0, 0, face);
+}
+
+QImage TPictureButton::Render()
+{
+    if (width() <= 0 || height() <= 0) return QImage();
+    QPixmap face(size());
+    face.fill(Fill_Color());
+    {
+        QPainter p(&face);
+        Draw_Face(p, width(), height());
+    }
+    return face.toImage();
+}
+
+void TPictureButton::Draw_Face(QPainter& p, int W, int H)
+{
+    const int d = Draw_Offset();
+
+    TEdges r{0, 0, W, H};
+    for (const TBevelCut cut : {m_Bevel_Outer, m_Bevel_Inner}) {
+        if (cut == bvLowered) {
+            Frame_3D(p, r, System_Color(TSystem_Color::Btn_Shadow), System_Color(TSystem_Color::Btn_Highlight));
+        } else if (cut == bvRaised) {
+            Frame_3D(p, r, System_Color(TSystem_Color::Btn_Highlight), System_Color(TSystem_Color::Btn_Shadow));
+        }
+    }
+
+    const QColor fill = Fill_Color();
+    if (!r.Empty()) p.fillRect(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top), fill);
+
+    if (!m_Picture_Drawn.isNull()) {
+        const int pw = m_Picture_Drawn.width();
+        const int ph = m_Picture_Drawn.height();
+        if (m_Stretch) {
+            // The picture goes onto a backdrop of its own size first, then the
+            // backdrop is scaled (nearest pixel) into the face. Until a caption
+            // has been painted the key's own background, the current face
+            // colour, covers that backdrop; afterwards the fill colour shows.
+            QImage backdrop(pw, ph, QImage::Format_RGB32);
+            backdrop.fill(m_Background_Clear ? fill : m_Face_Color);
+            {
+                QPainter bp(&backdrop);
+                bp.drawImage(0, 0, m_Picture_Drawn);
+            }
+            const TEdges target{2 + d, 2 + d, W - 4, H - 4};
+            if (!target.Empty()) {
+                p.drawImage(QRect(target.Left, target.Top, target.Right - target.Left, target.Bottom - target.Top),
+                            backdrop);
+            }
+        } else {
+            const QPoint origin = Picture_Origin(W, H, pw, ph);
+            p.drawImage(origin.x() + d, origin.y() + d, m_Picture_Drawn);
+        }
+    }
+
+    if (!m_Caption.isEmpty()) {
+        p.setFont(font());
+        m_Background_Clear = true;
+        const QSize text = p.fontMetrics().size(Qt::TextShowMnemonic, m_Caption);
+        const QPoint origin = Caption_Origin(W, H, text.width(), text.height());
+        const QRect box(origin.x() + d, origin.y() + d, W - (origin.x() + d), H - (origin.y() + d));
+        if (box.width() > 0 && box.height() > 0) {
+            p.setPen(FontColor());
+            p.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic, m_Caption);
+        }
+    }
+
+    if (m_Button_Style == bsStdButton) {
+        r = TEdges{0, 0, W, H};
+        if (d == 1) {
+            // Held down on the key: flat.
+            const QColor shadow = System_Color(TSystem_Color::Btn_Shadow);
+            const QColor face = System_Color(TSystem_Color::Btn_Face);
+            Frame_3D(p, r, shadow, shadow);
+            Frame_3D(p, r, face, face);
+        } else {
+            Frame_3D(p, r, System_Color(TSystem_Color::Light_3D), System_Color(TSystem_Color::Dk_Shadow_3D));
+            Frame_3D(p, r, System_Color(TSystem_Color::Btn_Highlight), System_Color(TSystem_Color::Btn_Shadow));
+        }
+    } else {
+        r = TEdges{0, 0, W, H};
+        r.Shrink(d);
+    }
+
+    if (m_Focus_Style == bfsStdButton && hasFocus()) {
+        r.Shrink(2);
+        Invert_Dotted_Frame(p, r);
+    }
+}
+
+// ---- Pressed look -----------------------------------------------------------------
+
+void TPictureButton::Set_Bevel(bool pressed)
+{
+    Set_Bevel(pressed, !pressed && m_Button_Style == bsIELike && Mouse_In());
+}
+
+void TPictureButton::Set_Bevel(bool pressed, bool pointer_inside)
+{
+    switch (m_Button_Style) {
+    case bsNone:      setBevelOuter(pressed ? bvLowered : bvNone); break;
+    case bsLowered:   setBevelInner(pressed ? bvLowered : bvNone); break;
+    case bsRaised:    setBevelOuter(pressed ? bvLowered : bvRaised); break;
+    case bsFrame:     setBevelOuter(pressed ? bvNone : bvRaised); break;
+    case bsGroove:    setBevelInner(pressed ? bvNone : bvRaised); break;
+    case bsIELike:    setBevelOuter(pressed ? bvLowered : (pointer_inside ? bvRaised : bvNone)); break;
+    case bsSpBtnLike:
+        if (pressed) setBevelOuter(bvLowered);
+        else setBevelOuter(m_Bevel_Outer == bvRaised ? bvNone : bvRaised);
+        break;
+    case bsStdButton: break;
+    }
+}
+
+bool TPictureButton::Mouse_In() const
+{
+    return rect().contains(mapFromGlobal(QCursor::pos()));
+}
+
+// The outside offset only means something while pressed, so it drops with the
+// pressed flag: the draw offset stays 0 or 1 whichever way a press ends.
+void TPictureButton::Release_Press()
+{
+    m_Pressed = 0;
+    m_Outside_Offset = 0;
+    Set_Bevel(false);
+}
+
+void TPictureButton::Cancel_Press()
+{
+    m_Mouse_Held = false;
+    if (m_Pressed == 0 && m_Outside_Offset == 0) return;
+    Release_Press();
+    update();
+}
+
+void TPictureButton::Click()
+{
+    Release_Press();
+    update();
+    emit Clicked();
+}
+
+// ---- Pointer -----------------------------------------------------------------------
+
+void TPictureButton::Mouse_Enter(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y)
+{
+    emit MouseEnter(buttons, modifiers, x, y);
+    switch (m_Button_Style) {
+    case bsIELike:
+    case bsSpBtnLike:
+        setBevelOuter(buttons.testFlag(Qt::LeftButton) ? bvLowered : bvRaised);
+        m_Outside_Offset = 0;
+        repaint();
+        break;
+    case bsStdButton:
+        if (m_Mouse_Held) {
+            m_Outside_Offset = 0;
+            repaint();
+        }
+        break;
+    default:
+        break;
+    }
+    if (m_Color_Change) Set_Face_Color(m_In_Color);
+}
+
+void TPictureButton::Mouse_Leave(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y)
+{
+    emit MouseLeave(buttons, modifiers, x, y);
+    switch (m_Button_Style) {
+    case bsIELike:
+    case bsSpBtnLike:
+    case bsStdButton:
+        if (m_Button_Style == bsIELike) setBevelOuter(bvNone);
+        if (m_Button_Style == bsSpBtnLike) setBevelOuter(buttons.testFlag(Qt::LeftButton) ? bvRaised : bvNone);
+        m_Outside_Offset = -m_Pressed;
+        repaint();
+        break;
+    default:
+        break;
+    }
+    if (m_Color_Change) Set_Face_Color(m_Out_Color);
+}
+
+// While a button holds the key, Qt delivers every move to it but no enter or
+// leave events, so crossings are found here from the move positions. Both
+// paths go through m_Pointer_Inside, so each crossing is reported once.
+void TPictureButton::Track_Pointer(QPoint pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
+{
+    const bool inside = rect().contains(pos);
+    if (inside == m_Pointer_Inside) return;
+    m_Pointer_Inside = inside;
+    if (inside) Mouse_Enter(buttons, modifiers, pos.x(), pos.y());
+    else Mouse_Leave(buttons, modifiers, pos.x(), pos.y());
+}
+
+void TPictureButton::enterEvent(QEnterEvent* e)
+{
+    if (m_Pointer_Inside) return;
+    m_Pointer_Inside = true;
+    const QPoint pos = e->position().toPoint();
+    Mouse_Enter(QGuiApplication::mouseButtons(), QGuiApplication::queryKeyboardModifiers(), pos.x(), pos.y());
+}
+
+void TPictureButton::leaveEvent(QEvent*)
+{
+    if (!m_Pointer_Inside) return;
+    m_Pointer_Inside = false;
+    const QPoint pos = mapFromGlobal(QCursor::pos());
+    Mouse_Leave(QGuiApplication::mouseButtons(), QGuiApplication::queryKeyboardModifiers(), pos.x(), pos.y());
+}
+
+void TPictureButton::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(e);
+        return;
+    }
+    setFocus(Qt::MouseFocusReason);
+    m_Mouse_Held = true;
+    m_Pointer_Inside = true;
+    Set_Bevel(true);
+    m_Pressed = 1;
+    repaint();
+    e->accept();
+}
+
+void TPictureButton::mouseMoveEvent(QMouseEvent* e)
+{
+    if (e->buttons() != Qt::NoButton) Track_Pointer(e->position().toPoint(), e->buttons(), e->modifiers());
+    e->accept();
+}
+
+void TPictureButton::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton || !m_Mouse_Held) {
+        QWidget::mouseReleaseEvent(e);
+        return;
+    }
+    const QPoint pos = e->position().toPoint();
+    // A release can arrive without the moves that led there.
+    Track_Pointer(pos, e->buttons() | Qt::LeftButton, e->modifiers());
+    m_Mouse_Held = false;
+    const bool over = rect().contains(pos);
+    e->accept();
+
+    // A click handler may delete the key (it should use deleteLater()).
+    const QPointer<TPictureButton> alive(this);
+    TFinally release([this, alive, over] {
+        if (!alive) return;
+        m_Pressed = 0;
+        m_Outside_Offset = 0;
+        Set_Bevel(false, over);
+        repaint();
+    });
+    if (over) Click();
+}
+
+// ---- Keyboard and focus ---------------------------------------------------------------
+
+void TPictureButton::keyPressEvent(QKeyEvent* e)
+{
+    if (!isEnabled()) {
+        QWidget::keyPressEvent(e);
+        return;
+    }
+    switch (e->key()) {
+    case Qt::Key_Space:
+        // Auto-repeat finds the key already pressed and changes nothing.
+        if (m_Pressed == 0) {
+            m_Pressed = 1;
+            Set_Bevel(true);
+            update();
+        }
+        e->accept();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        Set_Bevel(true);
+        m_Pressed = 1;
+        update();
+        const QPointer<TPictureButton> alive(this);
+        TFinally release([this, alive] {
+            if (!alive) return;
+            Release_Press();
+            update();
+        });
+        e->accept();
+        Click();
+        return;
+    }
+    default:
+        if (m_Pressed != 0) {
+            Release_Press();
+            update();
+        }
+        QWidget::keyPressEvent(e);
+        return;
+    }
+}
+
+void TPictureButton::keyReleaseEvent(QKeyEvent* e)
+{
+    if (e->key() != Qt::Key_Space) {
+        QWidget::keyReleaseEvent(e);
+        return;
+    }
+    e->accept();
+    // Auto-repeat sends a release before each repeated press; only the real
+    // release ends the press.
+    if (e->isAutoRepeat() || m_Pressed == 0) return;
+    Release_Press();
+    update();
+    const QPointer<TPictureButton> alive(this);
+    TFinally repaint_later([this, alive] {
+        if (alive) update();
+    });
+    Click();
+}
+
+void TPictureButton::focusInEvent(QFocusEvent*)
+{
+    update();
+    emit Enter();
+}
+
+void TPictureButton::focusOutEvent(QFocusEvent*)
+{
+    // The release of a Space that holds the key now goes to another widget.
+    if (!m_Mouse_Held) Cancel_Press();
+    update();
+    emit Exit();
+}
+
+void TPictureButton::hideEvent(QHideEvent* e)
+{
+    Cancel_Press();
+    m_Pointer_Inside = false;
+    QWidget::hideEvent(e);
+}
+
+void TPictureButton::changeEvent(QEvent* e)
+{
+    // A disabled key receives no release: drop a press in progress.
+    if (e->type() == QEvent::EnabledChange && !isEnabled()) Cancel_Press();
+    QWidget::changeEvent(e);
+}
+
+// ---- Accelerator ------------------------------------------------------------------------
+
+void TPictureButton::Update_Accelerator()
+{
+    if (m_Accelerator_Id != 0) {
+        releaseShortcut(m_Accelerator_Id);
+        m_Accelerator_Id = 0;
+    }
+    const QKeySequence accelerator = QKeySequence::mnemonic(m_Caption);
+    if (!accelerator.isEmpty()) m_Accelerator_Id = grabShortcut(accelerator);
+}
+
+// Qt offers a widget's shortcut only while the widget is enabled and visible
+// (so its parents are shown too) in the active window; otherwise the key
+// press goes on to whoever else wants it. Arriving here means the key may click.
+bool TPictureButton::event(QEvent* e)
+{
+    if (e->type() == QEvent::Shortcut) {
+        auto* shortcut = static_cast<QShortcutEvent*>(e);
+        if (m_Accelerator_Id != 0 && shortcut->shortcutId() == m_Accelerator_Id) {
+            Click();
+            return true;
+        }
+    }
+    return QWidget::event(e);
+}

@@ -1,0 +1,274 @@
+// TPictureButton: the push button the remote-control face is built from.
+//
+// A key paints, in this order: its bevels, a fill in the face colour, an
+// optional picture (pixels of the transparent colour, black by default, are
+// not drawn, so the fill shows through them), its caption, its frame and the
+// focus mark. Everything is drawn into an off-screen pixmap of the key's size
+// and copied to the screen in one operation, so a key never flickers.
+//
+// Looks and states:
+//   idle        pointer outside, not pressed: fill Color
+//   hovered     pointer inside: fill InColor (when ColorChange)
+//   held        left button or Space down with the pointer on the key: the
+//               contents move 1 pixel right and down, fill InColor, and the
+//               standard-button frame turns flat
+//   held, off   the pointer dragged off while held: normal look, fill Color;
+//               releasing there gives no click
+//   focused     dotted inverted rectangle (bfsStdButton) or InColor fill
+//               (bfsInColor), or nothing (bfsNone)
+// Clicks: left button released over the key; Space released after it pressed
+// the key (any other key while Space is down cancels); Enter or Return at
+// once; the caption's accelerator (Alt + the character after '&') while the
+// key is enabled and shown. A disabled key gets no mouse or key input and
+// paints exactly as an enabled one: the owner gives it a disabled picture.
+//
+// Accessors follow Qt's style: the getter carries the property's name
+// (ButtonStyle()), the setter "set" plus the name (setButtonStyle()). Setters
+// that repaint do nothing when the value is unchanged.
+#ifndef QEV_CONTROLS_PICTURE_BUTTON_H
+#define QEV_CONTROLS_PICTURE_BUTTON_H
+
+#include <QColor>
+#include <QImage>
+#include <QPoint>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+class QPainter;
+
+class TPictureButton : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Bevel scheme and pressed look.
+    enum TButtonStyle { bsNone, bsLowered, bsRaised, bsFrame, bsGroove, bsIELike, bsSpBtnLike, bsStdButton };
+    Q_ENUM(TButtonStyle)
+
+    // How keyboard focus is shown.
+    enum TFocusStyle { bfsNone, bfsStdButton, bfsInColor };
+    Q_ENUM(TFocusStyle)
+
+    // One bevel ring. bvSpace draws nothing.
+    enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
+    Q_ENUM(TBevelCut)
+
+private:
+    Q_PROPERTY(TButtonStyle ButtonStyle READ ButtonStyle WRITE setButtonStyle)
+    Q_PROPERTY(bool ColorChange READ ColorChange WRITE setColorChange)
+    Q_PROPERTY(TFocusStyle FocusStyle READ FocusStyle WRITE setFocusStyle)
+    Q_PROPERTY(QImage Picture READ Picture WRITE setPicture)
+    Q_PROPERTY(QColor TransparentColor READ TransparentColor WRITE setTransparentColor)
+    Q_PROPERTY(QColor InColor READ InColor WRITE setInColor)
+    Q_PROPERTY(QColor Color READ Color WRITE setColor)
+    Q_PROPERTY(int PictureLeft READ PictureLeft WRITE setPictureLeft)
+    Q_PROPERTY(int PictureTop READ PictureTop WRITE setPictureTop)
+    Q_PROPERTY(int CaptionLeft READ CaptionLeft WRITE setCaptionLeft)
+    Q_PROPERTY(int CaptionTop READ CaptionTop WRITE setCaptionTop)
+    Q_PROPERTY(bool Stretch READ Stretch WRITE setStretch)
+    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
+    Q_PROPERTY(QColor FontColor READ FontColor WRITE setFontColor)
+    Q_PROPERTY(TBevelCut BevelInner READ BevelInner WRITE setBevelInner)
+    Q_PROPERTY(TBevelCut BevelOuter READ BevelOuter WRITE setBevelOuter)
+    Q_PROPERTY(int Tag READ Tag WRITE setTag)
+    Q_PROPERTY(bool TabStop READ TabStop WRITE setTabStop)
+
+public:
+    // 36 x 36, bsStdButton, ColorChange on, InColor = 3-D light, Color = button
+    // face, focus shown as a dotted rectangle, picture and caption centred,
+    // not reached by Tab (setTabStop(true) for that).
+    explicit TPictureButton(QWidget* parent = nullptr);
+    ~TPictureButton() override;
+
+    // Sets both bevels from the style (bsIELike, bsSpBtnLike and bsStdButton
+    // start with none); the bevels then change as the key is pressed.
+    TButtonStyle ButtonStyle() const { return m_Button_Style; }
+    void setButtonStyle(TButtonStyle style);
+
+    // Pointer entering and leaving switches the face colour between InColor and Color.
+    bool ColorChange() const { return m_Color_Change; }
+    void setColorChange(bool on);
+
+    TFocusStyle FocusStyle() const { return m_Focus_Style; }
+    void setFocusStyle(TFocusStyle style);
+
+    // The image on the face, owned (copied) by the key. Drawn at its own size
+    // at PictureLeft/PictureTop (centred on an axis whose value is -1), or
+    // scaled into the face with Stretch. Setting it always repaints.
+    const QImage& Picture() const { return m_Picture; }
+    void setPicture(const QImage& picture);
+
+    // Picture pixels of this colour (alpha ignored) are not drawn. Black by
+    // default; an invalid colour makes every pixel opaque.
+    QColor TransparentColor() const { return m_Transparent_Color; }
+    void setTransparentColor(const QColor& color);
+
+    // Face colour for pointer inside (with ColorChange), held down on the key,
+    // and focused with bfsInColor. A plain value: setting it does not repaint.
+    QColor InColor() const { return m_In_Color; }
+    void setInColor(const QColor& color);
+
+    // The out colour: face colour with the pointer outside. Its setter also
+    // makes it the current face colour and repaints.
+    QColor Color() const { return m_Out_Color; }
+    void setColor(const QColor& color);
+
+    // Positions in pixels; -1 centres on that axis.
+    int PictureLeft() const { return m_Picture_Left; }
+    void setPictureLeft(int left);
+    int PictureTop() const { return m_Picture_Top; }
+    void setPictureTop(int top);
+    int CaptionLeft() const { return m_Caption_Left; }
+    void setCaptionLeft(int left);
+    int CaptionTop() const { return m_Caption_Top; }
+    void setCaptionTop(int top);
+
+    // Scale the picture into (2 + d, 2 + d) - (W - 4, H - 4) instead of
+    // drawing it at its own size.
+    bool Stretch() const { return m_Stretch; }
+    void setStretch(bool on);
+
+    // '&' marks the accelerator character, drawn underlined; "&&" is a plain '&'.
+    QString Caption() const { return m_Caption; }
+    void setCaption(const QString& caption);
+
+    // Caption colour. Until one is set (or after an invalid colour) it is the
+    // ButtonText colour of the widget's palette, active group, so a disabled
+    // key's caption looks the same as an enabled one's.
+    QColor FontColor() const;
+    void setFontColor(const QColor& color);
+
+    TBevelCut BevelInner() const { return m_Bevel_Inner; }
+    void setBevelInner(TBevelCut cut);
+    TBevelCut BevelOuter() const { return m_Bevel_Outer; }
+    void setBevelOuter(TBevelCut cut);
+
+    // Free for the owner; the main window keeps a Command table row in it.
+    int Tag() const { return m_Tag; }
+    void setTag(int tag) { m_Tag = tag; }
+
+    // Whether Tab reaches the key (Qt::StrongFocus) or only a click does
+    // (Qt::ClickFocus).
+    bool TabStop() const { return m_Tab_Stop; }
+    void setTabStop(bool on);
+
+    // Releases the press and fires Clicked(). The keyboard, mouse and
+    // accelerator paths all click through here; it may be called directly.
+    virtual void Click();
+
+    // ---- State and geometry, for owners and tests --------------------------
+
+    // Held down by the left button or Space.
+    bool Pressed() const { return m_Pressed != 0; }
+    // -1 while the pointer is off the key during a press, else 0.
+    int Outside_Offset() const { return m_Outside_Offset; }
+    // How far the face contents move right and down: 1 when held down with the
+    // pointer on the key, else 0.
+    int Draw_Offset() const { return m_Pressed + m_Outside_Offset; }
+    // The current face colour (switched by hovering).
+    QColor Face_Color() const { return m_Face_Color; }
+    // The colour the face is filled with by the next paint.
+    QColor Fill_Color() const;
+
+    // Top-left of the picture on a W x H face for a pw x ph picture, before the
+    // draw offset: PictureLeft/PictureTop, or centred with halves rounded to
+    // the even neighbour.
+    QPoint Picture_Origin(int W, int H, int pw, int ph) const;
+    // Top-left of the caption box for a tw x th caption, before the draw
+    // offset: CaptionLeft/CaptionTop, or centred, truncated toward zero.
+    QPoint Caption_Origin(int W, int H, int tw, int th) const;
+    // Size of the caption in the widget's font; the accelerator '&' takes no room.
+    QSize Caption_Size() const;
+
+    // Paints the face exactly as a paint event does and returns it
+    // (width() x height(), one pixel per unit). Like a paint event it counts
+    // as having painted the caption (see m_Background_Clear).
+    QImage Render();
+    // Paint events handled so far.
+    int Paint_Count() const { return m_Paint_Count; }
+
+    QSize sizeHint() const override;
+
+signals:
+    // The key was clicked.
+    void Clicked();
+    // The pointer entered or left the key, also while a mouse button holds
+    // it; fired before the key reacts. x, y in the key's coordinates.
+    void MouseEnter(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y);
+    void MouseLeave(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y);
+    // Keyboard focus gained / lost (after a repaint request).
+    void Enter();
+    void Exit();
+
+protected:
+    // The key's reaction to the pointer entering and leaving; each fires its
+    // signal first.
+    virtual void Mouse_Enter(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y);
+    virtual void Mouse_Leave(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y);
+
+    bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void enterEvent(QEnterEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    // The bevels for the pressed or released look, by style.
+    void Set_Bevel(bool pressed);
+    void Set_Bevel(bool pressed, bool pointer_inside);
+    // The pointer, taken from the screen, lies on the key.
+    bool Mouse_In() const;
+    // Release without a click: pressed flag and outside offset to 0, bevels up.
+    void Release_Press();
+    // Drops a press whose release can no longer arrive (hidden, disabled, or
+    // focus lost while Space holds the key).
+    void Cancel_Press();
+    // Fires Mouse_Enter/Mouse_Leave when the pointer crossed the edge.
+    void Track_Pointer(QPoint pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+    void Set_Face_Color(const QColor& color);
+    void Picture_Changed();
+    void Update_Accelerator();
+    void Draw_Face(QPainter& p, int W, int H);
+
+    TButtonStyle m_Button_Style = bsStdButton;
+    bool m_Color_Change = true;
+    TFocusStyle m_Focus_Style = bfsStdButton;
+    QImage m_Picture;
+    QImage m_Picture_Drawn;  // m_Picture with the transparent colour cleared
+    QColor m_Transparent_Color{Qt::black};
+    QColor m_In_Color;
+    QColor m_Out_Color;
+    QColor m_Face_Color;
+    int m_Picture_Left = -1;
+    int m_Picture_Top = -1;
+    int m_Caption_Left = -1;
+    int m_Caption_Top = -1;
+    bool m_Stretch = false;
+    QString m_Caption;
+    QColor m_Font_Color;  // invalid: the palette's ButtonText
+    TBevelCut m_Bevel_Inner = bvNone;
+    TBevelCut m_Bevel_Outer = bvNone;
+    int m_Tag = 0;
+    bool m_Tab_Stop = false;
+
+    int m_Pressed = 0;         // 0 or 1
+    int m_Outside_Offset = 0;  // 0 or -m_Pressed
+    bool m_Mouse_Held = false; // a left press on this key awaits its release
+    bool m_Pointer_Inside = false;
+    // Set once a caption has been painted: from then on the face's own
+    // background no longer fills the stretched picture's backdrop.
+    bool m_Background_Clear = false;
+    int m_Accelerator_Id = 0;
+    int m_Paint_Count = 0;
+};
+
+#endif

@@ -1,0 +1,30 @@
+// Small helpers for reading the library's environment and reporting problems.
+// Used at load time and by IoSimReset only, never in a timed loop.
+#ifndef QEV_IO_ENV_UTIL_H
+#define QEV_IO_ENV_UTIL_H
+
+#include <cstdint>
+
+namespace qev::io {
+
+// The value of an environment variable, or nullptr when it is unset or empty.
+const char* env_value(const char* name);
+
+// A whole string holding an unsigned number, decimal or with a 0x/0X prefix.
+bool parse_unsigned(const char* text, std::uint64_t* out);
+
+// A whole string holding a non-negative decimal number of milliseconds,
+// fraction allowed ("0.5"); the result in nanoseconds.
+bool parse_milliseconds(const char* text, std::int64_t* out_ns);
+
+bool equals_ignoring_case(const char* a, const char* b);
+
+// Writes one line "libio: <message>" to stderr.
+void warn(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// CLOCK_MONOTONIC in nanoseconds, the program's own counter.
+std::int64_t monotonic_ns() noexcept;
+
+}  // namespace qev::io
+
+#endif

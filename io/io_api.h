@@ -1,0 +1,101 @@
+// The port library's exported interface.
+//
+// libio.so is loaded at run time by the program (dlopen by bare name) and its
+// functions are looked up by name; nothing links against it at build time
+// except its own tests. Every function has C linkage.
+//
+// Ports are 16-bit I/O addresses. A parallel port occupies three of them:
+//   base     data register    (written: LED on data line 0)
+//   base + 1 status register  (read: bit 0x10 is the IR receiver line, set = infrared)
+//   base + 2 control register (bit 0x20 is the data-direction bit; 0 = output)
+//
+// The library picks a backend when it is loaded (see README, "Port library"):
+//   sim    a simulated port inside the process (default without a parallel port)
+//   ppdev  /dev/parportN through the Linux ppdev driver
+//   direct ioperm + inb/outb (root, x86 only; only when IO_BACKEND=direct)
+//
+// The port functions never allocate, lock or sleep; PortIn and PortOut cost
+// well under a microsecond on the sim backend (about 30 ns, most of it one
+// clock_gettime) and about 1.2 us on ppdev (one ioctl). When a forced backend
+// cannot start (IoBackendName() is "none") reads give 0xFF and writes are
+// ignored. Wider accesses touch consecutive ports, wrapping from 0xFFFF to 0.
+#ifndef QEV_IO_API_H
+#define QEV_IO_API_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// ---- The thirteen port functions -------------------------------------------
+
+void PortOut(unsigned short port, unsigned char value);
+void PortWordOut(unsigned short port, unsigned short value);   // low byte to port, high byte to port + 1
+void PortDWordOut(unsigned short port, unsigned int value);    // bytes to port .. port + 3, low first
+unsigned char PortIn(unsigned short port);
+unsigned short PortWordIn(unsigned short port);                // port is the low byte
+unsigned int PortDWordIn(unsigned short port);
+void SetPortBit(unsigned short port, unsigned char bit);       // bit: 0..7; larger bits are ignored
+void ClrPortBit(unsigned short port, unsigned char bit);
+void NotPortBit(unsigned short port, unsigned char bit);
+int GetPortBit(unsigned short port, unsigned char bit);        // 0 or 1 (0 for bits above 7)
+void RightPortShift(unsigned short port, int in_bit);          // value >> 1, in_bit (non-zero = 1) enters bit 7
+void LeftPortShift(unsigned short port, int in_bit);           // value << 1, in_bit (non-zero = 1) enters bit 0
+int IsDriverInstalled(void);                                   // 1 when the chosen backend works
+
+// ---- Introspection and control of the simulated port ------------------------
+// Used by tests and benchmarks; the program itself never calls these.
+// All times are CLOCK_MONOTONIC in nanoseconds, the program's own counter.
+// On any other backend they do nothing and return 0 (-1 where noted).
+// Call them from the thread that uses the port, not while it is in a timed
+// loop (configuring the remote allocates); IoSimTxCount, IoSimTxEntry and
+// IoSimRemoteTrigger may be called from any thread.
+
+// "sim", "ppdev", "direct", or "none" when a forced backend could not start.
+const char* IoBackendName(void);
+
+// Power-on state: data registers 0x00, control registers 0x2C, log emptied,
+// remote re-armed with the waveform chosen by the environment. Every IO_SIM_*
+// variable is read again: the log file named by IO_SIM_TXLOG is reopened and
+// truncated (pending entries go to the previous file first), the ring gets
+// IO_SIM_TXLOG_CAPACITY entries, automatic arming is on again.
+void IoSimReset(void);
+
+// Raw register value at a port without side effects (no log entry, no arming).
+unsigned char IoSimPeek(unsigned short port);
+
+// Data-register write log: every PortOut (and byte of a wider write) to a
+// data register (port & 3 == 0) is recorded with its time. The log is a ring
+// of IO_SIM_TXLOG_CAPACITY entries; index counts from the last clear.
+// The count goes on past the capacity; the ring holds the newest entries.
+long long IoSimTxCount(void);
+// 1 = held (null pointers are skipped); 0 = not written yet or overwritten.
+int IoSimTxEntry(long long index, long long* t_ns, unsigned short* port, unsigned char* value);
+void IoSimTxClear(void);   // the file keeps what it has: pending entries are written first
+void IoSimTxFlush(void);   // append pending entries to the IO_SIM_TXLOG file now
+
+// The simulated remote control drives status bit 0x10 of every port.
+// It plays its waveform once per polling burst: status reads that follow each
+// other within 2 ms arm it after 16 reads, the signal starts the configured
+// delay later, and a new burst starts after 20 ms without status reads.
+// The IoSimRemoteSet* functions return 0 when the waveform was replaced and
+// -1 when the arguments were rejected (the waveform is then unchanged). A new
+// waveform drops any pending or playing signal.
+// address, command: 0..255; repeat_frames: 0..10000, each 108 ms after the last.
+int IoSimRemoteSetNec(unsigned address, unsigned command, int repeat_frames);
+// levels: one byte per 125 us cell, non-zero = infrared; count 0 = silent.
+int IoSimRemoteSetSamples(const unsigned char* levels, int count);
+// A row of a command file (first row when name is null or empty); 0 = loaded.
+int IoSimRemoteSetFile(const char* path, const char* name);
+void IoSimRemoteOff(void);              // the line stays idle; nothing arms
+void IoSimRemoteSetDelayNs(long long delay_ns);
+void IoSimRemoteSetAuto(int on);        // 0: only IoSimRemoteTrigger starts it
+void IoSimRemoteTrigger(void);          // start the waveform at now + delay (moves a pending start)
+long long IoSimRemoteStartNs(void);     // start time of the last signal, -1 if none
+long long IoSimRemoteDurationNs(void);  // length of the current waveform, 0 when silent
+void IoSimSetLoopback(int on);          // status 0x10 also follows data bit 0
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

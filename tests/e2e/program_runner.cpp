@@ -1,0 +1,103 @@
+#include "program_runner.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace qev::test {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Polls `done` every few milliseconds until it holds or the time is up.
+template <typename F>
+bool Poll_Until(double seconds, F done) {
+    const auto limit = Clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (Clock::now() > limit) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+bool Catches_Sigterm(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("SigCgt:", 0) == 0) {
+            const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+            return (mask >> (SIGTERM - 1)) & 1u;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string Binary_Folder() {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+}
+
+TProgram_Runner::TProgram_Runner(std::string executable, const std::string& profile)
+    : executable_(std::move(executable)) {
+    Environment = {{"HOME", profile},      {"USERPROFILE", profile},   {"QT_QPA_PLATFORM", "offscreen"},
+                   {"IO_BACKEND", "sim"},  {"IO_SIM_REMOTE", "off"},   {"XDG_RUNTIME_DIR", profile}};
+}
+
+TProgram_Runner::~TProgram_Runner() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool TProgram_Runner::Start() {
+    std::map<std::string, std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const char* eq = std::strchr(*e, '=');
+        if (eq) env[std::string(*e, static_cast<std::size_t>(eq - *e))] = eq + 1;
+    }
+    for (const auto& [name, value] : Environment) {
+        if (value.empty())
+            env.erase(name);
+        else
+            env[name] = value;
+    }
+    std::vector<std::string> strings;
+    for (const auto& [name, value] : env) strings.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (auto& s : strings) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::string arg0 = executable_;
+    char* argv[] = {arg0.data(), nullptr};
+    return posix_spawn(&pid_, executable_.c_str(), nullptr, nullptr, argv, envp.data()) == 0;
+}
+
+bool TProgram_Runner::Wait_Until_Ready(double seconds) {
+    return Poll_Until(seconds, [this] { return Catches_Sigterm(pid_); });
+}
+
+int TProgram_Runner::Wait_For_Exit(double seconds) {
+    int status = 0;
+    const bool exited = Poll_Until(seconds, [&] { return waitpid(pid_, &status, WNOHANG) == pid_; });
+    if (!exited) return -1;
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int TProgram_Runner::Terminate(double seconds) {
+    if (pid_ <= 0) return -1;
+    kill(pid_, SIGTERM);
+    return Wait_For_Exit(seconds);
+}
+
+}  // namespace qev::test

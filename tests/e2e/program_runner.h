@@ -1,0 +1,41 @@
+// Starts the real QEV_LPT executable with a scratch profile folder and the
+// simulated port, and stops it the way a desktop session does (SIGTERM).
+#ifndef QEV_TEST_PROGRAM_RUNNER_H
+#define QEV_TEST_PROGRAM_RUNNER_H
+
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+
+namespace qev::test {
+
+// The folder of the running test binary, where QEV_LPT and libio.so are built.
+std::string Binary_Folder();
+
+class TProgram_Runner {
+public:
+    // Environment for the child: HOME and USERPROFILE, the offscreen
+    // platform, the sim backend with its remote off. Entries with an empty
+    // value are removed from the child's environment.
+    std::map<std::string, std::string> Environment;
+
+    TProgram_Runner(std::string executable, const std::string& profile);
+    ~TProgram_Runner();
+
+    bool Start();
+    // Waits until the program catches SIGTERM (its close handler is armed).
+    bool Wait_Until_Ready(double seconds = 20);
+    // SIGTERM, then waits for the exit. Returns the exit status, or -1.
+    int Terminate(double seconds = 20);
+    // Waits for an exit the program takes by itself. -1 on timeout.
+    int Wait_For_Exit(double seconds = 20);
+
+private:
+    std::string executable_;
+    pid_t pid_ = -1;
+};
+
+}  // namespace qev::test
+
+#endif

@@ -1,0 +1,82 @@
+// The real program, started and stopped as a user or a desktop session does.
+#include "program_runner.h"
+#include "temp_env.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+namespace qev::test {
+namespace {
+
+std::string Program() { return Binary_Folder() + "/QEV_LPT"; }
+
+TEST(Program, First_Run_Writes_Every_Setting_With_Its_Default) {
+    TTemp_Dir profile;
+    TProgram_Runner program(Program(), profile.Path());
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.Wait_Until_Ready());
+    EXPECT_EQ(program.Terminate(), 0);
+    const std::string ini = Read_File(profile.File("QEV_LPT.INI"));
+    for (const std::string& line : std::vector<std::string>{"[FORM]", "BACK_IMAGE=", "BUTTON_TRANSPARENCY=NO", "TRANSPARENCY_MODE=1", "[COMMAND]", "MAX_RMTCMD_NUM=256",
+          "REPEAT=1", "[WAVEFORM]", "MAX_RMTCMD_BIT_LENGTH=1024", "MIN_LEADER_LENGTH=8", "DEV_LEADER_LENGTH=2", "[LPT]",
+          "Base_Address=0x378", "[DIR]", "RMT_DIR=" + profile.Path(), "RMT_FILE=", "[SERVER]", "PORT=9999",
+          "STARTUP=0", "ECHO=1"}) {
+        EXPECT_NE(ini.find(line + "\n"), std::string::npos) << line << " missing from\n" << ini;
+    }
+}
+
+TEST(Program, A_Command_File_Repetition_Count_Survives_In_The_Settings) {
+    TTemp_Dir profile;
+    Write_File(profile.File("tv.rmt"), "@REPEAT = 3\r\nPOWER,FF,00\r\n");
+    Write_File(profile.File("QEV_LPT.INI"), "[DIR]\nRMT_FILE=" + profile.File("tv.rmt") + "\n[SERVER]\nSTARTUP=0\n");
+    TProgram_Runner program(Program(), profile.Path());
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.Wait_Until_Ready());
+    EXPECT_EQ(program.Terminate(), 0);
+    const std::string ini = Read_File(profile.File("QEV_LPT.INI"));
+    EXPECT_NE(ini.find("REPEAT=3\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("RMT_FILE=" + profile.File("tv.rmt") + "\n"), std::string::npos) << ini;
+}
+
+TEST(Program, An_Unreadable_Background_Ends_Start_Up_And_Leaves_The_Settings_Alone) {
+    TTemp_Dir profile;
+    const std::string settings = "[FORM]\nBACK_IMAGE=" + profile.File("gone.bmp") + "\n";
+    Write_File(profile.File("QEV_LPT.INI"), settings);
+    TProgram_Runner program(Program(), profile.Path());
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.Wait_Until_Ready());
+    // The message box waits for a person; SIGTERM answers it, and start-up
+    // then ends the program as OK would.
+    EXPECT_EQ(program.Terminate(), 1);
+    EXPECT_EQ(Read_File(profile.File("QEV_LPT.INI")), settings);
+}
+
+TEST(Program, Another_Executable_Name_Uses_Its_Own_Settings_File) {
+    TTemp_Dir profile;
+    const std::string other = Binary_Folder() + "/Living_Room_e2e";
+    std::filesystem::remove(other);
+    std::filesystem::create_hard_link(Program(), other);
+    TProgram_Runner program(other, profile.Path());
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.Wait_Until_Ready());
+    EXPECT_EQ(program.Terminate(), 0);
+    std::filesystem::remove(other);
+    EXPECT_TRUE(File_Exists(profile.File("Living_Room_e2e.INI")));
+    EXPECT_FALSE(File_Exists(profile.File("QEV_LPT.INI")));
+}
+
+TEST(Program, Without_A_Profile_Folder_It_Ends_At_Once) {
+    TTemp_Dir profile;
+    TProgram_Runner program(Program(), profile.Path());
+    program.Environment["HOME"] = "";
+    program.Environment["USERPROFILE"] = "";
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.Wait_Until_Ready());
+    EXPECT_EQ(program.Terminate(), 1);
+    EXPECT_FALSE(File_Exists(profile.File("QEV_LPT.INI")));
+}
+
+}  // namespace
+}  // namespace qev::test

@@ -1,0 +1,38 @@
+# Compares the dynamic symbols that libio.so defines with the functions that
+# io_api.h declares. Run with -DNM=... -DLIBRARY=... -DHEADER=...
+file(STRINGS "${HEADER}" lines)
+set(declared "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[A-Za-z][A-Za-z ]*[ *]+([A-Za-z_][A-Za-z0-9_]*)\\(")
+    list(APPEND declared "${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+list(SORT declared)
+list(LENGTH declared declared_count)
+if(declared_count LESS 13)
+  message(FATAL_ERROR "found only ${declared_count} declarations in ${HEADER}")
+endif()
+
+execute_process(COMMAND "${NM}" -D --defined-only "${LIBRARY}"
+  OUTPUT_VARIABLE nm_output RESULT_VARIABLE nm_result)
+if(NOT nm_result EQUAL 0)
+  message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
+endif()
+string(REPLACE "\n" ";" nm_lines "${nm_output}")
+set(exported "")
+foreach(line IN LISTS nm_lines)
+  # "<address> <type> <name>"; versioning nodes (type A) are not functions.
+  if(line MATCHES "^[0-9a-fA-F]+ ([A-Za-z]) ([^ @]+)" AND NOT CMAKE_MATCH_1 STREQUAL "A")
+    list(APPEND exported "${CMAKE_MATCH_2}")
+  endif()
+endforeach()
+list(SORT exported)
+
+if(NOT declared STREQUAL exported)
+  set(missing ${declared})
+  list(REMOVE_ITEM missing ${exported})
+  set(extra ${exported})
+  list(REMOVE_ITEM extra ${declared})
+  message(FATAL_ERROR "export mismatch\n  declared but not exported: ${missing}\n  exported but not declared: ${extra}")
+endif()
+message(STATUS "${declared_count} functions exported, as declared")
