@@ -108,10 +108,13 @@ void note_status_read(std::int64_t now) noexcept {
 
 bool remote_level(std::int64_t now) noexcept {
   std::int64_t pending = g_pending_start.load(std::memory_order_relaxed);
-  if (pending >= 0 && now >= pending &&
-      g_pending_start.compare_exchange_strong(pending, -1, std::memory_order_acq_rel)) {
-    g_playing_start = pending;
-    g_cursor.rewind();
+  if (pending >= 0) {
+    if (now < pending) {
+      g_cursor.keep_warm();
+    } else if (g_pending_start.compare_exchange_strong(pending, -1, std::memory_order_acq_rel)) {
+      g_playing_start = pending;
+      g_cursor.rewind();
+    }
   }
   if (g_playing_start < 0) return false;
   return g_cursor.level(now - g_playing_start);

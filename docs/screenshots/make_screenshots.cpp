@@ -5,11 +5,13 @@
 //   QT_QPA_PLATFORM=offscreen build/bin/qev_screenshots docs/images
 //
 // Each picture uses its own scratch profile folder and the simulated port.
+#include "capture_command_form.h"
 #include "main_form.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <string_view>
 
 namespace {
 
@@ -39,6 +42,27 @@ void Write_Text(const QString& path, const char* text) {
     std::ofstream(path.toLocal8Bit().constData(), std::ios::binary) << text;
 }
 
+bool Save(QWidget& widget, const QString& out, const char* name) {
+    widget.show();
+    QApplication::processEvents();
+    const QString path = QDir(out).filePath(QString::fromLatin1(name));
+    const bool saved = widget.grab().save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "FAILED", path.toLocal8Bit().constData());
+    widget.hide();
+    return saved;
+}
+
+// The capture dialog after learning the simulated remote's command.
+bool Shoot_Capture(TQEV_Main_Form& form, const QString& out) {
+    TCapture_Command_Form dialog(form.State(), &form);
+    dialog.show();
+    QApplication::processEvents();
+    dialog.Start_Caputure_ButtonClick();
+    dialog.findChild<QLineEdit*>(QStringLiteral("Command_Name_Edit"))->setText(QStringLiteral("POWER"));
+    dialog.Registration_ButtonClick();
+    return Save(dialog, out, "capture_dialog.png");
+}
+
 bool Shoot(const QString& out, const char* name, const char* settings, const char* command_file) {
     QTemporaryDir profile;
     qputenv("USERPROFILE", profile.path().toLocal8Bit());
@@ -56,19 +80,15 @@ bool Shoot(const QString& out, const char* name, const char* settings, const cha
         Write_Text(file, command_file);
         form.State().Load_Command_File(file.toLocal8Bit().toStdString(), 1);
     }
-    form.show();
-    QApplication::processEvents();
-    const QString path = QDir(out).filePath(QString::fromLatin1(name));
-    const bool saved = form.grab().save(path);
-    std::printf("%s %s\n", saved ? "wrote" : "FAILED", path.toLocal8Bit().constData());
-    form.hide();
-    return saved;
+    if (std::string_view(name) == "capture") return Shoot_Capture(form, out);
+    return Save(form, out, name);
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
     qputenv("IO_BACKEND", "sim");
+    qputenv("IO_SIM_REMOTE_DELAY_MS", "5");
     QApplication application(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/images");
     QDir().mkpath(out);
@@ -78,5 +98,6 @@ int main(int argc, char* argv[]) {
     bool ok = Shoot(out, "main_window.png", "", nullptr);
     ok = Shoot(out, "main_window_see_through.png",
                "[FORM]\nBACK_IMAGE=$PROFILE/face.bmp\nBUTTON_TRANSPARENCY=YES\nTRANSPARENCY_MODE=1\n", commands) && ok;
+    ok = Shoot(out, "capture", "", nullptr) && ok;
     return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }
