@@ -6,9 +6,9 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+#include <csignal>
 
 namespace {
 

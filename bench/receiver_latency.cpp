@@ -36,7 +36,7 @@ int Run_Receiver_Latency(int rounds) {
         const TReceive_Report report = Receive_Samples(clock, port, request, buffer.data(), request.Samples);
         if (report.Result != TReceive_Result::Received) continue;
         latency.push_back(report.Start_Counter - sim.Remote_Start_Ns());
-        clock.Counter().Sleep_Until(clock.Counter().Read() + 120'000'000);   // let the frame end
+        clock.Counter().Sleep_Until(clock.Counter().Read() + 120'000'000);  // let the frame end
     }
     const TSummary s = Summarize(latency);
     std::printf("\nReceiver start detection, %zu captures; times in us\n\n", s.Count);

@@ -20,7 +20,9 @@ inline TSummary Summarize(std::vector<int64_t> values) {
     s.Count = values.size();
     if (values.empty()) return s;
     std::sort(values.begin(), values.end());
-    const auto at = [&](double q) { return values[std::min(values.size() - 1, static_cast<std::size_t>(q * static_cast<double>(values.size())))]; };
+    const auto at = [&](double q) {
+        return values[std::min(values.size() - 1, static_cast<std::size_t>(q * static_cast<double>(values.size())))];
+    };
     s.Median = at(0.5);
     s.P99 = at(0.99);
     s.Max = values.back();

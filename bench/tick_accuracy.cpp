@@ -17,9 +17,7 @@ namespace {
 
 // Runs closer together than this count as one long run for the clock's
 // throttling guard; the short runs are measured as separate sends.
-void Pause_Between_Runs(TSample_Clock& clock) {
-    clock.Counter().Sleep_Until(clock.Counter().Read() + 200'000'000);
-}
+void Pause_Between_Runs(TSample_Clock& clock) { clock.Counter().Sleep_Until(clock.Counter().Read() + 200'000'000); }
 
 int64_t Now_Ns() {
     timespec t{};
@@ -121,17 +119,19 @@ int Run_Tick_Accuracy(const TTick_Options& options) {
         Print_Row("bare busy-wait, long run", bare_long, clock.Tick_Period);
     }
 
-    const double p99_ratio = bare_short.P99 > 0 ? static_cast<double>(tx_short.P99) / static_cast<double>(bare_short.P99) : 0.0;
+    const double p99_ratio =
+        bare_short.P99 > 0 ? static_cast<double>(tx_short.P99) / static_cast<double>(bare_short.P99) : 0.0;
     const TSummary long_summary = Summarize(tx_long);
     std::printf("\np99 ratio transmitter / bare loop (1024-sample runs): %.2f\n", p99_ratio);
     const bool median_ok = tx_short.Median <= 1000;
     const bool p99_ok = tx_short.P99 * 10 <= bare_short.P99 * 12;
     const bool rate_ok = std::abs(Rate_Error_Ppm(tx, clock.Tick_Period)) < 1.0 &&
                          std::abs(Rate_Error_Ppm(tx_long, clock.Tick_Period)) < 1.0;
-    const bool stall_ok = long_summary.Max < 10'000'000;   // throttling freezes a run for ~50 ms
-    std::printf("median <= 1 us: %s; p99 within 1.2x bare loop: %s; rate error < 1 ppm: %s; "
-                "long run without a throttling stall (max < 10 ms): %s\n",
-                median_ok ? "yes" : "NO", p99_ok ? "yes" : "NO", rate_ok ? "yes" : "NO", stall_ok ? "yes" : "NO");
+    const bool stall_ok = long_summary.Max < 10'000'000;  // throttling freezes a run for ~50 ms
+    std::printf(
+        "median <= 1 us: %s; p99 within 1.2x bare loop: %s; rate error < 1 ppm: %s; "
+        "long run without a throttling stall (max < 10 ms): %s\n",
+        median_ok ? "yes" : "NO", p99_ok ? "yes" : "NO", rate_ok ? "yes" : "NO", stall_ok ? "yes" : "NO");
     return median_ok && p99_ok && rate_ok && stall_ok ? 0 : 1;
 }
 

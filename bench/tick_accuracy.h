@@ -6,10 +6,10 @@
 namespace qev::bench {
 
 struct TTick_Options {
-    int Rounds = 40;                 // runs of each kind, taking turns
+    int Rounds = 40;  // runs of each kind, taking turns
     int32_t Short_Samples = 1024;
-    int32_t Long_Samples = 80'000;   // 10 s
-    bool Long_Bare = true;           // also run the bare loop for the long run
+    int32_t Long_Samples = 80'000;  // 10 s
+    bool Long_Bare = true;          // also run the bare loop for the long run
 };
 
 // Prints a table; returns 0 when the sample clock meets its bars.

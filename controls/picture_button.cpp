@@ -22,8 +22,7 @@ namespace {
 
 // Runs a step when the scope ends, also when a click handler throws.
 template <typename F>
-class TFinally
-{
+class TFinally {
 public:
     explicit TFinally(F f) : m_F(std::move(f)) {}
     ~TFinally() { m_F(); }
@@ -36,21 +35,24 @@ private:
 
 // A rectangle with exclusive right and bottom edges, as the drawing steps
 // shrink it ring by ring.
-struct TEdges
-{
+struct TEdges {
     int Left;
     int Top;
     int Right;
     int Bottom;
 
-    void Shrink(int n) { Left += n; Top += n; Right -= n; Bottom -= n; }
+    void Shrink(int n) {
+        Left += n;
+        Top += n;
+        Right -= n;
+        Bottom -= n;
+    }
     bool Empty() const { return Right <= Left || Bottom <= Top; }
 };
 
 // v rounded to the nearest integer, halves to the even neighbour
 // (3.5 -> 4, 1.5 -> 2, 0.5 -> 0, -1.5 -> -2), independent of the FPU's mode.
-int Round_Half_Even(double v)
-{
+int Round_Half_Even(double v) {
     const double low = std::floor(v);
     const double rest = v - low;
     if (rest > 0.5) return static_cast<int>(low) + 1;
@@ -62,8 +64,7 @@ int Round_Half_Even(double v)
 // A 1-pixel three-dimensional frame on r, then r shrinks by one pixel. The top
 // row and left column take top_left; the right column and bottom row, with
 // the top-right and bottom-left corner pixels, take bottom_right.
-void Frame_3D(QPainter& p, TEdges& r, const QColor& top_left, const QColor& bottom_right)
-{
+void Frame_3D(QPainter& p, TEdges& r, const QColor& top_left, const QColor& bottom_right) {
     if (!r.Empty()) {
         const int last_x = r.Right - 1;
         const int last_y = r.Bottom - 1;
@@ -80,8 +81,7 @@ void Frame_3D(QPainter& p, TEdges& r, const QColor& top_left, const QColor& bott
 // The focus mark: every other pixel along the border of r inverted, in a
 // checkerboard from r's top-left pixel (which is inverted). Inverting twice
 // restores, so each border pixel is visited once.
-void Invert_Dotted_Frame(QPainter& p, const TEdges& r)
-{
+void Invert_Dotted_Frame(QPainter& p, const TEdges& r) {
     if (r.Empty()) return;
     p.save();
     p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
@@ -107,8 +107,7 @@ TPictureButton::TPictureButton(QWidget* parent)
     : QWidget(parent),
       m_In_Color(System_Color(TSystem_Color::Light_3D)),
       m_Out_Color(System_Color(TSystem_Color::Btn_Face)),
-      m_Face_Color(m_Out_Color)
-{
+      m_Face_Color(m_Out_Color) {
     // Every pixel is painted from the off-screen copy: no background erase.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
@@ -117,155 +116,148 @@ TPictureButton::TPictureButton(QWidget* parent)
 
 TPictureButton::~TPictureButton() = default;
 
-QSize TPictureButton::sizeHint() const
-{
-    return QSize(36, 36);
-}
+QSize TPictureButton::sizeHint() const { return QSize(36, 36); }
 
 // ---- Properties ---------------------------------------------------------------
 
-void TPictureButton::setButtonStyle(TButtonStyle style)
-{
+void TPictureButton::setButtonStyle(TButtonStyle style) {
     if (style == m_Button_Style) return;
     m_Button_Style = style;
     switch (style) {
-    case bsNone:    setBevelInner(bvNone);    setBevelOuter(bvNone);    break;
-    case bsLowered: setBevelInner(bvNone);    setBevelOuter(bvLowered); break;
-    case bsRaised:  setBevelInner(bvNone);    setBevelOuter(bvRaised);  break;
-    case bsFrame:   setBevelInner(bvLowered); setBevelOuter(bvRaised);  break;
-    case bsGroove:  setBevelInner(bvRaised);  setBevelOuter(bvLowered); break;
-    case bsIELike:
-    case bsSpBtnLike:
-    case bsStdButton: setBevelInner(bvNone); setBevelOuter(bvNone); break;
+        case bsNone:
+            setBevelInner(bvNone);
+            setBevelOuter(bvNone);
+            break;
+        case bsLowered:
+            setBevelInner(bvNone);
+            setBevelOuter(bvLowered);
+            break;
+        case bsRaised:
+            setBevelInner(bvNone);
+            setBevelOuter(bvRaised);
+            break;
+        case bsFrame:
+            setBevelInner(bvLowered);
+            setBevelOuter(bvRaised);
+            break;
+        case bsGroove:
+            setBevelInner(bvRaised);
+            setBevelOuter(bvLowered);
+            break;
+        case bsIELike:
+        case bsSpBtnLike:
+        case bsStdButton:
+            setBevelInner(bvNone);
+            setBevelOuter(bvNone);
+            break;
     }
 }
 
-void TPictureButton::setColorChange(bool on)
-{
+void TPictureButton::setColorChange(bool on) {
     if (on == m_Color_Change) return;
     m_Color_Change = on;
     update();
 }
 
-void TPictureButton::setFocusStyle(TFocusStyle style)
-{
+void TPictureButton::setFocusStyle(TFocusStyle style) {
     if (style == m_Focus_Style) return;
     m_Focus_Style = style;
     update();
 }
 
-void TPictureButton::setPicture(const QImage& picture)
-{
+void TPictureButton::setPicture(const QImage& picture) {
     m_Picture = picture;
     Picture_Changed();
 }
 
-void TPictureButton::setTransparentColor(const QColor& color)
-{
+void TPictureButton::setTransparentColor(const QColor& color) {
     if (color == m_Transparent_Color) return;
     m_Transparent_Color = color;
     Picture_Changed();
 }
 
-void TPictureButton::setInColor(const QColor& color)
-{
-    m_In_Color = color;
-}
+void TPictureButton::setInColor(const QColor& color) { m_In_Color = color; }
 
-void TPictureButton::setColor(const QColor& color)
-{
+void TPictureButton::setColor(const QColor& color) {
     if (color == m_Out_Color) return;
     m_Out_Color = color;
     m_Face_Color = color;
     update();
 }
 
-void TPictureButton::setPictureLeft(int left)
-{
+void TPictureButton::setPictureLeft(int left) {
     if (left == m_Picture_Left) return;
     m_Picture_Left = left;
     update();
 }
 
-void TPictureButton::setPictureTop(int top)
-{
+void TPictureButton::setPictureTop(int top) {
     if (top == m_Picture_Top) return;
     m_Picture_Top = top;
     update();
 }
 
-void TPictureButton::setCaptionLeft(int left)
-{
+void TPictureButton::setCaptionLeft(int left) {
     if (left == m_Caption_Left) return;
     m_Caption_Left = left;
     update();
 }
 
-void TPictureButton::setCaptionTop(int top)
-{
+void TPictureButton::setCaptionTop(int top) {
     if (top == m_Caption_Top) return;
     m_Caption_Top = top;
     update();
 }
 
-void TPictureButton::setStretch(bool on)
-{
+void TPictureButton::setStretch(bool on) {
     if (on == m_Stretch) return;
     m_Stretch = on;
     update();
 }
 
-void TPictureButton::setCaption(const QString& caption)
-{
+void TPictureButton::setCaption(const QString& caption) {
     if (caption == m_Caption) return;
     m_Caption = caption;
     Update_Accelerator();
     update();
 }
 
-QColor TPictureButton::FontColor() const
-{
+QColor TPictureButton::FontColor() const {
     return m_Font_Color.isValid() ? m_Font_Color : palette().color(QPalette::Active, QPalette::ButtonText);
 }
 
-void TPictureButton::setFontColor(const QColor& color)
-{
+void TPictureButton::setFontColor(const QColor& color) {
     if (color == m_Font_Color) return;
     m_Font_Color = color;
     update();
 }
 
-void TPictureButton::setBevelInner(TBevelCut cut)
-{
+void TPictureButton::setBevelInner(TBevelCut cut) {
     if (cut == m_Bevel_Inner) return;
     m_Bevel_Inner = cut;
     update();
 }
 
-void TPictureButton::setBevelOuter(TBevelCut cut)
-{
+void TPictureButton::setBevelOuter(TBevelCut cut) {
     if (cut == m_Bevel_Outer) return;
     m_Bevel_Outer = cut;
     update();
 }
 
-void TPictureButton::setTabStop(bool on)
-{
+void TPictureButton::setTabStop(bool on) {
     m_Tab_Stop = on;
     setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 // The current face colour changes like a widget's own colour: a change repaints.
-void TPictureButton::Set_Face_Color(const QColor& color)
-{
+void TPictureButton::Set_Face_Color(const QColor& color) {
     if (color == m_Face_Color) return;
     m_Face_Color = color;
     update();
 }
 
 // Prepares the picture for drawing: pixels of the transparent colour get alpha 0.
-void TPictureButton::Picture_Changed()
-{
+void TPictureButton::Picture_Changed() {
     if (m_Picture.isNull()) {
         m_Picture_Drawn = QImage();
     } else {
@@ -287,37 +279,30 @@ void TPictureButton::Picture_Changed()
 
 // ---- Geometry -------------------------------------------------------------------
 
-QColor TPictureButton::Fill_Color() const
-{
+QColor TPictureButton::Fill_Color() const {
     QColor fill = m_Pressed == 0 ? m_Face_Color : (m_Outside_Offset != 0 ? m_Out_Color : m_In_Color);
     if (m_Focus_Style == bfsInColor && hasFocus()) fill = m_In_Color;
     return fill;
 }
 
-QPoint TPictureButton::Picture_Origin(int W, int H, int pw, int ph) const
-{
+QPoint TPictureButton::Picture_Origin(int W, int H, int pw, int ph) const {
     const int x = m_Picture_Left != -1 ? m_Picture_Left : Round_Half_Even((W - pw) * 0.5);
     const int y = m_Picture_Top != -1 ? m_Picture_Top : Round_Half_Even((H - ph) * 0.5);
     return QPoint(x, y);
 }
 
-QPoint TPictureButton::Caption_Origin(int W, int H, int tw, int th) const
-{
+QPoint TPictureButton::Caption_Origin(int W, int H, int tw, int th) const {
     // Integer division truncates toward zero: (57 - 60) / 2 == -1.
     const int x = m_Caption_Left != -1 ? m_Caption_Left : (W - tw) / 2;
     const int y = m_Caption_Top != -1 ? m_Caption_Top : (H - th) / 2;
     return QPoint(x, y);
 }
 
-QSize TPictureButton::Caption_Size() const
-{
-    return QFontMetrics(font(), this).size(Qt::TextShowMnemonic, m_Caption);
-}
+QSize TPictureButton::Caption_Size() const { return QFontMetrics(font(), this).size(Qt::TextShowMnemonic, m_Caption); }
 
 // ---- Painting -------------------------------------------------------------------
 
-void TPictureButton::paintEvent(QPaintEvent*)
-{
+void TPictureButton::paintEvent(QPaintEvent*) {
     ++m_Paint_Count;
     const qreal dpr = devicePixelRatioF();
     QPixmap face(QSize(qRound(width() * dpr), qRound(height() * dpr)));
@@ -330,8 +315,7 @@ void TPictureButton::paintEvent(QPaintEvent*)
     QPainter(this).drawPixmap(0, 0, face);
 }
 
-QImage TPictureButton::Render()
-{
+QImage TPictureButton::Render() {
     if (width() <= 0 || height() <= 0) return QImage();
     QPixmap face(size());
     face.fill(Fill_Color());
@@ -342,8 +326,7 @@ QImage TPictureButton::Render()
     return face.toImage();
 }
 
-void TPictureButton::Draw_Face(QPainter& p, int W, int H)
-{
+void TPictureButton::Draw_Face(QPainter& p, int W, int H) {
     const int d = Draw_Offset();
 
     TEdges r{0, 0, W, H};
@@ -420,52 +403,59 @@ void TPictureButton::Draw_Face(QPainter& p, int W, int H)
 
 // ---- Pressed look -----------------------------------------------------------------
 
-void TPictureButton::Set_Bevel(bool pressed)
-{
+void TPictureButton::Set_Bevel(bool pressed) {
     Set_Bevel(pressed, !pressed && m_Button_Style == bsIELike && Mouse_In());
 }
 
-void TPictureButton::Set_Bevel(bool pressed, bool pointer_inside)
-{
+void TPictureButton::Set_Bevel(bool pressed, bool pointer_inside) {
     switch (m_Button_Style) {
-    case bsNone:      setBevelOuter(pressed ? bvLowered : bvNone); break;
-    case bsLowered:   setBevelInner(pressed ? bvLowered : bvNone); break;
-    case bsRaised:    setBevelOuter(pressed ? bvLowered : bvRaised); break;
-    case bsFrame:     setBevelOuter(pressed ? bvNone : bvRaised); break;
-    case bsGroove:    setBevelInner(pressed ? bvNone : bvRaised); break;
-    case bsIELike:    setBevelOuter(pressed ? bvLowered : (pointer_inside ? bvRaised : bvNone)); break;
-    case bsSpBtnLike:
-        if (pressed) setBevelOuter(bvLowered);
-        else setBevelOuter(m_Bevel_Outer == bvRaised ? bvNone : bvRaised);
-        break;
-    case bsStdButton: break;
+        case bsNone:
+            setBevelOuter(pressed ? bvLowered : bvNone);
+            break;
+        case bsLowered:
+            setBevelInner(pressed ? bvLowered : bvNone);
+            break;
+        case bsRaised:
+            setBevelOuter(pressed ? bvLowered : bvRaised);
+            break;
+        case bsFrame:
+            setBevelOuter(pressed ? bvNone : bvRaised);
+            break;
+        case bsGroove:
+            setBevelInner(pressed ? bvNone : bvRaised);
+            break;
+        case bsIELike:
+            setBevelOuter(pressed ? bvLowered : (pointer_inside ? bvRaised : bvNone));
+            break;
+        case bsSpBtnLike:
+            if (pressed)
+                setBevelOuter(bvLowered);
+            else
+                setBevelOuter(m_Bevel_Outer == bvRaised ? bvNone : bvRaised);
+            break;
+        case bsStdButton:
+            break;
     }
 }
 
-bool TPictureButton::Mouse_In() const
-{
-    return rect().contains(mapFromGlobal(QCursor::pos()));
-}
+bool TPictureButton::Mouse_In() const { return rect().contains(mapFromGlobal(QCursor::pos())); }
 
 // The outside offset only means something while pressed, so it drops with the
 // pressed flag: the draw offset stays 0 or 1 whichever way a press ends.
-void TPictureButton::Release_Press()
-{
+void TPictureButton::Release_Press() {
     m_Pressed = 0;
     m_Outside_Offset = 0;
     Set_Bevel(false);
 }
 
-void TPictureButton::Cancel_Press()
-{
+void TPictureButton::Cancel_Press() {
     m_Mouse_Held = false;
     if (m_Pressed == 0 && m_Outside_Offset == 0) return;
     Release_Press();
     update();
 }
 
-void TPictureButton::Click()
-{
+void TPictureButton::Click() {
     Release_Press();
     update();
     emit Clicked();
@@ -473,42 +463,40 @@ void TPictureButton::Click()
 
 // ---- Pointer -----------------------------------------------------------------------
 
-void TPictureButton::Mouse_Enter(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y)
-{
+void TPictureButton::Mouse_Enter(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y) {
     emit MouseEnter(buttons, modifiers, x, y);
     switch (m_Button_Style) {
-    case bsIELike:
-    case bsSpBtnLike:
-        setBevelOuter(buttons.testFlag(Qt::LeftButton) ? bvLowered : bvRaised);
-        m_Outside_Offset = 0;
-        repaint();
-        break;
-    case bsStdButton:
-        if (m_Mouse_Held) {
+        case bsIELike:
+        case bsSpBtnLike:
+            setBevelOuter(buttons.testFlag(Qt::LeftButton) ? bvLowered : bvRaised);
             m_Outside_Offset = 0;
             repaint();
-        }
-        break;
-    default:
-        break;
+            break;
+        case bsStdButton:
+            if (m_Mouse_Held) {
+                m_Outside_Offset = 0;
+                repaint();
+            }
+            break;
+        default:
+            break;
     }
     if (m_Color_Change) Set_Face_Color(m_In_Color);
 }
 
-void TPictureButton::Mouse_Leave(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y)
-{
+void TPictureButton::Mouse_Leave(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y) {
     emit MouseLeave(buttons, modifiers, x, y);
     switch (m_Button_Style) {
-    case bsIELike:
-    case bsSpBtnLike:
-    case bsStdButton:
-        if (m_Button_Style == bsIELike) setBevelOuter(bvNone);
-        if (m_Button_Style == bsSpBtnLike) setBevelOuter(buttons.testFlag(Qt::LeftButton) ? bvRaised : bvNone);
-        m_Outside_Offset = -m_Pressed;
-        repaint();
-        break;
-    default:
-        break;
+        case bsIELike:
+        case bsSpBtnLike:
+        case bsStdButton:
+            if (m_Button_Style == bsIELike) setBevelOuter(bvNone);
+            if (m_Button_Style == bsSpBtnLike) setBevelOuter(buttons.testFlag(Qt::LeftButton) ? bvRaised : bvNone);
+            m_Outside_Offset = -m_Pressed;
+            repaint();
+            break;
+        default:
+            break;
     }
     if (m_Color_Change) Set_Face_Color(m_Out_Color);
 }
@@ -516,33 +504,31 @@ void TPictureButton::Mouse_Leave(Qt::MouseButtons buttons, Qt::KeyboardModifiers
 // While a button holds the key, Qt delivers every move to it but no enter or
 // leave events, so crossings are found here from the move positions. Both
 // paths go through m_Pointer_Inside, so each crossing is reported once.
-void TPictureButton::Track_Pointer(QPoint pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
-{
+void TPictureButton::Track_Pointer(QPoint pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     const bool inside = rect().contains(pos);
     if (inside == m_Pointer_Inside) return;
     m_Pointer_Inside = inside;
-    if (inside) Mouse_Enter(buttons, modifiers, pos.x(), pos.y());
-    else Mouse_Leave(buttons, modifiers, pos.x(), pos.y());
+    if (inside)
+        Mouse_Enter(buttons, modifiers, pos.x(), pos.y());
+    else
+        Mouse_Leave(buttons, modifiers, pos.x(), pos.y());
 }
 
-void TPictureButton::enterEvent(QEnterEvent* e)
-{
+void TPictureButton::enterEvent(QEnterEvent* e) {
     if (m_Pointer_Inside) return;
     m_Pointer_Inside = true;
     const QPoint pos = e->position().toPoint();
     Mouse_Enter(QGuiApplication::mouseButtons(), QGuiApplication::queryKeyboardModifiers(), pos.x(), pos.y());
 }
 
-void TPictureButton::leaveEvent(QEvent*)
-{
+void TPictureButton::leaveEvent(QEvent*) {
     if (!m_Pointer_Inside) return;
     m_Pointer_Inside = false;
     const QPoint pos = mapFromGlobal(QCursor::pos());
     Mouse_Leave(QGuiApplication::mouseButtons(), QGuiApplication::queryKeyboardModifiers(), pos.x(), pos.y());
 }
 
-void TPictureButton::mousePressEvent(QMouseEvent* e)
-{
+void TPictureButton::mousePressEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(e);
         return;
@@ -556,14 +542,12 @@ void TPictureButton::mousePressEvent(QMouseEvent* e)
     e->accept();
 }
 
-void TPictureButton::mouseMoveEvent(QMouseEvent* e)
-{
+void TPictureButton::mouseMoveEvent(QMouseEvent* e) {
     if (e->buttons() != Qt::NoButton) Track_Pointer(e->position().toPoint(), e->buttons(), e->modifiers());
     e->accept();
 }
 
-void TPictureButton::mouseReleaseEvent(QMouseEvent* e)
-{
+void TPictureButton::mouseReleaseEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton || !m_Mouse_Held) {
         QWidget::mouseReleaseEvent(e);
         return;
@@ -589,49 +573,47 @@ void TPictureButton::mouseReleaseEvent(QMouseEvent* e)
 
 // ---- Keyboard and focus ---------------------------------------------------------------
 
-void TPictureButton::keyPressEvent(QKeyEvent* e)
-{
+void TPictureButton::keyPressEvent(QKeyEvent* e) {
     if (!isEnabled()) {
         QWidget::keyPressEvent(e);
         return;
     }
     switch (e->key()) {
-    case Qt::Key_Space:
-        // Auto-repeat finds the key already pressed and changes nothing.
-        if (m_Pressed == 0) {
-            m_Pressed = 1;
+        case Qt::Key_Space:
+            // Auto-repeat finds the key already pressed and changes nothing.
+            if (m_Pressed == 0) {
+                m_Pressed = 1;
+                Set_Bevel(true);
+                update();
+            }
+            e->accept();
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: {
             Set_Bevel(true);
+            m_Pressed = 1;
             update();
+            const QPointer<TPictureButton> alive(this);
+            TFinally release([this, alive] {
+                if (!alive) return;
+                Release_Press();
+                update();
+            });
+            e->accept();
+            Click();
+            return;
         }
-        e->accept();
-        return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: {
-        Set_Bevel(true);
-        m_Pressed = 1;
-        update();
-        const QPointer<TPictureButton> alive(this);
-        TFinally release([this, alive] {
-            if (!alive) return;
-            Release_Press();
-            update();
-        });
-        e->accept();
-        Click();
-        return;
-    }
-    default:
-        if (m_Pressed != 0) {
-            Release_Press();
-            update();
-        }
-        QWidget::keyPressEvent(e);
-        return;
+        default:
+            if (m_Pressed != 0) {
+                Release_Press();
+                update();
+            }
+            QWidget::keyPressEvent(e);
+            return;
     }
 }
 
-void TPictureButton::keyReleaseEvent(QKeyEvent* e)
-{
+void TPictureButton::keyReleaseEvent(QKeyEvent* e) {
     if (e->key() != Qt::Key_Space) {
         QWidget::keyReleaseEvent(e);
         return;
@@ -649,29 +631,25 @@ void TPictureButton::keyReleaseEvent(QKeyEvent* e)
     Click();
 }
 
-void TPictureButton::focusInEvent(QFocusEvent*)
-{
+void TPictureButton::focusInEvent(QFocusEvent*) {
     update();
     emit Enter();
 }
 
-void TPictureButton::focusOutEvent(QFocusEvent*)
-{
+void TPictureButton::focusOutEvent(QFocusEvent*) {
     // The release of a Space that holds the key now goes to another widget.
     if (!m_Mouse_Held) Cancel_Press();
     update();
     emit Exit();
 }
 
-void TPictureButton::hideEvent(QHideEvent* e)
-{
+void TPictureButton::hideEvent(QHideEvent* e) {
     Cancel_Press();
     m_Pointer_Inside = false;
     QWidget::hideEvent(e);
 }
 
-void TPictureButton::changeEvent(QEvent* e)
-{
+void TPictureButton::changeEvent(QEvent* e) {
     // A disabled key receives no release: drop a press in progress.
     if (e->type() == QEvent::EnabledChange && !isEnabled()) Cancel_Press();
     QWidget::changeEvent(e);
@@ -679,8 +657,7 @@ void TPictureButton::changeEvent(QEvent* e)
 
 // ---- Accelerator ------------------------------------------------------------------------
 
-void TPictureButton::Update_Accelerator()
-{
+void TPictureButton::Update_Accelerator() {
     if (m_Accelerator_Id != 0) {
         releaseShortcut(m_Accelerator_Id);
         m_Accelerator_Id = 0;
@@ -692,8 +669,7 @@ void TPictureButton::Update_Accelerator()
 // Qt offers a widget's shortcut only while the widget is enabled and visible
 // (so its parents are shown too) in the active window; otherwise the key
 // press goes on to whoever else wants it. Arriving here means the key may click.
-bool TPictureButton::event(QEvent* e)
-{
+bool TPictureButton::event(QEvent* e) {
     if (e->type() == QEvent::Shortcut) {
         auto* shortcut = static_cast<QShortcutEvent*>(e);
         if (m_Accelerator_Id != 0 && shortcut->shortcutId() == m_Accelerator_Id) {

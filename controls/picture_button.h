@@ -37,8 +37,7 @@
 
 class QPainter;
 
-class TPictureButton : public QWidget
-{
+class TPictureButton : public QWidget {
     Q_OBJECT
 
 public:
@@ -260,9 +259,9 @@ private:
     int m_Tag = 0;
     bool m_Tab_Stop = false;
 
-    int m_Pressed = 0;         // 0 or 1
-    int m_Outside_Offset = 0;  // 0 or -m_Pressed
-    bool m_Mouse_Held = false; // a left press on this key awaits its release
+    int m_Pressed = 0;          // 0 or 1
+    int m_Outside_Offset = 0;   // 0 or -m_Pressed
+    bool m_Mouse_Held = false;  // a left press on this key awaits its release
     bool m_Pointer_Inside = false;
     // Set once a caption has been painted: from then on the face's own
     // background no longer fills the stretched picture's backdrop.

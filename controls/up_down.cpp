@@ -50,7 +50,6 @@ void TUp_Down::Write_Text() {
     edit_->setText(thousands_ ? QLocale().toString(position_) : QString::number(position_));
 }
 
-
 void TUp_Down::resizeEvent(QResizeEvent*) {
     const int half = height() / 2;
     up_->setGeometry(0, 0, width(), half);

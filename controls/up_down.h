@@ -21,7 +21,7 @@ public:
     explicit TUp_Down(QWidget* parent = nullptr);
 
     void setAssociate(QLineEdit* edit);
-    void setRange(int min, int max);   // the position is brought into the range
+    void setRange(int min, int max);  // the position is brought into the range
     int Min() const { return min_; }
     int Max() const { return max_; }
     // Sets the position (clamped to the range) and writes it into the edit.
@@ -29,7 +29,7 @@ public:
     int Position() const { return position_; }
     void setThousands(bool on) { thousands_ = on; }
 
-    void Step(int delta);   // what the arrows do
+    void Step(int delta);  // what the arrows do
 
 signals:
     void Changed(int position);

@@ -11,66 +11,65 @@
 namespace qev::io {
 
 const char* env_value(const char* name) {
-  const char* value = std::getenv(name);
-  return (value != nullptr && value[0] != '\0') ? value : nullptr;
+    const char* value = std::getenv(name);
+    return (value != nullptr && value[0] != '\0') ? value : nullptr;
 }
 
 bool parse_unsigned(const char* text, std::uint64_t* out) {
-  if (text == nullptr || *text == '\0' || *text == '-' || *text == '+' ||
-      std::isspace(static_cast<unsigned char>(*text)) != 0) {
-    return false;
-  }
-  int base = 10;
-  const char* digits = text;
-  if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    base = 16;
-    digits = text + 2;
-    if (std::isxdigit(static_cast<unsigned char>(*digits)) == 0) return false;
-  }
-  errno = 0;
-  char* end = nullptr;
-  const unsigned long long value = std::strtoull(digits, &end, base);
-  if (errno != 0 || end == digits || *end != '\0') return false;
-  *out = value;
-  return true;
+    if (text == nullptr || *text == '\0' || *text == '-' || *text == '+' ||
+        std::isspace(static_cast<unsigned char>(*text)) != 0) {
+        return false;
+    }
+    int base = 10;
+    const char* digits = text;
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        digits = text + 2;
+        if (std::isxdigit(static_cast<unsigned char>(*digits)) == 0) return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(digits, &end, base);
+    if (errno != 0 || end == digits || *end != '\0') return false;
+    *out = value;
+    return true;
 }
 
 bool parse_milliseconds(const char* text, std::int64_t* out_ns) {
-  if (text == nullptr || *text == '\0') return false;
-  errno = 0;
-  char* end = nullptr;
-  const double ms = std::strtod(text, &end);
-  if (errno != 0 || end == text || *end != '\0' || !std::isfinite(ms) || ms < 0.0 ||
-      ms > 1e9) {
-    return false;
-  }
-  *out_ns = static_cast<std::int64_t>(std::llround(ms * 1e6));
-  return true;
+    if (text == nullptr || *text == '\0') return false;
+    errno = 0;
+    char* end = nullptr;
+    const double ms = std::strtod(text, &end);
+    if (errno != 0 || end == text || *end != '\0' || !std::isfinite(ms) || ms < 0.0 || ms > 1e9) {
+        return false;
+    }
+    *out_ns = static_cast<std::int64_t>(std::llround(ms * 1e6));
+    return true;
 }
 
 bool equals_ignoring_case(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    const int ca = std::tolower(static_cast<unsigned char>(*a));
-    const int cb = std::tolower(static_cast<unsigned char>(*b));
-    if (ca != cb) return false;
-    if (ca == 0) return true;
-  }
+    for (;; ++a, ++b) {
+        const int ca = std::tolower(static_cast<unsigned char>(*a));
+        const int cb = std::tolower(static_cast<unsigned char>(*b));
+        if (ca != cb) return false;
+        if (ca == 0) return true;
+    }
 }
 
 void warn(const char* format, ...) {
-  char line[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
-  va_end(args);
-  // One fprintf call so the line is not interleaved with other output.
-  std::fprintf(stderr, "libio: %s\n", line);
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    // One fprintf call so the line is not interleaved with other output.
+    std::fprintf(stderr, "libio: %s\n", line);
 }
 
 std::int64_t monotonic_ns() noexcept {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
 }  // namespace qev::io

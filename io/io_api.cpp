@@ -24,84 +24,95 @@ namespace {
 BackendKind g_backend = BackendKind::None;
 
 const char* backend_name(BackendKind kind) {
-  switch (kind) {
-    case BackendKind::Sim: return "sim";
-    case BackendKind::Ppdev: return "ppdev";
-    case BackendKind::Direct: return "direct";
-    case BackendKind::None: break;
-  }
-  return "none";
+    switch (kind) {
+        case BackendKind::Sim:
+            return "sim";
+        case BackendKind::Ppdev:
+            return "ppdev";
+        case BackendKind::Direct:
+            return "direct";
+        case BackendKind::None:
+            break;
+    }
+    return "none";
 }
 
 constexpr const char* kDefaultDevice = "/dev/parport0";
 
 void choose_backend() {
-  const char* forced = env_value("IO_BACKEND");
-  const char* device = env_value("IO_DEVICE");
-  if (device == nullptr) device = kDefaultDevice;
-  std::string why;
+    const char* forced = env_value("IO_BACKEND");
+    const char* device = env_value("IO_DEVICE");
+    if (device == nullptr) device = kDefaultDevice;
+    std::string why;
 
-  if (forced == nullptr) {
-    bool missing = false;
-    if (ppdev_start(device, &why, &missing)) {
-      g_backend = BackendKind::Ppdev;
-      return;
+    if (forced == nullptr) {
+        bool missing = false;
+        if (ppdev_start(device, &why, &missing)) {
+            g_backend = BackendKind::Ppdev;
+            return;
+        }
+        // No parallel port at all is the normal case on a modern machine; a port
+        // that exists but cannot be used is worth a word.
+        if (!missing) warn("%s; using the simulated port", why.c_str());
+        why.clear();
+        if (sim_start(&why)) {
+            g_backend = BackendKind::Sim;
+        } else {
+            warn("simulated port: %s; no port access", why.c_str());
+        }
+        return;
     }
-    // No parallel port at all is the normal case on a modern machine; a port
-    // that exists but cannot be used is worth a word.
-    if (!missing) warn("%s; using the simulated port", why.c_str());
-    why.clear();
-    if (sim_start(&why)) {
-      g_backend = BackendKind::Sim;
+
+    if (equals_ignoring_case(forced, "sim")) {
+        if (sim_start(&why)) {
+            g_backend = BackendKind::Sim;
+            return;
+        }
+    } else if (equals_ignoring_case(forced, "ppdev")) {
+        bool missing = false;
+        if (ppdev_start(device, &why, &missing)) {
+            g_backend = BackendKind::Ppdev;
+            return;
+        }
+    } else if (equals_ignoring_case(forced, "direct")) {
+        if (direct_start(&why)) {
+            g_backend = BackendKind::Direct;
+            return;
+        }
     } else {
-      warn("simulated port: %s; no port access", why.c_str());
+        why = "not one of sim, ppdev, direct";
     }
-    return;
-  }
-
-  if (equals_ignoring_case(forced, "sim")) {
-    if (sim_start(&why)) {
-      g_backend = BackendKind::Sim;
-      return;
-    }
-  } else if (equals_ignoring_case(forced, "ppdev")) {
-    bool missing = false;
-    if (ppdev_start(device, &why, &missing)) {
-      g_backend = BackendKind::Ppdev;
-      return;
-    }
-  } else if (equals_ignoring_case(forced, "direct")) {
-    if (direct_start(&why)) {
-      g_backend = BackendKind::Direct;
-      return;
-    }
-  } else {
-    why = "not one of sim, ppdev, direct";
-  }
-  warn("IO_BACKEND=%s: %s; no port access", forced, why.c_str());
+    warn("IO_BACKEND=%s: %s; no port access", forced, why.c_str());
 }
 
 __attribute__((constructor)) void load_library() {
-  try {
-    choose_backend();
-  } catch (const std::exception& e) {
-    g_backend = BackendKind::None;
-    warn("start-up failed: %s; no port access", e.what());
-  } catch (...) {
-    g_backend = BackendKind::None;
-    warn("start-up failed; no port access");
-  }
+    try {
+        choose_backend();
+    } catch (const std::exception& e) {
+        g_backend = BackendKind::None;
+        warn("start-up failed: %s; no port access", e.what());
+    } catch (...) {
+        g_backend = BackendKind::None;
+        warn("start-up failed; no port access");
+    }
 }
 
 __attribute__((destructor)) void unload_library() {
-  const BackendKind was = g_backend;
-  g_backend = BackendKind::None;
-  switch (was) {
-    case BackendKind::Sim: sim_stop(); break;
-    case BackendKind::Ppdev: ppdev_stop(); break;
-    case BackendKind::Direct: direct_stop(); break;
-    case BackendKind::None: break;
-  }
+    const BackendKind was = g_backend;
+    g_backend = BackendKind::None;
+    switch (was) {
+        case BackendKind::Sim:
+            sim_stop();
+            break;
+        case BackendKind::Ppdev:
+            ppdev_stop();
+            break;
+        case BackendKind::Direct:
+            direct_stop();
+            break;
+        case BackendKind::None:
+            break;
+    }
 }
 
 }  // namespace
@@ -109,22 +120,33 @@ __attribute__((destructor)) void unload_library() {
 BackendKind current_backend() noexcept { return g_backend; }
 
 unsigned char port_in(unsigned short port) noexcept {
-  switch (g_backend) {
-    case BackendKind::Sim: return sim_in(port);
-    case BackendKind::Ppdev: return ppdev_in(port);
-    case BackendKind::Direct: return direct_in(port);
-    case BackendKind::None: break;
-  }
-  return 0xFF;
+    switch (g_backend) {
+        case BackendKind::Sim:
+            return sim_in(port);
+        case BackendKind::Ppdev:
+            return ppdev_in(port);
+        case BackendKind::Direct:
+            return direct_in(port);
+        case BackendKind::None:
+            break;
+    }
+    return 0xFF;
 }
 
 void port_out(unsigned short port, unsigned char value) noexcept {
-  switch (g_backend) {
-    case BackendKind::Sim: sim_out(port, value); return;
-    case BackendKind::Ppdev: ppdev_out(port, value); return;
-    case BackendKind::Direct: direct_out(port, value); return;
-    case BackendKind::None: return;
-  }
+    switch (g_backend) {
+        case BackendKind::Sim:
+            sim_out(port, value);
+            return;
+        case BackendKind::Ppdev:
+            ppdev_out(port, value);
+            return;
+        case BackendKind::Direct:
+            direct_out(port, value);
+            return;
+        case BackendKind::None:
+            return;
+    }
 }
 
 }  // namespace qev::io
@@ -134,9 +156,7 @@ using qev::io::port_out;
 
 // Port numbers are 16 bits: the byte after port 0xFFFF is port 0x0000.
 namespace {
-unsigned short next_port(unsigned short port, unsigned step) {
-  return static_cast<unsigned short>(port + step);
-}
+unsigned short next_port(unsigned short port, unsigned step) { return static_cast<unsigned short>(port + step); }
 unsigned char bit_mask(unsigned char bit) { return static_cast<unsigned char>(1u << bit); }
 }  // namespace
 
@@ -147,63 +167,61 @@ void PortOut(unsigned short port, unsigned char value) { port_out(port, value); 
 unsigned char PortIn(unsigned short port) { return port_in(port); }
 
 void PortWordOut(unsigned short port, unsigned short value) {
-  port_out(port, static_cast<unsigned char>(value & 0xFF));
-  port_out(next_port(port, 1), static_cast<unsigned char>(value >> 8));
+    port_out(port, static_cast<unsigned char>(value & 0xFF));
+    port_out(next_port(port, 1), static_cast<unsigned char>(value >> 8));
 }
 
 void PortDWordOut(unsigned short port, unsigned int value) {
-  for (unsigned i = 0; i < 4; ++i) {
-    port_out(next_port(port, i), static_cast<unsigned char>((value >> (8 * i)) & 0xFF));
-  }
+    for (unsigned i = 0; i < 4; ++i) {
+        port_out(next_port(port, i), static_cast<unsigned char>((value >> (8 * i)) & 0xFF));
+    }
 }
 
 unsigned short PortWordIn(unsigned short port) {
-  const unsigned low = port_in(port);
-  const unsigned high = port_in(next_port(port, 1));
-  return static_cast<unsigned short>(low | (high << 8));
+    const unsigned low = port_in(port);
+    const unsigned high = port_in(next_port(port, 1));
+    return static_cast<unsigned short>(low | (high << 8));
 }
 
 unsigned int PortDWordIn(unsigned short port) {
-  unsigned int value = 0;
-  for (unsigned i = 0; i < 4; ++i) value |= static_cast<unsigned int>(port_in(next_port(port, i))) << (8 * i);
-  return value;
+    unsigned int value = 0;
+    for (unsigned i = 0; i < 4; ++i) value |= static_cast<unsigned int>(port_in(next_port(port, i))) << (8 * i);
+    return value;
 }
 
 // Bit numbers above 7 name no bit of a byte register: the bit functions leave
 // the port alone and GetPortBit answers 0.
 void SetPortBit(unsigned short port, unsigned char bit) {
-  if (bit > 7) return;
-  port_out(port, static_cast<unsigned char>(port_in(port) | bit_mask(bit)));
+    if (bit > 7) return;
+    port_out(port, static_cast<unsigned char>(port_in(port) | bit_mask(bit)));
 }
 
 void ClrPortBit(unsigned short port, unsigned char bit) {
-  if (bit > 7) return;
-  port_out(port, static_cast<unsigned char>(port_in(port) & ~bit_mask(bit)));
+    if (bit > 7) return;
+    port_out(port, static_cast<unsigned char>(port_in(port) & ~bit_mask(bit)));
 }
 
 void NotPortBit(unsigned short port, unsigned char bit) {
-  if (bit > 7) return;
-  port_out(port, static_cast<unsigned char>(port_in(port) ^ bit_mask(bit)));
+    if (bit > 7) return;
+    port_out(port, static_cast<unsigned char>(port_in(port) ^ bit_mask(bit)));
 }
 
 int GetPortBit(unsigned short port, unsigned char bit) {
-  if (bit > 7) return 0;
-  return (port_in(port) & bit_mask(bit)) != 0 ? 1 : 0;
+    if (bit > 7) return 0;
+    return (port_in(port) & bit_mask(bit)) != 0 ? 1 : 0;
 }
 
 void RightPortShift(unsigned short port, int in_bit) {
-  const unsigned value = port_in(port);
-  port_out(port, static_cast<unsigned char>((value >> 1) | (in_bit != 0 ? 0x80u : 0u)));
+    const unsigned value = port_in(port);
+    port_out(port, static_cast<unsigned char>((value >> 1) | (in_bit != 0 ? 0x80u : 0u)));
 }
 
 void LeftPortShift(unsigned short port, int in_bit) {
-  const unsigned value = port_in(port);
-  port_out(port, static_cast<unsigned char>(((value << 1) & 0xFFu) | (in_bit != 0 ? 1u : 0u)));
+    const unsigned value = port_in(port);
+    port_out(port, static_cast<unsigned char>(((value << 1) & 0xFFu) | (in_bit != 0 ? 1u : 0u)));
 }
 
-int IsDriverInstalled(void) {
-  return qev::io::current_backend() != qev::io::BackendKind::None ? 1 : 0;
-}
+int IsDriverInstalled(void) { return qev::io::current_backend() != qev::io::BackendKind::None ? 1 : 0; }
 
 const char* IoBackendName(void) { return qev::io::backend_name(qev::io::current_backend()); }
 

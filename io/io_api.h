@@ -29,18 +29,18 @@ extern "C" {
 // ---- The thirteen port functions -------------------------------------------
 
 void PortOut(unsigned short port, unsigned char value);
-void PortWordOut(unsigned short port, unsigned short value);   // low byte to port, high byte to port + 1
-void PortDWordOut(unsigned short port, unsigned int value);    // bytes to port .. port + 3, low first
+void PortWordOut(unsigned short port, unsigned short value);  // low byte to port, high byte to port + 1
+void PortDWordOut(unsigned short port, unsigned int value);   // bytes to port .. port + 3, low first
 unsigned char PortIn(unsigned short port);
-unsigned short PortWordIn(unsigned short port);                // port is the low byte
+unsigned short PortWordIn(unsigned short port);  // port is the low byte
 unsigned int PortDWordIn(unsigned short port);
-void SetPortBit(unsigned short port, unsigned char bit);       // bit: 0..7; larger bits are ignored
+void SetPortBit(unsigned short port, unsigned char bit);  // bit: 0..7; larger bits are ignored
 void ClrPortBit(unsigned short port, unsigned char bit);
 void NotPortBit(unsigned short port, unsigned char bit);
-int GetPortBit(unsigned short port, unsigned char bit);        // 0 or 1 (0 for bits above 7)
-void RightPortShift(unsigned short port, int in_bit);          // value >> 1, in_bit (non-zero = 1) enters bit 7
-void LeftPortShift(unsigned short port, int in_bit);           // value << 1, in_bit (non-zero = 1) enters bit 0
-int IsDriverInstalled(void);                                   // 1 when the chosen backend works
+int GetPortBit(unsigned short port, unsigned char bit);  // 0 or 1 (0 for bits above 7)
+void RightPortShift(unsigned short port, int in_bit);    // value >> 1, in_bit (non-zero = 1) enters bit 7
+void LeftPortShift(unsigned short port, int in_bit);     // value << 1, in_bit (non-zero = 1) enters bit 0
+int IsDriverInstalled(void);                             // 1 when the chosen backend works
 
 // ---- Introspection and control of the simulated port ------------------------
 // Used by tests and benchmarks; the program itself never calls these.
@@ -70,8 +70,8 @@ unsigned char IoSimPeek(unsigned short port);
 long long IoSimTxCount(void);
 // 1 = held (null pointers are skipped); 0 = not written yet or overwritten.
 int IoSimTxEntry(long long index, long long* t_ns, unsigned short* port, unsigned char* value);
-void IoSimTxClear(void);   // the file keeps what it has: pending entries are written first
-void IoSimTxFlush(void);   // append pending entries to the IO_SIM_TXLOG file now
+void IoSimTxClear(void);  // the file keeps what it has: pending entries are written first
+void IoSimTxFlush(void);  // append pending entries to the IO_SIM_TXLOG file now
 
 // The simulated remote control drives status bit 0x10 of every port.
 // It plays its waveform once per polling burst: status reads that follow each
@@ -86,7 +86,7 @@ int IoSimRemoteSetNec(unsigned address, unsigned command, int repeat_frames);
 int IoSimRemoteSetSamples(const unsigned char* levels, int count);
 // A row of a command file (first row when name is null or empty); 0 = loaded.
 int IoSimRemoteSetFile(const char* path, const char* name);
-void IoSimRemoteOff(void);              // the line stays idle; nothing arms
+void IoSimRemoteOff(void);  // the line stays idle; nothing arms
 void IoSimRemoteSetDelayNs(long long delay_ns);
 void IoSimRemoteSetAuto(int on);        // 0: only IoSimRemoteTrigger starts it
 void IoSimRemoteTrigger(void);          // start the waveform at now + delay (moves a pending start)

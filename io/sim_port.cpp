@@ -60,7 +60,7 @@ constinit Waveform* g_waveform = nullptr;
 constinit WaveformCursor g_cursor;
 constinit std::int64_t g_duration_ns = 0;
 constinit std::atomic<std::int64_t> g_pending_start{-1};  // armed, not yet started
-constinit std::int64_t g_playing_start = -1;               // signal being played
+constinit std::int64_t g_playing_start = -1;              // signal being played
 constinit std::atomic<std::int64_t> g_last_start{-1};
 constinit std::atomic<std::int64_t> g_delay_ns{kDefaultDelayNs};
 constinit std::atomic<bool> g_auto{true};
@@ -72,206 +72,206 @@ constinit unsigned g_quick_reads = 0;
 constinit bool g_burst_armed = false;
 
 inline std::int64_t now_ns() noexcept {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
 void power_on_registers() {
-  std::memset(g_data, kDataPowerOn, sizeof g_data);
-  std::memset(g_control, kControlPowerOn, sizeof g_control);
+    std::memset(g_data, kDataPowerOn, sizeof g_data);
+    std::memset(g_control, kControlPowerOn, sizeof g_control);
 }
 
 void schedule_signal(std::int64_t now) {
-  if (g_duration_ns == 0) return;  // nothing to play
-  const std::int64_t start = now + g_delay_ns.load(std::memory_order_relaxed);
-  g_last_start.store(start, std::memory_order_relaxed);
-  g_pending_start.store(start, std::memory_order_release);
+    if (g_duration_ns == 0) return;  // nothing to play
+    const std::int64_t start = now + g_delay_ns.load(std::memory_order_relaxed);
+    g_last_start.store(start, std::memory_order_relaxed);
+    g_pending_start.store(start, std::memory_order_release);
 }
 
 void note_status_read(std::int64_t now) noexcept {
-  const std::int64_t gap = g_last_status_read < 0 ? INT64_MAX : now - g_last_status_read;
-  g_last_status_read = now;
-  if (gap >= kBurstGapNs) {
-    g_quick_reads = 1;
-    g_burst_armed = false;
-  } else if (gap <= kBurstContinueNs) {
-    if (g_quick_reads < kBurstArmReads) ++g_quick_reads;
-  } else {
-    g_quick_reads = 1;  // too slow to count, too quick to end the burst
-  }
-  if (g_quick_reads >= kBurstArmReads && !g_burst_armed && g_auto.load(std::memory_order_relaxed)) {
-    g_burst_armed = true;
-    schedule_signal(now);
-  }
+    const std::int64_t gap = g_last_status_read < 0 ? INT64_MAX : now - g_last_status_read;
+    g_last_status_read = now;
+    if (gap >= kBurstGapNs) {
+        g_quick_reads = 1;
+        g_burst_armed = false;
+    } else if (gap <= kBurstContinueNs) {
+        if (g_quick_reads < kBurstArmReads) ++g_quick_reads;
+    } else {
+        g_quick_reads = 1;  // too slow to count, too quick to end the burst
+    }
+    if (g_quick_reads >= kBurstArmReads && !g_burst_armed && g_auto.load(std::memory_order_relaxed)) {
+        g_burst_armed = true;
+        schedule_signal(now);
+    }
 }
 
 bool remote_level(std::int64_t now) noexcept {
-  std::int64_t pending = g_pending_start.load(std::memory_order_relaxed);
-  if (pending >= 0) {
-    if (now < pending) {
-      g_cursor.keep_warm();
-    } else if (g_pending_start.compare_exchange_strong(pending, -1, std::memory_order_acq_rel)) {
-      g_playing_start = pending;
-      g_cursor.rewind();
+    std::int64_t pending = g_pending_start.load(std::memory_order_relaxed);
+    if (pending >= 0) {
+        if (now < pending) {
+            g_cursor.keep_warm();
+        } else if (g_pending_start.compare_exchange_strong(pending, -1, std::memory_order_acq_rel)) {
+            g_playing_start = pending;
+            g_cursor.rewind();
+        }
     }
-  }
-  if (g_playing_start < 0) return false;
-  return g_cursor.level(now - g_playing_start);
+    if (g_playing_start < 0) return false;
+    return g_cursor.level(now - g_playing_start);
 }
 
 unsigned char status_at(unsigned block, std::int64_t now) noexcept {
-  bool infrared = remote_level(now);
-  if (g_loopback.load(std::memory_order_relaxed) && (g_data[block] & kLedBit) != 0) infrared = true;
-  return infrared ? kReceiverBit : 0;
+    bool infrared = remote_level(now);
+    if (g_loopback.load(std::memory_order_relaxed) && (g_data[block] & kLedBit) != 0) infrared = true;
+    return infrared ? kReceiverBit : 0;
 }
 
 // ---- configuration from the environment -------------------------------------
 
 int repeats_from_env() {
-  const char* text = env_value("IO_SIM_REMOTE_REPEATS");
-  if (text == nullptr) return kDefaultRepeats;
-  std::uint64_t value = 0;
-  if (!parse_unsigned(text, &value) || value > kMaxRepeats) {
-    warn("IO_SIM_REMOTE_REPEATS=%s: expected 0..%d; using %d", text, kMaxRepeats, kDefaultRepeats);
-    return kDefaultRepeats;
-  }
-  return static_cast<int>(value);
+    const char* text = env_value("IO_SIM_REMOTE_REPEATS");
+    if (text == nullptr) return kDefaultRepeats;
+    std::uint64_t value = 0;
+    if (!parse_unsigned(text, &value) || value > kMaxRepeats) {
+        warn("IO_SIM_REMOTE_REPEATS=%s: expected 0..%d; using %d", text, kMaxRepeats, kDefaultRepeats);
+        return kDefaultRepeats;
+    }
+    return static_cast<int>(value);
 }
 
 bool parse_byte(const std::string& text, unsigned* out) {
-  std::uint64_t value = 0;
-  if (!parse_unsigned(text.c_str(), &value) || value > 0xFF) return false;
-  *out = static_cast<unsigned>(value);
-  return true;
+    std::uint64_t value = 0;
+    if (!parse_unsigned(text.c_str(), &value) || value > 0xFF) return false;
+    *out = static_cast<unsigned>(value);
+    return true;
 }
 
 bool starts_with_ignoring_case(const std::string& text, const char* prefix) {
-  const std::size_t n = std::strlen(prefix);
-  return text.size() >= n && equals_ignoring_case(text.substr(0, n).c_str(), prefix);
+    const std::size_t n = std::strlen(prefix);
+    return text.size() >= n && equals_ignoring_case(text.substr(0, n).c_str(), prefix);
 }
 
 // The waveform named by an IO_SIM_REMOTE value; false (after one line on
 // stderr) when it names nothing usable.
 bool waveform_from_text(const char* text, int repeats, Waveform* out) {
-  const std::string value(text);
-  const char* fallback = "; playing the default remote nec:0x04:0x08";
+    const std::string value(text);
+    const char* fallback = "; playing the default remote nec:0x04:0x08";
 
-  if (equals_ignoring_case(text, "off")) {
-    *out = Waveform();
-    return true;
-  }
-  if (equals_ignoring_case(text, "nec")) {
-    *out = Waveform::nec(kDefaultNecAddress, kDefaultNecCommand, repeats);
-    return true;
-  }
-  if (starts_with_ignoring_case(value, "nec:")) {
-    const std::size_t colon = value.find(':', 4);
-    unsigned address = 0;
-    unsigned command = 0;
-    if (colon == std::string::npos || !parse_byte(value.substr(4, colon - 4), &address) ||
-        !parse_byte(value.substr(colon + 1), &command)) {
-      warn("IO_SIM_REMOTE=%s: expected nec:ADDR:CMD with numbers 0..255 (decimal or 0x hex)%s", text, fallback);
-      return false;
+    if (equals_ignoring_case(text, "off")) {
+        *out = Waveform();
+        return true;
     }
-    *out = Waveform::nec(address, command, repeats);
-    return true;
-  }
+    if (equals_ignoring_case(text, "nec")) {
+        *out = Waveform::nec(kDefaultNecAddress, kDefaultNecCommand, repeats);
+        return true;
+    }
+    if (starts_with_ignoring_case(value, "nec:")) {
+        const std::size_t colon = value.find(':', 4);
+        unsigned address = 0;
+        unsigned command = 0;
+        if (colon == std::string::npos || !parse_byte(value.substr(4, colon - 4), &address) ||
+            !parse_byte(value.substr(colon + 1), &command)) {
+            warn("IO_SIM_REMOTE=%s: expected nec:ADDR:CMD with numbers 0..255 (decimal or 0x hex)%s", text, fallback);
+            return false;
+        }
+        *out = Waveform::nec(address, command, repeats);
+        return true;
+    }
 
-  // PATH.rmt or PATH.rmt:NAME (the extension in any case).
-  std::string path;
-  std::string name;
-  for (std::size_t at = value.size(); at >= 4; --at) {
-    if (!equals_ignoring_case(value.substr(at - 4, 4).c_str(), ".rmt")) continue;
-    if (at == value.size()) {
-      path = value;
-      break;
+    // PATH.rmt or PATH.rmt:NAME (the extension in any case).
+    std::string path;
+    std::string name;
+    for (std::size_t at = value.size(); at >= 4; --at) {
+        if (!equals_ignoring_case(value.substr(at - 4, 4).c_str(), ".rmt")) continue;
+        if (at == value.size()) {
+            path = value;
+            break;
+        }
+        if (value[at] == ':') {
+            path = value.substr(0, at);
+            name = value.substr(at + 1);
+            break;
+        }
     }
-    if (value[at] == ':') {
-      path = value.substr(0, at);
-      name = value.substr(at + 1);
-      break;
+    if (path.empty()) {
+        warn("IO_SIM_REMOTE=%s: expected nec:ADDR:CMD, PATH.rmt, PATH.rmt:NAME or off%s", text, fallback);
+        return false;
     }
-  }
-  if (path.empty()) {
-    warn("IO_SIM_REMOTE=%s: expected nec:ADDR:CMD, PATH.rmt, PATH.rmt:NAME or off%s", text, fallback);
-    return false;
-  }
-  std::string why;
-  if (!sim::load_rmt_row(path.c_str(), name, out, &why)) {
-    warn("IO_SIM_REMOTE=%s: %s%s", text, why.c_str(), fallback);
-    return false;
-  }
-  return true;
+    std::string why;
+    if (!sim::load_rmt_row(path.c_str(), name, out, &why)) {
+        warn("IO_SIM_REMOTE=%s: %s%s", text, why.c_str(), fallback);
+        return false;
+    }
+    return true;
 }
 
 void configure_remote_from_env() {
-  const char* source = env_value("IO_SIM_REMOTE");
-  if (source == nullptr) source = kDefaultRemote;
-  const int repeats = repeats_from_env();
-  Waveform waveform;
-  if (!waveform_from_text(source, repeats, &waveform)) {
-    waveform = Waveform::nec(kDefaultNecAddress, kDefaultNecCommand, repeats);
-  }
-  sim::set_waveform(std::move(waveform));
-
-  std::int64_t delay_ns = kDefaultDelayNs;
-  if (const char* text = env_value("IO_SIM_REMOTE_DELAY_MS")) {
-    if (!parse_milliseconds(text, &delay_ns)) {
-      warn("IO_SIM_REMOTE_DELAY_MS=%s: expected a number of milliseconds >= 0; using 50", text);
-      delay_ns = kDefaultDelayNs;
+    const char* source = env_value("IO_SIM_REMOTE");
+    if (source == nullptr) source = kDefaultRemote;
+    const int repeats = repeats_from_env();
+    Waveform waveform;
+    if (!waveform_from_text(source, repeats, &waveform)) {
+        waveform = Waveform::nec(kDefaultNecAddress, kDefaultNecCommand, repeats);
     }
-  }
-  g_delay_ns.store(delay_ns, std::memory_order_relaxed);
-  g_auto.store(true, std::memory_order_relaxed);
+    sim::set_waveform(std::move(waveform));
+
+    std::int64_t delay_ns = kDefaultDelayNs;
+    if (const char* text = env_value("IO_SIM_REMOTE_DELAY_MS")) {
+        if (!parse_milliseconds(text, &delay_ns)) {
+            warn("IO_SIM_REMOTE_DELAY_MS=%s: expected a number of milliseconds >= 0; using 50", text);
+            delay_ns = kDefaultDelayNs;
+        }
+    }
+    g_delay_ns.store(delay_ns, std::memory_order_relaxed);
+    g_auto.store(true, std::memory_order_relaxed);
 }
 
 bool flag_from_env(const char* name) {
-  const char* text = env_value(name);
-  if (text == nullptr) return false;
-  for (const char* on : {"1", "yes", "on", "true"}) {
-    if (equals_ignoring_case(text, on)) return true;
-  }
-  for (const char* off : {"0", "no", "off", "false"}) {
-    if (equals_ignoring_case(text, off)) return false;
-  }
-  warn("%s=%s: expected 1 or 0; taken as 0", name, text);
-  return false;
+    const char* text = env_value(name);
+    if (text == nullptr) return false;
+    for (const char* on : {"1", "yes", "on", "true"}) {
+        if (equals_ignoring_case(text, on)) return true;
+    }
+    for (const char* off : {"0", "no", "off", "false"}) {
+        if (equals_ignoring_case(text, off)) return false;
+    }
+    warn("%s=%s: expected 1 or 0; taken as 0", name, text);
+    return false;
 }
 
 std::uint64_t capacity_from_env() {
-  const char* text = env_value("IO_SIM_TXLOG_CAPACITY");
-  if (text == nullptr) return TxLog::kDefaultCapacity;
-  std::uint64_t value = 0;
-  if (!parse_unsigned(text, &value) || value < 1 || value > TxLog::kMaxCapacity) {
-    warn("IO_SIM_TXLOG_CAPACITY=%s: expected 1..%llu; using %llu", text,
-         static_cast<unsigned long long>(TxLog::kMaxCapacity),
-         static_cast<unsigned long long>(TxLog::kDefaultCapacity));
-    return TxLog::kDefaultCapacity;
-  }
-  return value;
+    const char* text = env_value("IO_SIM_TXLOG_CAPACITY");
+    if (text == nullptr) return TxLog::kDefaultCapacity;
+    std::uint64_t value = 0;
+    if (!parse_unsigned(text, &value) || value < 1 || value > TxLog::kMaxCapacity) {
+        warn("IO_SIM_TXLOG_CAPACITY=%s: expected 1..%llu; using %llu", text,
+             static_cast<unsigned long long>(TxLog::kMaxCapacity),
+             static_cast<unsigned long long>(TxLog::kDefaultCapacity));
+        return TxLog::kDefaultCapacity;
+    }
+    return value;
 }
 
 bool configure_log_from_env() {
-  const std::uint64_t capacity = capacity_from_env();
-  const char* path = env_value("IO_SIM_TXLOG");
-  const std::string file = path != nullptr ? path : "";
-  if (g_log->configure(capacity, file)) return true;
-  if (capacity != TxLog::kDefaultCapacity) {
-    warn("IO_SIM_TXLOG_CAPACITY=%llu: cannot allocate the ring; using %llu",
-         static_cast<unsigned long long>(capacity), static_cast<unsigned long long>(TxLog::kDefaultCapacity));
-    return g_log->configure(TxLog::kDefaultCapacity, file);
-  }
-  return false;
+    const std::uint64_t capacity = capacity_from_env();
+    const char* path = env_value("IO_SIM_TXLOG");
+    const std::string file = path != nullptr ? path : "";
+    if (g_log->configure(capacity, file)) return true;
+    if (capacity != TxLog::kDefaultCapacity) {
+        warn("IO_SIM_TXLOG_CAPACITY=%llu: cannot allocate the ring; using %llu",
+             static_cast<unsigned long long>(capacity), static_cast<unsigned long long>(TxLog::kDefaultCapacity));
+        return g_log->configure(TxLog::kDefaultCapacity, file);
+    }
+    return false;
 }
 
 void configure_from_env() {
-  power_on_registers();
-  configure_remote_from_env();
-  g_loopback.store(flag_from_env("IO_SIM_LOOPBACK"), std::memory_order_relaxed);
-  g_last_status_read = -1;
-  g_quick_reads = 0;
-  g_burst_armed = false;
+    power_on_registers();
+    configure_remote_from_env();
+    g_loopback.store(flag_from_env("IO_SIM_LOOPBACK"), std::memory_order_relaxed);
+    g_last_status_read = -1;
+    g_quick_reads = 0;
+    g_burst_armed = false;
 }
 
 }  // namespace
@@ -279,58 +279,61 @@ void configure_from_env() {
 // ---- backend entry points ----------------------------------------------------
 
 bool sim_start(std::string* why) {
-  g_log = new (std::nothrow) TxLog();
-  if (g_log == nullptr || !configure_log_from_env()) {
-    *why = "cannot allocate the write log";
-    delete g_log;
-    g_log = nullptr;
-    return false;
-  }
-  configure_from_env();
-  return true;
+    g_log = new (std::nothrow) TxLog();
+    if (g_log == nullptr || !configure_log_from_env()) {
+        *why = "cannot allocate the write log";
+        delete g_log;
+        g_log = nullptr;
+        return false;
+    }
+    configure_from_env();
+    return true;
 }
 
 void sim_stop() noexcept {
-  if (g_log != nullptr) {
-    g_log->shutdown();
-    delete g_log;
-    g_log = nullptr;
-  }
-  g_cursor.attach(nullptr);
-  delete g_waveform;
-  g_waveform = nullptr;
-  g_duration_ns = 0;
+    if (g_log != nullptr) {
+        g_log->shutdown();
+        delete g_log;
+        g_log = nullptr;
+    }
+    g_cursor.attach(nullptr);
+    delete g_waveform;
+    g_waveform = nullptr;
+    g_duration_ns = 0;
 }
 
 unsigned char sim_in(unsigned short port) noexcept {
-  const unsigned block = port >> 2;
-  switch (offset_of(port)) {
-    case kData: return g_data[block];
-    case kStatus: {
-      const std::int64_t now = now_ns();
-      note_status_read(now);
-      return status_at(block, now);
+    const unsigned block = port >> 2;
+    switch (offset_of(port)) {
+        case kData:
+            return g_data[block];
+        case kStatus: {
+            const std::int64_t now = now_ns();
+            note_status_read(now);
+            return status_at(block, now);
+        }
+        case kControl:
+            return g_control[block];
+        default:
+            return 0xFF;
     }
-    case kControl: return g_control[block];
-    default: return 0xFF;
-  }
 }
 
 void sim_out(unsigned short port, unsigned char value) noexcept {
-  const unsigned block = port >> 2;
-  switch (offset_of(port)) {
-    case kData: {
-      g_data[block] = value;
-      const std::int64_t t = now_ns();  // the line has changed by now
-      g_log->push(t, port, value);
-      return;
+    const unsigned block = port >> 2;
+    switch (offset_of(port)) {
+        case kData: {
+            g_data[block] = value;
+            const std::int64_t t = now_ns();  // the line has changed by now
+            g_log->push(t, port, value);
+            return;
+        }
+        case kControl:
+            g_control[block] = value;
+            return;
+        default:
+            return;  // status is read-only; offset 3 decodes to nothing
     }
-    case kControl:
-      g_control[block] = value;
-      return;
-    default:
-      return;  // status is read-only; offset 3 decodes to nothing
-  }
 }
 
 // ---- controls ----------------------------------------------------------------
@@ -338,36 +341,38 @@ void sim_out(unsigned short port, unsigned char value) noexcept {
 namespace sim {
 
 void reset() {
-  if (!configure_log_from_env()) warn("IoSimReset: cannot allocate the write log; keeping the previous one");
-  configure_from_env();
+    if (!configure_log_from_env()) warn("IoSimReset: cannot allocate the write log; keeping the previous one");
+    configure_from_env();
 }
 
 unsigned char peek(unsigned short port) {
-  const unsigned block = port >> 2;
-  switch (offset_of(port)) {
-    case kData: return g_data[block];
-    case kStatus: return status_at(block, now_ns());
-    case kControl: return g_control[block];
-    default: return 0xFF;
-  }
+    const unsigned block = port >> 2;
+    switch (offset_of(port)) {
+        case kData:
+            return g_data[block];
+        case kStatus:
+            return status_at(block, now_ns());
+        case kControl:
+            return g_control[block];
+        default:
+            return 0xFF;
+    }
 }
 
 TxLog& tx_log() { return *g_log; }
 
 void set_waveform(Waveform waveform) {
-  Waveform* fresh = new Waveform(std::move(waveform));
-  g_cursor.attach(fresh);
-  delete g_waveform;
-  g_waveform = fresh;
-  g_duration_ns = fresh->duration_ns();
-  g_pending_start.store(-1, std::memory_order_relaxed);
-  g_playing_start = -1;
-  g_last_start.store(-1, std::memory_order_relaxed);
+    Waveform* fresh = new Waveform(std::move(waveform));
+    g_cursor.attach(fresh);
+    delete g_waveform;
+    g_waveform = fresh;
+    g_duration_ns = fresh->duration_ns();
+    g_pending_start.store(-1, std::memory_order_relaxed);
+    g_playing_start = -1;
+    g_last_start.store(-1, std::memory_order_relaxed);
 }
 
-void set_delay_ns(std::int64_t delay_ns) {
-  g_delay_ns.store(delay_ns < 0 ? 0 : delay_ns, std::memory_order_relaxed);
-}
+void set_delay_ns(std::int64_t delay_ns) { g_delay_ns.store(delay_ns < 0 ? 0 : delay_ns, std::memory_order_relaxed); }
 
 void set_auto(bool on) { g_auto.store(on, std::memory_order_relaxed); }
 
@@ -380,20 +385,20 @@ std::int64_t duration_ns() { return g_duration_ns; }
 void set_loopback(bool on) { g_loopback.store(on, std::memory_order_relaxed); }
 
 bool load_rmt_row(const char* path, const std::string& name, Waveform* out, std::string* why) {
-  std::vector<unsigned char> bytes;
-  switch (read_rmt_row(path, name, &bytes)) {
-    case RmtRowResult::Found:
-      *out = Waveform::from_packed(bytes);
-      return true;
-    case RmtRowResult::CannotOpen:
-      *why = std::string("cannot open ") + path + ": " + std::strerror(errno);
-      return false;
-    case RmtRowResult::NoSuchRow:
-      *why = name.empty() ? std::string("no command in ") + path
-                          : std::string("no command named \"") + name + "\" in " + path;
-      return false;
-  }
-  return false;
+    std::vector<unsigned char> bytes;
+    switch (read_rmt_row(path, name, &bytes)) {
+        case RmtRowResult::Found:
+            *out = Waveform::from_packed(bytes);
+            return true;
+        case RmtRowResult::CannotOpen:
+            *why = std::string("cannot open ") + path + ": " + std::strerror(errno);
+            return false;
+        case RmtRowResult::NoSuchRow:
+            *why = name.empty() ? std::string("no command in ") + path
+                                : std::string("no command named \"") + name + "\" in " + path;
+            return false;
+    }
+    return false;
 }
 
 }  // namespace sim

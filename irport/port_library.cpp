@@ -1,8 +1,8 @@
 #include "port_library.h"
 
+#include <dlfcn.h>
 #include <algorithm>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <vector>
 
 namespace qev {
@@ -17,7 +17,7 @@ std::vector<TPort_Library*>& Live_Libraries() {
 }
 
 void Unload_All_At_Exit() {
-    auto libraries = Live_Libraries();   // copy: unloading edits the list
+    auto libraries = Live_Libraries();  // copy: unloading edits the list
     for (TPort_Library* library : libraries) library->Unload_Port_Library();
 }
 

@@ -36,10 +36,10 @@ struct TPort_Function_Table {
 constexpr unsigned Data_Register = 0;
 constexpr unsigned Status_Register = 1;
 constexpr unsigned Control_Register = 2;
-constexpr uint8_t Receiver_Line_Bit = 0x10;    // status: set while infrared is received
-constexpr uint8_t Direction_Bit = 0x20;        // control: 0 = data lines drive outward
-constexpr uint8_t Data_LED_On = 0xFF;          // LED (data line 0) on, lines 1-7 high
-constexpr uint8_t Data_LED_Off = 0xFE;         // LED off, lines 1-7 high: the idle value
+constexpr uint8_t Receiver_Line_Bit = 0x10;  // status: set while infrared is received
+constexpr uint8_t Direction_Bit = 0x20;      // control: 0 = data lines drive outward
+constexpr uint8_t Data_LED_On = 0xFF;        // LED (data line 0) on, lines 1-7 high
+constexpr uint8_t Data_LED_Off = 0xFE;       // LED off, lines 1-7 high: the idle value
 
 class TPort_Library {
 public:

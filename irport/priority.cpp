@@ -1,8 +1,8 @@
 #include "priority.h"
 
-#include <cerrno>
 #include <pthread.h>
 #include <sys/resource.h>
+#include <cerrno>
 
 namespace qev {
 

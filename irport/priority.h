@@ -35,8 +35,8 @@ public:
 
 class TLinux_Priority final : public TPriority_Api {
 public:
-    static constexpr int High_Nice = -10;      // the "high priority class" of the process
-    static constexpr int Fifo_Priority = 80;   // "time critical": below the kernel's own 99
+    static constexpr int High_Nice = -10;     // the "high priority class" of the process
+    static constexpr int Fifo_Priority = 80;  // "time critical": below the kernel's own 99
     TSaved_Priority Save() override;
     void Set_Process_High() override;
     void Set_Thread_Time_Critical() override;

@@ -6,7 +6,7 @@ namespace qev {
 
 namespace {
 
-constexpr int32_t Leader_Marker = 16;   // the raw value of an active reading
+constexpr int32_t Leader_Marker = 16;  // the raw value of an active reading
 constexpr unsigned Polls_Per_Time_Check = 64;
 
 }  // namespace
@@ -21,7 +21,8 @@ TReceive_Report Receive_Samples(TSample_Clock& clock, const TPort_Library& port,
     const int32_t marks = std::clamp(request.Min_Leader + 1, 0, length);
     const auto status = static_cast<unsigned short>(request.Base + Status_Register);
     TCounter& counter = clock.Counter();
-    const int64_t limit_units = static_cast<int64_t>(request.Time_Limit_Seconds * static_cast<double>(counter.Query_Frequency()));
+    const int64_t limit_units =
+        static_cast<int64_t>(request.Time_Limit_Seconds * static_cast<double>(counter.Query_Frequency()));
     report.Samples = length;
 
     {

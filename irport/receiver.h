@@ -10,16 +10,16 @@
 namespace qev {
 
 enum class TReceive_Result {
-    Received,    // the buffer holds a leader and the samples after it
-    No_Signal,   // nothing arrived within the time limit; the buffer is unchanged
-    No_Port,     // the port library offers no PortIn; nothing was read
+    Received,   // the buffer holds a leader and the samples after it
+    No_Signal,  // nothing arrived within the time limit; the buffer is unchanged
+    No_Port,    // the port library offers no PortIn; nothing was read
 };
 
 struct TReceive_Report {
     TReceive_Result Result = TReceive_Result::No_Port;
-    int64_t Start_Counter = 0;   // counter value when the accepted start was seen
-    int32_t False_Starts = 0;    // starts dropped before the leader was confirmed
-    int32_t Samples = 0;         // samples stored (the requested length, cut to the buffer)
+    int64_t Start_Counter = 0;  // counter value when the accepted start was seen
+    int32_t False_Starts = 0;   // starts dropped before the leader was confirmed
+    int32_t Samples = 0;        // samples stored (the requested length, cut to the buffer)
 };
 
 struct TReceive_Request {

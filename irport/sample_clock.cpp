@@ -4,7 +4,9 @@ namespace qev {
 
 namespace {
 
-int64_t Units(double seconds, int64_t frequency) { return static_cast<int64_t>(seconds * static_cast<double>(frequency)); }
+int64_t Units(double seconds, int64_t frequency) {
+    return static_cast<int64_t>(seconds * static_cast<double>(frequency));
+}
 
 }  // namespace
 

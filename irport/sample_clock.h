@@ -31,7 +31,7 @@ public:
     static constexpr double Streak_Break_Seconds = 0.1;
     static constexpr double Sleep_Guard_Seconds = 80e-6;
     static constexpr double Min_Sleep_Seconds = 20e-6;
-    static constexpr double Wait_Slice_Seconds = 10e-3;   // spinning between pauses of a long wait
+    static constexpr double Wait_Slice_Seconds = 10e-3;  // spinning between pauses of a long wait
     static constexpr double Wait_Pause_Seconds = 1e-3;
 
     TSample_Clock(TCounter& counter, TPriority_Api& priority) : counter_(counter), priority_(priority) {}
@@ -57,9 +57,9 @@ public:
 
     TCounter& Counter() { return counter_; }
 
-    int64_t Tick_Period = 0;     // counter units per tick
-    int64_t Tick_Deadline = 0;   // counter value of the next sample instant
-    int64_t Last_Start = 0;      // counter value read by the last Start_Tick
+    int64_t Tick_Period = 0;    // counter units per tick
+    int64_t Tick_Deadline = 0;  // counter value of the next sample instant
+    int64_t Last_Start = 0;     // counter value read by the last Start_Tick
 
 private:
     void Spin_Until_Deadline() {

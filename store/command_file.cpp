@@ -104,8 +104,8 @@ int Parse_Keyword_Value(std::string_view line, std::string_view keyword, int32_t
 std::string Folder_Of(std::string_view path) {
     std::size_t slash = path.rfind('/');
     if (slash == std::string_view::npos) return {};
-    std::size_t keep = slash + 1;                       // up to and including the '/'
-    if (slash > 0 && path[slash - 1] != '/') keep = slash;   // drop it, unless it is the root
+    std::size_t keep = slash + 1;                           // up to and including the '/'
+    if (slash > 0 && path[slash - 1] != '/') keep = slash;  // drop it, unless it is the root
     return std::string(path.substr(0, keep));
 }
 

@@ -40,8 +40,8 @@ std::string File_Name_Of(std::string_view path);
 // table is then unchanged. report_errors = 1 shows each error in a message
 // box. Sets RMT_DIR and the status bar as soon as the file is open, and
 // refreshes the command view after a read.
-int Load_Command_File(const std::string& path, int report_errors, TSettings& settings,
-                      TCommand_Table& table, TUser_Feedback& feedback);
+int Load_Command_File(const std::string& path, int report_errors, TSettings& settings, TCommand_Table& table,
+                      TUser_Feedback& feedback);
 
 // Writes REPEAT and every row in use. The previous file survives any failure,
 // which is reported as "Can't Create File". true when the file was written.

@@ -24,12 +24,12 @@ constexpr int Command_Name_Limit = 79;
 
 // Upper bounds of what start-up allocates, whatever the Settings file says.
 constexpr int32_t Max_Table_Rows = 65535;
-constexpr int32_t Max_Buffer_Samples = 1 << 20;   // 131 s at 8000 samples per second
+constexpr int32_t Max_Buffer_Samples = 1 << 20;  // 131 s at 8000 samples per second
 
 struct TCommand_Record {
-    std::string Name;              // at most Command_Name_Limit bytes, compared byte for byte
-    int32_t Byte_Count = 0;        // packed bytes in use, 0 .. Row capacity
-    std::vector<uint8_t> Bytes;    // Row capacity entries once the row has been written
+    std::string Name;            // at most Command_Name_Limit bytes, compared byte for byte
+    int32_t Byte_Count = 0;      // packed bytes in use, 0 .. Row capacity
+    std::vector<uint8_t> Bytes;  // Row capacity entries once the row has been written
 };
 
 class TCommand_Table {
@@ -51,7 +51,7 @@ public:
     // false when it had to be cut.
     bool Set_Name(int32_t index, std::string_view name);
 
-    int32_t Command_Count = 0;     // rows in use: 0 .. Command_Count-1
+    int32_t Command_Count = 0;  // rows in use: 0 .. Command_Count-1
 
 private:
     std::vector<TCommand_Record> rows_;
@@ -70,7 +70,7 @@ public:
     int32_t& operator[](int32_t i) { return samples_[static_cast<std::size_t>(i)]; }
     int32_t operator[](int32_t i) const { return samples_[static_cast<std::size_t>(i)]; }
 
-    int32_t Sample_Count = 0;      // valid samples at the start of the buffer
+    int32_t Sample_Count = 0;  // valid samples at the start of the buffer
 
 private:
     std::vector<int32_t> samples_;

@@ -12,8 +12,8 @@
 namespace qev {
 
 enum class TMessage_Kind {
-    Error,      // stop icon, OK button
-    Question,   // warning icon, OK and Cancel buttons
+    Error,     // stop icon, OK button
+    Question,  // warning icon, OK and Cancel buttons
 };
 
 enum class TMessage_Answer { OK, Cancel };

@@ -24,9 +24,9 @@
 namespace qev {
 
 enum class TShut_Down_Result {
-    Written,        // all fourteen keys are in the Settings file
-    No_Profile,     // no profile folder: reported, nothing written
-    Write_Failed,   // the file refused a key: reported; the shutdown must stop here
+    Written,       // all fourteen keys are in the Settings file
+    No_Profile,    // no profile folder: reported, nothing written
+    Write_Failed,  // the file refused a key: reported; the shutdown must stop here
 };
 
 class TQEV_State {
@@ -87,9 +87,7 @@ public:
     int32_t Load_Command_File(const std::string& path, int report_errors) {
         return qev::Load_Command_File(path, report_errors, Settings, Table, Feedback);
     }
-    bool Save_Command_File(const std::string& path) {
-        return qev::Save_Command_File(path, Settings, Table, Feedback);
-    }
+    bool Save_Command_File(const std::string& path) { return qev::Save_Command_File(path, Settings, Table, Feedback); }
 };
 
 }  // namespace qev

@@ -1,11 +1,11 @@
 #include "atomic_file.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 
 namespace qev {
 
@@ -17,8 +17,7 @@ constexpr std::size_t Buffer_Limit = 1 << 20;
 std::string Resolve_Target(const std::string& path) {
     char resolved[PATH_MAX];
     struct stat st {};
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && realpath(path.c_str(), resolved))
-        return resolved;
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && realpath(path.c_str(), resolved)) return resolved;
     return path;
 }
 

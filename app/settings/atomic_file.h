@@ -20,9 +20,9 @@ public:
     TAtomic_File_Writer(const TAtomic_File_Writer&) = delete;
     TAtomic_File_Writer& operator=(const TAtomic_File_Writer&) = delete;
 
-    bool Is_Open() const { return fd_ >= 0; }   // false: the temporary file could not be created
-    bool Write(std::string_view data);          // buffered; false once any write failed
-    bool Commit();                              // true when the target now holds everything written
+    bool Is_Open() const { return fd_ >= 0; }  // false: the temporary file could not be created
+    bool Write(std::string_view data);         // buffered; false once any write failed
+    bool Commit();                             // true when the target now holds everything written
 
 private:
     bool Flush_Buffer();

@@ -13,25 +13,25 @@ namespace qev {
 
 struct TSettings {
     // [FORM]
-    std::string BACK_IMAGE;                   // background bitmap of the main window; empty = none
-    std::string BUTTON_TRANSPARENCY = "NO";   // upper-cased when read; "YES" = see-through keys
-    int32_t TRANSPARENCY_MODE = 1;            // 0 = live keys at half brightness, else three quarters
+    std::string BACK_IMAGE;                  // background bitmap of the main window; empty = none
+    std::string BUTTON_TRANSPARENCY = "NO";  // upper-cased when read; "YES" = see-through keys
+    int32_t TRANSPARENCY_MODE = 1;           // 0 = live keys at half brightness, else three quarters
     // [COMMAND]
-    int32_t MAX_RMTCMD_NUM = 256;             // rows of the Command table
-    int32_t REPEAT = 1;                       // transmissions per send
+    int32_t MAX_RMTCMD_NUM = 256;  // rows of the Command table
+    int32_t REPEAT = 1;            // transmissions per send
     // [WAVEFORM]
-    int32_t MAX_RMTCMD_BIT_LENGTH = 1024;     // samples (1/8000 s each) per capture and buffer
-    int32_t MIN_LEADER_LENGTH = 8;            // samples of infrared that confirm a leader
-    int32_t DEV_LEADER_LENGTH = 2;            // tolerance (samples) of the capture's length search
+    int32_t MAX_RMTCMD_BIT_LENGTH = 1024;  // samples (1/8000 s each) per capture and buffer
+    int32_t MIN_LEADER_LENGTH = 8;         // samples of infrared that confirm a leader
+    int32_t DEV_LEADER_LENGTH = 2;         // tolerance (samples) of the capture's length search
     // [LPT]
-    int32_t Base_Address = 0x378;             // port base address; low 16 bits are used
+    int32_t Base_Address = 0x378;  // port base address; low 16 bits are used
     // [DIR]
-    std::string RMT_DIR;                      // first folder of the file dialogs
-    std::string RMT_FILE;                     // Command file loaded at start-up; empty = none
+    std::string RMT_DIR;   // first folder of the file dialogs
+    std::string RMT_FILE;  // Command file loaded at start-up; empty = none
     // [SERVER]
-    int32_t PORT = 9999;                      // TCP port of the Command server
-    int32_t STARTUP = 0;                      // non-zero: server starts with the program
-    int32_t ECHO = 1;                         // non-zero: server echoes typed characters
+    int32_t PORT = 9999;  // TCP port of the Command server
+    int32_t STARTUP = 0;  // non-zero: server starts with the program
+    int32_t ECHO = 1;     // non-zero: server echoes typed characters
 
     bool See_Through() const { return BUTTON_TRANSPARENCY == "YES"; }
 };
@@ -43,7 +43,7 @@ int32_t Parse_Ini_Integer(std::string_view text, int32_t default_value);
 // Base_Address text: a literal "0x" followed by a hexadecimal number (the
 // rules of scanf's "0x%X"); anything else gives 0x378.
 int32_t Parse_Base_Address(std::string_view text);
-std::string Format_Base_Address(int32_t base);   // "0x%03X"
+std::string Format_Base_Address(int32_t base);  // "0x%03X"
 
 // The profile folder: USERPROFILE when set and not empty, else HOME; none
 // when neither is set.

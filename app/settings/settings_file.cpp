@@ -17,7 +17,7 @@ std::string Upper_Case(std::string text) {
 
 void Read_Settings(const TIni_File& file, TSettings& s, const std::string& profile,
                    const std::function<void(int32_t)>& on_base_address) {
-    const TSettings d;   // defaults
+    const TSettings d;  // defaults
     s.BACK_IMAGE = file.Read_String("FORM", "BACK_IMAGE", d.BACK_IMAGE);
     s.BUTTON_TRANSPARENCY = Upper_Case(file.Read_String("FORM", "BUTTON_TRANSPARENCY", d.BUTTON_TRANSPARENCY));
     s.TRANSPARENCY_MODE = file.Read_Integer("FORM", "TRANSPARENCY_MODE", d.TRANSPARENCY_MODE);
@@ -45,10 +45,8 @@ bool Write_Settings(TIni_File& file, const TSettings& s) {
            file.Write_Integer("WAVEFORM", "MIN_LEADER_LENGTH", s.MIN_LEADER_LENGTH) &&
            file.Write_Integer("WAVEFORM", "DEV_LEADER_LENGTH", s.DEV_LEADER_LENGTH) &&
            file.Write_String("LPT", "Base_Address", Format_Base_Address(s.Base_Address)) &&
-           file.Write_String("DIR", "RMT_DIR", s.RMT_DIR) &&
-           file.Write_String("DIR", "RMT_FILE", s.RMT_FILE) &&
-           file.Write_Integer("SERVER", "PORT", s.PORT) &&
-           file.Write_Integer("SERVER", "STARTUP", s.STARTUP) &&
+           file.Write_String("DIR", "RMT_DIR", s.RMT_DIR) && file.Write_String("DIR", "RMT_FILE", s.RMT_FILE) &&
+           file.Write_Integer("SERVER", "PORT", s.PORT) && file.Write_Integer("SERVER", "STARTUP", s.STARTUP) &&
            file.Write_Integer("SERVER", "ECHO", s.ECHO);
 }
 

@@ -178,7 +178,7 @@ void TQEV_Main_Form::Create_Menu() {
             if (item.handler)
                 connect(action, &QAction::triggered, this, item.handler);
             else
-                action->setEnabled(false);   // its window is not part of this build yet
+                action->setEnabled(false);  // its window is not part of this build yet
         }
     }
     findChild<QAction*>(QStringLiteral("Server"))->setCheckable(true);
@@ -202,7 +202,7 @@ bool TQEV_Main_Form::Start_Up() {
 void TQEV_Main_Form::closeEvent(QCloseEvent* event) {
     if (!shut_down_) {
         if (state_.Write_Settings_File() == TShut_Down_Result::Write_Failed) {
-            event->ignore();   // the window stays open; the next close tries again
+            event->ignore();  // the window stays open; the next close tries again
             return;
         }
         state_.Port.Unload_Port_Library();
@@ -267,7 +267,7 @@ int TQEV_Main_Form::Apply_Background() {
     const std::string& path = state_.Settings.BACK_IMAGE;
     if (!path.empty()) {
         QImageReader reader(To_Q(path));
-        const QByteArray format = reader.format();   // known only before reading
+        const QByteArray format = reader.format();  // known only before reading
         QImage image = reader.read();
         if (image.isNull()) {
             Message_Box("Can't Read Image File:" + path, "Image File Load Error", TMessage_Kind::Error);

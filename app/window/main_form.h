@@ -73,7 +73,7 @@ public:
     const QImage& Background() const { return background_; }
 
 protected:
-    void closeEvent(QCloseEvent* event) override;   // FormClose: the shutdown sequence
+    void closeEvent(QCloseEvent* event) override;  // FormClose: the shutdown sequence
 
 private:
     struct TKey_Entry {
@@ -91,7 +91,7 @@ private:
 
     qev::TQEV_State state_;
     std::vector<TKey_Entry> key_table_;
-    std::vector<TPictureButton*> keys_;   // the 39 keys in Key table order
+    std::vector<TPictureButton*> keys_;  // the 39 keys in Key table order
     TPictureButton* send_button_ = nullptr;
     QComboBox* combo_ = nullptr;
     QLabel* vey_image_ = nullptr;
@@ -99,8 +99,8 @@ private:
     QLabel* command_label_ = nullptr;
     QStatusBar* status_bar_ = nullptr;
     QLabel* status_text_ = nullptr;
-    QImage picture_;          // what Vey_Image holds
-    QImage background_;       // the background bitmap; null without one
+    QImage picture_;     // what Vey_Image holds
+    QImage background_;  // the background bitmap; null without one
     QString open_name_ = QStringLiteral("temp.rmt");
     QString save_name_ = QStringLiteral("temp.rmt");
     bool shut_down_ = false;

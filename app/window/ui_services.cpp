@@ -17,7 +17,7 @@ std::optional<QString> Run_File_Dialog(QWidget* parent, const TFile_Dialog_Reque
     QFileDialog dialog(parent, QString(), request.Initial_Folder, request.Filter);
     dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);   // the caller asks its own question
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);  // the caller asks its own question
     dialog.setDefaultSuffix(request.Default_Suffix);
     if (!request.Initial_Name.isEmpty()) dialog.selectFile(request.Initial_Name);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

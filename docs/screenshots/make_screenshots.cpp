@@ -97,7 +97,8 @@ int main(int argc, char* argv[]) {
         "VOL-DOWN,FF,04\r\nCH-UP,FF,05\r\n1,FF,06\r\n2,FF,07\r\n3,FF,08\r\n電源,FF,09\r\n";
     bool ok = Shoot(out, "main_window.png", "", nullptr);
     ok = Shoot(out, "main_window_see_through.png",
-               "[FORM]\nBACK_IMAGE=$PROFILE/face.bmp\nBUTTON_TRANSPARENCY=YES\nTRANSPARENCY_MODE=1\n", commands) && ok;
+               "[FORM]\nBACK_IMAGE=$PROFILE/face.bmp\nBUTTON_TRANSPARENCY=YES\nTRANSPARENCY_MODE=1\n", commands) &&
+         ok;
     ok = Shoot(out, "capture", "", nullptr) && ok;
     return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }

@@ -37,16 +37,16 @@ std::string Byte_Dump(const TCommand_Record& row);
 
 enum class TRegistration_Result {
     Registered,
-    Duplicate_Name,   // a row in use already has this exact name
+    Duplicate_Name,  // a row in use already has this exact name
     Empty_Name,
-    Name_Too_Long,    // more than 79 bytes
-    Bad_Length,       // below 1 or beyond the Sample buffer
-    Table_Full,       // every row the table may use is taken
+    Name_Too_Long,  // more than 79 bytes
+    Bad_Length,     // below 1 or beyond the Sample buffer
+    Table_Full,     // every row the table may use is taken
 };
 
 struct TRegistration {
     TRegistration_Result Result;
-    int32_t Row = -1;   // the new row when registered
+    int32_t Row = -1;  // the new row when registered
 };
 
 // The largest length a capture may send or register: what the Sample buffer

@@ -19,7 +19,9 @@ using namespace qev;
 
 namespace {
 
-QString To_Q(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
+QString To_Q(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace
 
@@ -61,9 +63,11 @@ void TCapture_Command_Form::Create_Components() {
         int top;
         void (TCapture_Command_Form::*handler)();
     } buttons[] = {
-        {start_button_, "Start_Caputure_Button", "Start Caputure", 112, &TCapture_Command_Form::Start_Caputure_ButtonClick},
+        {start_button_, "Start_Caputure_Button", "Start Caputure", 112,
+         &TCapture_Command_Form::Start_Caputure_ButtonClick},
         {test_button_, "Test_Button", "Test", 148, &TCapture_Command_Form::Test_ButtonClick},
-        {registration_button_, "Registration_Button", "Registration", 184, &TCapture_Command_Form::Registration_ButtonClick},
+        {registration_button_, "Registration_Button", "Registration", 184,
+         &TCapture_Command_Form::Registration_ButtonClick},
         {ok_button_, "OK_Button", "OK", 412, &TCapture_Command_Form::OK_ButtonClick},
     };
     for (const auto& b : buttons) {
@@ -184,7 +188,8 @@ bool TCapture_Command_Form::Check_Length(int32_t length) {
 }
 
 void TCapture_Command_Form::Set_Buttons_Enabled(bool enabled) {
-    for (QPushButton* button : {start_button_, test_button_, registration_button_, ok_button_}) button->setEnabled(enabled);
+    for (QPushButton* button : {start_button_, test_button_, registration_button_, ok_button_})
+        button->setEnabled(enabled);
 }
 
 void TCapture_Command_Form::Disable_Buttons() {

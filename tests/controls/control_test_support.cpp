@@ -2,8 +2,7 @@
 
 #include <QApplication>
 
-QPalette Test_Palette()
-{
+QPalette Test_Palette() {
     QPalette palette = QApplication::palette();
     for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         palette.setColor(group, QPalette::Button, test_colors::Face);
@@ -18,19 +17,14 @@ QPalette Test_Palette()
     return palette;
 }
 
-void TControl_Test::SetUp()
-{
+void TControl_Test::SetUp() {
     m_Saved = QApplication::palette();
     QApplication::setPalette(Test_Palette());
 }
 
-void TControl_Test::TearDown()
-{
-    QApplication::setPalette(m_Saved);
-}
+void TControl_Test::TearDown() { QApplication::setPalette(m_Saved); }
 
-std::unique_ptr<TPictureButton> Make_Key(QWidget* parent)
-{
+std::unique_ptr<TPictureButton> Make_Key(QWidget* parent) {
     auto key = std::make_unique<TPictureButton>(parent);
     key->resize(57, 25);
     key->setColor(test_colors::Out);
@@ -38,31 +32,22 @@ std::unique_ptr<TPictureButton> Make_Key(QWidget* parent)
     return key;
 }
 
-QImage Solid(int w, int h, const QColor& color)
-{
+QImage Solid(int w, int h, const QColor& color) {
     QImage image(w, h, QImage::Format_RGB32);
     image.fill(color);
     return image;
 }
 
-std::string Hex(const QColor& color)
-{
-    return color.name().toStdString();
-}
+std::string Hex(const QColor& color) { return color.name().toStdString(); }
 
-std::string Pixel(const QImage& image, int x, int y)
-{
+std::string Pixel(const QImage& image, int x, int y) {
     if (!image.rect().contains(x, y)) return "outside";
     return Hex(QColor(image.pixel(x, y)));
 }
 
-QColor Inverted(const QColor& color)
-{
-    return QColor(255 - color.red(), 255 - color.green(), 255 - color.blue());
-}
+QColor Inverted(const QColor& color) { return QColor(255 - color.red(), 255 - color.green(), 255 - color.blue()); }
 
-QRect Bounds_Of(const QImage& image, const QColor& color)
-{
+QRect Bounds_Of(const QImage& image, const QColor& color) {
     const QRgb wanted = color.rgb() & RGB_MASK;
     QRect bounds;
     for (int y = 0; y < image.height(); ++y) {

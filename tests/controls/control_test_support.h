@@ -6,11 +6,11 @@
 
 #include "picture_button.h"
 
+#include <gtest/gtest.h>
 #include <QColor>
 #include <QImage>
 #include <QPalette>
 #include <QRect>
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <ostream>
@@ -39,16 +39,12 @@ namespace row_printing {
 // Table rows print as their names in test listings (and so in CTest's names)
 // instead of as raw bytes. Each test file brings this into its own namespace.
 template <typename TRow>
-    requires requires(const TRow& row) { row.Name; }
-void PrintTo(const TRow& row, std::ostream* os)
-{
-    *os << row.Name;
-}
+requires requires(const TRow& row) { row.Name; }
+void PrintTo(const TRow& row, std::ostream* os) { *os << row.Name; }
 }  // namespace row_printing
 
 // Installs Test_Palette() for the test and restores the previous one after.
-class TControl_Test : public ::testing::Test
-{
+class TControl_Test : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;

@@ -16,8 +16,7 @@ using row_printing::PrintTo;
 using namespace test_colors;
 
 // A font whose text pixels all carry exactly the caption colour.
-QFont Crisp_Font()
-{
+QFont Crisp_Font() {
     QFont font;
     font.setPixelSize(14);
     font.setBold(true);
@@ -27,8 +26,7 @@ QFont Crisp_Font()
 
 using Defaults_Test = TControl_Test;
 
-TEST_F(Defaults_Test, NewKeyHasTheDescribedDefaults)
-{
+TEST_F(Defaults_Test, NewKeyHasTheDescribedDefaults) {
     TPictureButton key;
     EXPECT_EQ(key.size(), QSize(36, 36));
     EXPECT_EQ(key.ButtonStyle(), TPictureButton::bsStdButton);
@@ -56,8 +54,7 @@ TEST_F(Defaults_Test, NewKeyHasTheDescribedDefaults)
     EXPECT_EQ(Pixel(face, 35, 18), Hex(Dk_Shadow));
 }
 
-TEST_F(Defaults_Test, TabStopDecidesWhetherTabReachesTheKey)
-{
+TEST_F(Defaults_Test, TabStopDecidesWhetherTabReachesTheKey) {
     TPictureButton key;
     EXPECT_FALSE(key.TabStop());
     EXPECT_EQ(key.focusPolicy(), Qt::ClickFocus);
@@ -69,19 +66,16 @@ TEST_F(Defaults_Test, TabStopDecidesWhetherTabReachesTheKey)
 
 // ---- Picture position -----------------------------------------------------------
 
-struct TPicture_Row
-{
+struct TPicture_Row {
     const char* Name;
     int W, H, Pw, Ph;
     int Left, Top;
     QPoint Expected;
 };
 
-class Picture_Origin_Test : public TControl_Test, public ::testing::WithParamInterface<TPicture_Row>
-{};
+class Picture_Origin_Test : public TControl_Test, public ::testing::WithParamInterface<TPicture_Row> {};
 
-TEST_P(Picture_Origin_Test, ComputedAndDrawnThere)
-{
+TEST_P(Picture_Origin_Test, ComputedAndDrawnThere) {
     const TPicture_Row& row = GetParam();
     TPictureButton key;
     key.resize(row.W, row.H);
@@ -98,34 +92,30 @@ TEST_P(Picture_Origin_Test, ComputedAndDrawnThere)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Picture_Origin_Test,
-    ::testing::Values(
-        TPicture_Row{"Width50Centre3p5RoundsTo4", 57, 25, 50, 25, -1, -1, {4, 0}},
-        TPicture_Row{"Width54Centre1p5RoundsTo2", 57, 25, 54, 25, -1, -1, {2, 0}},
-        TPicture_Row{"Width56Centre0p5RoundsTo0", 57, 25, 56, 25, -1, -1, {0, 0}},
-        TPicture_Row{"Width51CentreExactly3", 57, 25, 51, 25, -1, -1, {3, 0}},
-        TPicture_Row{"Height20Centre2p5RoundsTo2", 57, 25, 57, 20, -1, -1, {0, 2}},
-        TPicture_Row{"Height22Centre1p5RoundsTo2", 57, 25, 57, 22, -1, -1, {0, 2}},
-        TPicture_Row{"WiderThanKeyMinus1p5RoundsToMinus2", 57, 25, 60, 25, -1, -1, {-2, 0}},
-        TPicture_Row{"ExplicitPosition", 57, 25, 10, 5, 7, 3, {7, 3}},
-        TPicture_Row{"ZeroLeftIsAPositionTopCentred", 57, 25, 10, 5, 0, -1, {0, 10}},
-        TPicture_Row{"OtherNegativeLeftIsAPosition", 57, 25, 10, 5, -3, 0, {-3, 0}}),
+    ::testing::Values(TPicture_Row{"Width50Centre3p5RoundsTo4", 57, 25, 50, 25, -1, -1, {4, 0}},
+                      TPicture_Row{"Width54Centre1p5RoundsTo2", 57, 25, 54, 25, -1, -1, {2, 0}},
+                      TPicture_Row{"Width56Centre0p5RoundsTo0", 57, 25, 56, 25, -1, -1, {0, 0}},
+                      TPicture_Row{"Width51CentreExactly3", 57, 25, 51, 25, -1, -1, {3, 0}},
+                      TPicture_Row{"Height20Centre2p5RoundsTo2", 57, 25, 57, 20, -1, -1, {0, 2}},
+                      TPicture_Row{"Height22Centre1p5RoundsTo2", 57, 25, 57, 22, -1, -1, {0, 2}},
+                      TPicture_Row{"WiderThanKeyMinus1p5RoundsToMinus2", 57, 25, 60, 25, -1, -1, {-2, 0}},
+                      TPicture_Row{"ExplicitPosition", 57, 25, 10, 5, 7, 3, {7, 3}},
+                      TPicture_Row{"ZeroLeftIsAPositionTopCentred", 57, 25, 10, 5, 0, -1, {0, 10}},
+                      TPicture_Row{"OtherNegativeLeftIsAPosition", 57, 25, 10, 5, -3, 0, {-3, 0}}),
     [](const ::testing::TestParamInfo<TPicture_Row>& info) { return std::string(info.param.Name); });
 
 // ---- Caption position -----------------------------------------------------------
 
-struct TCaption_Row
-{
+struct TCaption_Row {
     const char* Name;
     int W, H, Tw, Th;
     int Left, Top;
     QPoint Expected;
 };
 
-class Caption_Origin_Test : public TControl_Test, public ::testing::WithParamInterface<TCaption_Row>
-{};
+class Caption_Origin_Test : public TControl_Test, public ::testing::WithParamInterface<TCaption_Row> {};
 
-TEST_P(Caption_Origin_Test, Computed)
-{
+TEST_P(Caption_Origin_Test, Computed) {
     const TCaption_Row& row = GetParam();
     TPictureButton key;
     key.setCaptionLeft(row.Left);
@@ -143,35 +133,32 @@ INSTANTIATE_TEST_SUITE_P(
                       TCaption_Row{"ExplicitLeftCentredTop", 57, 25, 50, 15, 0, -1, {0, 5}}),
     [](const ::testing::TestParamInfo<TCaption_Row>& info) { return std::string(info.param.Name); });
 
-struct TCaption_Size_Row
-{
+struct TCaption_Size_Row {
     const char* Name;
     QString Caption;
     QString Plain;  // the same text as it shows, measured without accelerator handling
 };
 
-class Caption_Size_Test : public TControl_Test, public ::testing::WithParamInterface<TCaption_Size_Row>
-{};
+class Caption_Size_Test : public TControl_Test, public ::testing::WithParamInterface<TCaption_Size_Row> {};
 
-TEST_P(Caption_Size_Test, AcceleratorMarkTakesNoRoom)
-{
+TEST_P(Caption_Size_Test, AcceleratorMarkTakesNoRoom) {
     TPictureButton key;
     key.setFont(Crisp_Font());
     key.setCaption(GetParam().Caption);
     EXPECT_EQ(key.Caption_Size(), QFontMetrics(key.font()).size(0, GetParam().Plain));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, Caption_Size_Test,
-    ::testing::Values(TCaption_Size_Row{"Accelerator", "&Power", "Power"},
-                      TCaption_Size_Row{"DoubledAmpersandIsOne", "R&&B", "R&B"},
-                      TCaption_Size_Row{"LineBreakStartsANewLine", "CH\n&UP", "CH\nUP"}),
-    [](const ::testing::TestParamInfo<TCaption_Size_Row>& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Rows, Caption_Size_Test,
+                         ::testing::Values(TCaption_Size_Row{"Accelerator", "&Power", "Power"},
+                                           TCaption_Size_Row{"DoubledAmpersandIsOne", "R&&B", "R&B"},
+                                           TCaption_Size_Row{"LineBreakStartsANewLine", "CH\n&UP", "CH\nUP"}),
+                         [](const ::testing::TestParamInfo<TCaption_Size_Row>& info) {
+                             return std::string(info.param.Name);
+                         });
 
 using Caption_Paint_Test = TControl_Test;
 
-TEST_F(Caption_Paint_Test, CentredCaptionIsDrawnAtTheComputedOrigin)
-{
+TEST_F(Caption_Paint_Test, CentredCaptionIsDrawnAtTheComputedOrigin) {
     auto key = Make_Key();
     key->setFont(Crisp_Font());
     key->setCaption("PLAY");
@@ -188,8 +175,7 @@ TEST_F(Caption_Paint_Test, CentredCaptionIsDrawnAtTheComputedOrigin)
     EXPECT_EQ(Bounds_Of(moved, Btn_Text), ink.translated(3, 1));
 }
 
-TEST_F(Caption_Paint_Test, AmpersandUnderlinesTheNextCharacter)
-{
+TEST_F(Caption_Paint_Test, AmpersandUnderlinesTheNextCharacter) {
     auto plain_key = Make_Key();
     auto marked_key = Make_Key();
     for (TPictureButton* key : {plain_key.get(), marked_key.get()}) {
@@ -216,19 +202,16 @@ TEST_F(Caption_Paint_Test, AmpersandUnderlinesTheNextCharacter)
     EXPECT_LE(underline.right(), letters.left() + p_width + 1) << "underline runs past the 'P'";
 }
 
-struct TCaption_Color_Row
-{
+struct TCaption_Color_Row {
     const char* Name;
-    QColor Set;       // invalid: leave the default
+    QColor Set;  // invalid: leave the default
     bool Disabled;
     QColor Expected;
 };
 
-class Caption_Color_Test : public TControl_Test, public ::testing::WithParamInterface<TCaption_Color_Row>
-{};
+class Caption_Color_Test : public TControl_Test, public ::testing::WithParamInterface<TCaption_Color_Row> {};
 
-TEST_P(Caption_Color_Test, CaptionDrawnInFontColor)
-{
+TEST_P(Caption_Color_Test, CaptionDrawnInFontColor) {
     const TCaption_Color_Row& row = GetParam();
     auto key = Make_Key();
     key->setFont(Crisp_Font());
@@ -249,34 +232,31 @@ TEST_P(Caption_Color_Test, CaptionDrawnInFontColor)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, Caption_Color_Test,
-    ::testing::Values(TCaption_Color_Row{"DefaultIsButtonText", QColor(), false, Btn_Text},
-                      TCaption_Color_Row{"DisabledKeyLooksTheSame", QColor(), true, Btn_Text},
-                      TCaption_Color_Row{"Yellow", QColor(Qt::yellow), false, QColor(Qt::yellow)},
-                      TCaption_Color_Row{"CreamOnDisabledKey", clCream, true, clCream}),
-    [](const ::testing::TestParamInfo<TCaption_Color_Row>& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Rows, Caption_Color_Test,
+                         ::testing::Values(TCaption_Color_Row{"DefaultIsButtonText", QColor(), false, Btn_Text},
+                                           TCaption_Color_Row{"DisabledKeyLooksTheSame", QColor(), true, Btn_Text},
+                                           TCaption_Color_Row{"Yellow", QColor(Qt::yellow), false, QColor(Qt::yellow)},
+                                           TCaption_Color_Row{"CreamOnDisabledKey", clCream, true, clCream}),
+                         [](const ::testing::TestParamInfo<TCaption_Color_Row>& info) {
+                             return std::string(info.param.Name);
+                         });
 
 // ---- Bevel rings ----------------------------------------------------------------
 
-struct TProbe
-{
+struct TProbe {
     int X, Y;
     QColor Expected;
 };
 
-struct TBevel_Paint_Row
-{
+struct TBevel_Paint_Row {
     const char* Name;
     TPictureButton::TBevelCut Outer, Inner;
     std::vector<TProbe> Probes;
 };
 
-class Bevel_Paint_Test : public TControl_Test, public ::testing::WithParamInterface<TBevel_Paint_Row>
-{};
+class Bevel_Paint_Test : public TControl_Test, public ::testing::WithParamInterface<TBevel_Paint_Row> {};
 
-TEST_P(Bevel_Paint_Test, RingsInTheirColours)
-{
+TEST_P(Bevel_Paint_Test, RingsInTheirColours) {
     auto key = Make_Key();
     key->setButtonStyle(TPictureButton::bsNone);
     key->setBevelOuter(GetParam().Outer);
@@ -297,8 +277,15 @@ INSTANTIATE_TEST_SUITE_P(
         TBevel_Paint_Row{"OuterRaised",
                          TPB::bvRaised,
                          TPB::bvNone,
-                         {{0, 12, Highlight}, {12, 0, Highlight}, {56, 12, Shadow}, {12, 24, Shadow},
-                          {0, 0, Highlight}, {56, 0, Shadow}, {0, 24, Shadow}, {56, 24, Shadow}, {1, 12, Out}}},
+                         {{0, 12, Highlight},
+                          {12, 0, Highlight},
+                          {56, 12, Shadow},
+                          {12, 24, Shadow},
+                          {0, 0, Highlight},
+                          {56, 0, Shadow},
+                          {0, 24, Shadow},
+                          {56, 24, Shadow},
+                          {1, 12, Out}}},
         TBevel_Paint_Row{"OuterLowered",
                          TPB::bvLowered,
                          TPB::bvNone,
@@ -306,27 +293,30 @@ INSTANTIATE_TEST_SUITE_P(
         TBevel_Paint_Row{"InnerInsideOuter",
                          TPB::bvRaised,
                          TPB::bvLowered,
-                         {{0, 12, Highlight}, {1, 12, Shadow}, {2, 12, Out}, {56, 12, Shadow}, {55, 12, Highlight},
-                          {12, 1, Shadow}, {12, 23, Highlight}, {54, 12, Out}}},
+                         {{0, 12, Highlight},
+                          {1, 12, Shadow},
+                          {2, 12, Out},
+                          {56, 12, Shadow},
+                          {55, 12, Highlight},
+                          {12, 1, Shadow},
+                          {12, 23, Highlight},
+                          {54, 12, Out}}},
         TBevel_Paint_Row{"OuterSpaceTakesNoRoom", TPB::bvSpace, TPB::bvRaised, {{0, 12, Highlight}, {1, 12, Out}}},
         TBevel_Paint_Row{"InnerSpaceDrawsNothing", TPB::bvLowered, TPB::bvSpace, {{0, 12, Shadow}, {1, 12, Out}}}),
     [](const ::testing::TestParamInfo<TBevel_Paint_Row>& info) { return std::string(info.param.Name); });
 
 // ---- Stretch --------------------------------------------------------------------
 
-struct TStretch_Row
-{
+struct TStretch_Row {
     const char* Name;
     TPictureButton::TButtonStyle Style;
     bool Held;
     QRect Expected;  // (2 + d, 2 + d) - (W - 4, H - 4), right and bottom exclusive
 };
 
-class Stretch_Test : public TControl_Test, public ::testing::WithParamInterface<TStretch_Row>
-{};
+class Stretch_Test : public TControl_Test, public ::testing::WithParamInterface<TStretch_Row> {};
 
-TEST_P(Stretch_Test, ScaledIntoTheFace)
-{
+TEST_P(Stretch_Test, ScaledIntoTheFace) {
     const TStretch_Row& row = GetParam();
     auto key = Make_Key();
     key->setButtonStyle(row.Style);
@@ -352,18 +342,15 @@ INSTANTIATE_TEST_SUITE_P(
 // The stretched picture sits on a backdrop of its own size. Until a caption has
 // been painted the key's own background (the current face colour) fills it;
 // after that the fill colour of the paint does.
-struct TBackdrop_Row
-{
+struct TBackdrop_Row {
     const char* Name;
     bool Caption_Painted_Before;
     QColor Expected_Under_Black;
 };
 
-class Stretch_Backdrop_Test : public TControl_Test, public ::testing::WithParamInterface<TBackdrop_Row>
-{};
+class Stretch_Backdrop_Test : public TControl_Test, public ::testing::WithParamInterface<TBackdrop_Row> {};
 
-TEST_P(Stretch_Backdrop_Test, BlackPixelsShowTheBackdrop)
-{
+TEST_P(Stretch_Backdrop_Test, BlackPixelsShowTheBackdrop) {
     auto key = Make_Key();
     key->setColorChange(false);  // face colour stays Out, held fill is In
     key->setStretch(true);
@@ -395,19 +382,16 @@ INSTANTIATE_TEST_SUITE_P(Rows, Stretch_Backdrop_Test,
 
 // ---- Transparent colour -----------------------------------------------------------
 
-struct TTransparent_Row
-{
+struct TTransparent_Row {
     const char* Name;
     QColor Transparent;  // invalid: keep the default
     bool Set;
     QColor Black_Shows, Red_Shows, Magenta_Shows;
 };
 
-class Transparent_Test : public TControl_Test, public ::testing::WithParamInterface<TTransparent_Row>
-{};
+class Transparent_Test : public TControl_Test, public ::testing::WithParamInterface<TTransparent_Row> {};
 
-TEST_P(Transparent_Test, PixelsOfTheTransparentColourShowTheFill)
-{
+TEST_P(Transparent_Test, PixelsOfTheTransparentColourShowTheFill) {
     const TTransparent_Row& row = GetParam();
     auto key = Make_Key();
     key->setButtonStyle(TPictureButton::bsNone);
@@ -425,10 +409,10 @@ TEST_P(Transparent_Test, PixelsOfTheTransparentColourShowTheFill)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Transparent_Test,
-    ::testing::Values(
-        TTransparent_Row{"BlackByDefault", QColor(), false, Out, Red, QColor(Qt::magenta)},
-        TTransparent_Row{"Magenta", QColor(Qt::magenta), true, QColor(Qt::black), Red, Out},
-        TTransparent_Row{"InvalidDrawsEveryPixel", QColor(), true, QColor(Qt::black), Red, QColor(Qt::magenta)}),
+    ::testing::Values(TTransparent_Row{"BlackByDefault", QColor(), false, Out, Red, QColor(Qt::magenta)},
+                      TTransparent_Row{"Magenta", QColor(Qt::magenta), true, QColor(Qt::black), Red, Out},
+                      TTransparent_Row{"InvalidDrawsEveryPixel", QColor(), true, QColor(Qt::black), Red,
+                                       QColor(Qt::magenta)}),
     [](const ::testing::TestParamInfo<TTransparent_Row>& info) { return std::string(info.param.Name); });
 
 }  // namespace

@@ -19,29 +19,24 @@ using row_printing::PrintTo;
 using namespace test_colors;
 using TPB = TPictureButton;
 
-void Send_Enter(TPictureButton& key, QPoint at)
-{
+void Send_Enter(TPictureButton& key, QPoint at) {
     QEnterEvent e(at, at, key.mapToGlobal(at));
     QApplication::sendEvent(&key, &e);
 }
 
-void Send_Leave(TPictureButton& key)
-{
+void Send_Leave(TPictureButton& key) {
     QEvent e(QEvent::Leave);
     QApplication::sendEvent(&key, &e);
 }
 
-void Send_Key(TPictureButton& key, int code, bool press, bool auto_repeat = false)
-{
+void Send_Key(TPictureButton& key, int code, bool press, bool auto_repeat = false) {
     const QString text = code == Qt::Key_Space ? QStringLiteral(" ") : QString();
     QKeyEvent e(press ? QEvent::KeyPress : QEvent::KeyRelease, code, Qt::NoModifier, text, auto_repeat);
     QApplication::sendEvent(&key, &e);
 }
 
-struct TClick_Counter
-{
-    explicit TClick_Counter(TPictureButton& key)
-    {
+struct TClick_Counter {
+    explicit TClick_Counter(TPictureButton& key) {
         QObject::connect(&key, &TPictureButton::Clicked, [this] { ++Clicks; });
         QObject::connect(&key, &TPictureButton::MouseEnter, [this](auto...) { ++Enters; });
         QObject::connect(&key, &TPictureButton::MouseLeave, [this](auto...) { ++Leaves; });
@@ -55,8 +50,7 @@ struct TClick_Counter
 
 enum class TFrame { Raised, Flat };
 
-struct TDrag_Step
-{
+struct TDrag_Step {
     const char* Name;
     std::function<void(TPictureButton&)> Act;
     int Draw_Offset;
@@ -67,8 +61,7 @@ struct TDrag_Step
     int Enters, Leaves, Clicks;
 };
 
-void Expect_Frame(const QImage& face, TFrame frame)
-{
+void Expect_Frame(const QImage& face, TFrame frame) {
     const QColor outer_tl = frame == TFrame::Flat ? Shadow : Light_3D;
     const QColor outer_br = frame == TFrame::Flat ? Shadow : Dk_Shadow;
     const QColor inner_tl = frame == TFrame::Flat ? Face : Highlight;
@@ -85,15 +78,16 @@ void Expect_Frame(const QImage& face, TFrame frame)
 
 using Drag_Test = TControl_Test;
 
-TEST_F(Drag_Test, HeldLookFollowsThePointerAndReleaseOffGivesNoClick)
-{
+TEST_F(Drag_Test, HeldLookFollowsThePointerAndReleaseOffGivesNoClick) {
     auto key = Make_Key();
     key->setPicture(Solid(4, 4, Red));
     key->setPictureLeft(10);
     key->setPictureTop(8);
     TClick_Counter count(*key);
 
-    const auto press = [](QPoint at) { return [at](TPictureButton& k) { QTest::mousePress(&k, Qt::LeftButton, {}, at); }; };
+    const auto press = [](QPoint at) {
+        return [at](TPictureButton& k) { QTest::mousePress(&k, Qt::LeftButton, {}, at); };
+    };
     const auto move = [](QPoint at) { return [at](TPictureButton& k) { QTest::mouseMove(&k, at); }; };
     const auto release = [](QPoint at) {
         return [at](TPictureButton& k) { QTest::mouseRelease(&k, Qt::LeftButton, {}, at); };
@@ -125,8 +119,7 @@ TEST_F(Drag_Test, HeldLookFollowsThePointerAndReleaseOffGivesNoClick)
 
 // Qt's own enter and leave events and the crossings found from moves during
 // a press describe the same pointer: each crossing is reported once.
-TEST_F(Drag_Test, EachCrossingReportedOnce)
-{
+TEST_F(Drag_Test, EachCrossingReportedOnce) {
     auto key = Make_Key();
     TClick_Counter count(*key);
     Send_Enter(*key, QPoint(5, 5));
@@ -142,8 +135,7 @@ TEST_F(Drag_Test, EachCrossingReportedOnce)
 
 // A release that lands off the key with no move reported before it still
 // counts as leaving: the key drops its hover colour.
-TEST_F(Drag_Test, ReleaseOffWithoutMovesReportsTheLeave)
-{
+TEST_F(Drag_Test, ReleaseOffWithoutMovesReportsTheLeave) {
     auto key = Make_Key();
     TClick_Counter count(*key);
     Send_Enter(*key, QPoint(5, 5));
@@ -154,8 +146,7 @@ TEST_F(Drag_Test, ReleaseOffWithoutMovesReportsTheLeave)
     EXPECT_EQ(Hex(key->Face_Color()), Hex(Out));
 }
 
-TEST_F(Drag_Test, HeldContentsMoveOnePixelRightAndDown)
-{
+TEST_F(Drag_Test, HeldContentsMoveOnePixelRightAndDown) {
     auto key = Make_Key();
     key->setColorChange(false);
     key->setInColor(Out);  // same fill held and idle: only the position differs
@@ -180,18 +171,15 @@ TEST_F(Drag_Test, HeldContentsMoveOnePixelRightAndDown)
 
 // ---- Which gestures click ---------------------------------------------------------
 
-struct TClick_Row
-{
+struct TClick_Row {
     const char* Name;
     std::function<void(TPictureButton&)> Gesture;
     int Clicks;
 };
 
-class Mouse_Click_Test : public TControl_Test, public ::testing::WithParamInterface<TClick_Row>
-{};
+class Mouse_Click_Test : public TControl_Test, public ::testing::WithParamInterface<TClick_Row> {};
 
-TEST_P(Mouse_Click_Test, Clicks)
-{
+TEST_P(Mouse_Click_Test, Clicks) {
     auto key = Make_Key();
     TClick_Counter count(*key);
     GetParam().Gesture(*key);
@@ -202,67 +190,66 @@ TEST_P(Mouse_Click_Test, Clicks)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Mouse_Click_Test,
-    ::testing::Values(
-        TClick_Row{"LeftReleasedOnKey", [](TPictureButton& k) { QTest::mouseClick(&k, Qt::LeftButton); }, 1},
-        TClick_Row{"LeftReleasedOnKeyEdge",
-                   [](TPictureButton& k) {
-                       QTest::mousePress(&k, Qt::LeftButton, {}, QPoint(1, 1));
-                       QTest::mouseRelease(&k, Qt::LeftButton, {}, QPoint(56, 24));
-                   },
-                   1},
-        TClick_Row{"LeftReleasedJustOffKey",
-                   [](TPictureButton& k) {
-                       QTest::mousePress(&k, Qt::LeftButton, {}, QPoint(28, 12));
-                       QTest::mouseRelease(&k, Qt::LeftButton, {}, QPoint(57, 12));
-                   },
-                   0},
-        TClick_Row{"DraggedOffAndBackThenReleased",
-                   [](TPictureButton& k) {
-                       QTest::mousePress(&k, Qt::LeftButton, {}, QPoint(28, 12));
-                       QTest::mouseMove(&k, QPoint(28, -5));
-                       QTest::mouseMove(&k, QPoint(28, 12));
-                       QTest::mouseRelease(&k, Qt::LeftButton, {}, QPoint(28, 12));
-                   },
-                   1},
-        TClick_Row{"RightButton", [](TPictureButton& k) { QTest::mouseClick(&k, Qt::RightButton); }, 0},
-        TClick_Row{"DisabledKey",
-                   [](TPictureButton& k) {
-                       k.setEnabled(false);
-                       QTest::mouseClick(&k, Qt::LeftButton);
-                   },
-                   0},
-        TClick_Row{"DisabledWhileHeld",
-                   [](TPictureButton& k) {
-                       QTest::mousePress(&k, Qt::LeftButton);
-                       k.setEnabled(false);
-                       EXPECT_FALSE(k.Pressed());
-                       k.setEnabled(true);
-                       QTest::mouseRelease(&k, Qt::LeftButton);
-                   },
-                   0},
-        TClick_Row{"HiddenWhileHeld",
-                   [](TPictureButton& k) {
-                       k.show();
-                       QTest::mousePress(&k, Qt::LeftButton);
-                       k.hide();
-                       EXPECT_FALSE(k.Pressed());
-                       k.show();
-                       QTest::mouseRelease(&k, Qt::LeftButton);
-                   },
-                   0},
-        TClick_Row{"EveryPressOfADoubleClick",
-                   [](TPictureButton& k) {
-                       QTest::mouseClick(&k, Qt::LeftButton);
-                       QTest::mouseDClick(&k, Qt::LeftButton);
-                       QTest::mouseRelease(&k, Qt::LeftButton);
-                   },
-                   2}),
+    ::testing::Values(TClick_Row{"LeftReleasedOnKey", [](TPictureButton& k) { QTest::mouseClick(&k, Qt::LeftButton); },
+                                 1},
+                      TClick_Row{"LeftReleasedOnKeyEdge",
+                                 [](TPictureButton& k) {
+                                     QTest::mousePress(&k, Qt::LeftButton, {}, QPoint(1, 1));
+                                     QTest::mouseRelease(&k, Qt::LeftButton, {}, QPoint(56, 24));
+                                 },
+                                 1},
+                      TClick_Row{"LeftReleasedJustOffKey",
+                                 [](TPictureButton& k) {
+                                     QTest::mousePress(&k, Qt::LeftButton, {}, QPoint(28, 12));
+                                     QTest::mouseRelease(&k, Qt::LeftButton, {}, QPoint(57, 12));
+                                 },
+                                 0},
+                      TClick_Row{"DraggedOffAndBackThenReleased",
+                                 [](TPictureButton& k) {
+                                     QTest::mousePress(&k, Qt::LeftButton, {}, QPoint(28, 12));
+                                     QTest::mouseMove(&k, QPoint(28, -5));
+                                     QTest::mouseMove(&k, QPoint(28, 12));
+                                     QTest::mouseRelease(&k, Qt::LeftButton, {}, QPoint(28, 12));
+                                 },
+                                 1},
+                      TClick_Row{"RightButton", [](TPictureButton& k) { QTest::mouseClick(&k, Qt::RightButton); }, 0},
+                      TClick_Row{"DisabledKey",
+                                 [](TPictureButton& k) {
+                                     k.setEnabled(false);
+                                     QTest::mouseClick(&k, Qt::LeftButton);
+                                 },
+                                 0},
+                      TClick_Row{"DisabledWhileHeld",
+                                 [](TPictureButton& k) {
+                                     QTest::mousePress(&k, Qt::LeftButton);
+                                     k.setEnabled(false);
+                                     EXPECT_FALSE(k.Pressed());
+                                     k.setEnabled(true);
+                                     QTest::mouseRelease(&k, Qt::LeftButton);
+                                 },
+                                 0},
+                      TClick_Row{"HiddenWhileHeld",
+                                 [](TPictureButton& k) {
+                                     k.show();
+                                     QTest::mousePress(&k, Qt::LeftButton);
+                                     k.hide();
+                                     EXPECT_FALSE(k.Pressed());
+                                     k.show();
+                                     QTest::mouseRelease(&k, Qt::LeftButton);
+                                 },
+                                 0},
+                      TClick_Row{"EveryPressOfADoubleClick",
+                                 [](TPictureButton& k) {
+                                     QTest::mouseClick(&k, Qt::LeftButton);
+                                     QTest::mouseDClick(&k, Qt::LeftButton);
+                                     QTest::mouseRelease(&k, Qt::LeftButton);
+                                 },
+                                 2}),
     [](const ::testing::TestParamInfo<TClick_Row>& info) { return std::string(info.param.Name); });
 
 // ---- Keyboard ----------------------------------------------------------------------
 
-struct TKey_Step
-{
+struct TKey_Step {
     int Key;
     bool Press;
     bool Auto_Repeat;
@@ -270,18 +257,15 @@ struct TKey_Step
     int Clicks_After;
 };
 
-struct TKey_Row
-{
+struct TKey_Row {
     const char* Name;
     bool Enabled;
     std::vector<TKey_Step> Steps;
 };
 
-class Key_Test : public TControl_Test, public ::testing::WithParamInterface<TKey_Row>
-{};
+class Key_Test : public TControl_Test, public ::testing::WithParamInterface<TKey_Row> {};
 
-TEST_P(Key_Test, PressesAndClicks)
-{
+TEST_P(Key_Test, PressesAndClicks) {
     auto key = Make_Key();
     key->setEnabled(GetParam().Enabled);
     TClick_Counter count(*key);
@@ -301,45 +285,49 @@ constexpr bool Repeat = true;
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Key_Test,
-    ::testing::Values(
-        TKey_Row{"SpaceReleaseClicks", true, {{Qt::Key_Space, Down, false, true, 0}, {Qt::Key_Space, Up, false, false, 1}}},
-        TKey_Row{"SpaceAutoRepeatPressesOnce",
-                 true,
-                 {{Qt::Key_Space, Down, false, true, 0},
-                  {Qt::Key_Space, Up, Repeat, true, 0},
-                  {Qt::Key_Space, Down, Repeat, true, 0},
-                  {Qt::Key_Space, Up, Repeat, true, 0},
-                  {Qt::Key_Space, Down, Repeat, true, 0},
-                  {Qt::Key_Space, Up, false, false, 1}}},
-        TKey_Row{"OtherKeyCancelsSpace",
-                 true,
-                 {{Qt::Key_Space, Down, false, true, 0},
-                  {Qt::Key_A, Down, false, false, 0},
-                  {Qt::Key_A, Up, false, false, 0},
-                  {Qt::Key_Space, Up, false, false, 0}}},
-        TKey_Row{"ShiftCancelsSpace",
-                 true,
-                 {{Qt::Key_Space, Down, false, true, 0},
-                  {Qt::Key_Shift, Down, false, false, 0},
-                  {Qt::Key_Space, Up, false, false, 0}}},
-        TKey_Row{"ReturnClicksAtOnce", true, {{Qt::Key_Return, Down, false, false, 1}, {Qt::Key_Return, Up, false, false, 1}}},
-        TKey_Row{"KeypadEnterClicksAtOnce", true, {{Qt::Key_Enter, Down, false, false, 1}}},
-        TKey_Row{"ReturnRepeatsClick",
-                 true,
-                 {{Qt::Key_Return, Down, false, false, 1}, {Qt::Key_Return, Down, Repeat, false, 2}}},
-        TKey_Row{"SpaceUpWithoutDown", true, {{Qt::Key_Space, Up, false, false, 0}}},
-        TKey_Row{"OtherKeyAloneDoesNothing", true, {{Qt::Key_B, Down, false, false, 0}, {Qt::Key_B, Up, false, false, 0}}},
-        TKey_Row{"DisabledKeyIgnoresKeys",
-                 false,
-                 {{Qt::Key_Space, Down, false, false, 0},
-                  {Qt::Key_Space, Up, false, false, 0},
-                  {Qt::Key_Return, Down, false, false, 0}}}),
+    ::testing::Values(TKey_Row{"SpaceReleaseClicks",
+                               true,
+                               {{Qt::Key_Space, Down, false, true, 0}, {Qt::Key_Space, Up, false, false, 1}}},
+                      TKey_Row{"SpaceAutoRepeatPressesOnce",
+                               true,
+                               {{Qt::Key_Space, Down, false, true, 0},
+                                {Qt::Key_Space, Up, Repeat, true, 0},
+                                {Qt::Key_Space, Down, Repeat, true, 0},
+                                {Qt::Key_Space, Up, Repeat, true, 0},
+                                {Qt::Key_Space, Down, Repeat, true, 0},
+                                {Qt::Key_Space, Up, false, false, 1}}},
+                      TKey_Row{"OtherKeyCancelsSpace",
+                               true,
+                               {{Qt::Key_Space, Down, false, true, 0},
+                                {Qt::Key_A, Down, false, false, 0},
+                                {Qt::Key_A, Up, false, false, 0},
+                                {Qt::Key_Space, Up, false, false, 0}}},
+                      TKey_Row{"ShiftCancelsSpace",
+                               true,
+                               {{Qt::Key_Space, Down, false, true, 0},
+                                {Qt::Key_Shift, Down, false, false, 0},
+                                {Qt::Key_Space, Up, false, false, 0}}},
+                      TKey_Row{"ReturnClicksAtOnce",
+                               true,
+                               {{Qt::Key_Return, Down, false, false, 1}, {Qt::Key_Return, Up, false, false, 1}}},
+                      TKey_Row{"KeypadEnterClicksAtOnce", true, {{Qt::Key_Enter, Down, false, false, 1}}},
+                      TKey_Row{"ReturnRepeatsClick",
+                               true,
+                               {{Qt::Key_Return, Down, false, false, 1}, {Qt::Key_Return, Down, Repeat, false, 2}}},
+                      TKey_Row{"SpaceUpWithoutDown", true, {{Qt::Key_Space, Up, false, false, 0}}},
+                      TKey_Row{"OtherKeyAloneDoesNothing",
+                               true,
+                               {{Qt::Key_B, Down, false, false, 0}, {Qt::Key_B, Up, false, false, 0}}},
+                      TKey_Row{"DisabledKeyIgnoresKeys",
+                               false,
+                               {{Qt::Key_Space, Down, false, false, 0},
+                                {Qt::Key_Space, Up, false, false, 0},
+                                {Qt::Key_Return, Down, false, false, 0}}}),
     [](const ::testing::TestParamInfo<TKey_Row>& info) { return std::string(info.param.Name); });
 
 // A Space press survives the pointer leaving the key (the key just looks up);
 // its release still clicks and leaves no offset behind.
-TEST_F(Drag_Test, SpaceReleasedAfterPointerLeftClicksAndLeavesNoOffset)
-{
+TEST_F(Drag_Test, SpaceReleasedAfterPointerLeftClicksAndLeavesNoOffset) {
     auto key = Make_Key();
     TClick_Counter count(*key);
     Send_Enter(*key, QPoint(28, 12));
@@ -357,16 +345,14 @@ TEST_F(Drag_Test, SpaceReleasedAfterPointerLeftClicksAndLeavesNoOffset)
 
 // ---- Order around the click, and a failing click handler -------------------------
 
-class TProbe_Key : public TPictureButton
-{
+class TProbe_Key : public TPictureButton {
 public:
     using TPictureButton::keyPressEvent;
     using TPictureButton::keyReleaseEvent;
     using TPictureButton::mousePressEvent;
     using TPictureButton::mouseReleaseEvent;
 
-    void Click() override
-    {
+    void Click() override {
         Pressed_At_Click = Pressed();
         Offset_At_Click = Draw_Offset();
         if (Throw_Before) throw std::runtime_error("click failed before releasing");
@@ -380,35 +366,34 @@ public:
     int Offset_At_Click = -9;
 };
 
-void Key_Event(TProbe_Key& key, int code, bool press)
-{
+void Key_Event(TProbe_Key& key, int code, bool press) {
     QKeyEvent e(press ? QEvent::KeyPress : QEvent::KeyRelease, code, Qt::NoModifier);
-    if (press) key.keyPressEvent(&e);
-    else key.keyReleaseEvent(&e);
+    if (press)
+        key.keyPressEvent(&e);
+    else
+        key.keyReleaseEvent(&e);
 }
 
-void Mouse_Event(TProbe_Key& key, bool press)
-{
+void Mouse_Event(TProbe_Key& key, bool press) {
     const QPointF at(28, 12);
     QMouseEvent e(press ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, at, key.mapToGlobal(at),
                   Qt::LeftButton, press ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-    if (press) key.mousePressEvent(&e);
-    else key.mouseReleaseEvent(&e);
+    if (press)
+        key.mousePressEvent(&e);
+    else
+        key.mouseReleaseEvent(&e);
 }
 
-struct TOrder_Row
-{
+struct TOrder_Row {
     const char* Name;
     std::function<void(TProbe_Key&)> Before;  // steps up to the one that clicks
     std::function<void(TProbe_Key&)> Clicking;
     bool Pressed_At_Click;
 };
 
-class Click_Order_Test : public TControl_Test, public ::testing::WithParamInterface<TOrder_Row>
-{};
+class Click_Order_Test : public TControl_Test, public ::testing::WithParamInterface<TOrder_Row> {};
 
-TEST_P(Click_Order_Test, PressedStateAroundTheClick)
-{
+TEST_P(Click_Order_Test, PressedStateAroundTheClick) {
     TProbe_Key key;
     key.resize(57, 25);
     bool pressed_in_handler = true;
@@ -428,8 +413,7 @@ TEST_P(Click_Order_Test, PressedStateAroundTheClick)
     EXPECT_EQ(key.Draw_Offset(), 0);
 }
 
-TEST_P(Click_Order_Test, FailingHandlerStillReleasesTheKey)
-{
+TEST_P(Click_Order_Test, FailingHandlerStillReleasesTheKey) {
     TProbe_Key key;
     key.resize(57, 25);
     key.setButtonStyle(TPictureButton::bsRaised);
@@ -450,8 +434,7 @@ TEST_P(Click_Order_Test, FailingHandlerStillReleasesTheKey)
 }
 
 // Whatever the click does first, the press that led to it is over afterwards.
-TEST_P(Click_Order_Test, ClickFailingBeforeItReleasesStillReleasesTheKey)
-{
+TEST_P(Click_Order_Test, ClickFailingBeforeItReleasesStillReleasesTheKey) {
     TProbe_Key key;
     key.resize(57, 25);
     key.setButtonStyle(TPictureButton::bsRaised);
@@ -464,42 +447,37 @@ TEST_P(Click_Order_Test, ClickFailingBeforeItReleasesStillReleasesTheKey)
     EXPECT_EQ(key.BevelOuter(), TPictureButton::bvRaised);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, Click_Order_Test,
-    ::testing::Values(TOrder_Row{"Return", [](TProbe_Key&) {},
-                                 [](TProbe_Key& k) { Key_Event(k, Qt::Key_Return, true); }, true},
-                      TOrder_Row{"SpaceRelease", [](TProbe_Key& k) { Key_Event(k, Qt::Key_Space, true); },
-                                 [](TProbe_Key& k) { Key_Event(k, Qt::Key_Space, false); }, false},
-                      TOrder_Row{"MouseReleaseOnKey", [](TProbe_Key& k) { Mouse_Event(k, true); },
-                                 [](TProbe_Key& k) { Mouse_Event(k, false); }, true}),
-    [](const ::testing::TestParamInfo<TOrder_Row>& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Rows, Click_Order_Test,
+                         ::testing::Values(TOrder_Row{"Return", [](TProbe_Key&) {},
+                                                      [](TProbe_Key& k) { Key_Event(k, Qt::Key_Return, true); }, true},
+                                           TOrder_Row{"SpaceRelease",
+                                                      [](TProbe_Key& k) { Key_Event(k, Qt::Key_Space, true); },
+                                                      [](TProbe_Key& k) { Key_Event(k, Qt::Key_Space, false); }, false},
+                                           TOrder_Row{"MouseReleaseOnKey", [](TProbe_Key& k) { Mouse_Event(k, true); },
+                                                      [](TProbe_Key& k) { Mouse_Event(k, false); }, true}),
+                         [](const ::testing::TestParamInfo<TOrder_Row>& info) { return std::string(info.param.Name); });
 
 // ---- Bevels per style while pressed -----------------------------------------------
 
-struct TBevels
-{
+struct TBevels {
     TPictureButton::TBevelCut Inner, Outer;
 };
 
-struct TStyle_Row
-{
+struct TStyle_Row {
     const char* Name;
     TPictureButton::TButtonStyle Style;
     TBevels Initial, Held, Released_On, Dragged_Off, Released_Off;
 };
 
-class Style_Bevel_Test : public TControl_Test, public ::testing::WithParamInterface<TStyle_Row>
-{};
+class Style_Bevel_Test : public TControl_Test, public ::testing::WithParamInterface<TStyle_Row> {};
 
-void Expect_Bevels(const TPictureButton& key, TBevels expected, const char* when)
-{
+void Expect_Bevels(const TPictureButton& key, TBevels expected, const char* when) {
     SCOPED_TRACE(when);
     EXPECT_EQ(key.BevelInner(), expected.Inner);
     EXPECT_EQ(key.BevelOuter(), expected.Outer);
 }
 
-TEST_P(Style_Bevel_Test, BevelsFollowThePress)
-{
+TEST_P(Style_Bevel_Test, BevelsFollowThePress) {
     const TStyle_Row& row = GetParam();
     {
         auto key = Make_Key();
@@ -525,26 +503,25 @@ constexpr auto N = TPB::bvNone;
 constexpr auto L = TPB::bvLowered;
 constexpr auto R = TPB::bvRaised;
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, Style_Bevel_Test,
-    ::testing::Values(
-        //          name           style             initial held    rel.on  dragged rel.off
-        TStyle_Row{"None", TPB::bsNone, {N, N}, {N, L}, {N, N}, {N, L}, {N, N}},
-        TStyle_Row{"Lowered", TPB::bsLowered, {N, L}, {L, L}, {N, L}, {L, L}, {N, L}},
-        TStyle_Row{"Raised", TPB::bsRaised, {N, R}, {N, L}, {N, R}, {N, L}, {N, R}},
-        TStyle_Row{"Frame", TPB::bsFrame, {L, R}, {L, N}, {L, R}, {L, N}, {L, R}},
-        TStyle_Row{"Groove", TPB::bsGroove, {R, L}, {N, L}, {R, L}, {N, L}, {R, L}},
-        TStyle_Row{"IELike", TPB::bsIELike, {N, N}, {N, L}, {N, R}, {N, N}, {N, N}},
-        // The click and the button-up each release the bevel, and this style
-        // toggles on release: raised, then none.
-        TStyle_Row{"SpBtnLike", TPB::bsSpBtnLike, {N, N}, {N, L}, {N, N}, {N, R}, {N, N}},
-        TStyle_Row{"StdButtonNeverChanges", TPB::bsStdButton, {N, N}, {N, N}, {N, N}, {N, N}, {N, N}}),
-    [](const ::testing::TestParamInfo<TStyle_Row>& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Rows, Style_Bevel_Test,
+                         ::testing::Values(
+                             //          name           style             initial held    rel.on  dragged rel.off
+                             TStyle_Row{"None", TPB::bsNone, {N, N}, {N, L}, {N, N}, {N, L}, {N, N}},
+                             TStyle_Row{"Lowered", TPB::bsLowered, {N, L}, {L, L}, {N, L}, {L, L}, {N, L}},
+                             TStyle_Row{"Raised", TPB::bsRaised, {N, R}, {N, L}, {N, R}, {N, L}, {N, R}},
+                             TStyle_Row{"Frame", TPB::bsFrame, {L, R}, {L, N}, {L, R}, {L, N}, {L, R}},
+                             TStyle_Row{"Groove", TPB::bsGroove, {R, L}, {N, L}, {R, L}, {N, L}, {R, L}},
+                             TStyle_Row{"IELike", TPB::bsIELike, {N, N}, {N, L}, {N, R}, {N, N}, {N, N}},
+                             // The click and the button-up each release the bevel, and this style
+                             // toggles on release: raised, then none.
+                             TStyle_Row{"SpBtnLike", TPB::bsSpBtnLike, {N, N}, {N, L}, {N, N}, {N, R}, {N, N}},
+                             TStyle_Row{
+                                 "StdButtonNeverChanges", TPB::bsStdButton, {N, N}, {N, N}, {N, N}, {N, N}, {N, N}}),
+                         [](const ::testing::TestParamInfo<TStyle_Row>& info) { return std::string(info.param.Name); });
 
 // ---- Hover --------------------------------------------------------------------------
 
-struct THover_Row
-{
+struct THover_Row {
     const char* Name;
     TPictureButton::TButtonStyle Style;
     bool Color_Change;
@@ -552,21 +529,20 @@ struct THover_Row
     TPictureButton::TBevelCut Outer_In, Outer_Out;
 };
 
-class Hover_Test : public TControl_Test, public ::testing::WithParamInterface<THover_Row>
-{};
+class Hover_Test : public TControl_Test, public ::testing::WithParamInterface<THover_Row> {};
 
-TEST_P(Hover_Test, EnterAndLeave)
-{
+TEST_P(Hover_Test, EnterAndLeave) {
     const THover_Row& row = GetParam();
     auto key = Make_Key();
     key->setButtonStyle(row.Style);
     key->setColorChange(row.Color_Change);
     QColor face_at_enter_signal, face_at_leave_signal;
     QPoint enter_at;
-    QObject::connect(key.get(), &TPictureButton::MouseEnter, [&](Qt::MouseButtons, Qt::KeyboardModifiers, int x, int y) {
-        face_at_enter_signal = key->Face_Color();
-        enter_at = QPoint(x, y);
-    });
+    QObject::connect(key.get(), &TPictureButton::MouseEnter,
+                     [&](Qt::MouseButtons, Qt::KeyboardModifiers, int x, int y) {
+                         face_at_enter_signal = key->Face_Color();
+                         enter_at = QPoint(x, y);
+                     });
     QObject::connect(key.get(), &TPictureButton::MouseLeave,
                      [&](auto...) { face_at_leave_signal = key->Face_Color(); });
 
@@ -584,21 +560,20 @@ TEST_P(Hover_Test, EnterAndLeave)
     EXPECT_EQ(key->BevelOuter(), row.Outer_Out);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, Hover_Test,
-    ::testing::Values(THover_Row{"StdButton", TPB::bsStdButton, true, In, Out, N, N},
-                      THover_Row{"ColorChangeOffKeepsColor", TPB::bsStdButton, false, Out, Out, N, N},
-                      THover_Row{"IELike", TPB::bsIELike, true, In, Out, R, N},
-                      THover_Row{"SpBtnLike", TPB::bsSpBtnLike, true, In, Out, R, N},
-                      THover_Row{"RaisedKeepsItsBevel", TPB::bsRaised, true, In, Out, R, R}),
-    [](const ::testing::TestParamInfo<THover_Row>& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Rows, Hover_Test,
+                         ::testing::Values(THover_Row{"StdButton", TPB::bsStdButton, true, In, Out, N, N},
+                                           THover_Row{"ColorChangeOffKeepsColor", TPB::bsStdButton, false, Out, Out, N,
+                                                      N},
+                                           THover_Row{"IELike", TPB::bsIELike, true, In, Out, R, N},
+                                           THover_Row{"SpBtnLike", TPB::bsSpBtnLike, true, In, Out, R, N},
+                                           THover_Row{"RaisedKeepsItsBevel", TPB::bsRaised, true, In, Out, R, R}),
+                         [](const ::testing::TestParamInfo<THover_Row>& info) { return std::string(info.param.Name); });
 
 using Color_Test = TControl_Test;
 
 // Color is the out colour and the current face colour at once; InColor only
 // takes effect at the next hover.
-TEST_F(Color_Test, ColorSetsTheFaceInColorWaitsForTheNextHover)
-{
+TEST_F(Color_Test, ColorSetsTheFaceInColorWaitsForTheNextHover) {
     auto key = Make_Key();
     Send_Enter(*key, QPoint(10, 10));
     ASSERT_EQ(Hex(key->Face_Color()), Hex(In));

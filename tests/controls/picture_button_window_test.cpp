@@ -17,8 +17,7 @@ using TPB = TPictureButton;
 
 // A neighbour that counts its paints. Asking it to repaint and waiting for
 // that shows when the window has flushed every pending update, ours included.
-class TPaint_Counter : public QWidget
-{
+class TPaint_Counter : public QWidget {
 public:
     using QWidget::QWidget;
     int Paints = 0;
@@ -27,11 +26,9 @@ protected:
     void paintEvent(QPaintEvent*) override { ++Paints; }
 };
 
-class TWindow_Test : public TControl_Test
-{
+class TWindow_Test : public TControl_Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         TControl_Test::SetUp();
         m_Window = std::make_unique<QWidget>();
         m_Window->resize(200, 100);
@@ -47,16 +44,14 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_Key->Paint_Count() > 0 && m_Other->Paints > 0; }));
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         m_Key.reset();
         m_Window.reset();
         TControl_Test::TearDown();
     }
 
     // Paints of the key until the window has caught up with every update.
-    int Key_Paints_After_Flush()
-    {
+    int Key_Paints_After_Flush() {
         const int other = m_Other->Paints;
         m_Other->update();
         EXPECT_TRUE(QTest::qWaitFor([&] { return m_Other->Paints > other; }));
@@ -70,70 +65,68 @@ protected:
 
 // ---- Which setters repaint --------------------------------------------------------
 
-struct TRepaint_Row
-{
+struct TRepaint_Row {
     const char* Name;
     std::function<void(TPictureButton&)> Change;
     bool Repaints;
 };
 
-class Repaint_Test : public TWindow_Test, public ::testing::WithParamInterface<TRepaint_Row>
-{};
+class Repaint_Test : public TWindow_Test, public ::testing::WithParamInterface<TRepaint_Row> {};
 
-TEST_P(Repaint_Test, RepaintsOnlyWhenItShould)
-{
+TEST_P(Repaint_Test, RepaintsOnlyWhenItShould) {
     const int before = Key_Paints_After_Flush();
     GetParam().Change(*m_Key);
     const int after = Key_Paints_After_Flush();
-    if (GetParam().Repaints) EXPECT_GT(after, before);
-    else EXPECT_EQ(after, before);
+    if (GetParam().Repaints)
+        EXPECT_GT(after, before);
+    else
+        EXPECT_EQ(after, before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Repaint_Test,
-    ::testing::Values(
-        TRepaint_Row{"InColorDoesNot", [](TPB& k) { k.setInColor(Red); }, false},
-        TRepaint_Row{"NewColor", [](TPB& k) { k.setColor(Red); }, true},
-        TRepaint_Row{"SameColorDoesNot", [](TPB& k) { k.setColor(Out); }, false},
-        TRepaint_Row{"ColorChangeOff", [](TPB& k) { k.setColorChange(false); }, true},
-        TRepaint_Row{"SameColorChangeDoesNot", [](TPB& k) { k.setColorChange(true); }, false},
-        TRepaint_Row{"FocusStyle", [](TPB& k) { k.setFocusStyle(TPB::bfsInColor); }, true},
-        TRepaint_Row{"Stretch", [](TPB& k) { k.setStretch(true); }, true},
-        TRepaint_Row{"PictureLeft", [](TPB& k) { k.setPictureLeft(3); }, true},
-        TRepaint_Row{"SamePictureTopDoesNot", [](TPB& k) { k.setPictureTop(-1); }, false},
-        TRepaint_Row{"CaptionTop", [](TPB& k) { k.setCaptionTop(0); }, true},
-        TRepaint_Row{"Picture", [](TPB& k) { k.setPicture(Solid(5, 5, Red)); }, true},
-        TRepaint_Row{"Caption", [](TPB& k) { k.setCaption("REC"); }, true},
-        TRepaint_Row{"FontColor", [](TPB& k) { k.setFontColor(Qt::yellow); }, true},
-        TRepaint_Row{"TagDoesNot", [](TPB& k) { k.setTag(12); }, false},
-        TRepaint_Row{"StyleChangingABevel", [](TPB& k) { k.setButtonStyle(TPB::bsRaised); }, true},
-        // Both styles have no bevels: nothing visible changes.
-        TRepaint_Row{"StyleKeepingTheBevelsDoesNot", [](TPB& k) { k.setButtonStyle(TPB::bsIELike); }, false}),
+    ::testing::Values(TRepaint_Row{"InColorDoesNot", [](TPB& k) { k.setInColor(Red); }, false},
+                      TRepaint_Row{"NewColor", [](TPB& k) { k.setColor(Red); }, true},
+                      TRepaint_Row{"SameColorDoesNot", [](TPB& k) { k.setColor(Out); }, false},
+                      TRepaint_Row{"ColorChangeOff", [](TPB& k) { k.setColorChange(false); }, true},
+                      TRepaint_Row{"SameColorChangeDoesNot", [](TPB& k) { k.setColorChange(true); }, false},
+                      TRepaint_Row{"FocusStyle", [](TPB& k) { k.setFocusStyle(TPB::bfsInColor); }, true},
+                      TRepaint_Row{"Stretch", [](TPB& k) { k.setStretch(true); }, true},
+                      TRepaint_Row{"PictureLeft", [](TPB& k) { k.setPictureLeft(3); }, true},
+                      TRepaint_Row{"SamePictureTopDoesNot", [](TPB& k) { k.setPictureTop(-1); }, false},
+                      TRepaint_Row{"CaptionTop", [](TPB& k) { k.setCaptionTop(0); }, true},
+                      TRepaint_Row{"Picture", [](TPB& k) { k.setPicture(Solid(5, 5, Red)); }, true},
+                      TRepaint_Row{"Caption", [](TPB& k) { k.setCaption("REC"); }, true},
+                      TRepaint_Row{"FontColor", [](TPB& k) { k.setFontColor(Qt::yellow); }, true},
+                      TRepaint_Row{"TagDoesNot", [](TPB& k) { k.setTag(12); }, false},
+                      TRepaint_Row{"StyleChangingABevel", [](TPB& k) { k.setButtonStyle(TPB::bsRaised); }, true},
+                      // Both styles have no bevels: nothing visible changes.
+                      TRepaint_Row{"StyleKeepingTheBevelsDoesNot", [](TPB& k) { k.setButtonStyle(TPB::bsIELike); },
+                                   false}),
     [](const ::testing::TestParamInfo<TRepaint_Row>& info) { return std::string(info.param.Name); });
 
 // ---- Focus ----------------------------------------------------------------------------
 
-struct TFocus_Row
-{
+struct TFocus_Row {
     const char* Name;
     TPictureButton::TButtonStyle Style;
     TPictureButton::TFocusStyle Focus_Style;
     bool Focused;
     QColor Centre;
-    QPoint Corner;     // top-left pixel of where a focus rectangle would be
-    bool Rectangle;    // the focus rectangle is drawn there
+    QPoint Corner;   // top-left pixel of where a focus rectangle would be
+    bool Rectangle;  // the focus rectangle is drawn there
 };
 
-class Focus_Test : public TWindow_Test, public ::testing::WithParamInterface<TFocus_Row>
-{};
+class Focus_Test : public TWindow_Test, public ::testing::WithParamInterface<TFocus_Row> {};
 
-TEST_P(Focus_Test, FocusShownAsTheStyleSays)
-{
+TEST_P(Focus_Test, FocusShownAsTheStyleSays) {
     const TFocus_Row& row = GetParam();
     m_Key->setButtonStyle(row.Style);
     m_Key->setFocusStyle(row.Focus_Style);
-    if (row.Focused) m_Key->setFocus(Qt::OtherFocusReason);
-    else m_Other->setFocus(Qt::OtherFocusReason);
+    if (row.Focused)
+        m_Key->setFocus(Qt::OtherFocusReason);
+    else
+        m_Other->setFocus(Qt::OtherFocusReason);
     ASSERT_EQ(m_Key->hasFocus(), row.Focused);
 
     const QImage face = m_Key->Render();
@@ -154,19 +147,17 @@ TEST_P(Focus_Test, FocusShownAsTheStyleSays)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Focus_Test,
-    ::testing::Values(
-        TFocus_Row{"StdButtonFocused", TPB::bsStdButton, TPB::bfsStdButton, true, Out, {4, 4}, true},
-        TFocus_Row{"StdButtonUnfocused", TPB::bsStdButton, TPB::bfsStdButton, false, Out, {4, 4}, false},
-        TFocus_Row{"RaisedStyleFocused", TPB::bsRaised, TPB::bfsStdButton, true, Out, {2, 2}, true},
-        TFocus_Row{"InColorFocused", TPB::bsStdButton, TPB::bfsInColor, true, In, {4, 4}, false},
-        TFocus_Row{"InColorUnfocused", TPB::bsStdButton, TPB::bfsInColor, false, Out, {4, 4}, false},
-        TFocus_Row{"NoneFocused", TPB::bsStdButton, TPB::bfsNone, true, Out, {4, 4}, false}),
+    ::testing::Values(TFocus_Row{"StdButtonFocused", TPB::bsStdButton, TPB::bfsStdButton, true, Out, {4, 4}, true},
+                      TFocus_Row{"StdButtonUnfocused", TPB::bsStdButton, TPB::bfsStdButton, false, Out, {4, 4}, false},
+                      TFocus_Row{"RaisedStyleFocused", TPB::bsRaised, TPB::bfsStdButton, true, Out, {2, 2}, true},
+                      TFocus_Row{"InColorFocused", TPB::bsStdButton, TPB::bfsInColor, true, In, {4, 4}, false},
+                      TFocus_Row{"InColorUnfocused", TPB::bsStdButton, TPB::bfsInColor, false, Out, {4, 4}, false},
+                      TFocus_Row{"NoneFocused", TPB::bsStdButton, TPB::bfsNone, true, Out, {4, 4}, false}),
     [](const ::testing::TestParamInfo<TFocus_Row>& info) { return std::string(info.param.Name); });
 
 using Focus_Change_Test = TWindow_Test;
 
-TEST_F(Focus_Change_Test, EnterAndExitSignalsWithARepaint)
-{
+TEST_F(Focus_Change_Test, EnterAndExitSignalsWithARepaint) {
     // The window's first focus stop (the key) takes the focus when shown.
     m_Other->setFocus(Qt::OtherFocusReason);
     ASSERT_FALSE(m_Key->hasFocus());
@@ -187,8 +178,7 @@ TEST_F(Focus_Change_Test, EnterAndExitSignalsWithARepaint)
     EXPECT_GT(Key_Paints_After_Flush(), paints);
 }
 
-TEST_F(Focus_Change_Test, MouseDownTakesTheFocus)
-{
+TEST_F(Focus_Change_Test, MouseDownTakesTheFocus) {
     m_Other->setFocus(Qt::OtherFocusReason);
     QTest::mousePress(m_Key.get(), Qt::LeftButton);
     EXPECT_TRUE(m_Key->hasFocus());
@@ -197,8 +187,7 @@ TEST_F(Focus_Change_Test, MouseDownTakesTheFocus)
 
 // Space's release goes to whichever widget has the focus then: a key that
 // loses the focus while Space holds it lets go without a click.
-TEST_F(Focus_Change_Test, FocusLostWhileSpaceHeldReleasesWithoutClick)
-{
+TEST_F(Focus_Change_Test, FocusLostWhileSpaceHeldReleasesWithoutClick) {
     int clicks = 0;
     QObject::connect(m_Key.get(), &TPictureButton::Clicked, [&] { ++clicks; });
     m_Key->setFocus(Qt::OtherFocusReason);
@@ -213,8 +202,7 @@ TEST_F(Focus_Change_Test, FocusLostWhileSpaceHeldReleasesWithoutClick)
 
 // ---- Accelerator ----------------------------------------------------------------------
 
-struct TAccelerator_Row
-{
+struct TAccelerator_Row {
     const char* Name;
     bool Enabled;
     bool Visible;
@@ -222,11 +210,9 @@ struct TAccelerator_Row
     int Next_Clicks;  // a second key with the same accelerator character
 };
 
-class Accelerator_Test : public TWindow_Test, public ::testing::WithParamInterface<TAccelerator_Row>
-{};
+class Accelerator_Test : public TWindow_Test, public ::testing::WithParamInterface<TAccelerator_Row> {};
 
-TEST_P(Accelerator_Test, AltCharacterClicksAUsableKeyOnly)
-{
+TEST_P(Accelerator_Test, AltCharacterClicksAUsableKeyOnly) {
     const TAccelerator_Row& row = GetParam();
     auto next = Make_Key(m_Window.get());
     next->move(10, 50);
@@ -256,8 +242,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, Accelerator_Test,
 
 using Accelerator_Change_Test = TWindow_Test;
 
-TEST_F(Accelerator_Change_Test, OtherCharacterOrOldCaptionDoesNotClick)
-{
+TEST_F(Accelerator_Change_Test, OtherCharacterOrOldCaptionDoesNotClick) {
     int clicks = 0;
     QObject::connect(m_Key.get(), &TPictureButton::Clicked, [&] { ++clicks; });
     m_Key->setCaption("&Power");
@@ -272,8 +257,7 @@ TEST_F(Accelerator_Change_Test, OtherCharacterOrOldCaptionDoesNotClick)
 
 // A caption's old accelerator is given up, so it cannot stand in the way of
 // another key that now owns the character.
-TEST_F(Accelerator_Change_Test, OldAcceleratorLeavesTheCharacterToAnotherKey)
-{
+TEST_F(Accelerator_Change_Test, OldAcceleratorLeavesTheCharacterToAnotherKey) {
     auto next = Make_Key(m_Window.get());
     next->move(10, 50);
     next->setCaption("&Pause");

@@ -1,6 +1,6 @@
 // The desktop colour names read the right roles of the application palette.
-#include "control_test_support.h"
 #include "system_colors.h"
+#include "control_test_support.h"
 
 #include <QApplication>
 
@@ -8,18 +8,15 @@ namespace {
 
 using row_printing::PrintTo;
 
-struct TColor_Row
-{
+struct TColor_Row {
     const char* Name;
     TSystem_Color Which;
     QColor Expected;
 };
 
-class System_Color_Test : public TControl_Test, public ::testing::WithParamInterface<TColor_Row>
-{};
+class System_Color_Test : public TControl_Test, public ::testing::WithParamInterface<TColor_Row> {};
 
-TEST_P(System_Color_Test, ReadsItsPaletteRole)
-{
+TEST_P(System_Color_Test, ReadsItsPaletteRole) {
     EXPECT_EQ(Hex(System_Color(GetParam().Which)), Hex(GetParam().Expected));
 }
 
@@ -37,8 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 using System_Color_Change_Test = TControl_Test;
 
-TEST_F(System_Color_Change_Test, FollowsALaterPaletteChange)
-{
+TEST_F(System_Color_Change_Test, FollowsALaterPaletteChange) {
     QPalette palette = QApplication::palette();
     palette.setColor(QPalette::Active, QPalette::Button, QColor(1, 2, 3));
     QApplication::setPalette(palette);

@@ -1,12 +1,12 @@
 #include "program_runner.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 #include <vector>
 
@@ -43,14 +43,12 @@ bool Catches_Sigterm(pid_t pid) {
 
 }  // namespace
 
-std::string Binary_Folder() {
-    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
-}
+std::string Binary_Folder() { return std::filesystem::read_symlink("/proc/self/exe").parent_path().string(); }
 
 TProgram_Runner::TProgram_Runner(std::string executable, const std::string& profile)
     : executable_(std::move(executable)) {
-    Environment = {{"HOME", profile},      {"USERPROFILE", profile},   {"QT_QPA_PLATFORM", "offscreen"},
-                   {"IO_BACKEND", "sim"},  {"IO_SIM_REMOTE", "off"},   {"XDG_RUNTIME_DIR", profile}};
+    Environment = {{"HOME", profile},     {"USERPROFILE", profile}, {"QT_QPA_PLATFORM", "offscreen"},
+                   {"IO_BACKEND", "sim"}, {"IO_SIM_REMOTE", "off"}, {"XDG_RUNTIME_DIR", profile}};
 }
 
 TProgram_Runner::~TProgram_Runner() {

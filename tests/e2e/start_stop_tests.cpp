@@ -19,10 +19,26 @@ TEST(Program, First_Run_Writes_Every_Setting_With_Its_Default) {
     ASSERT_TRUE(program.Wait_Until_Ready());
     EXPECT_EQ(program.Terminate(), 0);
     const std::string ini = Read_File(profile.File("QEV_LPT.INI"));
-    for (const std::string& line : std::vector<std::string>{"[FORM]", "BACK_IMAGE=", "BUTTON_TRANSPARENCY=NO", "TRANSPARENCY_MODE=1", "[COMMAND]", "MAX_RMTCMD_NUM=256",
-          "REPEAT=1", "[WAVEFORM]", "MAX_RMTCMD_BIT_LENGTH=1024", "MIN_LEADER_LENGTH=8", "DEV_LEADER_LENGTH=2", "[LPT]",
-          "Base_Address=0x378", "[DIR]", "RMT_DIR=" + profile.Path(), "RMT_FILE=", "[SERVER]", "PORT=9999",
-          "STARTUP=0", "ECHO=1"}) {
+    for (const std::string& line : std::vector<std::string>{"[FORM]",
+                                                            "BACK_IMAGE=",
+                                                            "BUTTON_TRANSPARENCY=NO",
+                                                            "TRANSPARENCY_MODE=1",
+                                                            "[COMMAND]",
+                                                            "MAX_RMTCMD_NUM=256",
+                                                            "REPEAT=1",
+                                                            "[WAVEFORM]",
+                                                            "MAX_RMTCMD_BIT_LENGTH=1024",
+                                                            "MIN_LEADER_LENGTH=8",
+                                                            "DEV_LEADER_LENGTH=2",
+                                                            "[LPT]",
+                                                            "Base_Address=0x378",
+                                                            "[DIR]",
+                                                            "RMT_DIR=" + profile.Path(),
+                                                            "RMT_FILE=",
+                                                            "[SERVER]",
+                                                            "PORT=9999",
+                                                            "STARTUP=0",
+                                                            "ECHO=1"}) {
         EXPECT_NE(ini.find(line + "\n"), std::string::npos) << line << " missing from\n" << ini;
     }
 }

@@ -30,22 +30,22 @@ void ClearIoEnvironment();
 // Each test starts from the power-on state with the default configuration
 // and leaves it that way.
 class SimPortTest : public ::testing::Test {
- protected:
-  void SetUp() override;
-  void TearDown() override;
+protected:
+    void SetUp() override;
+    void TearDown() override;
 };
 
 // A fresh temporary folder, removed with its files at destruction.
 class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
 
- private:
-  std::string path_;
+private:
+    std::string path_;
 };
 
 void WriteFile(const std::string& path, const std::string& text);
@@ -63,12 +63,12 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 // and sampling again; a cell that reads differently on two plays is a
 // conflict.
 struct CellCapture {
-  std::vector<int> levels;
-  std::vector<bool> known;
-  int plays = 0;
-  int conflicts = 0;
-  bool complete() const;
-  std::string Describe() const;
+    std::vector<int> levels;
+    std::vector<bool> known;
+    int plays = 0;
+    int conflicts = 0;
+    bool complete() const;
+    std::string Describe() const;
 };
 
 // Triggers the remote by hand until every one of `cells` cells is known
@@ -79,9 +79,9 @@ CellCapture TriggerAndSample(int cells, int min_plays = 1, int max_plays = 40);
 // before and after each read. quick: each read provably came within 2 ms of
 // the one before, so the reads form one burst.
 struct StatusReads {
-  std::vector<std::int64_t> before;
-  std::vector<std::int64_t> after;
-  bool quick = true;
+    std::vector<std::int64_t> before;
+    std::vector<std::int64_t> after;
+    bool quick = true;
 };
 StatusReads ReadStatusTimed(int reads);
 inline bool ReadStatusBackToBack(int reads) { return ReadStatusTimed(reads).quick; }
@@ -92,11 +92,11 @@ std::vector<std::pair<int, int>> Runs(const std::vector<int>& levels);
 // Runs a program with the current environment minus every IO_* variable,
 // plus `env`; waits at most 20 s for it.
 struct ProcessResult {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-  std::map<std::string, std::string> values;  // key=value lines of out
-  int err_lines = 0;
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+    std::map<std::string, std::string> values;  // key=value lines of out
+    int err_lines = 0;
 };
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env);
 

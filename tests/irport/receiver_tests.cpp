@@ -14,8 +14,8 @@ using test::TFake_Counter;
 using test::TFake_Port;
 using test::TPriority_Recorder;
 
-constexpr int64_t Tick = 1000;        // counter units per tick (8 MHz counter)
-constexpr int64_t Origin = 50'000;    // where the scripted signal begins
+constexpr int64_t Tick = 1000;      // counter units per tick (8 MHz counter)
+constexpr int64_t Origin = 50'000;  // where the scripted signal begins
 constexpr int32_t Sentinel = -7;
 
 class Receiver_Test : public ::testing::Test {
@@ -25,7 +25,7 @@ protected:
     TSample_Clock clock{counter, priority};
     TFake_Port fake{counter};
     TPort_Library port;
-    std::vector<int32_t> buffer = std::vector<int32_t>(1024 + 16, Sentinel);   // 16 guard entries
+    std::vector<int32_t> buffer = std::vector<int32_t>(1024 + 16, Sentinel);  // 16 guard entries
 
     void SetUp() override {
         clock.Calc_Tick_Period();
@@ -86,7 +86,7 @@ TEST_F(Receiver_Test, Exactly_Min_Leader_Confirming_Readings_Are_Enough) {
 }
 
 TEST_F(Receiver_Test, Without_A_Signal_The_Wait_Ends_At_The_Time_Limit) {
-    fake.Script_Line(Origin, Tick, Pattern({{4, 1}}));   // only a false start
+    fake.Script_Line(Origin, Tick, Pattern({{4, 1}}));  // only a false start
     const TReceive_Report report = Receive(1024, 8, 1024, 0.01);
     EXPECT_EQ(report.Result, TReceive_Result::No_Signal);
     EXPECT_EQ(report.False_Starts, 1);
@@ -101,7 +101,7 @@ TEST_F(Receiver_Test, Leader_Length_Edge_Cases) {
         int32_t samples;
         int32_t min_leader;
         int32_t capacity;
-        int32_t marked;   // leading entries that must be 255
+        int32_t marked;  // leading entries that must be 255
     };
     const std::vector<Row> rows = {
         {"no confirmation", 1024, 0, 1024, 1},

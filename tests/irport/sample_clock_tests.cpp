@@ -48,7 +48,7 @@ TEST(Tick_Wait, A_Zero_Period_Never_Waits) {
     TSample_Clock clock(counter, priority);
     clock.Calc_Tick_Period();
     clock.Start_Tick();
-    EXPECT_EQ(counter.Reads, 2);   // "now", then one read that is already at the deadline
+    EXPECT_EQ(counter.Reads, 2);  // "now", then one read that is already at the deadline
     clock.Wait_Tick();
     EXPECT_EQ(counter.Reads, 3);
 }
@@ -64,13 +64,13 @@ TEST(Tick_Wait, A_Past_Deadline_Returns_After_One_Read) {
 }
 
 TEST(Tick_Wait, Deadlines_Advance_From_The_Schedule_Not_From_Lateness) {
-    TFake_Counter counter(8'000'000, 0, 1);   // 1000 units per tick
+    TFake_Counter counter(8'000'000, 0, 1);  // 1000 units per tick
     TPriority_Recorder priority;
     TSample_Clock clock(counter, priority);
     clock.Calc_Tick_Period();
     clock.Start_Tick();
     const int64_t first = clock.Tick_Deadline;
-    counter.Now += 3'500;   // the thread was held up for three and a half ticks
+    counter.Now += 3'500;  // the thread was held up for three and a half ticks
     std::vector<int64_t> reads_per_wait;
     for (int i = 1; i <= 5; ++i) {
         const int64_t before = counter.Reads;
@@ -91,7 +91,7 @@ TEST(Tick_Wait, Compares_Across_A_Wrap_Of_The_Low_32_Bits) {
     TSample_Clock clock(counter, priority);
     clock.Calc_Tick_Period();
     clock.Tick_Deadline = 0x1'FFFF'FE00;
-    clock.Wait_Tick();   // deadline 0x2'0000'01E8: its low half is smaller than the start's
+    clock.Wait_Tick();  // deadline 0x2'0000'01E8: its low half is smaller than the start's
     EXPECT_EQ(clock.Tick_Deadline, 0x2'0000'01E8);
     EXPECT_GE(counter.Now - 7, clock.Tick_Deadline);
     EXPECT_LT(counter.Now - 7, clock.Tick_Deadline + 7);
@@ -111,7 +111,7 @@ TEST(Priority, Is_Raised_Process_First_And_Restored_Thread_First) {
 
 class Pacing_Test : public ::testing::Test {
 protected:
-    TFake_Counter counter{1'000'000'000, 1'000'000'000, 2'000};   // a read costs 2 us
+    TFake_Counter counter{1'000'000'000, 1'000'000'000, 2'000};  // a read costs 2 us
     TPriority_Recorder priority;
     TSample_Clock clock{counter, priority};
 
@@ -126,10 +126,10 @@ protected:
     void SetUp() override { clock.Calc_Tick_Period(); }
 };
 
-TEST_F(Pacing_Test, Short_Runs_Only_Spin) { EXPECT_EQ(Run(3'000), 0u); }   // 0.375 s
+TEST_F(Pacing_Test, Short_Runs_Only_Spin) { EXPECT_EQ(Run(3'000), 0u); }  // 0.375 s
 
 TEST_F(Pacing_Test, Long_Runs_Sleep_Until_Just_Before_Each_Deadline) {
-    const std::size_t slept = Run(8'000);   // 1 s: the second half sleeps
+    const std::size_t slept = Run(8'000);  // 1 s: the second half sleeps
     EXPECT_GT(slept, 3'900u);
     EXPECT_LT(slept, 4'100u);
     // The sleep ends Sleep_Guard_Seconds before a deadline; the spin does the rest.

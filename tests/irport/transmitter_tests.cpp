@@ -16,7 +16,7 @@ using test::TPriority_Recorder;
 
 class Transmitter_Test : public ::testing::Test {
 protected:
-    TFake_Counter counter{8'000'000, 10'000, 1};   // 1000 units per tick
+    TFake_Counter counter{8'000'000, 10'000, 1};  // 1000 units per tick
     TPriority_Recorder priority;
     TSample_Clock clock{counter, priority};
     TFake_Port fake{counter};

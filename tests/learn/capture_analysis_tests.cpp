@@ -99,7 +99,7 @@ TEST_F(Registration_Test, Thirteen_Samples_Store_Two_Bytes) {
     EXPECT_EQ(state.Table.Row(0).Name, "POWER");
     EXPECT_EQ(state.Table.Row(0).Byte_Count, 2);
     EXPECT_EQ(state.Table.Row(0).Bytes[0], 0xFF);
-    EXPECT_EQ(state.Table.Row(0).Bytes[1], 0x19);   // samples 8..12: 1, 0, 0, 1, 1
+    EXPECT_EQ(state.Table.Row(0).Bytes[1], 0x19);  // samples 8..12: 1, 0, 0, 1, 1
     EXPECT_EQ(Byte_Dump(state.Table.Row(0)),
               ">>>>>>> File Data Start <<<<<<<\n000: FF\n001: 19\n>>>>>>> File Data END <<<<<<<");
     EXPECT_EQ(feedback.Refreshes, 1);
@@ -142,11 +142,12 @@ TEST_F(Registration_Test, Limits_Are_Refused_With_A_Message) {
 }
 
 TEST_F(Registration_Test, A_Full_Table_Takes_No_More) {
-    for (const char* name : {"A", "B", "C", "D"}) ASSERT_EQ(Register_Command(state, name, 8).Result, TRegistration_Result::Registered);
+    for (const char* name : {"A", "B", "C", "D"})
+        ASSERT_EQ(Register_Command(state, name, 8).Result, TRegistration_Result::Registered);
     EXPECT_EQ(Register_Command(state, "E", 8).Result, TRegistration_Result::Table_Full);
     EXPECT_EQ(state.Table.Command_Count, 4);
     state.Table.Command_Count = 2;
-    state.Settings.MAX_RMTCMD_NUM = 2;   // lowered while running: the live value limits too
+    state.Settings.MAX_RMTCMD_NUM = 2;  // lowered while running: the live value limits too
     EXPECT_EQ(Register_Command(state, "E", 8).Result, TRegistration_Result::Table_Full);
 }
 

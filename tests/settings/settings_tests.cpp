@@ -250,7 +250,7 @@ TEST_F(Settings_File_Test, Written_Settings_Read_Back_Unchanged) {
 }
 
 TEST_F(Settings_File_Test, A_Refused_Write_Reports_Failure_And_Leaves_No_Debris) {
-    std::filesystem::create_directory(path);   // a folder where the file should be
+    std::filesystem::create_directory(path);  // a folder where the file should be
     TIni_File file(path);
     EXPECT_FALSE(Write_Settings(file, settings));
     std::size_t entries = 0;
@@ -277,7 +277,7 @@ TEST(Atomic_File, Commit_Replaces_Contents_And_Keeps_Permissions) {
     const std::string path = dir.File("table.rmt");
     Write_File(path, "old");
     std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-    ASSERT_TRUE(Replace_File_Contents(path, std::string(3 << 20, 'x')));   // larger than the write buffer
+    ASSERT_TRUE(Replace_File_Contents(path, std::string(3 << 20, 'x')));  // larger than the write buffer
     EXPECT_EQ(Read_File(path).size(), std::size_t{3} << 20);
     EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);

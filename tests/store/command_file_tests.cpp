@@ -24,9 +24,7 @@ protected:
     TRecording_Feedback feedback;
     std::string path = dir.File("remote.rmt");
 
-    void SetUp() override {
-        table.Allocate(settings.MAX_RMTCMD_NUM, Row_Capacity_For(settings.MAX_RMTCMD_BIT_LENGTH));
-    }
+    void SetUp() override { table.Allocate(settings.MAX_RMTCMD_NUM, Row_Capacity_For(settings.MAX_RMTCMD_BIT_LENGTH)); }
     int Load(const std::string& text, int report = 1) {
         Write_File(path, text);
         return Load_Command_File(path, report, settings, table, feedback);
@@ -103,7 +101,7 @@ TEST_F(Command_File_Test, Record_Lines_Are_Read_Field_By_Field) {
 }
 
 TEST_F(Command_File_Test, Comment_And_Comma_Only_Lines_Are_Skipped) {
-    ASSERT_EQ(Load("; header\n\n,,,\nA,01\n;B,02\nC"), 0);   // last line without a line end
+    ASSERT_EQ(Load("; header\n\n,,,\nA,01\n;B,02\nC"), 0);  // last line without a line end
     ASSERT_EQ(table.Command_Count, 2);
     EXPECT_EQ(table.Row(0).Name, "A");
     EXPECT_EQ(table.Row(1).Name, "C");
@@ -168,7 +166,7 @@ TEST_F(Command_File_Test, Too_Many_Records_Keep_The_First_Ones) {
 }
 
 TEST_F(Command_File_Test, Rows_Beyond_The_Allocation_Are_Never_Used) {
-    settings.MAX_RMTCMD_NUM = 100000;   // raised while running: the table keeps its size
+    settings.MAX_RMTCMD_NUM = 100000;  // raised while running: the table keeps its size
     table.Allocate(3, 128);
     std::string text;
     for (int i = 0; i < 5; ++i) text.append("R").append(std::to_string(i)).append(",01\n");
@@ -177,7 +175,7 @@ TEST_F(Command_File_Test, Rows_Beyond_The_Allocation_Are_Never_Used) {
 }
 
 TEST_F(Command_File_Test, Records_Longer_Than_A_Row_Keep_Their_First_Bytes) {
-    settings.MAX_RMTCMD_BIT_LENGTH = 16;   // two bytes per row
+    settings.MAX_RMTCMD_BIT_LENGTH = 16;  // two bytes per row
     EXPECT_EQ(Load("A,01,02,03\nB,04\nC,05,06,07,08\n"), 1);
     EXPECT_EQ(table.Command_Count, 3);
     EXPECT_EQ(Bytes(0), (std::vector<uint8_t>{0x01, 0x02}));
@@ -246,7 +244,7 @@ TEST_F(Command_File_Test, Names_With_Separators_Do_Not_Survive_A_Round_Trip) {
 
 TEST_F(Command_File_Test, A_Failed_Save_Reports_And_Keeps_The_Old_File) {
     Write_File(path, "@REPEAT = 9\r\n");
-    std::filesystem::create_directory(dir.File("blocked.rmt"));   // cannot be replaced by a file
+    std::filesystem::create_directory(dir.File("blocked.rmt"));  // cannot be replaced by a file
     Add("A", {1});
     EXPECT_FALSE(Save_Command_File(dir.File("blocked.rmt"), settings, table, feedback));
     EXPECT_EQ(Captions(), std::vector<std::string>{"Can't Create File / File Open Error"});

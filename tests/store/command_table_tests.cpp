@@ -46,8 +46,12 @@ TEST_F(Command_Table_Test, Byte_Counts_Follow_The_Sample_Count) {
         int32_t samples;
         int32_t bytes;
     };
-    for (const Row& row : std::vector<Row>{{"empty", 0, 0}, {"one", 1, 1}, {"eight", 8, 1}, {"nine", 9, 2},
-                                           {"full buffer", 1024, 128}, {"one short of a byte", 1017, 128}}) {
+    for (const Row& row : std::vector<Row>{{"empty", 0, 0},
+                                           {"one", 1, 1},
+                                           {"eight", 8, 1},
+                                           {"nine", 9, 2},
+                                           {"full buffer", 1024, 128},
+                                           {"one short of a byte", 1017, 128}}) {
         SCOPED_TRACE(row.name);
         Fill(std::vector<int32_t>(static_cast<std::size_t>(row.samples), 255));
         Pack_Command(buffer, table, 1);
@@ -57,7 +61,7 @@ TEST_F(Command_Table_Test, Byte_Counts_Follow_The_Sample_Count) {
 
 TEST_F(Command_Table_Test, A_Partial_Last_Byte_Holds_Its_Samples_From_Bit_0) {
     std::vector<int32_t> samples(1017, 0);
-    samples[1016] = 255;   // the only sample of byte 127
+    samples[1016] = 255;  // the only sample of byte 127
     samples[3] = 255;
     Fill(samples);
     Pack_Command(buffer, table, 0);
@@ -68,7 +72,7 @@ TEST_F(Command_Table_Test, A_Partial_Last_Byte_Holds_Its_Samples_From_Bit_0) {
 TEST_F(Command_Table_Test, Pack_Then_Unpack_Returns_The_Samples_Then_Idle_Padding) {
     std::vector<int32_t> samples;
     for (int i = 0; i < 37; ++i) samples.push_back((i * 7 % 5) < 2 ? 255 : 0);
-    samples[5] = 16;   // any non-zero value is active
+    samples[5] = 16;  // any non-zero value is active
     samples[6] = 1;
     Fill(samples);
     Pack_Command(buffer, table, 2);
@@ -87,7 +91,7 @@ TEST_F(Command_Table_Test, An_Empty_Row_Unpacks_To_Nothing) {
 
 TEST_F(Command_Table_Test, Packing_Never_Exceeds_The_Row) {
     Fill(std::vector<int32_t>(1024, 255));
-    buffer.Sample_Count = 5000;   // more than a row can hold
+    buffer.Sample_Count = 5000;  // more than a row can hold
     Pack_Command(buffer, table, 0);
     EXPECT_EQ(table.Row(0).Byte_Count, 128);
     EXPECT_EQ(table.Row(0).Bytes.size(), 128u);
@@ -103,7 +107,7 @@ TEST_F(Command_Table_Test, Find_Command_Returns_The_First_Exact_Match_Among_Rows
     EXPECT_EQ(Find_Command(table, "POWER"), 3);
     EXPECT_EQ(Find_Command(table, "power"), -1);
     EXPECT_EQ(Find_Command(table, "POWER "), -1);
-    table.Command_Count = 0;   // cleared: old names stay but no longer count
+    table.Command_Count = 0;  // cleared: old names stay but no longer count
     EXPECT_EQ(Find_Command(table, "POWER"), -1);
     EXPECT_EQ(table.Row(3).Name, "POWER");
 }

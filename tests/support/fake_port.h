@@ -34,7 +34,7 @@ public:
     void Script_Line(int64_t origin, int64_t period, std::vector<uint8_t> levels);
 
     std::vector<TPort_Write> Writes;
-    std::map<unsigned, uint8_t> Registers;   // data and control, by port
+    std::map<unsigned, uint8_t> Registers;  // data and control, by port
     int64_t Status_Reads = 0;
 
 private:

@@ -25,7 +25,7 @@ protected:
 
     void SetUp() override {
         Start();
-        TSim_Port_Controls(form->State().Port).Reset();   // take this test's remote settings
+        TSim_Port_Controls(form->State().Port).Reset();  // take this test's remote settings
         dialog = std::make_unique<TCapture_Command_Form>(form->State(), form.get());
     }
     template <typename T>
@@ -48,7 +48,8 @@ TEST_F(Capture_Test, Opens_With_The_Full_Length_And_Its_Controls) {
     EXPECT_EQ(Child<QLineEdit>("Data_Length_Edit")->text(), "1024");
     EXPECT_EQ(Child<QLineEdit>("Command_Name_Edit")->text(), "");
     EXPECT_EQ(Child<QPushButton>("Start_Caputure_Button")->text(), "Start Caputure");
-    for (const char* name : {"Test_Button", "Registration_Button", "OK_Button", "Data_Length_Edit_UpDown", "DataView_Chart"})
+    for (const char* name :
+         {"Test_Button", "Registration_Button", "OK_Button", "Data_Length_Edit_UpDown", "DataView_Chart"})
         Child<QWidget>(name);
     EXPECT_EQ(dialog->Data_Length(), 1024);
 }

@@ -66,12 +66,18 @@ TEST_F(Window_Test, Tab_Order_Runs_From_The_List_Through_The_Keys_To_Send) {
 
 TEST_F(Window_Test, Menu_Items_Carry_Their_Captions) {
     Start();
-    const std::vector<std::pair<const char*, const char*>> items = {
-        {"ReadfromFile", "&Read from File"}, {"SavetoFile", "&Save to File"},   {"SetUp", "SetUp(&X)"},
-        {"Exit", "&Exit"},                   {"CaptureCommand", "&Capture Command"},
-        {"Clear_All_Data", "Clear All Data(&X)"}, {"Macro", "&Macro"},         {"Server", "&Server"},
-        {"Performance", "&Performance"},     {"DBTool", "&DB Tool"},           {"LPTAddress", "&LPT Address"},
-        {"Version", "&Version"}};
+    const std::vector<std::pair<const char*, const char*>> items = {{"ReadfromFile", "&Read from File"},
+                                                                    {"SavetoFile", "&Save to File"},
+                                                                    {"SetUp", "SetUp(&X)"},
+                                                                    {"Exit", "&Exit"},
+                                                                    {"CaptureCommand", "&Capture Command"},
+                                                                    {"Clear_All_Data", "Clear All Data(&X)"},
+                                                                    {"Macro", "&Macro"},
+                                                                    {"Server", "&Server"},
+                                                                    {"Performance", "&Performance"},
+                                                                    {"DBTool", "&DB Tool"},
+                                                                    {"LPTAddress", "&LPT Address"},
+                                                                    {"Version", "&Version"}};
     for (auto [component, caption] : items) {
         SCOPED_TRACE(component);
         auto* action = form->findChild<QAction*>(QString::fromLatin1(component));
@@ -93,8 +99,8 @@ TEST_F(Window_Test, A_Fresh_Start_Has_Every_Key_Disabled_And_An_Empty_List) {
 
 TEST_F(Window_Test, Keys_Bind_By_Exact_Name_And_The_Last_Row_Wins) {
     Start();
-    const std::string file = Command_File("keys.rmt",
-                                          "POWER,01\nPower,02\nPLAY,03\nFR JMP,04\nFR-JUMP,05\nPLAY,06\nDOT,07\n");
+    const std::string file =
+        Command_File("keys.rmt", "POWER,01\nPower,02\nPLAY,03\nFR JMP,04\nFR-JUMP,05\nPLAY,06\nDOT,07\n");
     ASSERT_EQ(form->State().Load_Command_File(file, 1), 0);
     EXPECT_TRUE(Key("Power_PictureButton")->isEnabled());
     EXPECT_EQ(Key("Power_PictureButton")->Tag(), 0);
@@ -120,8 +126,9 @@ TEST(Key_Face, Darkening_Halves_Or_Keeps_Three_Quarters_Of_Each_Channel) {
     };
     QImage background(100, 100, QImage::Format_RGB32);
     background.fill(qRgb(200, 100, 51));
-    for (const Row& row : {Row{"mode 0: half", 0, qRgb(100, 50, 25)}, Row{"mode 1: three quarters", 1, qRgb(150, 75, 37)},
-                           Row{"other modes as 1", 7, qRgb(150, 75, 37)}}) {
+    for (const Row& row :
+         {Row{"mode 0: half", 0, qRgb(100, 50, 25)}, Row{"mode 1: three quarters", 1, qRgb(150, 75, 37)},
+          Row{"other modes as 1", 7, qRgb(150, 75, 37)}}) {
         SCOPED_TRACE(row.name);
         const QImage face = Enabled_Face(background, QRect(10, 10, 57, 25), true, row.mode, Qt::gray);
         EXPECT_EQ(face.pixel(0, 0) & 0xFFFFFF, row.expected & 0xFFFFFF);
@@ -205,9 +212,8 @@ TEST_F(Window_Test, A_Key_Click_Sends_Its_Command_Repeat_Times) {
     Start();
     for (const Row& row : {Row{"three", 3}, Row{"one", 1}, Row{"none", 0}}) {
         SCOPED_TRACE(row.name);
-        form->State().Load_Command_File(Command_File("r.rmt", "@REPEAT = " + std::to_string(row.repeat) +
-                                                                  "\nMUTE,0F,01\n"),
-                                        1);
+        form->State().Load_Command_File(
+            Command_File("r.rmt", "@REPEAT = " + std::to_string(row.repeat) + "\nMUTE,0F,01\n"), 1);
         Tx_Clear();
         QTest::mouseClick(Key("Mute_PictureButton"), Qt::LeftButton);
         std::vector<uint8_t> expected;
@@ -238,7 +244,7 @@ TEST_F(Window_Test, Clear_All_Data_Asks_First) {
     EXPECT_EQ(messages.back().Kind, TMessage_Kind::Question);
     EXPECT_EQ(Combo()->count(), 1);
     EXPECT_TRUE(Key("Power_PictureButton")->isEnabled());
-    clear->trigger();   // answered OK
+    clear->trigger();  // answered OK
     EXPECT_EQ(Combo()->count(), 0);
     EXPECT_FALSE(Key("Power_PictureButton")->isEnabled());
     EXPECT_EQ(form->State().Find_Command("POWER"), -1);
@@ -303,7 +309,7 @@ TEST_F(Window_Test, Closing_Writes_The_Settings_File_Once) {
 TEST_F(Window_Test, A_Refused_Settings_Write_Keeps_The_Window_Open) {
     Start();
     form->show();
-    std::filesystem::create_directory(Settings_File());   // a folder in the file's place
+    std::filesystem::create_directory(Settings_File());  // a folder in the file's place
     EXPECT_FALSE(form->close());
     EXPECT_TRUE(form->isVisible());
     ASSERT_EQ(messages.size(), 1u);

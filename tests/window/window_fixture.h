@@ -8,8 +8,8 @@
 #include "recording_feedback.h"
 #include "temp_env.h"
 
-#include <QComboBox>
 #include <gtest/gtest.h>
+#include <QComboBox>
 
 #include <deque>
 #include <memory>
@@ -27,7 +27,7 @@ protected:
     std::unique_ptr<TQEV_Main_Form> form;
     std::vector<TShown_Message> messages;
     std::deque<TMessage_Answer> answers;
-    std::deque<QString> chosen_files;   // answers of the file dialogs; empty = Cancel
+    std::deque<QString> chosen_files;  // answers of the file dialogs; empty = Cancel
     std::vector<TFile_Dialog_Request> file_requests;
 
     // Builds the window without starting it.

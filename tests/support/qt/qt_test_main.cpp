@@ -1,8 +1,8 @@
 // Entry of the widget tests: a QApplication on Qt's offscreen platform, chosen
 // before the application exists because test discovery runs the binaries
 // during the build, where there is no display.
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
