@@ -1,7 +1,6 @@
 #include "sim_test_support.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -9,7 +8,6 @@
 #include <thread>
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
@@ -44,21 +42,6 @@ void SimPortTest::SetUp() {
 void SimPortTest::TearDown() {
     ClearIoEnvironment();
     IoSimReset();
-}
-
-TempDir::TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/io_tests.XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
-        ADD_FAILURE() << "mkdtemp: " << std::strerror(errno);
-    }
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    nftw(
-        path_.c_str(), [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); }, 8,
-        FTW_DEPTH | FTW_PHYS);
 }
 
 void WriteFile(const std::string& path, const std::string& text) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "io_api.h"
+#include "temp_env.h"
 
 namespace iotest {
 
@@ -35,18 +36,8 @@ protected:
     void TearDown() override;
 };
 
-// A fresh temporary folder, removed with its files at destruction.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+// Scratch folders: the shared one of the test helpers.
+using TempDir = qev::test::TTemp_Dir;
 
 void WriteFile(const std::string& path, const std::string& text);
 std::vector<std::string> ReadLines(const std::string& path);
