@@ -36,7 +36,7 @@ TCapture_Command_Form::TCapture_Command_Form(TQEV_State& state, QWidget* parent)
     length_up_down_->setRange(1, state_.Settings.MAX_RMTCMD_BIT_LENGTH);
     length_up_down_->setPosition(state_.Settings.MAX_RMTCMD_BIT_LENGTH);
     upper_->clear();
-    if (parent) move(parent->geometry().center() - rect().center());
+    // Not moved: a dialog with a parent is centred on it when shown.
 }
 
 void TCapture_Command_Form::Create_Components() {

@@ -8,7 +8,9 @@
 #include <QAction>
 #include <QLabel>
 #include <QStatusBar>
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 
 namespace qev::test {
 namespace {
@@ -326,6 +328,38 @@ TEST_F(Window_Test, Without_A_Profile_Folder_Start_Up_Ends) {
     Create();
     EXPECT_FALSE(form->Start_Up());
     EXPECT_EQ(Texts(), std::vector<std::string>{"USERPROFILE is not founded / INI File Load Error"});
+}
+
+}  // namespace
+}  // namespace qev::test
+
+namespace qev::test {
+namespace {
+
+TEST_F(Window_Test, Closing_Without_A_Profile_Folder_Says_So_Once_And_Still_Closes) {
+    Start();
+    form->show();
+    TEnv_Guard no_user("USERPROFILE", std::nullopt);
+    TEnv_Guard no_home("HOME", std::nullopt);
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(Texts(), std::vector<std::string>{"USERPROFILE is not founded / INI File Load Error"});
+    EXPECT_FALSE(form->State().Port.Loaded());
+    EXPECT_FALSE(File_Exists(Settings_File()));
+}
+
+TEST_F(Window_Test, The_Capture_Menu_Opens_Its_Dialog_Centred_On_The_Window) {
+    Start();
+    form->show();
+    QRect dialog_rect;
+    QTimer::singleShot(0, form.get(), [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->objectName(), "Capture_Command_Form");
+        dialog_rect = dialog->frameGeometry();
+        dialog->close();
+    });
+    form->findChild<QAction*>(QStringLiteral("CaptureCommand"))->trigger();
+    EXPECT_LE((dialog_rect.center() - form->frameGeometry().center()).manhattanLength(), 2);
 }
 
 }  // namespace
