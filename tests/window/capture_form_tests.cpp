@@ -3,6 +3,7 @@
 #include "capture_analysis.h"
 #include "capture_command_form.h"
 #include "sim_port_controls.h"
+#include "up_down.h"
 #include "window_fixture.h"
 
 #include <QAreaSeries>
@@ -13,6 +14,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QValueAxis>
+#include <QLegend>
+#include <QChart>
 
 namespace qev::test {
 namespace {
@@ -52,6 +56,34 @@ TEST_F(Capture_Test, Opens_With_The_Full_Length_And_Its_Controls) {
          {"Test_Button", "Registration_Button", "OK_Button", "Data_Length_Edit_UpDown", "DataView_Chart"})
         Child<QWidget>(name);
     EXPECT_EQ(dialog->Data_Length(), 1024);
+}
+
+TEST_F(Capture_Test, The_Spinner_Steps_Within_One_And_The_Capture_Length) {
+    auto* edit = Child<QLineEdit>("Data_Length_Edit");
+    auto* spinner = Child<TUp_Down>("Data_Length_Edit_UpDown");
+    spinner->Step(1);
+    EXPECT_EQ(edit->text(), "1024") << "already at the top";
+    spinner->Step(-1);
+    EXPECT_EQ(edit->text(), "1023");
+    edit->setText("2");
+    spinner->Step(-1);
+    spinner->Step(-1);
+    EXPECT_EQ(edit->text(), "1");
+    edit->setText("junk");
+    spinner->Step(1);
+    EXPECT_EQ(edit->text(), "2") << "free text leaves the spinner's own position";
+}
+
+TEST_F(Capture_Test, The_Chart_Has_A_Fixed_Hidden_Left_Axis) {
+    const auto axes = dialog->Series1()->attachedAxes();
+    ASSERT_EQ(axes.size(), 2);
+    auto* left = qobject_cast<QValueAxis*>(axes[0]->alignment() == Qt::AlignLeft ? axes[0] : axes[1]);
+    ASSERT_NE(left, nullptr);
+    EXPECT_EQ(left->min(), 0);
+    EXPECT_EQ(left->max(), 300);
+    EXPECT_FALSE(left->labelsVisible());
+    EXPECT_EQ(left->minorTickCount(), 5);
+    EXPECT_FALSE(dialog->Series1()->chart()->legend()->isVisible());
 }
 
 TEST_F(Capture_Test, Learns_Proposes_Registers_And_Sends_The_Simulated_Remote) {
@@ -181,6 +213,13 @@ TEST_F(Capture_Test, A_Long_Capture_Is_Shown_Quickly) {
     timer.start();
     dialog->Show_Capture(32767);
     const qint64 elapsed = timer.elapsed();
+    RecordProperty("show_capture_ms", static_cast<int>(elapsed));
+    timer.restart();
+    dialog->show();
+    dialog->grab();
+    const qint64 painting = timer.elapsed();
+    RecordProperty("paint_ms", static_cast<int>(painting));
+    EXPECT_LT(painting, 1500) << "drawing 32767 samples took " << painting << " ms";
     EXPECT_LT(elapsed, 1500) << "showing 32767 samples took " << elapsed << " ms";
     EXPECT_EQ(Memo().count('\n'), 32767 + 1);
     EXPECT_EQ(dialog->Series1()->upperSeries()->count(), 32767);

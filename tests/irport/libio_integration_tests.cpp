@@ -1,0 +1,100 @@
+// The real libio.so on its simulated port, driven by the real clock.
+#include "receiver.h"
+#include "sim_port_controls.h"
+#include "temp_env.h"
+#include "transmitter.h"
+
+#include <gtest/gtest.h>
+
+namespace qev {
+namespace {
+
+using test::TEnv_Guard;
+
+class Libio_Test : public ::testing::Test {
+protected:
+    TEnv_Guard backend{"IO_BACKEND", "sim"};
+    TEnv_Guard remote{"IO_SIM_REMOTE", "nec:0x04:0x08"};
+    TMonotonic_Counter counter;
+    TLinux_Priority priority;
+    TSample_Clock clock{counter, priority};
+    TPort_Library port;
+
+    void SetUp() override {
+        ASSERT_EQ(port.Load_Port_Library(), 0);
+        TSim_Port_Controls(port).Reset();
+        clock.Calc_Tick_Period();
+    }
+};
+
+TEST_F(Libio_Test, All_Thirteen_Functions_Resolve_And_Release_Runs_Once) {
+    const TPort_Function_Table& f = port.Functions();
+    const void* slots[] = {reinterpret_cast<const void*>(f.PortOut),        reinterpret_cast<const void*>(f.PortWordOut),
+                           reinterpret_cast<const void*>(f.PortDWordOut),   reinterpret_cast<const void*>(f.PortIn),
+                           reinterpret_cast<const void*>(f.PortWordIn),     reinterpret_cast<const void*>(f.PortDWordIn),
+                           reinterpret_cast<const void*>(f.SetPortBit),     reinterpret_cast<const void*>(f.ClrPortBit),
+                           reinterpret_cast<const void*>(f.NotPortBit),     reinterpret_cast<const void*>(f.GetPortBit),
+                           reinterpret_cast<const void*>(f.RightPortShift), reinterpret_cast<const void*>(f.LeftPortShift),
+                           reinterpret_cast<const void*>(f.IsDriverInstalled)};
+    for (const void* slot : slots) EXPECT_NE(slot, nullptr);
+    EXPECT_EQ(f.IsDriverInstalled(), 1);
+    EXPECT_EQ(port.Unload_Port_Library(), 0);
+    EXPECT_FALSE(port.Loaded());
+    EXPECT_EQ(port.Functions().PortOut, nullptr);
+    EXPECT_EQ(port.Unload_Port_Library(), 0) << "a second release does nothing";
+}
+
+TEST_F(Libio_Test, Preparing_The_Port_Reaches_The_Registers) {
+    port.Prepare_Port(0x378);
+    EXPECT_EQ(port.Port_In(0x37A), 0x0C) << "power-on 0x2C with the direction bit cleared";
+    EXPECT_EQ(port.Port_In(0x378), 0xFE);
+}
+
+TEST_F(Libio_Test, No_Sample_Goes_Out_Before_Its_Instant) {
+    const TSim_Port_Controls sim(port);
+    std::vector<int32_t> samples(64);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = (i % 3 == 0) ? 255 : 0;
+    sim.Tx_Clear();
+    Transmit_Samples(clock, port, 0x378, samples.data(), 64);
+    const std::vector<TSim_Tx_Write> writes = sim.Writes();
+    ASSERT_EQ(writes.size(), 64u);
+    const int64_t first_due = clock.Tick_Deadline - 64 * clock.Tick_Period;
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(writes[i].Value, samples[i] ? 0xFF : 0xFE);
+        EXPECT_EQ(writes[i].Port, 0x378);
+        // Early is impossible by construction; late can be anything on a busy machine.
+        EXPECT_GE(writes[i].Time_Ns, first_due + static_cast<int64_t>(i) * 125'000);
+    }
+}
+
+TEST_F(Libio_Test, The_Receiver_Learns_The_Simulated_NEC_Frame) {
+    const TSim_Port_Controls sim(port);
+    sim.Remote_Set_Auto(0);
+    sim.Remote_Set_Delay_Ns(2'000'000);
+    sim.Remote_Trigger();
+    std::vector<int32_t> buffer(1024);
+    TReceive_Request request;
+    request.Time_Limit_Seconds = 2.0;
+    const TReceive_Report report = Receive_Samples(clock, port, request, buffer.data(), 1024);
+    ASSERT_EQ(report.Result, TReceive_Result::Received);
+    // Decode: leader of ~72 samples, space of ~36, then 32 bits whose spaces
+    // are ~4.5 samples (0) or ~13.5 samples (1), least significant bit first.
+    std::size_t i = 0;
+    auto run = [&](int32_t level) {
+        std::size_t n = 0;
+        while (i < buffer.size() && (buffer[i] != 0) == (level != 0)) ++i, ++n;
+        return n;
+    };
+    EXPECT_NEAR(static_cast<double>(run(255)), 72, 1.5);
+    EXPECT_NEAR(static_cast<double>(run(0)), 36, 1.5);
+    uint32_t bits = 0;
+    for (int b = 0; b < 32; ++b) {
+        run(255);
+        if (run(0) > 9) bits |= 1u << b;
+    }
+    EXPECT_EQ(bits, 0x04u | (0xFBu << 8) | (0x08u << 16) | (0xF7u << 24));
+}
+
+}  // namespace
+}  // namespace qev
