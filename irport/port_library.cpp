@@ -3,6 +3,8 @@
 #include <dlfcn.h>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace qev {
@@ -35,6 +37,14 @@ TPort_Library::~TPort_Library() { Unload_Port_Library(); }
 int TPort_Library::Load_Port_Library(const char* name) {
     Unload_Port_Library();
     handle_ = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+    // The executable's RUNPATH only counts when the executable itself calls
+    // dlopen; a runtime that intercepts the call (the sanitizers do) hides
+    // it. The folder of the executable is then tried by hand.
+    if (!handle_ && std::strchr(name, '/') == nullptr) {
+        std::error_code error;
+        const auto folder = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+        if (!error) handle_ = dlopen((folder / name).c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
     if (!handle_) return 1;
     TPort_Function_Table& t = functions_;
     Resolve_Slot(handle_, "PortOut", t.PortOut);
