@@ -13,3 +13,10 @@ if(QEV_SANITIZE)
   target_compile_options(qev_flags INTERFACE -fsanitize=${QEV_SANITIZE} -fno-omit-frame-pointer)
   target_link_options(qev_flags INTERFACE -fsanitize=${QEV_SANITIZE})
 endif()
+
+# Fuzzing builds (clang only): coverage instrumentation for every target; the
+# fuzz targets link libFuzzer themselves.
+option(QEV_FUZZ "Build the libFuzzer targets in fuzz/ (clang)" OFF)
+if(QEV_FUZZ)
+  target_compile_options(qev_flags INTERFACE -fsanitize=fuzzer-no-link)
+endif()
