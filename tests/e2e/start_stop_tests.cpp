@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 namespace qev::test {
@@ -74,11 +75,12 @@ TEST(Program, Another_Executable_Name_Uses_Its_Own_Settings_File) {
     const std::string other = Binary_Folder() + "/Living_Room_e2e";
     std::filesystem::remove(other);
     std::filesystem::create_hard_link(Program(), other);
+    const std::unique_ptr<const std::string, void (*)(const std::string*)> remove_link(
+        &other, [](const std::string* path) { std::filesystem::remove(*path); });
     TProgram_Runner program(other, profile.Path());
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(program.Wait_Until_Ready());
     EXPECT_EQ(program.Terminate(), 0);
-    std::filesystem::remove(other);
     EXPECT_TRUE(File_Exists(profile.File("Living_Room_e2e.INI")));
     EXPECT_FALSE(File_Exists(profile.File("QEV_LPT.INI")));
 }
