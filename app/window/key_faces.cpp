@@ -10,9 +10,11 @@ uint32_t Darken_Color_Value(uint32_t v, int32_t transparency_mode) {
     return (half + quarter) | (v & 0xFF000000u);
 }
 
-QImage Blank_Picture(QSize size) {
+QImage Blank_Picture(QSize size) { return Solid_Picture(size, Qt::black); }
+
+QImage Solid_Picture(QSize size, QColor color) {
     QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::black);
+    image.fill(color);
     return image;
 }
 
@@ -27,11 +29,7 @@ QImage Copy_Background(const QImage& background, QRect rect) {
 
 QImage Enabled_Face(const QImage& background, QRect rect, bool see_through, int32_t transparency_mode,
                     QColor face_color) {
-    if (!see_through) {
-        QImage face(rect.size(), QImage::Format_RGB32);
-        face.fill(face_color);
-        return face;
-    }
+    if (!see_through) return Solid_Picture(rect.size(), face_color);
     QImage face = Copy_Background(background, rect);
     for (int x = 0; x < face.width(); ++x) {
         for (int y = 0; y < face.height(); ++y) {
@@ -49,9 +47,7 @@ QImage Enabled_Face(const QImage& background, QRect rect, bool see_through, int3
 
 QImage Disabled_Face(const QImage& background, QRect rect, bool see_through, QColor shadow_color) {
     if (see_through && !background.isNull()) return Copy_Background(background, rect);
-    QImage face(rect.size(), QImage::Format_RGB32);
-    face.fill(shadow_color);
-    return face;
+    return Solid_Picture(rect.size(), shadow_color);
 }
 
 }  // namespace qev

@@ -20,6 +20,9 @@ namespace qev {
 // quarter of itself when transparency_mode is non-zero, each part rounded down.
 uint32_t Darken_Color_Value(uint32_t value, int32_t transparency_mode);
 
+// A picture of one colour.
+QImage Solid_Picture(QSize size, QColor color);
+
 // A key-sized black picture: fully transparent.
 QImage Blank_Picture(QSize size);
 

@@ -3,6 +3,7 @@
 #ifndef QEV_UI_SERVICES_H
 #define QEV_UI_SERVICES_H
 
+#include "local_text.h"
 #include "user_feedback.h"
 
 #include <QString>
@@ -34,12 +35,6 @@ struct TFile_Dialog_Request {
 using TFile_Dialog_Function = std::function<std::optional<QString>(const TFile_Dialog_Request& request)>;
 
 std::optional<QString> Run_File_Dialog(QWidget* parent, const TFile_Dialog_Request& request);
-
-// Texts of the core are bytes in the locale's encoding.
-inline QString To_Q(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-inline std::string From_Q(const QString& text) { return text.toLocal8Bit().toStdString(); }
 
 }  // namespace qev
 

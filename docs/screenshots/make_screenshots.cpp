@@ -78,7 +78,7 @@ bool Shoot(const QString& out, const char* name, const char* settings, const cha
     if (command_file) {
         const QString file = profile.filePath(QStringLiteral("リビングのテレビ.rmt"));
         Write_Text(file, command_file);
-        form.State().Load_Command_File(file.toLocal8Bit().toStdString(), 1);
+        form.State().Load_Command_File(qev::From_Q(file), 1);
     }
     if (std::string_view(name) == "capture") return Shoot_Capture(form, out);
     return Save(form, out, name);

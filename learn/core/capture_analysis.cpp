@@ -63,6 +63,13 @@ int32_t Max_Data_Length(const TQEV_State& state) {
     return std::min(state.Samples.Capacity(), 8 * state.Table.Row_Capacity());
 }
 
+bool Check_Data_Length(TQEV_State& state, int32_t length) {
+    const int32_t max_length = Max_Data_Length(state);
+    if (length >= 1 && length <= max_length) return true;
+    state.Feedback.Show_Error("Data Length must be between 1 and " + std::to_string(max_length), "Data Length Error");
+    return false;
+}
+
 TRegistration Register_Command(TQEV_State& state, const std::string& name, int32_t length) {
     state.Samples.Sample_Count = length;
     TUser_Feedback& feedback = state.Feedback;
@@ -78,11 +85,7 @@ TRegistration Register_Command(TQEV_State& state, const std::string& name, int32
         feedback.Show_Error("Command Name is too long (79 characters at most)", "Command Name Error");
         return {TRegistration_Result::Name_Too_Long};
     }
-    const int32_t max_length = Max_Data_Length(state);
-    if (length < 1 || length > max_length) {
-        feedback.Show_Error("Data Length must be between 1 and " + std::to_string(max_length), "Data Length Error");
-        return {TRegistration_Result::Bad_Length};
-    }
+    if (!Check_Data_Length(state, length)) return {TRegistration_Result::Bad_Length};
     const int32_t row = state.Table.Command_Count;
     if (row >= state.Row_Limit()) {
         feedback.Show_Error("The Command table is full (" + std::to_string(state.Row_Limit()) +

@@ -53,6 +53,10 @@ struct TRegistration {
 // (and so every row) holds.
 int32_t Max_Data_Length(const TQEV_State& state);
 
+// true when `length` is a length a capture may send or register (1 ..
+// Max_Data_Length); otherwise shows why and returns false.
+bool Check_Data_Length(TQEV_State& state, int32_t length);
+
 // Stores the first `length` samples of the buffer as a new command named
 // `name` (taken as it is), after setting the Sample count to `length`.
 // Refusals are shown in a message box; on success the main window's list

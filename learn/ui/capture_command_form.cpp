@@ -2,6 +2,7 @@
 
 #include "capture_analysis.h"
 #include "form_font.h"
+#include "local_text.h"
 #include "up_down.h"
 
 #include <QAreaSeries>
@@ -16,14 +17,6 @@
 #include <QValueAxis>
 
 using namespace qev;
-
-namespace {
-
-QString To_Q(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 TCapture_Command_Form::TCapture_Command_Form(TQEV_State& state, QWidget* parent) : QDialog(parent), state_(state) {
     setObjectName(QStringLiteral("Capture_Command_Form"));
@@ -144,7 +137,7 @@ void TCapture_Command_Form::Start_Caputure_ButtonClick() {
 void TCapture_Command_Form::Test_ButtonClick() {
     Disable_Buttons();
     const int32_t length = Data_Length();
-    if (Check_Length(length)) {
+    if (Check_Data_Length(state_, length)) {
         state_.Samples.Sample_Count = length;
         state_.Transmit_Command();
     }
@@ -153,7 +146,7 @@ void TCapture_Command_Form::Test_ButtonClick() {
 
 void TCapture_Command_Form::Registration_ButtonClick() {
     Disable_Buttons();
-    const std::string name = name_edit_->text().toLocal8Bit().toStdString();
+    const std::string name = From_Q(name_edit_->text());
     const TRegistration registration = Register_Command(state_, name, Data_Length());
     if (registration.Result == TRegistration_Result::Registered)
         memo_->appendPlainText(To_Q(Byte_Dump(state_.Table.Row(registration.Row))));
@@ -176,16 +169,7 @@ void TCapture_Command_Form::Show_Capture(int32_t count) {
         length_edit_->setText(QString::number(*length));
 }
 
-int32_t TCapture_Command_Form::Data_Length() const {
-    return Leading_Digits_Value(length_edit_->text().toLocal8Bit().toStdString());
-}
-
-bool TCapture_Command_Form::Check_Length(int32_t length) {
-    const int32_t max_length = Max_Data_Length(state_);
-    if (length >= 1 && length <= max_length) return true;
-    state_.Feedback.Show_Error("Data Length must be between 1 and " + std::to_string(max_length), "Data Length Error");
-    return false;
-}
+int32_t TCapture_Command_Form::Data_Length() const { return Leading_Digits_Value(From_Q(length_edit_->text())); }
 
 void TCapture_Command_Form::Set_Buttons_Enabled(bool enabled) {
     for (QPushButton* button : {start_button_, test_button_, registration_button_, ok_button_})

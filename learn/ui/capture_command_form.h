@@ -49,7 +49,6 @@ private:
     void Disable_Buttons();
     void Enable_Buttons();
     void Set_Buttons_Enabled(bool enabled);
-    bool Check_Length(int32_t length);
 
     qev::TQEV_State& state_;
     QLineEdit* name_edit_ = nullptr;

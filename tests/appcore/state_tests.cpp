@@ -23,15 +23,11 @@ protected:
 
     void SetUp() override {
         state.Executable_Path = "/usr/bin/QEV_LPT";
-        state.Port_Library_Name = "libqev-no-such-port-library.so";   // keep the fake table
+        state.Port_Library_Name = "libqev-no-such-port-library.so";  // keep the fake table
         state.Port.Set_Function_Table(TFake_Port::Table());
     }
     std::string Settings_File() const { return profile.File("QEV_LPT.INI"); }
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> out;
-        for (const auto& m : feedback.Messages) out.push_back(m.Text + " / " + m.Caption);
-        return out;
-    }
+    std::vector<std::string> Texts() const { return feedback.Texts(); }
     void Load(const std::string& text) {
         Write_File(profile.File("c.rmt"), text);
         state.Load_Command_File(profile.File("c.rmt"), 1);
@@ -41,14 +37,16 @@ protected:
 TEST_F(State_Test, Without_A_Counter_Start_Up_Stops_First) {
     counter.Present = false;
     EXPECT_FALSE(state.Start_Up());
-    EXPECT_EQ(Texts(), std::vector<std::string>{"This Hardware dosen't support QueryPerformanceCounter. / Function Error"});
+    EXPECT_EQ(Texts(),
+              std::vector<std::string>{"This Hardware dosen't support QueryPerformanceCounter. / Function Error"});
     EXPECT_TRUE(fake.Writes.empty()) << "the port was not prepared";
     EXPECT_EQ(state.Clock.Tick_Period, 0);
     EXPECT_FALSE(File_Exists(Settings_File()));
 }
 
 TEST_F(State_Test, Start_Up_Prepares_The_Configured_Port_And_Sizes_The_Buffers) {
-    Write_File(Settings_File(), "[LPT]\nBase_Address=0x3BC\n[COMMAND]\nMAX_RMTCMD_NUM=$20\n[WAVEFORM]\nMAX_RMTCMD_BIT_LENGTH=1017\n");
+    Write_File(Settings_File(),
+               "[LPT]\nBase_Address=0x3BC\n[COMMAND]\nMAX_RMTCMD_NUM=$20\n[WAVEFORM]\nMAX_RMTCMD_BIT_LENGTH=1017\n");
     fake.Registers[0x3BE] = 0x2C;
     ASSERT_TRUE(state.Start_Up());
     EXPECT_EQ(state.Clock.Tick_Period, 1000);
@@ -106,7 +104,7 @@ TEST_F(State_Test, Send_Command_Transmits_Repeat_Times) {
 TEST_F(State_Test, Transmit_Never_Reads_Past_The_Buffer) {
     ASSERT_TRUE(state.Start_Up());
     fake.Writes.clear();
-    state.Samples.Sample_Count = 5000;   // typed into a length field
+    state.Samples.Sample_Count = 5000;  // typed into a length field
     state.Transmit_Command();
     EXPECT_EQ(fake.Writes.size(), 1024u);
 }

@@ -84,11 +84,7 @@ protected:
         std::vector<int32_t> wave = Wave({{9, 1}, {2, 0}, {2, 1}});
         std::copy(wave.begin(), wave.end(), state.Samples.Data());
     }
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> out;
-        for (const auto& m : feedback.Messages) out.push_back(m.Text + " / " + m.Caption);
-        return out;
-    }
+    std::vector<std::string> Texts() const { return feedback.Texts(); }
 };
 
 TEST_F(Registration_Test, Thirteen_Samples_Store_Two_Bytes) {

@@ -33,11 +33,7 @@ protected:
         const auto& r = table.Row(row);
         return {r.Bytes.begin(), r.Bytes.begin() + r.Byte_Count};
     }
-    std::vector<std::string> Captions() const {
-        std::vector<std::string> out;
-        for (const auto& m : feedback.Messages) out.push_back(m.Text + " / " + m.Caption);
-        return out;
-    }
+    std::vector<std::string> Captions() const { return feedback.Texts(); }
     void Add(const std::string& name, std::vector<uint8_t> bytes) {
         const int32_t row = table.Command_Count++;
         table.Set_Name(row, name);

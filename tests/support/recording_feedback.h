@@ -17,6 +17,13 @@ struct TShown_Message {
     TMessage_Kind Kind;
 };
 
+// "text / caption" of each message, in order: easy to compare as a whole.
+inline std::vector<std::string> Message_Texts(const std::vector<TShown_Message>& messages) {
+    std::vector<std::string> out;
+    for (const auto& m : messages) out.push_back(m.Text + " / " + m.Caption);
+    return out;
+}
+
 class TRecording_Feedback : public TUser_Feedback {
 public:
     TMessage_Answer Message_Box(const std::string& text, const std::string& caption, TMessage_Kind kind) override {
@@ -28,6 +35,7 @@ public:
     }
     void Set_Status_Text(const std::string& text) override { Status_Texts.push_back(text); }
     void Refresh_Command_View() override { ++Refreshes; }
+    std::vector<std::string> Texts() const { return Message_Texts(Messages); }
 
     std::vector<TShown_Message> Messages;
     std::deque<TMessage_Answer> Answers;

@@ -39,11 +39,7 @@ TPictureButton* Window_Test::Key(const char* component) const {
 
 QComboBox* Window_Test::Combo() const { return form->findChild<QComboBox*>(QStringLiteral("IR_Command_ComboBox")); }
 
-std::vector<std::string> Window_Test::Texts() const {
-    std::vector<std::string> out;
-    for (const auto& m : messages) out.push_back(m.Text + " / " + m.Caption);
-    return out;
-}
+std::vector<std::string> Window_Test::Texts() const { return Message_Texts(messages); }
 
 long long Window_Test::Tx_Count() const {
     const TSim_Port_Controls sim(form->State().Port);
