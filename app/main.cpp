@@ -1,8 +1,9 @@
 // QEV_LPT: learns infrared remote-control commands from a receiver on the
 // parallel port and plays them back through an LED, from a window drawn as a
 // remote control.
-#include "main_form.h"
-#include "orderly_exit.h"
+#include "app/orderly_exit.h"
+#include "app/window/main_form.h"
+#include "controls/qt_feedback.h"
 
 #include <QApplication>
 
@@ -35,11 +36,16 @@ public:
 
 int main(int argc, char* argv[]) {
     Install_Close_Signals();
+    // Taken before Qt sees the arguments: a link Kitchen -> QEV_LPT keeps its
+    // own Settings file, Kitchen.INI.
+    const std::string executable = qev::Started_Executable_Path(argc > 0 ? argv[0] : nullptr);
     TQEV_Application application(argc, argv);
     try {
         qev::TMonotonic_Counter counter;
         qev::TLinux_Priority priority;
-        TQEV_Main_Form form(counter, priority);
+        qev::TQt_Feedback feedback;
+        TQEV_Main_Form form(counter, priority, feedback);
+        form.State().Executable_Path = executable;
         auto* close_on_signal = new TClose_On_Signal(&form);
         if (!form.Start_Up()) return 1;
         if (close_on_signal->Start_Up_Done() && form.close()) return 0;

@@ -1,4 +1,4 @@
-#include "orderly_exit.h"
+#include "app/orderly_exit.h"
 
 #include <QApplication>
 #include <QDialog>

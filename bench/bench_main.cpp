@@ -8,8 +8,8 @@
 //
 // Run as root (or with CAP_SYS_NICE) to measure at the raised priority the
 // program uses; the simulated port is forced.
-#include "receiver_latency.h"
-#include "tick_accuracy.h"
+#include "bench/receiver_latency.h"
+#include "bench/tick_accuracy.h"
 
 #include <cstdlib>
 #include <cstring>

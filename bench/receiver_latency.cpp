@@ -1,10 +1,10 @@
 // Delay between the simulated remote's first edge and the moment the receiver
 // takes it as the start of a command, over many captures.
-#include "receiver_latency.h"
+#include "bench/receiver_latency.h"
 
-#include "receiver.h"
-#include "sim_port_controls.h"
-#include "stats.h"
+#include "irport/receiver.h"
+#include "tests/support/sim_port_controls.h"
+#include "bench/stats.h"
 
 #include <cstdio>
 

@@ -2,11 +2,11 @@
 // data-register write against its ideal instant t0 + T/2 + i*T, measured by
 // the simulated port's own clock (CLOCK_MONOTONIC), and the same for a bare
 // busy-wait loop at the same priority in the same run, as the machine's limit.
-#include "tick_accuracy.h"
+#include "bench/tick_accuracy.h"
 
-#include "sim_port_controls.h"
-#include "stats.h"
-#include "transmitter.h"
+#include "tests/support/sim_port_controls.h"
+#include "bench/stats.h"
+#include "irport/transmitter.h"
 
 #include <cstdio>
 #include <ctime>

@@ -1,6 +1,6 @@
-#include "picture_button.h"
+#include "controls/picture_button.h"
 
-#include "system_colors.h"
+#include "controls/system_colors.h"
 
 #include <QCursor>
 #include <QEnterEvent>

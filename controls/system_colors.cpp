@@ -1,4 +1,4 @@
-#include "system_colors.h"
+#include "controls/system_colors.h"
 
 #include <QApplication>
 #include <QPalette>

@@ -1,31 +1,16 @@
-// Fuzzes the Command file reader: any bytes as a file, read into a small
-// table, written back and read again. The table must stay within its rows,
-// its row capacity and its name limit, and a file the writer produced must
-// read back to the same table.
-#include "command_file.h"
+// Fuzzes the Command file reader from memory: any bytes as a file, read
+// into a small table whole and again in pieces whose sizes the input picks,
+// then written back and read again. The table must stay within its rows,
+// its row capacity and its name limit; the pieces must not matter; and a
+// file the writer produced must read back to the same table.
+#include "store/command_file.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
-class TSilent : public qev::TUser_Feedback {
-public:
-    qev::TMessage_Answer Message_Box(const std::string&, const std::string&, qev::TMessage_Kind) override {
-        return qev::TMessage_Answer::OK;
-    }
-};
-
-std::string Scratch_File(const char* name) {
-    static const std::string folder = [] {
-        std::string pattern = "/tmp/qev_fuzz_XXXXXX";
-        if (!mkdtemp(pattern.data())) std::abort();
-        return pattern;
-    }();
-    return folder + "/" + name;
-}
+constexpr qev::TCommand_File_Limits Limits{6, 5};  // the setting allows more rows than the table has
 
 void Check(const qev::TCommand_Table& table) {
     if (table.Command_Count < 0 || table.Command_Count > table.Rows()) std::abort();
@@ -36,43 +21,60 @@ void Check(const qev::TCommand_Table& table) {
     }
 }
 
+qev::TCommand_Table Small_Table() {
+    qev::TCommand_Table table;
+    table.Allocate(4, 5);
+    return table;
+}
+
+bool Same(const qev::TCommand_Table& a, const qev::TCommand_Table& b) {
+    if (a.Command_Count != b.Command_Count) return false;
+    for (int32_t i = 0; i < a.Command_Count; ++i) {
+        const auto &x = a.Row(i), &y = b.Row(i);
+        if (x.Name != y.Name || x.Byte_Count != y.Byte_Count) return false;
+        for (int32_t j = 0; j < x.Byte_Count; ++j)
+            if (x.Bytes[static_cast<std::size_t>(j)] != y.Bytes[static_cast<std::size_t>(j)]) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string in = Scratch_File("in.rmt"), out = Scratch_File("out.rmt");
-    if (std::FILE* f = std::fopen(in.c_str(), "wb")) {
-        std::fwrite(data, 1, size, f);
-        std::fclose(f);
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    int messages = 0;
+    const qev::TError_Sink sink = [&](const std::string&, const std::string&) { ++messages; };
+
+    qev::TCommand_Table whole = Small_Table();
+    const qev::TCommand_File_Result read = qev::Read_Command_Text(text, Limits, whole, sink);
+    Check(whole);
+    if (messages > 4) std::abort();  // each kind of fault once: names, overflow, full table, repetition
+
+    // The same bytes in pieces of 1 to 16 bytes, sizes taken from the input.
+    qev::TCommand_Table pieces = Small_Table();
+    qev::TCommand_File_Parser parser(Limits);
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t piece = 1 + static_cast<unsigned char>(text[at]) % 16;
+        parser.Feed(text.substr(at, piece));
+        at += piece;
     }
-    TSilent feedback;
-    qev::TSettings settings;
-    settings.MAX_RMTCMD_NUM = 6;
-    settings.MAX_RMTCMD_BIT_LENGTH = 37;   // 5 bytes per row, not a multiple of 8 samples
-    qev::TCommand_Table table;
-    table.Allocate(4, qev::Row_Capacity_For(40));   // fewer rows than the setting allows
-    if (qev::Load_Command_File(in, 0, settings, table, feedback) < 0) return 0;
-    Check(table);
-    if (!qev::Save_Command_File(out, settings, table, feedback)) return 0;
-    qev::TCommand_Table again;
-    again.Allocate(4, qev::Row_Capacity_For(40));
-    const int32_t repeat = settings.REPEAT;
-    const int result = qev::Load_Command_File(out, 0, settings, again, feedback);
+    const qev::TCommand_File_Result in_pieces = parser.Finish(pieces, {});
+    if (in_pieces.Result != read.Result || in_pieces.Repeat != read.Repeat) std::abort();
+    if (read.Result >= 0 && !Same(whole, pieces)) std::abort();
+    if (read.Result < 0) return 0;
+
+    const int32_t repeat = read.Repeat.value_or(1);
+    const std::string written = qev::Command_File_Text(repeat, whole);
+    qev::TCommand_Table again = Small_Table();
+    const qev::TCommand_File_Result reread = qev::Read_Command_Text(written, Limits, again, {});
     Check(again);
-    // Names with ',' ';' or "@REPEAT", or empty after a comment, cannot round-trip.
+    // Names with ',' ';' or "@REPEAT", a NUL byte, or empty after a comment, cannot round-trip.
     bool plain = true;
-    for (int32_t i = 0; i < table.Command_Count; ++i) {
-        const std::string& name = table.Row(i).Name;
+    for (int32_t i = 0; i < whole.Command_Count; ++i) {
+        const std::string& name = whole.Row(i).Name;
         plain = plain && !name.empty() && name.find_first_of(",;\n\r") == std::string::npos &&
                 name.find("@REPEAT") == std::string::npos && name.find('\0') == std::string::npos;
     }
-    if (plain) {
-        if (result != 0 || settings.REPEAT != repeat || again.Command_Count != table.Command_Count) std::abort();
-        for (int32_t i = 0; i < table.Command_Count; ++i) {
-            const auto &a = table.Row(i), &b = again.Row(i);
-            if (a.Name != b.Name || a.Byte_Count != b.Byte_Count) std::abort();
-            for (int32_t j = 0; j < a.Byte_Count; ++j)
-                if (a.Bytes[static_cast<std::size_t>(j)] != b.Bytes[static_cast<std::size_t>(j)]) std::abort();
-        }
-    }
+    if (plain && (reread.Result != 0 || reread.Repeat != repeat || !Same(whole, again))) std::abort();
     return 0;
 }

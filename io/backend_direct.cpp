@@ -5,8 +5,8 @@
 // not cover on older kernels. A block that cannot be granted is reported once
 // on stderr and then reads 0xFF and ignores writes; an I/O instruction is never
 // executed without permission (it would raise SIGSEGV).
-#include "backend.h"
-#include "env_util.h"
+#include "io/backend.h"
+#include "io/env_util.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <sys/io.h>

@@ -11,7 +11,7 @@
 //   offset 3 reads 0xFF, writes ignored
 // A failing ioctl reads as 0xFF and loses the write; the ports are polled in
 // timed loops, so nothing is printed there.
-#include "backend.h"
+#include "io/backend.h"
 
 #include <fcntl.h>
 #include <linux/ppdev.h>

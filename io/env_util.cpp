@@ -1,4 +1,4 @@
-#include "env_util.h"
+#include "io/env_util.h"
 
 #include <cctype>
 #include <cerrno>

@@ -9,11 +9,11 @@
 //   IO_BACKEND=sim|ppdev|direct  that backend; when it cannot start the
 //                     library reports why on stderr and runs as "none":
 //                     reads give 0xFF, writes are ignored.
-#include "backend.h"
-#include "env_util.h"
+#include "io/backend.h"
+#include "io/env_util.h"
 
 #pragma GCC visibility push(default)
-#include "io_api.h"
+#include "io/io_api.h"
 #pragma GCC visibility pop
 
 #include <exception>

@@ -1,4 +1,6 @@
-#include "rmt_row.h"
+#include "io/rmt_row.h"
+
+#include "base/text_scan.h"
 
 #include <cctype>
 #include <cstdio>
@@ -13,25 +15,6 @@ struct Record {
     std::vector<unsigned char> bytes;
 };
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-unsigned char field_byte(const std::string& field) {
-    std::size_t i = 0;
-    while (i < field.size() && std::isspace(static_cast<unsigned char>(field[i])) != 0) ++i;
-    unsigned value = 0;
-    for (int digits = 0; digits < 2 && i < field.size(); ++digits, ++i) {
-        const int d = hex_digit(field[i]);
-        if (d < 0) break;
-        value = value * 16 + static_cast<unsigned>(d);
-    }
-    return static_cast<unsigned char>(value);
-}
-
 // Splits a record line; false when the line holds no field.
 bool parse_record(const std::string& line, Record* record) {
     std::vector<std::string> fields;
@@ -45,7 +28,7 @@ bool parse_record(const std::string& line, Record* record) {
     if (fields.empty()) return false;
     record->name = fields[0];
     record->bytes.clear();
-    for (std::size_t i = 1; i < fields.size(); ++i) record->bytes.push_back(field_byte(fields[i]));
+    for (std::size_t i = 1; i < fields.size(); ++i) record->bytes.push_back(Scan_Hex_Byte(fields[i]));
     return true;
 }
 

@@ -1,11 +1,11 @@
 // The IoSim* controls of the simulated port, for tests and benchmarks. On any
 // other backend they do nothing and answer 0, or -1 where -1 means "none" or
 // "failed".
-#include "backend.h"
-#include "sim_port.h"
+#include "io/backend.h"
+#include "io/sim_port.h"
 
 #pragma GCC visibility push(default)
-#include "io_api.h"
+#include "io/io_api.h"
 #pragma GCC visibility pop
 
 #include <string>

@@ -14,11 +14,11 @@
 //   IO_SIM_LOOPBACK         1: status 0x10 also follows data bit 0
 //   IO_SIM_TXLOG            file the write log is appended to every 10 ms
 //   IO_SIM_TXLOG_CAPACITY   entries in the write log's ring (default 262144)
-#include "sim_port.h"
+#include "io/sim_port.h"
 
-#include "backend.h"
-#include "env_util.h"
-#include "rmt_row.h"
+#include "io/backend.h"
+#include "io/env_util.h"
+#include "io/rmt_row.h"
 
 #include <atomic>
 #include <cerrno>

@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <string>
 
-#include "sim_remote.h"
-#include "tx_log.h"
+#include "io/sim_remote.h"
+#include "io/tx_log.h"
 
 namespace qev::io::sim {
 

@@ -1,4 +1,4 @@
-#include "sim_remote.h"
+#include "io/sim_remote.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "tx_log.h"
+#include "io/tx_log.h"
 
-#include "env_util.h"
+#include "io/env_util.h"
 
 #include <fcntl.h>
 #include <pthread.h>

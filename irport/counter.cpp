@@ -1,4 +1,4 @@
-#include "counter.h"
+#include "irport/counter.h"
 
 #include <cerrno>
 #include <ctime>

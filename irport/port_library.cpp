@@ -1,4 +1,4 @@
-#include "port_library.h"
+#include "irport/port_library.h"
 
 #include <dlfcn.h>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "priority.h"
+#include "irport/priority.h"
 
 #include <pthread.h>
 #include <sys/resource.h>

@@ -1,4 +1,4 @@
-#include "receiver.h"
+#include "irport/receiver.h"
 
 #include <algorithm>
 

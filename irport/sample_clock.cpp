@@ -1,4 +1,4 @@
-#include "sample_clock.h"
+#include "irport/sample_clock.h"
 
 namespace qev {
 

@@ -17,8 +17,8 @@
 #ifndef QEV_SAMPLE_CLOCK_H
 #define QEV_SAMPLE_CLOCK_H
 
-#include "counter.h"
-#include "priority.h"
+#include "irport/counter.h"
+#include "irport/priority.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "transmitter.h"
+#include "irport/transmitter.h"
 
 namespace qev {
 

@@ -2,8 +2,8 @@
 #ifndef QEV_TRANSMITTER_H
 #define QEV_TRANSMITTER_H
 
-#include "port_library.h"
-#include "sample_clock.h"
+#include "irport/port_library.h"
+#include "irport/sample_clock.h"
 
 #include <cstdint>
 

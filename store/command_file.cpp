@@ -1,108 +1,40 @@
-#include "command_file.h"
+#include "store/command_file.h"
 
-#include "atomic_file.h"
+#include "base/atomic_file.h"
+#include "base/regular_file.h"
+#include "base/text_scan.h"
 
+#include <unistd.h>
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <vector>
+#include <cstring>
 
 namespace qev {
 
 namespace {
 
 constexpr std::string_view Repeat_Keyword = "@REPEAT";
+constexpr const char* Read_Error_Caption = "File Read Error";
 
-bool Is_Space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-int Hex_Value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+void Send(const TError_Sink& sink, const std::string& text, const char* caption) {
+    if (sink) sink(text, caption);
 }
-
-// Next comma-separated field starting at `pos`; runs of commas are skipped.
-bool Next_Field(std::string_view line, std::size_t& pos, std::string_view& field) {
-    while (pos < line.size() && line[pos] == ',') ++pos;
-    if (pos >= line.size()) return false;
-    std::size_t end = line.find(',', pos);
-    if (end == std::string_view::npos) end = line.size();
-    field = line.substr(pos, end - pos);
-    pos = end;
-    return true;
-}
-
-// One byte field: leading white space, then up to two hexadecimal digits;
-// the rest is ignored. A field without a digit reads as 0.
-uint8_t Parse_Byte_Field(std::string_view field) {
-    std::size_t i = 0;
-    while (i < field.size() && Is_Space(field[i])) ++i;
-    unsigned value = 0;
-    for (int digits = 0; digits < 2 && i < field.size() && Hex_Value(field[i]) >= 0; ++digits, ++i)
-        value = value * 16 + static_cast<unsigned>(Hex_Value(field[i]));
-    return static_cast<uint8_t>(value);
-}
-
-struct TFile_Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-// Reads lines of any length; the line end (LF or CR LF) is removed.
-class TLine_Reader {
-public:
-    explicit TLine_Reader(std::FILE* f) : file_(f) {}
-    ~TLine_Reader() { std::free(buffer_); }
-    TLine_Reader(const TLine_Reader&) = delete;
-    TLine_Reader& operator=(const TLine_Reader&) = delete;
-
-    bool Next(std::string_view& line) {
-        ssize_t n = getline(&buffer_, &size_, file_);
-        if (n < 0) return false;
-        std::size_t len = static_cast<std::size_t>(n);
-        if (len > 0 && buffer_[len - 1] == '\n') {
-            --len;
-            if (len > 0 && buffer_[len - 1] == '\r') --len;
-        }
-        line = std::string_view(buffer_, len);
-        return true;
-    }
-
-private:
-    std::FILE* file_;
-    char* buffer_ = nullptr;
-    std::size_t size_ = 0;
-};
-
-struct TStaged_Record {
-    std::string name;
-    std::vector<uint8_t> bytes;
-};
 
 }  // namespace
 
 int Parse_Keyword_Value(std::string_view line, std::string_view keyword, int32_t& value) {
-    std::size_t at = line.find(keyword);
+    const std::size_t at = line.find(keyword);
     if (at == std::string_view::npos) return -1;
-    std::size_t eq = line.find('=', at + keyword.size());
+    const std::size_t eq = line.find('=', at + keyword.size());
     if (eq == std::string_view::npos) return 1;
-    std::size_t i = eq + 1;
-    while (i < line.size() && Is_Space(line[i])) ++i;
-    bool negative = false;
-    if (i < line.size() && (line[i] == '+' || line[i] == '-')) negative = line[i++] == '-';
-    if (i >= line.size() || line[i] < '0' || line[i] > '9') return 2;
-    // Saturates at the 32-bit limits instead of wrapping.
-    int64_t magnitude = 0;
-    for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i)
-        magnitude = std::min<int64_t>(magnitude * 10 + (line[i] - '0'), int64_t{1} << 31);
-    int64_t signed_value = negative ? -magnitude : std::min<int64_t>(magnitude, INT32_MAX);
-    value = static_cast<int32_t>(signed_value);
+    std::size_t pos = eq + 1;
+    const std::optional<int32_t> number = Scan_Leading_Integer(line, pos);
+    if (!number) return 2;
+    value = *number;
     return 0;
 }
 
 std::string Folder_Of(std::string_view path) {
-    std::size_t slash = path.rfind('/');
+    const std::size_t slash = path.rfind('/');
     if (slash == std::string_view::npos) return {};
     std::size_t keep = slash + 1;                           // up to and including the '/'
     if (slash > 0 && path[slash - 1] != '/') keep = slash;  // drop it, unless it is the root
@@ -110,111 +42,286 @@ std::string Folder_Of(std::string_view path) {
 }
 
 std::string File_Name_Of(std::string_view path) {
-    std::size_t slash = path.rfind('/');
+    const std::size_t slash = path.rfind('/');
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-int Load_Command_File(const std::string& path, int report_errors, TSettings& settings, TCommand_Table& table,
-                      TUser_Feedback& feedback) {
-    auto report = [&](const char* text, const char* caption) {
-        if (report_errors == 1) feedback.Show_Error(text, caption);
-    };
-    std::unique_ptr<std::FILE, TFile_Closer> file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        report("Can't Open File", "File Open Error");
-        return -1;
-    }
-    settings.RMT_DIR = Folder_Of(path);
-    feedback.Set_Status_Text(File_Name_Of(path));
+// ---- The grammar, one byte at a time -------------------------------------------
 
-    // Records are collected first and replace the table only when the whole
-    // file has been read, so a bad repetition line leaves the table as it was.
-    const int32_t row_limit = std::min(settings.MAX_RMTCMD_NUM, table.Rows());
-    const int32_t byte_limit = std::min(Row_Capacity_For(settings.MAX_RMTCMD_BIT_LENGTH), table.Row_Capacity());
-    std::vector<TStaged_Record> staged;
-    int error = 0;
-
-    TLine_Reader reader(file.get());
-    std::string_view line;
-    while (reader.Next(line)) {
-        line = line.substr(0, std::min({line.find('\0'), line.find(';'), line.size()}));
-        if (line.find(Repeat_Keyword) != std::string_view::npos) {
-            int32_t repeat = 0;
-            if (Parse_Keyword_Value(line, Repeat_Keyword, repeat) != 0) {
-                report("Can't Read REPEAT Value", "File Syntax Error");
-                return -1;
-            }
-            settings.REPEAT = repeat;
-            continue;
-        }
-        std::size_t pos = 0;
-        std::string_view name;
-        if (!Next_Field(line, pos, name)) continue;
-        if (static_cast<int32_t>(staged.size()) >= row_limit) {
-            report("Unexpected Data Size", "File Read Error");
-            error = 1;
-            break;
-        }
-        TStaged_Record& record = staged.emplace_back();
-        record.name.assign(name);
-        if (name.size() > static_cast<std::size_t>(Command_Name_Limit)) {
-            report("Command Name is too long (79 characters at most)", "File Read Error");
-            error = 1;
-        }
-        std::string_view field;
-        while (Next_Field(line, pos, field)) {
-            if (static_cast<int32_t>(record.bytes.size()) >= byte_limit) {
-                report("Command Buffer Overflow", "File Read Error");
-                error = 1;
-                break;
-            }
-            record.bytes.push_back(Parse_Byte_Field(field));
-        }
-    }
-
-    const int32_t count = static_cast<int32_t>(staged.size());
-    for (int32_t i = 0; i < count; ++i) {
-        table.Set_Name(i, staged[static_cast<std::size_t>(i)].name);
-        const auto& bytes = staged[static_cast<std::size_t>(i)].bytes;
-        if (!bytes.empty()) std::copy(bytes.begin(), bytes.end(), table.Row_Bytes(i));
-        table.Row(i).Byte_Count = static_cast<int32_t>(bytes.size());
-    }
-    table.Command_Count = count;
-    file.reset();
-    feedback.Refresh_Command_View();
-    return error;
+TCommand_File_Parser::TCommand_File_Parser(const TCommand_File_Limits& limits) : limits_(limits) {
+    limits_.Rows = std::max(limits_.Rows, 0);
+    limits_.Row_Bytes = std::max(limits_.Row_Bytes, 0);
 }
 
-bool Save_Command_File(const std::string& path, const TSettings& settings, const TCommand_Table& table,
-                       TUser_Feedback& feedback) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    TAtomic_File_Writer writer(path);
-    bool ok = writer.Is_Open();
-    if (ok) {
-        std::string text = "@REPEAT = " + std::to_string(settings.REPEAT) + "\r\n";
-        ok = writer.Write(text);
-        const int32_t used = std::min(table.Command_Count, table.Rows());
-        for (int32_t i = 0; ok && i < used; ++i) {
-            const TCommand_Record& row = table.Row(i);
-            const int32_t bytes = std::clamp<int32_t>(row.Byte_Count, 0, static_cast<int32_t>(row.Bytes.size()));
-            text.assign(row.Name);
-            text.reserve(row.Name.size() + 3 * static_cast<std::size_t>(bytes) + 2);
-            for (int32_t j = 0; j < bytes; ++j) {
-                const unsigned b = row.Bytes[static_cast<std::size_t>(j)];
-                const char cell[3] = {',', Hex[b >> 4], Hex[b & 15]};
-                text.append(cell, 3);
-            }
-            text.append("\r\n");
-            ok = writer.Write(text);
+void TCommand_File_Parser::Feed(std::string_view bytes) {
+    for (const char c : bytes) {
+        if (Stopped()) return;
+        if (c == '\n') {  // LF or CR LF ends a line
+            pending_cr_ = false;
+            End_Line();
+            continue;
         }
-        ok = ok && writer.Commit();
+        line_started_ = true;
+        if (pending_cr_) {  // that CR was part of the line
+            pending_cr_ = false;
+            Take('\r');
+        }
+        if (c == '\r')
+            pending_cr_ = true;
+        else
+            Take(c);
     }
-    if (!ok) {
-        feedback.Show_Error("Can't Create File", "File Open Error");
-        return false;
+}
+
+void TCommand_File_Parser::Take(char c) {
+    if (cut_) return;
+    if (c == ';' || c == '\0') {  // a comment; a NUL byte ends the text as well
+        cut_ = true;
+        return;
     }
-    feedback.Set_Status_Text(File_Name_Of(path));
-    return true;
+    Take_Keyword(c);
+    Take_Field(c);
+}
+
+// "@REPEAT", then the first '=' after it, then blanks, a sign and decimal
+// digits: the rule of Parse_Keyword_Value, kept as a small state machine.
+void TCommand_File_Parser::Take_Keyword(char c) {
+    const bool digit = c >= '0' && c <= '9';
+    switch (repeat_state_) {
+        case TRepeat_State::Keyword:
+            // '@' occurs only at the start of the keyword, so a mismatch
+            // restarts the match at this character or before it.
+            if (c == Repeat_Keyword[keyword_matched_]) {
+                if (++keyword_matched_ == Repeat_Keyword.size()) repeat_state_ = TRepeat_State::Seek_Equals;
+            } else {
+                keyword_matched_ = c == Repeat_Keyword[0] ? 1 : 0;
+            }
+            break;
+        case TRepeat_State::Seek_Equals:
+            if (c == '=') repeat_state_ = TRepeat_State::Blanks;
+            break;
+        case TRepeat_State::Blanks:
+            if (Is_Blank(c)) break;
+            if (c == '+' || c == '-') {
+                repeat_negative_ = c == '-';
+                repeat_state_ = TRepeat_State::After_Sign;
+                break;
+            }
+            [[fallthrough]];
+        case TRepeat_State::After_Sign:
+        case TRepeat_State::Digits:
+            if (digit) {
+                repeat_magnitude_ = std::min<uint64_t>(repeat_magnitude_ * 10 + static_cast<uint64_t>(c - '0'),
+                                                       uint64_t{1} << 31);
+                repeat_state_ = TRepeat_State::Digits;
+            } else {
+                repeat_state_ = repeat_state_ == TRepeat_State::Digits ? TRepeat_State::Done : TRepeat_State::Failed;
+            }
+            break;
+        case TRepeat_State::Done:
+        case TRepeat_State::Failed:
+            break;
+    }
+}
+
+void TCommand_File_Parser::Take_Field(char c) {
+    if (c == ',') {
+        End_Field();
+        return;
+    }
+    if (!in_field_) {
+        in_field_ = true;
+        field_blanks_ = true;
+        field_digits_ = 0;
+        field_value_ = 0;
+    }
+    if (fields_ == 0) {  // the name: its first characters and its length
+        ++name_length_;
+        if (name_.size() <= static_cast<std::size_t>(Command_Name_Limit)) name_.push_back(c);
+        return;
+    }
+    // A byte: leading blanks, then at most two hexadecimal digits; the rest
+    // of the field is ignored.
+    if (field_digits_ >= 2) return;
+    if (field_blanks_ && Is_Blank(c)) return;
+    field_blanks_ = false;
+    const int d = Digit_Value(c, 16);
+    if (d < 0) {
+        field_digits_ = 2;
+        return;
+    }
+    field_value_ = field_value_ * 16 + static_cast<unsigned>(d);
+    ++field_digits_;
+}
+
+void TCommand_File_Parser::End_Field() {
+    if (!in_field_) return;  // runs of commas, and commas at either end, make no field
+    in_field_ = false;
+    if (fields_++ == 0 || overflow_) return;
+    if (bytes_.size() >= static_cast<std::size_t>(limits_.Row_Bytes)) {
+        overflow_ = true;  // the rest of the line is ignored
+        return;
+    }
+    bytes_.push_back(static_cast<uint8_t>(field_value_));
+}
+
+void TCommand_File_Parser::End_Line() {
+    End_Field();
+    if (keyword_matched_ == Repeat_Keyword.size()) {
+        if (repeat_state_ == TRepeat_State::Digits || repeat_state_ == TRepeat_State::Done) {
+            const auto magnitude = static_cast<int64_t>(repeat_magnitude_);
+            repeat_ = static_cast<int32_t>(repeat_negative_ ? -magnitude : std::min<int64_t>(magnitude, INT32_MAX));
+        } else {
+            stop_ = TStop::Bad_Repeat;
+        }
+    } else if (fields_ > 0) {
+        if (records_.size() >= static_cast<std::size_t>(limits_.Rows)) {
+            stop_ = TStop::Table_Full;
+        } else {
+            const auto count = [this](TFault& fault) {
+                if (fault.Records++ == 0) fault.First_Line = line_;
+            };
+            if (name_length_ > static_cast<std::size_t>(Command_Name_Limit)) {
+                count(long_names_);
+                name_.resize(Command_Name_Limit);
+            }
+            if (overflow_) count(overflows_);
+            records_.push_back({std::move(name_), std::move(bytes_)});
+        }
+    }
+    // A fresh line.
+    ++line_;
+    line_started_ = pending_cr_ = cut_ = in_field_ = overflow_ = repeat_negative_ = false;
+    keyword_matched_ = 0;
+    repeat_state_ = TRepeat_State::Keyword;
+    repeat_magnitude_ = 0;
+    fields_ = 0;
+    name_.clear();
+    name_length_ = 0;
+    bytes_.clear();
+}
+
+// "<text>\nLine 12: its first 79 characters are kept." for one record,
+// "<text>\n27 records, the first at line 3: each keeps its first 79 characters."
+void TCommand_File_Parser::Report(const TError_Sink& sink, const TFault& fault, const char* text, int32_t kept,
+                                  const char* unit) const {
+    const std::string first = std::to_string(fault.First_Line), amount = std::to_string(kept) + " " + unit;
+    Send(sink,
+         std::string(text) + "\n" +
+             (fault.Records == 1 ? "Line " + first + ": its first " + amount + " are kept."
+                                 : std::to_string(fault.Records) + " records, the first at line " + first +
+                                       ": each keeps its first " + amount + "."),
+         Read_Error_Caption);
+}
+
+TCommand_File_Result TCommand_File_Parser::Finish(TCommand_Table& table, const TError_Sink& sink) {
+    if (!Stopped() && (line_started_ || pending_cr_)) {  // a last line without a line end
+        if (pending_cr_) Take('\r');
+        End_Line();
+    }
+    // Each kind of fault once, in the order the file first showed them.
+    const auto report_names = [&] {
+        Report(sink, long_names_, "Command Name is too long (79 characters at most)", Command_Name_Limit,
+               "characters");
+    };
+    const auto report_overflows = [&] {
+        Report(sink, overflows_, "Command Buffer Overflow", limits_.Row_Bytes, "bytes");
+    };
+    const bool names_first = long_names_.Records > 0 &&
+                             (overflows_.Records == 0 || long_names_.First_Line <= overflows_.First_Line);
+    if (names_first) report_names();
+    if (overflows_.Records > 0) report_overflows();
+    if (long_names_.Records > 0 && !names_first) report_names();
+    TCommand_File_Result result;
+    result.Repeat = repeat_;
+    if (stop_ == TStop::Bad_Repeat) {
+        Send(sink, "Can't Read REPEAT Value", "File Syntax Error");
+        result.Result = -1;
+        return result;
+    }
+    if (stop_ == TStop::Table_Full) Send(sink, "Unexpected Data Size", Read_Error_Caption);
+
+    const auto count = static_cast<int32_t>(std::min<std::size_t>(records_.size(), std::max(table.Rows(), 0)));
+    for (int32_t i = 0; i < count; ++i) {
+        const TRecord& record = records_[static_cast<std::size_t>(i)];
+        table.Set_Name(i, record.Name);
+        const auto bytes =
+            static_cast<int32_t>(std::min<std::size_t>(record.Bytes.size(), std::max(table.Row_Capacity(), 0)));
+        if (bytes > 0) std::copy_n(record.Bytes.begin(), bytes, table.Row_Bytes(i));
+        table.Row(i).Byte_Count = bytes;
+    }
+    table.Command_Count = count;
+    result.Result = stop_ == TStop::Table_Full || long_names_.Records > 0 || overflows_.Records > 0 ? 1 : 0;
+    return result;
+}
+
+TCommand_File_Result Read_Command_Text(std::string_view text, const TCommand_File_Limits& limits,
+                                       TCommand_Table& table, const TError_Sink& sink) {
+    TCommand_File_Parser parser(limits);
+    parser.Feed(text);
+    return parser.Finish(table, sink);
+}
+
+// ---- Files ------------------------------------------------------------------------
+
+TCommand_File_Reader::TCommand_File_Reader(const std::string& path, const TError_Sink& sink)
+    : fd_(Open_Regular_File(path)), sink_(sink) {
+    if (fd_ < 0) Send(sink_, "Can't Open File", "File Open Error");
+}
+
+TCommand_File_Reader::~TCommand_File_Reader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+TCommand_File_Result TCommand_File_Reader::Read(const TCommand_File_Limits& limits, TCommand_Table& table) {
+    TCommand_File_Parser parser(limits);
+    bool read_failed = false;
+    if (fd_ >= 0) {
+        char chunk[65536];
+        long n;
+        while (!parser.Stopped() && (n = Read_Some(fd_, chunk, sizeof chunk)) != 0) {
+            if (n < 0) {
+                read_failed = true;
+                break;
+            }
+            parser.Feed(std::string_view(chunk, static_cast<std::size_t>(n)));
+        }
+        ::close(fd_);
+        fd_ = -1;
+    }
+    TCommand_File_Result result = parser.Finish(table, sink_);
+    if (read_failed && result.Result >= 0) {
+        // What was read before the failure is kept; the user must know the rest is missing.
+        Send(sink_, "Can't Read File\nThe file could be read only in part.", Read_Error_Caption);
+        result.Result = 1;
+    }
+    return result;
+}
+
+std::string Command_File_Text(int32_t repeat, const TCommand_Table& table) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string text = "@REPEAT = " + std::to_string(repeat) + "\r\n";
+    const int32_t used = std::clamp(table.Command_Count, 0, table.Rows());
+    for (int32_t i = 0; i < used; ++i) {
+        const TCommand_Record& row = table.Row(i);
+        const int32_t bytes = std::clamp<int32_t>(row.Byte_Count, 0, static_cast<int32_t>(row.Bytes.size()));
+        text.append(row.Name);
+        for (int32_t j = 0; j < bytes; ++j) {
+            const unsigned b = row.Bytes[static_cast<std::size_t>(j)];
+            const char cell[3] = {',', Hex[b >> 4], Hex[b & 15]};
+            text.append(cell, 3);
+        }
+        text.append("\r\n");
+    }
+    return text;
+}
+
+bool Save_Command_File(const std::string& path, int32_t repeat, const TCommand_Table& table,
+                       const TError_Sink& sink) {
+    TAtomic_File_Writer writer(path);
+    if (writer.Write(Command_File_Text(repeat, table)) && writer.Commit()) return true;
+    Send(sink, "Can't Create File", "File Open Error");
+    return false;
 }
 
 }  // namespace qev

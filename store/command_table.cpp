@@ -1,4 +1,4 @@
-#include "command_table.h"
+#include "store/command_table.h"
 
 #include <algorithm>
 #include <cstring>

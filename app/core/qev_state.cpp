@@ -1,21 +1,14 @@
-#include "qev_state.h"
+#include "app/core/qev_state.h"
 
-#include "settings_file.h"
-#include "transmitter.h"
+#include "app/settings/settings_file.h"
+#include "irport/transmitter.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
+#include <cstring>
 
 namespace qev {
 
 namespace {
-
-std::string Running_Executable() {
-    std::error_code error;
-    auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string("QEV_LPT") : path.string();
-}
 
 void Show_No_Profile(TUser_Feedback& feedback) {
     feedback.Show_Error("USERPROFILE is not founded", "INI File Load Error");
@@ -23,8 +16,8 @@ void Show_No_Profile(TUser_Feedback& feedback) {
 
 }  // namespace
 
-TQEV_State::TQEV_State(TCounter& counter, TPriority_Api& priority, TUser_Feedback& feedback)
-    : Clock(counter, priority), Feedback(feedback), Executable_Path(Running_Executable()) {}
+TQEV_State::TQEV_State(TCounter& counter, TPriority_Api& priority, TUser_Feedback& feedback, TMain_View& view)
+    : Clock(counter, priority), Feedback(feedback), View(view), Executable_Path(Started_Executable_Path(nullptr)) {}
 
 bool TQEV_State::Start_Up() {
     if (!Clock.Counter_Present()) {
@@ -65,7 +58,7 @@ TShut_Down_Result TQEV_State::Write_Settings_File() {
     }
     TIni_File file(path);
     if (!Write_Settings(file, Settings)) {
-        Feedback.Show_Error("Unable to write to " + path, "QEV_LPT");
+        Feedback.Show_Error("Unable to write to " + path + ": " + std::strerror(file.Last_Error()), "QEV_LPT");
         return TShut_Down_Result::Write_Failed;
     }
     return TShut_Down_Result::Written;
@@ -77,6 +70,31 @@ void TQEV_State::Set_LPT_Address(int32_t address) {
 }
 
 int32_t TQEV_State::Row_Limit() const { return std::clamp(Settings.MAX_RMTCMD_NUM, 0, Table.Rows()); }
+
+TCommand_File_Limits TQEV_State::Command_File_Limits() const {
+    return {Row_Limit(), std::min(Row_Capacity_For(Settings.MAX_RMTCMD_BIT_LENGTH), Table.Row_Capacity())};
+}
+
+TError_Sink TQEV_State::Error_Sink() {
+    return [this](const std::string& text, const std::string& caption) { Feedback.Show_Error(text, caption); };
+}
+
+int32_t TQEV_State::Load_Command_File(const std::string& path, int report_errors) {
+    TCommand_File_Reader reader(path, report_errors == 1 ? Error_Sink() : TError_Sink{});
+    if (!reader.Is_Open()) return -1;
+    Settings.RMT_DIR = Folder_Of(path);
+    View.Set_Status_Text(File_Name_Of(path));
+    const TCommand_File_Result read = reader.Read(Command_File_Limits(), Table);
+    if (read.Repeat) Settings.REPEAT = *read.Repeat;
+    if (read.Result >= 0) View.Refresh_Command_View();
+    return read.Result;
+}
+
+bool TQEV_State::Save_Command_File(const std::string& path) {
+    if (!qev::Save_Command_File(path, Settings.REPEAT, Table, Error_Sink())) return false;
+    View.Set_Status_Text(File_Name_Of(path));
+    return true;
+}
 
 void TQEV_State::Send_Command(int32_t row) {
     if (row < 0 || row >= std::min(Table.Command_Count, Table.Rows())) return;

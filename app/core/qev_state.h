@@ -3,21 +3,23 @@
 // One TQEV_State exists per running program, created at start-up and owned by
 // the main window, which hands it by reference to the dialogs and engines. It
 // holds the Settings record, the Command table, the Sample buffer, the port
-// binding and the sample clock. Nothing here needs a display: tests build as
-// many independent instances as they like, with a scripted counter, a fake
-// port and a recording TUser_Feedback.
+// binding and the sample clock. It talks to the user through TUser_Feedback
+// and to the main window through TMain_View. Nothing here needs a display:
+// tests build as many independent instances as they like, with a scripted
+// counter, a fake port and a recording feedback and view.
 #ifndef QEV_STATE_H
 #define QEV_STATE_H
 
-#include "command_file.h"
-#include "command_table.h"
-#include "counter.h"
-#include "port_library.h"
-#include "priority.h"
-#include "receiver.h"
-#include "sample_clock.h"
-#include "settings.h"
-#include "user_feedback.h"
+#include "app/core/main_view.h"
+#include "app/settings/settings.h"
+#include "base/user_feedback.h"
+#include "irport/counter.h"
+#include "irport/port_library.h"
+#include "irport/priority.h"
+#include "irport/receiver.h"
+#include "irport/sample_clock.h"
+#include "store/command_file.h"
+#include "store/command_table.h"
 
 #include <string>
 
@@ -31,7 +33,7 @@ enum class TShut_Down_Result {
 
 class TQEV_State {
 public:
-    TQEV_State(TCounter& counter, TPriority_Api& priority, TUser_Feedback& feedback);
+    TQEV_State(TCounter& counter, TPriority_Api& priority, TUser_Feedback& feedback, TMain_View& view);
 
     TSettings Settings;
     TCommand_Table Table;
@@ -39,9 +41,10 @@ public:
     TPort_Library Port;
     TSample_Clock Clock;
     TUser_Feedback& Feedback;
+    TMain_View& View;
 
-    // Where the Settings file takes its name from; defaults to the running
-    // executable (/proc/self/exe).
+    // Where the Settings file takes its name from: the running executable
+    // (/proc/self/exe) unless the program says by which name it was started.
     std::string Executable_Path;
     // The port library's bare name, found by the loader's search.
     std::string Port_Library_Name = TPort_Library::Default_Name;
@@ -84,10 +87,21 @@ public:
     void Pack_Command(int32_t row) { qev::Pack_Command(Samples, Table, row); }
     // Rows the table may use now: MAX_RMTCMD_NUM as set, but never more than allocated.
     int32_t Row_Limit() const;
-    int32_t Load_Command_File(const std::string& path, int report_errors) {
-        return qev::Load_Command_File(path, report_errors, Settings, Table, Feedback);
-    }
-    bool Save_Command_File(const std::string& path) { return qev::Save_Command_File(path, Settings, Table, Feedback); }
+    // What a Command file may fill now: MAX_RMTCMD_NUM rows and the Row
+    // capacity of MAX_RMTCMD_BIT_LENGTH, never more than was allocated.
+    TCommand_File_Limits Command_File_Limits() const;
+    // Reads a Command file into the table, replacing it from row 0. As soon
+    // as the file is open, RMT_DIR becomes its folder and the status bar
+    // shows its name; each good repetition line sets REPEAT; after a read
+    // the list and keys are refreshed. 0: read without complaint; 1: read
+    // with faults; -1: not a readable file, or a bad repetition line (the
+    // table is then unchanged). report_errors = 1 shows the faults.
+    int32_t Load_Command_File(const std::string& path, int report_errors);
+    // Writes REPEAT and the table; the status bar shows the file's name
+    // afterwards. A failure is shown as "Can't Create File".
+    bool Save_Command_File(const std::string& path);
+    // Error boxes through Feedback, as the store's readers and writers report.
+    TError_Sink Error_Sink();
 };
 
 }  // namespace qev

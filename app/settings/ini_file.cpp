@@ -1,65 +1,181 @@
-#include "ini_file.h"
+#include "app/settings/ini_file.h"
 
-#include "atomic_file.h"
-#include "settings.h"
+#include "app/settings/settings.h"
+#include "base/atomic_file.h"
+#include "base/regular_file.h"
 
 #include <cerrno>
-#include <cstdio>
-
-#define SI_NO_CONVERSION
-#define SI_IMPLEMENTATION
-#include <SimpleIni.h>
 
 namespace qev {
 
 namespace {
 
-enum class TLoad_Result { Loaded, Missing, Unreadable };
+constexpr std::string_view Byte_Order_Mark = "\xEF\xBB\xBF";
 
-// A case-insensitive INI document, without spaces around '='.
-struct TIni_Document {
-    CSimpleIniA ini{false, false, false};
-    TIni_Document() { ini.SetSpaces(false); }
+bool Is_Space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+// [begin, end) without the blanks at either side.
+void Trim(std::string_view text, std::size_t& begin, std::size_t& end) {
+    while (begin < end && Is_Space(text[begin])) ++begin;
+    while (end > begin && Is_Space(text[end - 1])) --end;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    std::size_t begin = 0, end = text.size();
+    Trim(text, begin, end);
+    return text.substr(begin, end - begin);
+}
+
+bool Same_Name(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+// One line of the text: [begin, end) its content, next the start of the
+// line after its line end.
+struct TLine {
+    std::size_t Begin = 0, End = 0, Next = 0;
 };
 
-TLoad_Result Load(const std::string& path, TIni_Document& doc) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return errno == ENOENT ? TLoad_Result::Missing : TLoad_Result::Unreadable;
-    std::string data;
-    char chunk[65536];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) data.append(chunk, n);
-    bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) return TLoad_Result::Unreadable;
-    return doc.ini.LoadData(data) < 0 ? TLoad_Result::Unreadable : TLoad_Result::Loaded;
+TLine Line_At(std::string_view text, std::size_t begin) {
+    TLine line{begin, text.size(), text.size()};
+    const std::size_t lf = text.find('\n', begin);
+    if (lf != std::string_view::npos) {
+        line.End = lf;
+        line.Next = lf + 1;
+    }
+    if (line.End > begin && text[line.End - 1] == '\r') --line.End;  // CR LF, or a CR that ends the file
+    return line;
+}
+
+// The name of a "[name]" header line, or nothing for any other line.
+std::optional<std::string_view> Section_Name(std::string_view content) {
+    const std::string_view trimmed = Trimmed(content);
+    if (trimmed.empty() || trimmed.front() != '[') return std::nullopt;
+    const std::size_t close = trimmed.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    return Trimmed(trimmed.substr(1, close - 1));
 }
 
 }  // namespace
 
+// Where a key is, or where it would go.
+struct TIni_Text::TFound {
+    bool Section = false;       // the section exists
+    std::size_t Insert_At = 0;  // after its header, or after its last key line
+    bool Insert_Needs_Line_End = false;
+    bool Key = false;          // the key exists
+    std::size_t Value_Begin = 0, Value_End = 0;
+};
+
+TIni_Text::TFound TIni_Text::Find(std::string_view section, std::string_view key) const {
+    const std::string_view text = text_;
+    TFound found;
+    const auto insert_after = [&](const TLine& line) {
+        found.Insert_At = line.Next;
+        found.Insert_Needs_Line_End = line.Next == text.size() && (text.empty() || text.back() != '\n');
+    };
+    bool inside = false;
+    std::size_t pos = text.substr(0, Byte_Order_Mark.size()) == Byte_Order_Mark ? Byte_Order_Mark.size() : 0;
+    while (pos < text.size()) {
+        const TLine line = Line_At(text, pos);
+        pos = line.Next;
+        const std::string_view content = text.substr(line.Begin, line.End - line.Begin);
+        if (const auto name = Section_Name(content)) {
+            if (inside) break;  // only the first section of the name counts
+            if (Same_Name(*name, section)) {
+                inside = found.Section = true;
+                insert_after(line);
+            }
+            continue;
+        }
+        const std::size_t eq = content.find('=');
+        // Comments and blank lines: a new key does not go after them, they
+        // usually lead to the next section.
+        if (!inside || eq == std::string_view::npos) continue;
+        std::size_t key_begin = 0, key_end = eq;
+        Trim(content, key_begin, key_end);
+        if (Same_Name(content.substr(key_begin, key_end - key_begin), key)) {
+            found.Key = true;
+            found.Value_Begin = line.Begin + eq + 1;
+            found.Value_End = line.End;
+            Trim(text, found.Value_Begin, found.Value_End);
+            return found;
+        }
+        insert_after(line);
+    }
+    return found;
+}
+
+std::string_view TIni_Text::Line_End() const {
+    const std::size_t lf = text_.find('\n');
+    return lf != std::string::npos && lf > 0 && text_[lf - 1] == '\r' ? "\r\n" : "\n";
+}
+
+std::optional<std::string> TIni_Text::Value(std::string_view section, std::string_view key) const {
+    const TFound found = Find(section, key);
+    if (!found.Key) return std::nullopt;
+    return text_.substr(found.Value_Begin, found.Value_End - found.Value_Begin);
+}
+
+void TIni_Text::Set_Value(std::string_view section, std::string_view key, std::string_view value) {
+    value = value.substr(0, value.find_first_of("\r\n"));
+    const TFound found = Find(section, key);
+    const std::string_view eol = Line_End();
+    if (found.Key) {
+        // The value as it would read back, so an unchanged value keeps its bytes.
+        if (Trimmed(value) != std::string_view(text_).substr(found.Value_Begin, found.Value_End - found.Value_Begin))
+            text_.replace(found.Value_Begin, found.Value_End - found.Value_Begin, value);
+        return;
+    }
+    std::string entry;
+    if (!found.Section) {
+        if (!text_.empty() && text_.back() != '\n') entry.append(eol);
+        entry.append("[").append(section).append("]").append(eol);
+    } else if (found.Insert_Needs_Line_End) {
+        entry.append(eol);
+    }
+    entry.append(key).append("=").append(value).append(eol);
+    text_.insert(found.Section ? found.Insert_At : text_.size(), entry);
+}
+
+// ---- The file ---------------------------------------------------------------------
+
 std::string TIni_File::Read_String(const char* section, const char* key, const std::string& default_value) const {
-    TIni_Document doc;
-    if (Load(path_, doc) != TLoad_Result::Loaded) return default_value;
-    const char* value = doc.ini.GetValue(section, key, nullptr);
-    return value ? std::string(value) : default_value;
+    std::string text;
+    if (!Read_Regular_File(path_, text)) return default_value;
+    return TIni_Text(std::move(text)).Value(section, key).value_or(default_value);
 }
 
 int32_t TIni_File::Read_Integer(const char* section, const char* key, int32_t default_value) const {
-    TIni_Document doc;
-    if (Load(path_, doc) != TLoad_Result::Loaded) return default_value;
-    const char* value = doc.ini.GetValue(section, key, nullptr);
-    return value ? Parse_Ini_Integer(value, default_value) : default_value;
+    std::string text;
+    if (!Read_Regular_File(path_, text)) return default_value;
+    const auto value = TIni_Text(std::move(text)).Value(section, key);
+    return value ? Parse_Ini_Integer(*value, default_value) : default_value;
 }
 
 bool TIni_File::Write_String(const char* section, const char* key, const std::string& value) {
-    TIni_Document doc;
+    std::string text;
+    int error = 0;
+    const bool exists = Read_Regular_File(path_, text, &error);
     // A file that exists but cannot be read is not overwritten: its other
     // entries would be lost.
-    if (Load(path_, doc) == TLoad_Result::Unreadable) return false;
-    if (doc.ini.SetValue(section, key, value.c_str()) < 0) return false;
-    std::string text;
-    if (doc.ini.Save(text) < 0) return false;
-    return Replace_File_Contents(path_, text);
+    if (!exists && error != ENOENT) {
+        last_error_ = error;
+        return false;
+    }
+    TIni_Text ini(text);
+    ini.Set_Value(section, key, value);
+    // Nothing to change: the file stays as it is, but a file that may not
+    // be written still refuses the write, as it would otherwise.
+    const bool ok = exists && ini.Text() == text ? Check_Writable(path_, &error)
+                                                 : Replace_File_Contents(path_, ini.Text(), &error);
+    last_error_ = ok ? 0 : error;
+    return ok;
 }
 
 bool TIni_File::Write_Integer(const char* section, const char* key, int32_t value) {

@@ -1,53 +1,37 @@
-#include "settings.h"
+#include "app/settings/settings.h"
 
+#include "base/text_scan.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <limits>
 
 namespace qev {
 
-namespace {
-
-int Hex_Digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool Is_Blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
-}  // namespace
-
 int32_t Parse_Ini_Integer(std::string_view text, int32_t default_value) {
-    while (!text.empty() && Is_Blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && Is_Blank(text.back())) text.remove_suffix(1);
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    int base = 10;
-    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    std::size_t begin = Skip_Blanks(text, 0), end = text.size();
+    while (end > begin && Is_Blank(text[end - 1])) --end;
+    text = text.substr(begin, end - begin);
+    std::size_t pos = 0;
+    const bool negative = Take_Sign(text, pos);
+    unsigned base = 10;
+    if (text.substr(pos, 2) == "0x" || text.substr(pos, 2) == "0X") {
         base = 16;
-        text.remove_prefix(2);
-    } else if (!text.empty() && text[0] == '$') {
+        pos += 2;
+    } else if (text.substr(pos, 1) == "$") {
         base = 16;
-        text.remove_prefix(1);
+        pos += 1;
     }
-    if (text.empty()) return default_value;
     // Decimal must fit a 32-bit signed integer; hexadecimal may use all 32
     // bits ($FFFFFFFF is -1), as the settings files have always allowed.
     const uint64_t limit = base == 16 ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
-    uint64_t value = 0;
-    for (char c : text) {
-        int d = Hex_Digit(c);
-        if (d < 0 || d >= base) return default_value;
-        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
-        if (value > limit) return default_value;
-    }
-    uint32_t bits = static_cast<uint32_t>(value);
+    const TDigits digits = Take_Digits(text, pos, base, limit);
+    if (digits.Count == 0 || digits.Overflow || pos != text.size()) return default_value;
+    uint32_t bits = static_cast<uint32_t>(digits.Value);
     if (negative) bits = 0u - bits;
     return static_cast<int32_t>(bits);
 }
@@ -55,24 +39,17 @@ int32_t Parse_Ini_Integer(std::string_view text, int32_t default_value) {
 int32_t Parse_Base_Address(std::string_view text) {
     constexpr int32_t Default_Base = 0x378;
     // Literal "0x", then what %X accepts: blanks, a sign, an optional second
-    // "0x"/"0X" prefix and at least one hexadecimal digit. Trailing text is ignored.
-    if (text.size() < 2 || text[0] != '0' || text[1] != 'x') return Default_Base;
-    std::size_t i = 2;
-    while (i < text.size() && Is_Blank(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
-        Hex_Digit(text[i + 2]) >= 0)
-        i += 2;
-    if (i >= text.size() || Hex_Digit(text[i]) < 0) return Default_Base;
-    uint64_t value = 0;
-    bool saturated = false;
-    for (; i < text.size() && Hex_Digit(text[i]) >= 0; ++i) {
-        if (value > (std::numeric_limits<uint64_t>::max() >> 4)) saturated = true;
-        value = (value << 4) | static_cast<uint64_t>(Hex_Digit(text[i]));
-    }
-    if (saturated) value = std::numeric_limits<uint64_t>::max();
-    if (negative) value = 0 - value;
+    // "0x"/"0X" prefix and at least one hexadecimal digit. Trailing text is
+    // ignored; too many digits saturate, as strtoul does.
+    if (text.substr(0, 2) != "0x") return Default_Base;
+    std::size_t pos = Skip_Blanks(text, 2);
+    const bool negative = Take_Sign(text, pos);
+    if ((text.substr(pos, 2) == "0x" || text.substr(pos, 2) == "0X") && pos + 2 < text.size() &&
+        Digit_Value(text[pos + 2], 16) >= 0)
+        pos += 2;
+    const TDigits digits = Take_Digits(text, pos, 16);
+    if (digits.Count == 0) return Default_Base;
+    const uint64_t value = negative ? 0 - digits.Value : digits.Value;
     return static_cast<int32_t>(static_cast<uint32_t>(value));
 }
 
@@ -88,6 +65,34 @@ std::optional<std::string> Profile_Folder() {
         if (value && *value) return std::string(value);
     }
     return std::nullopt;
+}
+
+std::string Started_Executable_Path(const char* invoked_as) {
+    std::error_code error;
+    const std::string running = std::filesystem::read_symlink("/proc/self/exe", error).string();
+    if (error) return invoked_as && *invoked_as ? invoked_as : "QEV_LPT";
+    if (!invoked_as || !*invoked_as) return running;
+    // The name a shell ran: a path, or a bare name found along PATH.
+    std::string candidate = invoked_as;
+    if (!std::strchr(invoked_as, '/')) {
+        candidate.clear();
+        const char* path = std::getenv("PATH");
+        for (std::string_view folders = path ? path : ""; !folders.empty();) {
+            const std::size_t colon = std::min(folders.find(':'), folders.size());
+            const std::string folder(folders.substr(0, colon));
+            folders.remove_prefix(std::min(colon + 1, folders.size()));
+            const std::string file = (folder.empty() ? "." : folder) + "/" + invoked_as;
+            if (::access(file.c_str(), X_OK) == 0) {
+                candidate = file;
+                break;
+            }
+        }
+    }
+    struct stat named {}, self {};
+    const bool same = !candidate.empty() && ::stat(candidate.c_str(), &named) == 0 &&
+                      ::stat("/proc/self/exe", &self) == 0 && named.st_dev == self.st_dev &&
+                      named.st_ino == self.st_ino;
+    return same ? candidate : running;
 }
 
 std::string Settings_File_Path(const std::string& profile, const std::string& executable_path) {

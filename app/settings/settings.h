@@ -49,6 +49,12 @@ std::string Format_Base_Address(int32_t base);  // "0x%03X"
 // when neither is set.
 std::optional<std::string> Profile_Folder();
 
+// The executable the Settings file is named after: `invoked_as` (argv[0],
+// or a bare name found along PATH) when it names the running executable, so
+// a link Kitchen -> QEV_LPT uses Kitchen.INI; otherwise, or without it, the
+// running executable itself (/proc/self/exe).
+std::string Started_Executable_Path(const char* invoked_as);
+
 // <profile>/<executable's file name with its extension replaced by ".INI">
 std::string Settings_File_Path(const std::string& profile, const std::string& executable_path);
 

@@ -1,4 +1,4 @@
-#include "settings_file.h"
+#include "app/settings/settings_file.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,6 +6,8 @@
 namespace qev {
 
 namespace {
+
+using TKind = TSettings_Key::TKind;
 
 std::string Upper_Case(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -15,39 +17,58 @@ std::string Upper_Case(std::string text) {
 
 }  // namespace
 
+const std::array<TSettings_Key, 14> Settings_Keys = {{
+    {"FORM", "BACK_IMAGE", TKind::Text, &TSettings::BACK_IMAGE},
+    {"FORM", "BUTTON_TRANSPARENCY", TKind::Upper_Text, &TSettings::BUTTON_TRANSPARENCY},
+    {"FORM", "TRANSPARENCY_MODE", TKind::Integer, nullptr, &TSettings::TRANSPARENCY_MODE},
+    {"COMMAND", "MAX_RMTCMD_NUM", TKind::Integer, nullptr, &TSettings::MAX_RMTCMD_NUM},
+    {"COMMAND", "REPEAT", TKind::Integer, nullptr, &TSettings::REPEAT},
+    {"WAVEFORM", "MAX_RMTCMD_BIT_LENGTH", TKind::Integer, nullptr, &TSettings::MAX_RMTCMD_BIT_LENGTH},
+    {"WAVEFORM", "MIN_LEADER_LENGTH", TKind::Integer, nullptr, &TSettings::MIN_LEADER_LENGTH},
+    {"WAVEFORM", "DEV_LEADER_LENGTH", TKind::Integer, nullptr, &TSettings::DEV_LEADER_LENGTH},
+    {"LPT", "Base_Address", TKind::Base_Address, nullptr, &TSettings::Base_Address},
+    {"DIR", "RMT_DIR", TKind::Folder, &TSettings::RMT_DIR},
+    {"DIR", "RMT_FILE", TKind::Text, &TSettings::RMT_FILE},
+    {"SERVER", "PORT", TKind::Integer, nullptr, &TSettings::PORT},
+    {"SERVER", "STARTUP", TKind::Integer, nullptr, &TSettings::STARTUP},
+    {"SERVER", "ECHO", TKind::Integer, nullptr, &TSettings::ECHO},
+}};
+
 void Read_Settings(const TIni_File& file, TSettings& s, const std::string& profile,
                    const std::function<void(int32_t)>& on_base_address) {
-    const TSettings d;  // defaults
-    s.BACK_IMAGE = file.Read_String("FORM", "BACK_IMAGE", d.BACK_IMAGE);
-    s.BUTTON_TRANSPARENCY = Upper_Case(file.Read_String("FORM", "BUTTON_TRANSPARENCY", d.BUTTON_TRANSPARENCY));
-    s.TRANSPARENCY_MODE = file.Read_Integer("FORM", "TRANSPARENCY_MODE", d.TRANSPARENCY_MODE);
-    s.MAX_RMTCMD_NUM = file.Read_Integer("COMMAND", "MAX_RMTCMD_NUM", d.MAX_RMTCMD_NUM);
-    s.REPEAT = file.Read_Integer("COMMAND", "REPEAT", d.REPEAT);
-    s.MAX_RMTCMD_BIT_LENGTH = file.Read_Integer("WAVEFORM", "MAX_RMTCMD_BIT_LENGTH", d.MAX_RMTCMD_BIT_LENGTH);
-    s.MIN_LEADER_LENGTH = file.Read_Integer("WAVEFORM", "MIN_LEADER_LENGTH", d.MIN_LEADER_LENGTH);
-    s.DEV_LEADER_LENGTH = file.Read_Integer("WAVEFORM", "DEV_LEADER_LENGTH", d.DEV_LEADER_LENGTH);
-    s.Base_Address = Parse_Base_Address(file.Read_String("LPT", "Base_Address", Format_Base_Address(d.Base_Address)));
-    if (on_base_address) on_base_address(s.Base_Address);
-    s.RMT_DIR = file.Read_String("DIR", "RMT_DIR", profile);
-    s.RMT_FILE = file.Read_String("DIR", "RMT_FILE", d.RMT_FILE);
-    s.PORT = file.Read_Integer("SERVER", "PORT", d.PORT);
-    s.STARTUP = file.Read_Integer("SERVER", "STARTUP", d.STARTUP);
-    s.ECHO = file.Read_Integer("SERVER", "ECHO", d.ECHO);
+    const TSettings defaults;
+    for (const TSettings_Key& k : Settings_Keys) {
+        switch (k.Kind) {
+            case TKind::Text:
+                s.*k.Text = file.Read_String(k.Section, k.Key, defaults.*k.Text);
+                break;
+            case TKind::Upper_Text:
+                s.*k.Text = Upper_Case(file.Read_String(k.Section, k.Key, defaults.*k.Text));
+                break;
+            case TKind::Folder:
+                s.*k.Text = file.Read_String(k.Section, k.Key, profile);
+                break;
+            case TKind::Integer:
+                s.*k.Number = file.Read_Integer(k.Section, k.Key, defaults.*k.Number);
+                break;
+            case TKind::Base_Address:
+                s.*k.Number =
+                    Parse_Base_Address(file.Read_String(k.Section, k.Key, Format_Base_Address(defaults.*k.Number)));
+                if (on_base_address) on_base_address(s.*k.Number);
+                break;
+        }
+    }
 }
 
 bool Write_Settings(TIni_File& file, const TSettings& s) {
-    return file.Write_String("FORM", "BACK_IMAGE", s.BACK_IMAGE) &&
-           file.Write_String("FORM", "BUTTON_TRANSPARENCY", s.BUTTON_TRANSPARENCY) &&
-           file.Write_Integer("FORM", "TRANSPARENCY_MODE", s.TRANSPARENCY_MODE) &&
-           file.Write_Integer("COMMAND", "MAX_RMTCMD_NUM", s.MAX_RMTCMD_NUM) &&
-           file.Write_Integer("COMMAND", "REPEAT", s.REPEAT) &&
-           file.Write_Integer("WAVEFORM", "MAX_RMTCMD_BIT_LENGTH", s.MAX_RMTCMD_BIT_LENGTH) &&
-           file.Write_Integer("WAVEFORM", "MIN_LEADER_LENGTH", s.MIN_LEADER_LENGTH) &&
-           file.Write_Integer("WAVEFORM", "DEV_LEADER_LENGTH", s.DEV_LEADER_LENGTH) &&
-           file.Write_String("LPT", "Base_Address", Format_Base_Address(s.Base_Address)) &&
-           file.Write_String("DIR", "RMT_DIR", s.RMT_DIR) && file.Write_String("DIR", "RMT_FILE", s.RMT_FILE) &&
-           file.Write_Integer("SERVER", "PORT", s.PORT) && file.Write_Integer("SERVER", "STARTUP", s.STARTUP) &&
-           file.Write_Integer("SERVER", "ECHO", s.ECHO);
+    for (const TSettings_Key& k : Settings_Keys) {
+        const bool written = k.Kind == TKind::Integer        ? file.Write_Integer(k.Section, k.Key, s.*k.Number)
+                             : k.Kind == TKind::Base_Address ? file.Write_String(k.Section, k.Key,
+                                                                                 Format_Base_Address(s.*k.Number))
+                                                             : file.Write_String(k.Section, k.Key, s.*k.Text);
+        if (!written) return false;
+    }
+    return true;
 }
 
 }  // namespace qev

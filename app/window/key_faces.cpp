@@ -1,4 +1,4 @@
-#include "key_faces.h"
+#include "app/window/key_faces.h"
 
 #include <QPainter>
 

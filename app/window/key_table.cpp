@@ -1,4 +1,4 @@
-#include "key_table.h"
+#include "app/window/key_table.h"
 
 namespace qev {
 

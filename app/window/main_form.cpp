@@ -1,21 +1,23 @@
-#include "main_form.h"
+#include "app/window/main_form.h"
 
-#include "capture_command_form.h"
-#include "form_font.h"
-#include "key_faces.h"
-#include "picture_button.h"
-#include "shape_frame.h"
-#include "system_colors.h"
+#include "app/window/key_faces.h"
+#include "app/window/shape_frame.h"
+#include "controls/form_font.h"
+#include "controls/local_text.h"
+#include "controls/picture_button.h"
+#include "controls/system_colors.h"
+#include "learn/ui/capture_command_form.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+
+#include <filesystem>
 
 using namespace qev;
 
@@ -43,12 +45,12 @@ QPixmap With_Black_Transparent(const QImage& image) {
 
 }  // namespace
 
-TQEV_Main_Form::TQEV_Main_Form(TCounter& counter, TPriority_Api& priority, QWidget* parent)
-    : QMainWindow(parent), state_(counter, priority, *this) {
+TQEV_Main_Form::TQEV_Main_Form(TCounter& counter, TPriority_Api& priority, TUser_Feedback& feedback,
+                               QWidget* parent)
+    : QMainWindow(parent), state_(counter, priority, feedback, *this) {
     setObjectName(QStringLiteral("QEV_Main_Form"));
     setWindowTitle(QStringLiteral("QEV_LPT"));
     setFont(Form_Font(12, false));
-    File_Dialog_Function = [this](const TFile_Dialog_Request& request) { return Run_File_Dialog(this, request); };
     Create_Components();
     Create_Menu();
     adjustSize();
@@ -270,7 +272,7 @@ int TQEV_Main_Form::Apply_Background() {
         const QByteArray format = reader.format();  // known only before reading
         QImage image = reader.read();
         if (image.isNull()) {
-            Message_Box("Can't Read Image File:" + path, "Image File Load Error", TMessage_Kind::Error);
+            state_.Feedback.Show_Error("Can't Read Image File:" + path, "Image File Load Error");
             return -1;
         }
         // Only a bitmap serves as background: another picture format loads
@@ -306,11 +308,7 @@ void TQEV_Main_Form::Refresh_Command_List() {
 
 void TQEV_Main_Form::Send_Command(int32_t row) { state_.Send_Command(row); }
 
-// ---- TUser_Feedback -----------------------------------------------------------
-
-TMessage_Answer TQEV_Main_Form::Message_Box(const std::string& text, const std::string& caption, TMessage_Kind kind) {
-    return Message_Box_Function(text, caption, kind);
-}
+// ---- TMain_View -----------------------------------------------------------------
 
 void TQEV_Main_Form::Set_Status_Text(const std::string& text) { status_text_->setText(To_Q(text)); }
 
@@ -331,36 +329,40 @@ void TQEV_Main_Form::Common_PictureButtonClick() {
 void TQEV_Main_Form::Send_ButtonClick() {
     state_.Calc_Tick_Period();
     if (combo_->currentIndex() < 0) {
-        Show_Error("Command is not Selected !!", "Command Error");
+        state_.Feedback.Show_Error("Command is not Selected !!", "Command Error");
         return;
     }
     Send_Command(combo_->currentIndex());
 }
 
-std::optional<QString> TQEV_Main_Form::Ask_File(bool save, QString& last_name, const QString& filter) {
-    TFile_Dialog_Request request{save, To_Q(state_.Settings.RMT_DIR), last_name, filter, QStringLiteral("rmt")};
-    auto file = File_Dialog_Function(request);
-    if (file) last_name = QFileInfo(*file).fileName();
+// RMT_OpenDialog and RMT_SaveDialog: they start in RMT_DIR and offer the
+// file name chosen last.
+std::optional<std::string> TQEV_Main_Form::Ask_File(bool save, std::string& last_name, const char* filter) {
+    const TFile_Request request{save, state_.Settings.RMT_DIR, last_name, filter, "rmt"};
+    auto file = state_.Feedback.Choose_File(request);
+    if (file) last_name = File_Name_Of(*file);
     return file;
 }
 
 void TQEV_Main_Form::ReadfromFileClick() {
-    const auto file = Ask_File(false, open_name_, QStringLiteral("Remote Control Data Files(*.rmt);;All Files(*.*)"));
-    if (file) state_.Load_Command_File(From_Q(*file), 1);
+    const auto file = Ask_File(false, open_name_, "Remote Control Data Files(*.rmt)|*.rmt|All Files(*.*)|*.*");
+    if (file) state_.Load_Command_File(*file, 1);
 }
 
 void TQEV_Main_Form::SavetoFileClick() {
-    const auto file = Ask_File(true, save_name_, QStringLiteral("Remote Control Data Files(*.rmt);;All files(*.*)"));
+    const auto file = Ask_File(true, save_name_, "Remote Control Data Files(*.rmt)|*.rmt|All files(*.*)|*.*");
     if (!file) return;
-    if (QFileInfo::exists(*file) && !Ask_OK("Specified File Already Exists. Overwrite OK?", "File Exists")) return;
-    state_.Settings.RMT_DIR = Folder_Of(From_Q(*file));
-    state_.Save_Command_File(From_Q(*file));
+    if (std::filesystem::exists(*file) &&
+        !state_.Feedback.Ask_OK("Specified File Already Exists. Overwrite OK?", "File Exists"))
+        return;
+    state_.Settings.RMT_DIR = Folder_Of(*file);
+    state_.Save_Command_File(*file);
 }
 
 void TQEV_Main_Form::ExitClick() { close(); }
 
 void TQEV_Main_Form::Clear_All_DataClick() {
-    if (!Ask_OK("Are You Sure?", "Clear All Data")) return;
+    if (!state_.Feedback.Ask_OK("Are You Sure?", "Clear All Data")) return;
     state_.Table.Command_Count = 0;
     Refresh_Command_List();
     Disable_All_Keys();

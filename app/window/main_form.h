@@ -8,9 +8,8 @@
 #ifndef QEV_MAIN_FORM_H
 #define QEV_MAIN_FORM_H
 
-#include "key_table.h"
-#include "qev_state.h"
-#include "ui_services.h"
+#include "app/core/qev_state.h"
+#include "app/window/key_table.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -23,14 +22,17 @@ class QLabel;
 class QStatusBar;
 class TPictureButton;
 
-class TQEV_Main_Form : public QMainWindow, public qev::TUser_Feedback {
+class TQEV_Main_Form : public QMainWindow, public qev::TMain_View {
     Q_OBJECT
 
 public:
     static constexpr int Client_Width = 304;
     static constexpr int Client_Height = 479;
 
-    TQEV_Main_Form(qev::TCounter& counter, qev::TPriority_Api& priority, QWidget* parent = nullptr);
+    // Every message box, file dialog, pause and event pass of the program
+    // goes through `feedback`.
+    TQEV_Main_Form(qev::TCounter& counter, qev::TPriority_Api& priority, qev::TUser_Feedback& feedback,
+                   QWidget* parent = nullptr);
     ~TQEV_Main_Form() override;
 
     // The start-up sequence of the window's construction. false: the program
@@ -38,10 +40,6 @@ public:
     bool Start_Up();
 
     qev::TQEV_State& State() { return state_; }
-
-    // Seams for tests: every message box and file dialog goes through these.
-    qev::TMessage_Box_Function Message_Box_Function = qev::Show_Message_Box;
-    qev::TFile_Dialog_Function File_Dialog_Function;
 
     // ---- Operations used by the other windows ------------------------------
     void Send_Command(int32_t row);
@@ -52,9 +50,7 @@ public:
     int Apply_Background();
     void Build_Key_Table();
 
-    // ---- TUser_Feedback -----------------------------------------------------
-    qev::TMessage_Answer Message_Box(const std::string& text, const std::string& caption,
-                                     qev::TMessage_Kind kind) override;
+    // ---- TMain_View -----------------------------------------------------------
     void Set_Status_Text(const std::string& text) override;
     void Refresh_Command_View() override;
 
@@ -87,7 +83,7 @@ private:
     void Draw_Enabled_Face(TPictureButton* key);
     void Draw_Disabled_Face(TPictureButton* key);
     void Set_Caption_Color(TPictureButton* key, bool enabled);
-    std::optional<QString> Ask_File(bool save, QString& last_name, const QString& filter);
+    std::optional<std::string> Ask_File(bool save, std::string& last_name, const char* filter);
 
     qev::TQEV_State state_;
     std::vector<TKey_Entry> key_table_;
@@ -101,8 +97,8 @@ private:
     QLabel* status_text_ = nullptr;
     QImage picture_;     // what Vey_Image holds
     QImage background_;  // the background bitmap; null without one
-    QString open_name_ = QStringLiteral("temp.rmt");
-    QString save_name_ = QStringLiteral("temp.rmt");
+    std::string open_name_ = "temp.rmt";
+    std::string save_name_ = "temp.rmt";
     bool shut_down_ = false;
 };
 

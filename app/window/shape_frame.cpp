@@ -1,6 +1,6 @@
-#include "shape_frame.h"
+#include "app/window/shape_frame.h"
 
-#include "system_colors.h"
+#include "controls/system_colors.h"
 
 #include <QPainter>
 

@@ -5,8 +5,10 @@
 //   QT_QPA_PLATFORM=offscreen build/bin/qev_screenshots docs/images
 //
 // Each picture uses its own scratch profile folder and the simulated port.
-#include "capture_command_form.h"
-#include "main_form.h"
+#include "app/window/main_form.h"
+#include "controls/local_text.h"
+#include "controls/qt_feedback.h"
+#include "learn/ui/capture_command_form.h"
 
 #include <QApplication>
 #include <QDir>
@@ -72,7 +74,8 @@ bool Shoot(const QString& out, const char* name, const char* settings, const cha
     Write_Text(profile.filePath("QEV_LPT.INI"), ini.toUtf8().constData());
     qev::TMonotonic_Counter counter;
     qev::TLinux_Priority priority;
-    TQEV_Main_Form form(counter, priority);
+    qev::TQt_Feedback feedback;
+    TQEV_Main_Form form(counter, priority, feedback);
     form.State().Executable_Path = "QEV_LPT";
     if (!form.Start_Up()) return false;
     if (command_file) {

@@ -1,4 +1,4 @@
-#include "capture_analysis.h"
+#include "learn/core/capture_analysis.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -96,7 +96,7 @@ TRegistration Register_Command(TQEV_State& state, const std::string& name, int32
     state.Pack_Command(row);
     state.Table.Set_Name(row, name);
     ++state.Table.Command_Count;
-    feedback.Refresh_Command_View();
+    state.View.Refresh_Command_View();
     return {TRegistration_Result::Registered, row};
 }
 

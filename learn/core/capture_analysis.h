@@ -5,7 +5,7 @@
 #ifndef QEV_CAPTURE_ANALYSIS_H
 #define QEV_CAPTURE_ANALYSIS_H
 
-#include "qev_state.h"
+#include "app/core/qev_state.h"
 
 #include <cstdint>
 #include <optional>

@@ -8,7 +8,7 @@
 #ifndef QEV_CAPTURE_COMMAND_FORM_H
 #define QEV_CAPTURE_COMMAND_FORM_H
 
-#include "qev_state.h"
+#include "app/core/qev_state.h"
 
 #include <QDialog>
 

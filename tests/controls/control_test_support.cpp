@@ -1,4 +1,4 @@
-#include "control_test_support.h"
+#include "tests/controls/control_test_support.h"
 
 #include <QApplication>
 

@@ -4,7 +4,7 @@
 #ifndef QEV_TESTS_CONTROLS_SUPPORT_H
 #define QEV_TESTS_CONTROLS_SUPPORT_H
 
-#include "picture_button.h"
+#include "controls/picture_button.h"
 
 #include <gtest/gtest.h>
 #include <QColor>

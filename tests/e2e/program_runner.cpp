@@ -1,4 +1,4 @@
-#include "program_runner.h"
+#include "tests/e2e/program_runner.h"
 
 #include <spawn.h>
 #include <sys/wait.h>

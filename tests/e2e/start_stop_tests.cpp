@@ -1,6 +1,6 @@
 // The real program, started and stopped as a user or a desktop session does.
-#include "program_runner.h"
-#include "temp_env.h"
+#include "tests/e2e/program_runner.h"
+#include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 //   io_probe LIBRARY write N          N data writes to 0x378, then exit
 //   io_probe LIBRARY write-dlclose N  N data writes, dlclose, then count the
 //                                     lines of $IO_SIM_TXLOG
-#include "io_api.h"
+#include "io/io_api.h"
 
 #include <dlfcn.h>
 #include <cstdio>

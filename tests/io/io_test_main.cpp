@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "io_api.h"
+#include "io/io_api.h"
 
 int main(int argc, char** argv) {
     if (std::strcmp(IoBackendName(), "sim") != 0 && std::getenv("IO_TESTS_RESTARTED") == nullptr) {

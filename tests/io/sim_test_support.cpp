@@ -1,4 +1,4 @@
-#include "sim_test_support.h"
+#include "tests/io/sim_test_support.h"
 
 #include <algorithm>
 #include <cstdlib>

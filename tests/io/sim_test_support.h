@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "io_api.h"
-#include "temp_env.h"
+#include "io/io_api.h"
+#include "tests/support/temp_env.h"
 
 namespace iotest {
 

@@ -1,8 +1,8 @@
 // The real libio.so on its simulated port, driven by the real clock.
-#include "receiver.h"
-#include "sim_port_controls.h"
-#include "temp_env.h"
-#include "transmitter.h"
+#include "irport/receiver.h"
+#include "tests/support/sim_port_controls.h"
+#include "tests/support/temp_env.h"
+#include "irport/transmitter.h"
 
 #include <gtest/gtest.h>
 

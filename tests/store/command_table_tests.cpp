@@ -1,5 +1,5 @@
 // Packing samples into rows, unpacking them, and finding rows by name.
-#include "command_table.h"
+#include "store/command_table.h"
 
 #include <gtest/gtest.h>
 

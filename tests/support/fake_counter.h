@@ -3,7 +3,7 @@
 #ifndef QEV_TEST_FAKE_COUNTER_H
 #define QEV_TEST_FAKE_COUNTER_H
 
-#include "counter.h"
+#include "irport/counter.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "fake_port.h"
+#include "tests/support/fake_port.h"
 
 namespace qev::test {
 

@@ -2,7 +2,7 @@
 #ifndef QEV_TEST_PRIORITY_RECORDER_H
 #define QEV_TEST_PRIORITY_RECORDER_H
 
-#include "priority.h"
+#include "irport/priority.h"
 
 #include <string>
 #include <vector>

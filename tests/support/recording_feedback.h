@@ -1,9 +1,11 @@
-// A TUser_Feedback that records every message box, status text and refresh,
-// and answers questions from a script (OK when the script is empty).
+// A TUser_Feedback and TMain_View that record every message box, file and
+// folder request, status text and refresh, and answer from scripts:
+// questions OK and dialogs Cancel when their script is empty.
 #ifndef QEV_TEST_RECORDING_FEEDBACK_H
 #define QEV_TEST_RECORDING_FEEDBACK_H
 
-#include "user_feedback.h"
+#include "app/core/main_view.h"
+#include "base/user_feedback.h"
 
 #include <deque>
 #include <string>
@@ -24,23 +26,50 @@ inline std::vector<std::string> Message_Texts(const std::vector<TShown_Message>&
     return out;
 }
 
-class TRecording_Feedback : public TUser_Feedback {
+class TRecording_Feedback : public TUser_Feedback, public TMain_View {
 public:
     TMessage_Answer Message_Box(const std::string& text, const std::string& caption, TMessage_Kind kind) override {
         Messages.push_back({text, caption, kind});
         if (Answers.empty()) return TMessage_Answer::OK;
-        TMessage_Answer answer = Answers.front();
+        const TMessage_Answer answer = Answers.front();
         Answers.pop_front();
         return answer;
     }
+    std::optional<std::string> Choose_File(const TFile_Request& request) override {
+        File_Requests.push_back(request);
+        return Next(Files);
+    }
+    std::optional<std::string> Choose_Folder(const std::string& title, const std::string& initial_folder) override {
+        Folder_Requests.push_back(title + " | " + initial_folder);
+        return Next(Folders);
+    }
+    void Process_Pending_Events() override { ++Event_Passes; }
+    void Sleep_Ms(int milliseconds) override { Sleeps.push_back(milliseconds); }
+
     void Set_Status_Text(const std::string& text) override { Status_Texts.push_back(text); }
     void Refresh_Command_View() override { ++Refreshes; }
+
     std::vector<std::string> Texts() const { return Message_Texts(Messages); }
 
     std::vector<TShown_Message> Messages;
     std::deque<TMessage_Answer> Answers;
+    std::deque<std::string> Files;  // answers of the file dialogs; "" = Cancel
+    std::vector<TFile_Request> File_Requests;
+    std::deque<std::string> Folders;  // answers of the folder dialogs; "" = Cancel
+    std::vector<std::string> Folder_Requests;
+    int Event_Passes = 0;
+    std::vector<int> Sleeps;
     std::vector<std::string> Status_Texts;
     int Refreshes = 0;
+
+private:
+    static std::optional<std::string> Next(std::deque<std::string>& script) {
+        if (script.empty()) return std::nullopt;
+        std::string answer = std::move(script.front());
+        script.pop_front();
+        if (answer.empty()) return std::nullopt;
+        return answer;
+    }
 };
 
 }  // namespace qev::test

@@ -1,4 +1,4 @@
-#include "temp_env.h"
+#include "tests/support/temp_env.h"
 
 #include <cstdlib>
 #include <filesystem>

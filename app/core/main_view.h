@@ -1,0 +1,22 @@
+// What the shared state asks of the main window when it has changed what the
+// window shows. The window implements it; tests record the calls.
+#ifndef QEV_APP_CORE_MAIN_VIEW_H
+#define QEV_APP_CORE_MAIN_VIEW_H
+
+#include <string>
+
+namespace qev {
+
+class TMain_View {
+public:
+    virtual ~TMain_View() = default;
+    // The simple text of the status bar (the last Command file's name).
+    virtual void Set_Status_Text(const std::string& text) = 0;
+    // After the Command table changed: refill the command list, give every
+    // key a blank picture and bind the keys to the rows again.
+    virtual void Refresh_Command_View() = 0;
+};
+
+}  // namespace qev
+
+#endif

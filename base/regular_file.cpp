@@ -1,0 +1,56 @@
+#include "base/regular_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+
+namespace qev {
+
+namespace {
+
+void Set_Error(int* error, int value) {
+    if (error) *error = value;
+}
+
+}  // namespace
+
+int Open_Regular_File(const std::string& path, int* error) {
+    // O_NONBLOCK: opening a pipe must not wait for a writer; it is refused below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        Set_Error(error, errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int reason = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        Set_Error(error, reason);
+        return -1;
+    }
+    // Regular files ignore O_NONBLOCK, but clear it so reads stay plain.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+long Read_Some(int fd, char* data, std::size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(fd, data, size);
+        if (n >= 0 || errno != EINTR) return static_cast<long>(n);
+    }
+}
+
+bool Read_Regular_File(const std::string& path, std::string& contents, int* error) {
+    contents.clear();
+    const int fd = Open_Regular_File(path, error);
+    if (fd < 0) return false;
+    char chunk[65536];
+    long n;
+    while ((n = Read_Some(fd, chunk, sizeof chunk)) > 0) contents.append(chunk, static_cast<std::size_t>(n));
+    if (n < 0) Set_Error(error, errno);
+    ::close(fd);
+    return n == 0;
+}
+
+}  // namespace qev

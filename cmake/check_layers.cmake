@@ -1,0 +1,110 @@
+# Checks that each folder includes only the folders below it.
+#
+#   cmake -DROOT=<source tree> -P cmake/check_layers.cmake
+#
+# Every project include names its file from the root ("store/command_table.h")
+# and that file must exist. A folder may include its own files and those of
+# the folders its row below lists; outside io/, the port library's only header
+# is io/io_api.h. The display-free core includes no Qt header at all. The
+# tests, benchmarks, fuzz targets and documentation tools may include
+# anything. Prints every violation and fails when there is one.
+
+if(NOT ROOT)
+  message(FATAL_ERROR "usage: cmake -DROOT=<source tree> -P check_layers.cmake")
+endif()
+
+# Folder | the folders it may include (besides itself), listed in full.
+set(allowed_base "")
+set(allowed_io "base")
+set(allowed_store "base")
+set(allowed_app/settings "base")
+set(allowed_irport "base;io")
+set(allowed_ir "base")
+set(allowed_app/core "app/settings;store;irport;base;io")
+set(core_below "app/core;${allowed_app/core}")
+set(allowed_learn/core "${core_below}")
+set(allowed_macro/core "${core_below}")
+set(allowed_dialogs/core "${core_below}")
+set(allowed_net "macro/core;${core_below}")
+set(allowed_controls "base")
+set(allowed_learn/ui "learn/core;controls;${core_below}")
+set(allowed_macro/ui "macro/core;controls;${core_below}")
+set(allowed_dialogs/ui "dialogs/core;controls;${core_below}")
+set(allowed_app/window
+    "learn/ui;macro/ui;dialogs/ui;net;learn/core;macro/core;dialogs/core;controls;ir;${core_below}")
+set(allowed_app "app/window;${allowed_app/window}")
+
+# Longest names first, so app/core wins over app.
+set(layers app/settings app/core app/window learn/core learn/ui macro/core macro/ui dialogs/core dialogs/ui
+    base io store irport ir net controls app)
+# Folders that build without Qt.
+set(display_free base io store app/settings irport ir app/core learn/core macro/core dialogs/core)
+
+function(layer_of path out)
+  set(found "")
+  foreach(layer IN LISTS layers)
+    string(LENGTH "${layer}/" length)
+    string(SUBSTRING "${path}" 0 ${length} head)
+    if(head STREQUAL "${layer}/")
+      set(found "${layer}")
+      break()
+    endif()
+  endforeach()
+  set(${out} "${found}" PARENT_SCOPE)
+endfunction()
+
+set(files "")
+foreach(top base io store app irport ir learn macro net dialogs controls)
+  if(IS_DIRECTORY "${ROOT}/${top}")
+    file(GLOB_RECURSE found RELATIVE "${ROOT}" "${ROOT}/${top}/*.h" "${ROOT}/${top}/*.cpp")
+    list(APPEND files ${found})
+  endif()
+endforeach()
+
+set(violations 0)
+foreach(file IN LISTS files)
+  layer_of("${file}" layer)
+  if(layer STREQUAL "")
+    continue()
+  endif()
+  file(STRINGS "${ROOT}/${file}" lines REGEX "^[ \t]*#[ \t]*include")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "#[ \t]*include[ \t]*\"([^\"]+)\"")
+      set(included "${CMAKE_MATCH_1}")
+      if(NOT EXISTS "${ROOT}/${included}")
+        message("${file}: \"${included}\" does not name a file from the source root")
+        math(EXPR violations "${violations} + 1")
+        continue()
+      endif()
+      layer_of("${included}" target)
+      if(target STREQUAL "${layer}")
+        continue()
+      endif()
+      if(target STREQUAL "")
+        message("${file}: \"${included}\" is in no folder of the program")
+        math(EXPR violations "${violations} + 1")
+        continue()
+      endif()
+      list(FIND allowed_${layer} "${target}" index)
+      if(index LESS 0)
+        message("${file}: ${layer}/ may not include ${target}/ (\"${included}\")")
+        math(EXPR violations "${violations} + 1")
+      elseif(target STREQUAL "io" AND NOT included STREQUAL "io/io_api.h")
+        message("${file}: only io/io_api.h of the port library may be included (\"${included}\")")
+        math(EXPR violations "${violations} + 1")
+      endif()
+    elseif(line MATCHES "#[ \t]*include[ \t]*<(Q[A-Za-z]*|Qt[A-Za-z]*/[A-Za-z]*)>")
+      list(FIND display_free "${layer}" index)
+      if(index GREATER_EQUAL 0)
+        message("${file}: ${layer}/ builds without Qt but includes <${CMAKE_MATCH_1}>")
+        math(EXPR violations "${violations} + 1")
+      endif()
+    endif()
+  endforeach()
+endforeach()
+
+list(LENGTH files count)
+if(violations GREATER 0)
+  message(FATAL_ERROR "${violations} include(s) break the layers (${count} files checked)")
+endif()
+message("layers hold: ${count} files checked")

@@ -1,0 +1,72 @@
+#include "controls/qt_feedback.h"
+
+#include "controls/local_text.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+#include <chrono>
+#include <thread>
+
+namespace qev {
+
+namespace {
+
+QWidget* Dialog_Parent() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    return QApplication::activeWindow();
+}
+
+}  // namespace
+
+TMessage_Answer Show_Message_Box(const std::string& text, const std::string& caption, TMessage_Kind kind) {
+    const bool question = kind == TMessage_Kind::Question;
+    QMessageBox box(question ? QMessageBox::Warning : QMessageBox::Critical, To_Q(caption), To_Q(text),
+                    question ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    return box.exec() == QMessageBox::Ok ? TMessage_Answer::OK : TMessage_Answer::Cancel;
+}
+
+QString Qt_Name_Filters(const std::string& filter) {
+    const QStringList parts = To_Q(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << (description.contains(QLatin1Char('(')) ? description
+                                                             : description + QStringLiteral(" (") + patterns +
+                                                                   QLatin1Char(')'));
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+TMessage_Answer TQt_Feedback::Message_Box(const std::string& text, const std::string& caption, TMessage_Kind kind) {
+    return Show_Message_Box(text, caption, kind);
+}
+
+std::optional<std::string> TQt_Feedback::Choose_File(const TFile_Request& request) {
+    QFileDialog dialog(Dialog_Parent(), QString(), To_Q(request.Initial_Folder), Qt_Name_Filters(request.Filter));
+    dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);  // the caller asks its own question
+    dialog.setDefaultSuffix(To_Q(request.Default_Extension));
+    if (!request.Initial_Name.empty()) dialog.selectFile(To_Q(request.Initial_Name));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return From_Q(dialog.selectedFiles().front());
+}
+
+std::optional<std::string> TQt_Feedback::Choose_Folder(const std::string& title, const std::string& initial_folder) {
+    const QString folder = QFileDialog::getExistingDirectory(Dialog_Parent(), To_Q(title), To_Q(initial_folder));
+    if (folder.isEmpty()) return std::nullopt;
+    return From_Q(folder);
+}
+
+void TQt_Feedback::Process_Pending_Events() { QCoreApplication::processEvents(); }
+
+void TQt_Feedback::Sleep_Ms(int milliseconds) {
+    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+}  // namespace qev

@@ -1,0 +1,219 @@
+// Start-up, shutdown and sending through the shared state, with a scripted
+// counter and a fake port instead of the hardware.
+#include "app/core/qev_state.h"
+#include "tests/support/fake_port.h"
+#include "tests/support/priority_recorder.h"
+#include "tests/support/recording_feedback.h"
+#include "tests/support/temp_env.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace qev::test {
+namespace {
+
+class State_Test : public ::testing::Test {
+protected:
+    TTemp_Dir profile;
+    TEnv_Guard user{"USERPROFILE", profile.Path()};
+    TFake_Counter counter{8'000'000, 1'000, 1};
+    TPriority_Recorder priority;
+    TRecording_Feedback feedback;
+    TFake_Port fake{counter};
+    TQEV_State state{counter, priority, feedback, feedback};
+
+    void SetUp() override {
+        state.Executable_Path = "/usr/bin/QEV_LPT";
+        state.Port_Library_Name = "libqev-no-such-port-library.so";  // keep the fake table
+        state.Port.Set_Function_Table(TFake_Port::Table());
+    }
+    std::string Settings_File() const { return profile.File("QEV_LPT.INI"); }
+    std::vector<std::string> Texts() const { return feedback.Texts(); }
+    int Load(const std::string& text, int report_errors = 1) {
+        Write_File(profile.File("c.rmt"), text);
+        return state.Load_Command_File(profile.File("c.rmt"), report_errors);
+    }
+};
+
+TEST_F(State_Test, Without_A_Counter_Start_Up_Stops_First) {
+    counter.Present = false;
+    EXPECT_FALSE(state.Start_Up());
+    EXPECT_EQ(Texts(),
+              std::vector<std::string>{"This Hardware dosen't support QueryPerformanceCounter. / Function Error"});
+    EXPECT_TRUE(fake.Writes.empty()) << "the port was not prepared";
+    EXPECT_EQ(state.Clock.Tick_Period, 0);
+    EXPECT_FALSE(File_Exists(Settings_File()));
+}
+
+TEST_F(State_Test, Start_Up_Prepares_The_Configured_Port_And_Sizes_The_Buffers) {
+    Write_File(Settings_File(),
+               "[LPT]\nBase_Address=0x3BC\n[COMMAND]\nMAX_RMTCMD_NUM=$20\n[WAVEFORM]\nMAX_RMTCMD_BIT_LENGTH=1017\n");
+    fake.Registers[0x3BE] = 0x2C;
+    ASSERT_TRUE(state.Start_Up());
+    EXPECT_EQ(state.Clock.Tick_Period, 1000);
+    EXPECT_EQ(fake.Registers[0x3BE], 0x0C);
+    EXPECT_EQ(fake.Registers[0x3BC], 0xFE);
+    EXPECT_EQ(state.Port_Base(), 0x3BCu);
+    EXPECT_EQ(state.Table.Rows(), 32);
+    EXPECT_EQ(state.Table.Row_Capacity(), 128);
+    EXPECT_EQ(state.Samples.Capacity(), 1024);
+    EXPECT_EQ(state.Table.Command_Count, 0);
+    EXPECT_TRUE(feedback.Messages.empty());
+}
+
+TEST_F(State_Test, Zero_And_Negative_Sizes_Give_Empty_Storage_That_Refuses_Safely) {
+    Write_File(Settings_File(), "[COMMAND]\nMAX_RMTCMD_NUM=0\n[WAVEFORM]\nMAX_RMTCMD_BIT_LENGTH=-64\n");
+    ASSERT_TRUE(state.Start_Up());
+    EXPECT_EQ(state.Table.Rows(), 0);
+    EXPECT_EQ(state.Samples.Capacity(), 0);
+    Load("POWER,FF\n");
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Unexpected Data Size / File Read Error"});
+    EXPECT_EQ(state.Table.Command_Count, 0);
+    state.Samples.Sample_Count = 500;
+    state.Transmit_Command();
+    EXPECT_TRUE(fake.Writes.size() == 1u) << "only the port preparation wrote";
+    EXPECT_EQ(state.Write_Settings_File(), TShut_Down_Result::Written);
+    const std::string ini = Read_File(Settings_File());
+    EXPECT_NE(ini.find("MAX_RMTCMD_NUM=0\n"), std::string::npos) << "the value itself is kept";
+    EXPECT_NE(ini.find("MAX_RMTCMD_BIT_LENGTH=-64\n"), std::string::npos);
+}
+
+TEST_F(State_Test, Send_Command_Transmits_Repeat_Times) {
+    ASSERT_TRUE(state.Start_Up());
+    Load("@REPEAT = 3\nA,05\n");
+    fake.Writes.clear();
+    state.Send_Command(0);
+    ASSERT_EQ(fake.Writes.size(), 24u);
+    EXPECT_EQ(priority.Calls.size(), 3u * 5u) << "each repetition raises and restores";
+    // Each repetition starts with its own half tick after the last one's final tick.
+    const int64_t gap = fake.Writes[8].Time - fake.Writes[7].Time;
+    EXPECT_GE(gap, 1000 + 500);
+    EXPECT_LE(gap, 1000 + 500 + 20);
+    for (const int32_t repeat : {0, -2}) {
+        state.Settings.REPEAT = repeat;
+        fake.Writes.clear();
+        state.Send_Command(0);
+        EXPECT_TRUE(fake.Writes.empty()) << repeat;
+    }
+    state.Settings.REPEAT = 1;
+    for (const int32_t row : {-1, 1, 255}) {
+        state.Send_Command(row);
+        EXPECT_TRUE(fake.Writes.empty()) << "row " << row << " is not in use";
+    }
+}
+
+TEST_F(State_Test, Transmit_Never_Reads_Past_The_Buffer) {
+    ASSERT_TRUE(state.Start_Up());
+    fake.Writes.clear();
+    state.Samples.Sample_Count = 5000;  // typed into a length field
+    state.Transmit_Command();
+    EXPECT_EQ(fake.Writes.size(), 1024u);
+}
+
+TEST_F(State_Test, Shutdown_Writes_The_Values_In_Memory) {
+    ASSERT_TRUE(state.Start_Up());
+    Load("@REPEAT = 3\n");
+    state.Set_LPT_Address(0x3bc);
+    ASSERT_EQ(state.Write_Settings_File(), TShut_Down_Result::Written);
+    const std::string ini = Read_File(Settings_File());
+    EXPECT_NE(ini.find("REPEAT=3\n"), std::string::npos);
+    EXPECT_NE(ini.find("Base_Address=0x3BC\n"), std::string::npos);
+    EXPECT_NE(ini.find("RMT_DIR=" + profile.Path() + "\n"), std::string::npos) << "the folder of the file read";
+}
+
+TEST_F(State_Test, Reading_A_Command_File_Applies_What_It_Says) {
+    ASSERT_TRUE(state.Start_Up());
+    std::filesystem::create_directory(profile.File("sub"));
+    Write_File(profile.File("sub/tv.rmt"), "@REPEAT = 4\nPOWER,FF\n");
+    EXPECT_EQ(state.Load_Command_File(profile.File("sub/tv.rmt"), 1), 0);
+    EXPECT_EQ(state.Settings.REPEAT, 4);
+    EXPECT_EQ(state.Settings.RMT_DIR, profile.File("sub"));
+    EXPECT_EQ(feedback.Status_Texts, std::vector<std::string>{"tv.rmt"});
+    EXPECT_EQ(feedback.Refreshes, 1);
+    EXPECT_EQ(state.Find_Command("POWER"), 0);
+}
+
+TEST_F(State_Test, The_File_Opens_Before_Its_Faults_Are_Shown) {
+    std::vector<std::string> order;
+    struct TOrder_Feedback : TRecording_Feedback {
+        std::vector<std::string>* order;
+        TMessage_Answer Message_Box(const std::string& t, const std::string& c, TMessage_Kind k) override {
+            order->push_back("box");
+            return TRecording_Feedback::Message_Box(t, c, k);
+        }
+        void Set_Status_Text(const std::string& t) override { order->push_back("status " + t); }
+        void Refresh_Command_View() override { order->push_back("refresh"); }
+    } watcher;
+    watcher.order = &order;
+    TQEV_State watched{counter, priority, watcher, watcher};
+    watched.Executable_Path = state.Executable_Path;
+    watched.Port_Library_Name = state.Port_Library_Name;
+    ASSERT_TRUE(watched.Start_Up());
+    watched.Settings.MAX_RMTCMD_NUM = 1;
+    Write_File(profile.File("two.rmt"), "A\nB\n");
+    EXPECT_EQ(watched.Load_Command_File(profile.File("two.rmt"), 1), 1);
+    EXPECT_EQ(order, (std::vector<std::string>{"status two.rmt", "box", "refresh"}));
+}
+
+TEST_F(State_Test, A_Bad_Repetition_Line_Keeps_The_Earlier_Count_And_The_Table) {
+    ASSERT_TRUE(state.Start_Up());
+    Load("X,01\n");
+    const int refreshes = feedback.Refreshes;
+    EXPECT_EQ(Load("@REPEAT = 5\nNEW\n@REPEAT\n"), -1);
+    EXPECT_EQ(state.Settings.REPEAT, 5);
+    EXPECT_EQ(state.Find_Command("X"), 0);
+    EXPECT_EQ(feedback.Refreshes, refreshes) << "the view stays as it was";
+    EXPECT_EQ(feedback.Status_Texts.back(), "c.rmt") << "the file was open";
+}
+
+TEST_F(State_Test, What_Is_Not_A_Readable_File_Changes_Nothing) {
+    ASSERT_TRUE(state.Start_Up());
+    Load("KEEP,01\n");
+    feedback.Status_Texts.clear();
+    state.Settings.RMT_DIR = "/before";
+    std::filesystem::create_directory(profile.File("folder.rmt"));
+    for (const std::string& path : {profile.File("missing.rmt"), profile.File("folder.rmt"), profile.Path()}) {
+        SCOPED_TRACE(path);
+        feedback.Messages.clear();
+        EXPECT_EQ(state.Load_Command_File(path, 1), -1);
+        EXPECT_EQ(Texts(), std::vector<std::string>{"Can't Open File / File Open Error"});
+        EXPECT_EQ(state.Load_Command_File(path, 0), -1);
+        EXPECT_EQ(Texts().size(), 1u) << "silent the second time";
+    }
+    EXPECT_EQ(state.Settings.RMT_DIR, "/before");
+    EXPECT_TRUE(feedback.Status_Texts.empty());
+    EXPECT_EQ(state.Find_Command("KEEP"), 0);
+}
+
+TEST_F(State_Test, Silent_Reads_Return_The_Same_Without_A_Box) {
+    ASSERT_TRUE(state.Start_Up());
+    state.Settings.MAX_RMTCMD_NUM = 1;
+    EXPECT_EQ(Load("A\nB\n", 0), 1);
+    EXPECT_EQ(Load("@REPEAT\n", 0), -1);
+    EXPECT_TRUE(feedback.Messages.empty());
+}
+
+TEST_F(State_Test, Saving_Shows_The_File_Name) {
+    ASSERT_TRUE(state.Start_Up());
+    Load("@REPEAT = 2\nA,01\n");
+    EXPECT_TRUE(state.Save_Command_File(profile.File("out.rmt")));
+    EXPECT_EQ(Read_File(profile.File("out.rmt")), "@REPEAT = 2\r\nA,01\r\n");
+    EXPECT_EQ(feedback.Status_Texts.back(), "out.rmt");
+    feedback.Status_Texts.clear();
+    EXPECT_FALSE(state.Save_Command_File(profile.File("no/such/folder.rmt")));
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Can't Create File / File Open Error"});
+    EXPECT_TRUE(feedback.Status_Texts.empty());
+}
+
+TEST_F(State_Test, Shutdown_Without_A_Profile_Says_So_And_Writes_Nothing) {
+    ASSERT_TRUE(state.Start_Up());
+    TEnv_Guard no_user("USERPROFILE", std::nullopt);
+    TEnv_Guard no_home("HOME", std::nullopt);
+    EXPECT_EQ(state.Write_Settings_File(), TShut_Down_Result::No_Profile);
+    EXPECT_EQ(Texts(), std::vector<std::string>{"USERPROFILE is not founded / INI File Load Error"});
+    EXPECT_FALSE(File_Exists(Settings_File()));
+}
+
+}  // namespace
+}  // namespace qev::test

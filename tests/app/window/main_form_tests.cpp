@@ -1,0 +1,359 @@
+// The main window: layout, key binding, faces, sending, the Command file menu
+// and shutdown.
+#include "app/window/key_faces.h"
+#include "app/window/key_table.h"
+#include "controls/system_colors.h"
+#include "tests/support/qt/window_fixture.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QStatusBar>
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
+#include <sstream>
+
+namespace qev::test {
+namespace {
+
+TEST_F(Window_Test, Layout_Matches_The_Remote_Control_Face) {
+    Start();
+    EXPECT_EQ(form->windowTitle(), "QEV_LPT");
+    EXPECT_EQ(form->centralWidget()->size(), QSize(304, 479));
+    EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "fixed size";
+    for (const TKey_Layout& layout : Key_Layouts) {
+        SCOPED_TRACE(layout.Component);
+        TPictureButton* key = Key(layout.Component);
+        ASSERT_NE(key, nullptr);
+        EXPECT_EQ(key->geometry(), QRect(layout.Left, layout.Top, 57, 25));
+        EXPECT_EQ(key->Caption(), QString::fromLatin1(layout.Caption));
+        EXPECT_TRUE(key->font().bold());
+    }
+    EXPECT_EQ(Key("Send_Button")->geometry(), QRect(232, 16, 57, 25));
+    EXPECT_EQ(Key("Dot_PictureButton")->font().pixelSize(), 27);
+    EXPECT_EQ(Combo()->geometry().topLeft(), QPoint(88, 19));
+    EXPECT_EQ(Combo()->width(), 121);
+    EXPECT_EQ(Combo()->maxVisibleItems(), 20);
+    EXPECT_FALSE(Combo()->isEditable());
+    const auto* bar = form->findChild<QStatusBar*>(QStringLiteral("QEV_Form_StatusBar"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FALSE(bar->isSizeGripEnabled());
+    EXPECT_EQ(bar->geometry().bottom(), 478);
+    struct Shape {
+        const char* name;
+        QRect rect;
+    };
+    for (const Shape& shape : {Shape{"IR_Command_Shape", {80, 8, 217, 41}}, Shape{"Location_Shape", {8, 56, 217, 105}},
+                               Shape{"VTR_Shape", {8, 168, 289, 105}}, Shape{"KeyPad_Shape", {8, 280, 289, 169}},
+                               Shape{"Vey_Image", {0, 0, 305, 457}}, Shape{"IR_Command_Back_Image", {88, 0, 81, 17}}}) {
+        SCOPED_TRACE(shape.name);
+        auto* widget = form->findChild<QWidget*>(QString::fromLatin1(shape.name));
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->geometry(), shape.rect);
+    }
+    EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("IR_Command_Label"))->text(), "IR Command");
+}
+
+TEST_F(Window_Test, Tab_Order_Runs_From_The_List_Through_The_Keys_To_Send) {
+    Start();
+    std::vector<const TKey_Layout*> by_tab;
+    for (const TKey_Layout& layout : Key_Layouts) by_tab.push_back(&layout);
+    std::sort(by_tab.begin(), by_tab.end(), [](auto* a, auto* b) { return a->Tab < b->Tab; });
+    QWidget* widget = Combo();
+    for (const TKey_Layout* layout : by_tab) {
+        widget = widget->nextInFocusChain();
+        ASSERT_EQ(widget->objectName().toStdString(), layout->Component);
+    }
+    EXPECT_EQ(widget->nextInFocusChain()->objectName(), "Send_Button");
+}
+
+TEST_F(Window_Test, Menu_Items_Carry_Their_Captions) {
+    Start();
+    const std::vector<std::pair<const char*, const char*>> items = {{"ReadfromFile", "&Read from File"},
+                                                                    {"SavetoFile", "&Save to File"},
+                                                                    {"SetUp", "SetUp(&X)"},
+                                                                    {"Exit", "&Exit"},
+                                                                    {"CaptureCommand", "&Capture Command"},
+                                                                    {"Clear_All_Data", "Clear All Data(&X)"},
+                                                                    {"Macro", "&Macro"},
+                                                                    {"Server", "&Server"},
+                                                                    {"Performance", "&Performance"},
+                                                                    {"DBTool", "&DB Tool"},
+                                                                    {"LPTAddress", "&LPT Address"},
+                                                                    {"Version", "&Version"}};
+    for (auto [component, caption] : items) {
+        SCOPED_TRACE(component);
+        auto* action = form->findChild<QAction*>(QString::fromLatin1(component));
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->text(), QString::fromLatin1(caption));
+    }
+    EXPECT_TRUE(form->findChild<QAction*>(QStringLiteral("Server"))->isCheckable());
+}
+
+TEST_F(Window_Test, A_Fresh_Start_Has_Every_Key_Disabled_And_An_Empty_List) {
+    Start();
+    for (TPictureButton* key : form->Keys()) EXPECT_FALSE(key->isEnabled()) << key->objectName().toStdString();
+    EXPECT_TRUE(Key("Send_Button")->isEnabled());
+    EXPECT_EQ(Combo()->count(), 0);
+    EXPECT_EQ(form->State().Settings.REPEAT, 1);
+    EXPECT_EQ(form->State().Settings.Base_Address, 0x378);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Window_Test, Keys_Bind_By_Exact_Name_And_The_Last_Row_Wins) {
+    Start();
+    const std::string file =
+        Command_File("keys.rmt", "POWER,01\nPower,02\nPLAY,03\nFR JMP,04\nFR-JUMP,05\nPLAY,06\nDOT,07\n");
+    ASSERT_EQ(form->State().Load_Command_File(file, 1), 0);
+    EXPECT_TRUE(Key("Power_PictureButton")->isEnabled());
+    EXPECT_EQ(Key("Power_PictureButton")->Tag(), 0);
+    EXPECT_TRUE(Key("Play_PictureButton")->isEnabled());
+    EXPECT_EQ(Key("Play_PictureButton")->Tag(), 5) << "the key takes the last row of its name";
+    EXPECT_EQ(form->State().Find_Command("PLAY"), 2) << "a name lookup takes the first";
+    EXPECT_EQ(Key("FR_Jump_PictureButton")->Tag(), 4);
+    EXPECT_TRUE(Key("Dot_PictureButton")->isEnabled());
+    int enabled = 0;
+    for (TPictureButton* key : form->Keys()) enabled += key->isEnabled();
+    EXPECT_EQ(enabled, 4) << "Power and FR JMP bind no key";
+    EXPECT_EQ(Combo()->count(), 7);
+    EXPECT_EQ(Combo()->itemText(1), "Power");
+    EXPECT_EQ(Combo()->currentIndex(), -1);
+    EXPECT_EQ(form->Status_Text(), "keys.rmt");
+}
+
+class Background_Test : public Window_Test {
+protected:
+    std::string Bitmap(const char* name, QRgb colour, const char* format) {
+        QImage image(305, 457, QImage::Format_RGB32);
+        image.fill(colour);
+        const std::string path = profile.File(name);
+        EXPECT_TRUE(image.save(QString::fromStdString(path), format));
+        return path;
+    }
+    void Settings_With(const std::string& back_image, const char* transparency, int mode) {
+        Write_File(Settings_File(), "[FORM]\nBACK_IMAGE=" + back_image + "\nBUTTON_TRANSPARENCY=" + transparency +
+                                        "\nTRANSPARENCY_MODE=" + std::to_string(mode) + "\n");
+    }
+};
+
+TEST_F(Background_Test, See_Through_Keys_Show_The_Bitmap_Darkened_When_Live) {
+    Settings_With(Bitmap("back.bmp", qRgb(200, 100, 51), "BMP"), "yes", 0);
+    Start();
+    form->State().Load_Command_File(Command_File("p.rmt", "POWER,01\n"), 1);
+    EXPECT_EQ(Key("Power_PictureButton")->Picture().pixel(3, 3) & 0xFFFFFF, qRgb(100, 50, 25) & 0xFFFFFF);
+    EXPECT_EQ(Key("Power_PictureButton")->FontColor(), QColor(255, 255, 0));
+    EXPECT_EQ(Key("Play_PictureButton")->Picture().pixel(3, 3) & 0xFFFFFF, qRgb(200, 100, 51) & 0xFFFFFF);
+    EXPECT_EQ(Key("Play_PictureButton")->FontColor(), clCream);
+    EXPECT_EQ(Key("Send_Button")->FontColor(), QColor(255, 255, 0));
+    EXPECT_FALSE(form->findChild<QLabel*>(QStringLiteral("IR_Command_Label"))->autoFillBackground());
+}
+
+TEST_F(Background_Test, A_Picture_Of_Another_Format_Gives_No_Background_And_No_Error) {
+    Settings_With(Bitmap("back.jpg", qRgb(200, 100, 51), "JPG"), "YES", 1);
+    Start();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(form->Background().isNull());
+    EXPECT_EQ(Key("Play_PictureButton")->Picture().pixel(3, 3), System_Color(TSystem_Color::Btn_Shadow).rgb());
+}
+
+TEST_F(Background_Test, An_Unreadable_Picture_Ends_Start_Up_Without_Touching_The_Settings) {
+    Settings_With(profile.File("missing.bmp"), "NO", 1);
+    const std::string before = Read_File(Settings_File());
+    Create();
+    EXPECT_FALSE(form->Start_Up());
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Can't Read Image File:" + profile.File("missing.bmp") +
+                                                " / Image File Load Error"});
+    form.reset();
+    EXPECT_EQ(Read_File(Settings_File()), before);
+}
+
+TEST_F(Window_Test, Send_Without_A_Selection_Says_So) {
+    Start();
+    Tx_Clear();
+    QTest::mouseClick(Key("Send_Button"), Qt::LeftButton);
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Command is not Selected !! / Command Error"});
+    EXPECT_EQ(Tx_Count(), 0);
+}
+
+TEST_F(Window_Test, A_Key_Click_Sends_Its_Command_Repeat_Times) {
+    struct Row {
+        const char* name;
+        int repeat;
+    };
+    Start();
+    for (const Row& row : {Row{"three", 3}, Row{"one", 1}, Row{"none", 0}}) {
+        SCOPED_TRACE(row.name);
+        form->State().Load_Command_File(
+            Command_File("r.rmt", "@REPEAT = " + std::to_string(row.repeat) + "\nMUTE,0F,01\n"), 1);
+        Tx_Clear();
+        QTest::mouseClick(Key("Mute_PictureButton"), Qt::LeftButton);
+        std::vector<uint8_t> expected;
+        const std::vector<uint8_t> once = {0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0xFE, 0xFE, 0xFE,
+                                           0xFF, 0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xFE};
+        for (int i = 0; i < row.repeat; ++i) expected.insert(expected.end(), once.begin(), once.end());
+        EXPECT_EQ(Tx_Values(), expected);
+    }
+}
+
+TEST_F(Window_Test, Send_Transmits_The_Selected_Row) {
+    Start();
+    form->State().Load_Command_File(Command_File("s.rmt", "A,01\nB,FF\n"), 1);
+    Combo()->setCurrentIndex(1);
+    Tx_Clear();
+    QTest::mouseClick(Key("Send_Button"), Qt::LeftButton);
+    EXPECT_EQ(Tx_Values(), std::vector<uint8_t>(8, 0xFF));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Window_Test, Clear_All_Data_Asks_First) {
+    Start();
+    form->State().Load_Command_File(Command_File("c.rmt", "@REPEAT = 2\nPOWER,01\n"), 1);
+    QAction* clear = form->findChild<QAction*>(QStringLiteral("Clear_All_Data"));
+    answers = {TMessage_Answer::Cancel};
+    clear->trigger();
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Are You Sure? / Clear All Data"});
+    EXPECT_EQ(messages.back().Kind, TMessage_Kind::Question);
+    EXPECT_EQ(Combo()->count(), 1);
+    EXPECT_TRUE(Key("Power_PictureButton")->isEnabled());
+    clear->trigger();  // answered OK
+    EXPECT_EQ(Combo()->count(), 0);
+    EXPECT_FALSE(Key("Power_PictureButton")->isEnabled());
+    EXPECT_EQ(form->State().Find_Command("POWER"), -1);
+    EXPECT_EQ(form->State().Settings.REPEAT, 2);
+    EXPECT_EQ(form->Status_Text(), "c.rmt");
+}
+
+TEST_F(Window_Test, Command_File_Menu_Round_Trip) {
+    Start();
+    form->State().Load_Command_File(Command_File("in.rmt", "@REPEAT = 2\nPOWER,FF,01\nVOL-UP,1F\n"), 1);
+    const std::string out = profile.File("out/saved.rmt");
+    std::filesystem::create_directory(profile.File("out"));
+    chosen_files = {out};
+    form->findChild<QAction*>(QStringLiteral("SavetoFile"))->trigger();
+    ASSERT_EQ(file_requests.size(), 1u);
+    EXPECT_TRUE(file_requests[0].Save);
+    EXPECT_EQ(file_requests[0].Initial_Folder, profile.Path());
+    EXPECT_EQ(file_requests[0].Initial_Name, "temp.rmt");
+    EXPECT_EQ(file_requests[0].Filter, "Remote Control Data Files(*.rmt)|*.rmt|All files(*.*)|*.*");
+    EXPECT_EQ(Read_File(profile.File("out/saved.rmt")), "@REPEAT = 2\r\nPOWER,FF,01\r\nVOL-UP,1F\r\n");
+    EXPECT_EQ(form->State().Settings.RMT_DIR, profile.File("out"));
+    EXPECT_EQ(form->Status_Text(), "saved.rmt");
+
+    // Saving over it asks; Cancel leaves the file alone.
+    form->findChild<QAction*>(QStringLiteral("Clear_All_Data"))->trigger();
+    chosen_files = {out};
+    answers = {TMessage_Answer::OK, TMessage_Answer::Cancel};
+    messages.clear();
+    form->findChild<QAction*>(QStringLiteral("Clear_All_Data"))->trigger();
+    form->findChild<QAction*>(QStringLiteral("SavetoFile"))->trigger();
+    EXPECT_EQ(Texts().back(), "Specified File Already Exists. Overwrite OK? / File Exists");
+    EXPECT_EQ(file_requests.back().Initial_Name, "saved.rmt") << "the dialog remembers the last name";
+    EXPECT_EQ(Read_File(profile.File("out/saved.rmt")), "@REPEAT = 2\r\nPOWER,FF,01\r\nVOL-UP,1F\r\n");
+
+    // Reading it back restores the table and the keys.
+    chosen_files = {out};
+    form->findChild<QAction*>(QStringLiteral("ReadfromFile"))->trigger();
+    EXPECT_EQ(file_requests.back().Filter, "Remote Control Data Files(*.rmt)|*.rmt|All Files(*.*)|*.*");
+    EXPECT_FALSE(file_requests.back().Save);
+    EXPECT_EQ(Combo()->count(), 2);
+    EXPECT_TRUE(Key("Power_PictureButton")->isEnabled());
+    EXPECT_TRUE(Key("VOL_Up_PictureButton")->isEnabled());
+
+    // A cancelled dialog changes nothing.
+    form->findChild<QAction*>(QStringLiteral("ReadfromFile"))->trigger();
+    EXPECT_EQ(Combo()->count(), 2);
+}
+
+TEST_F(Window_Test, Closing_Writes_The_Settings_File_Once) {
+    Write_File(Settings_File(), "[COMMAND]\nREPEAT=1\n");
+    Start();
+    form->State().Load_Command_File(Command_File("r3.rmt", "@REPEAT = 3\n"), 1);
+    form->show();
+    EXPECT_TRUE(form->close());
+    const std::string written = Read_File(Settings_File());
+    EXPECT_NE(written.find("REPEAT=3"), std::string::npos);
+    EXPECT_NE(written.find("RMT_DIR=" + profile.Path()), std::string::npos);
+    EXPECT_FALSE(form->State().Port.Loaded());
+    EXPECT_EQ(form->State().Table.Rows(), 0) << "buffers released";
+}
+
+TEST_F(Window_Test, A_Refused_Settings_Write_Keeps_The_Window_Open) {
+    Start();
+    form->show();
+    std::filesystem::create_directory(Settings_File());  // a folder in the file's place
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].Text, "Unable to write to " + Settings_File() + ": Is a directory");
+    EXPECT_TRUE(form->State().Port.Loaded());
+    std::filesystem::remove(Settings_File());
+    EXPECT_TRUE(form->close()) << "the next close tries again";
+    EXPECT_TRUE(File_Exists(Settings_File()));
+}
+
+TEST_F(Window_Test, Without_A_Profile_Folder_Start_Up_Ends) {
+    TEnv_Guard no_user("USERPROFILE", std::nullopt);
+    TEnv_Guard no_home("HOME", std::nullopt);
+    Create();
+    EXPECT_FALSE(form->Start_Up());
+    EXPECT_EQ(Texts(), std::vector<std::string>{"USERPROFILE is not founded / INI File Load Error"});
+}
+
+}  // namespace
+}  // namespace qev::test
+
+namespace qev::test {
+namespace {
+
+TEST_F(Window_Test, Closing_Without_A_Profile_Folder_Says_So_Once_And_Still_Closes) {
+    Start();
+    form->show();
+    TEnv_Guard no_user("USERPROFILE", std::nullopt);
+    TEnv_Guard no_home("HOME", std::nullopt);
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(Texts(), std::vector<std::string>{"USERPROFILE is not founded / INI File Load Error"});
+    EXPECT_FALSE(form->State().Port.Loaded());
+    EXPECT_FALSE(File_Exists(Settings_File()));
+}
+
+TEST_F(Window_Test, The_Capture_Menu_Opens_Its_Dialog_Centred_On_The_Window) {
+    Start();
+    form->show();
+    QRect dialog_rect;
+    QTimer::singleShot(0, form.get(), [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->objectName(), "Capture_Command_Form");
+        dialog_rect = dialog->frameGeometry();
+        dialog->close();
+    });
+    form->findChild<QAction*>(QStringLiteral("CaptureCommand"))->trigger();
+    EXPECT_LE((dialog_rect.center() - form->frameGeometry().center()).manhattanLength(), 2);
+}
+
+}  // namespace
+}  // namespace qev::test
+
+namespace qev::test {
+namespace {
+
+TEST_F(Window_Test, A_Key_Click_Shows_In_The_Port_Log_File) {
+    TEnv_Guard log("IO_SIM_TXLOG", profile.File("tx.log"));
+    Start();
+    form->State().Load_Command_File(Command_File("k.rmt", "@REPEAT = 2\nSTOP,81\n"), 1);
+    QTest::mouseClick(Key("Stop_PictureButton"), Qt::LeftButton);
+    form.reset();   // unloading the library writes out the rest of the log
+    std::vector<std::string> values;
+    std::istringstream lines(Read_File(profile.File("tx.log")));
+    std::string time, port, value;
+    while (lines >> time >> port >> value) values.push_back(port + " " + value);
+    const std::vector<std::string> once = {"0x378 FF", "0x378 FE", "0x378 FE", "0x378 FE",
+                                           "0x378 FE", "0x378 FE", "0x378 FE", "0x378 FF"};
+    std::vector<std::string> expected = {"0x378 FE"};   // the port preparation at start-up
+    for (int i = 0; i < 2; ++i) expected.insert(expected.end(), once.begin(), once.end());
+    EXPECT_EQ(values, expected);
+}
+
+}  // namespace
+}  // namespace qev::test

@@ -1,0 +1,418 @@
+// What a key paints, checked on the rendered face: where the picture and the
+// caption land, the bevel rings, the stretched picture, the transparent colour.
+#include "tests/controls/control_test_support.h"
+#include "controls/system_colors.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QTest>
+
+#include <vector>
+
+namespace {
+
+using row_printing::PrintTo;
+
+using namespace test_colors;
+
+// A font whose text pixels all carry exactly the caption colour.
+QFont Crisp_Font() {
+    QFont font;
+    font.setPixelSize(14);
+    font.setBold(true);
+    font.setStyleStrategy(QFont::NoAntialias);
+    return font;
+}
+
+using Defaults_Test = TControl_Test;
+
+TEST_F(Defaults_Test, NewKeyHasTheDescribedDefaults) {
+    TPictureButton key;
+    EXPECT_EQ(key.size(), QSize(36, 36));
+    EXPECT_EQ(key.ButtonStyle(), TPictureButton::bsStdButton);
+    EXPECT_EQ(key.BevelInner(), TPictureButton::bvNone);
+    EXPECT_EQ(key.BevelOuter(), TPictureButton::bvNone);
+    EXPECT_TRUE(key.ColorChange());
+    EXPECT_EQ(key.FocusStyle(), TPictureButton::bfsStdButton);
+    EXPECT_EQ(Hex(key.InColor()), Hex(Light_3D));
+    EXPECT_EQ(Hex(key.Color()), Hex(Face));
+    EXPECT_EQ(Hex(key.Face_Color()), Hex(Face));
+    EXPECT_EQ(key.PictureLeft(), -1);
+    EXPECT_EQ(key.PictureTop(), -1);
+    EXPECT_EQ(key.CaptionLeft(), -1);
+    EXPECT_EQ(key.CaptionTop(), -1);
+    EXPECT_FALSE(key.Stretch());
+    EXPECT_EQ(key.Tag(), 0);
+    EXPECT_FALSE(key.Pressed());
+    EXPECT_EQ(key.Draw_Offset(), 0);
+    EXPECT_TRUE(key.Picture().isNull());
+    EXPECT_EQ(Hex(key.FontColor()), Hex(Btn_Text));
+
+    const QImage face = key.Render();
+    EXPECT_EQ(Pixel(face, 18, 18), Hex(Face));
+    EXPECT_EQ(Pixel(face, 0, 18), Hex(Light_3D));
+    EXPECT_EQ(Pixel(face, 35, 18), Hex(Dk_Shadow));
+}
+
+TEST_F(Defaults_Test, TabStopDecidesWhetherTabReachesTheKey) {
+    TPictureButton key;
+    EXPECT_FALSE(key.TabStop());
+    EXPECT_EQ(key.focusPolicy(), Qt::ClickFocus);
+    key.setTabStop(true);
+    EXPECT_EQ(key.focusPolicy(), Qt::StrongFocus);
+    key.setTabStop(false);
+    EXPECT_EQ(key.focusPolicy(), Qt::ClickFocus);
+}
+
+// ---- Picture position -----------------------------------------------------------
+
+struct TPicture_Row {
+    const char* Name;
+    int W, H, Pw, Ph;
+    int Left, Top;
+    QPoint Expected;
+};
+
+class Picture_Origin_Test : public TControl_Test, public ::testing::WithParamInterface<TPicture_Row> {};
+
+TEST_P(Picture_Origin_Test, ComputedAndDrawnThere) {
+    const TPicture_Row& row = GetParam();
+    TPictureButton key;
+    key.resize(row.W, row.H);
+    key.setButtonStyle(TPictureButton::bsNone);  // no frame over the edges
+    key.setColor(Out);
+    key.setPictureLeft(row.Left);
+    key.setPictureTop(row.Top);
+    key.setPicture(Solid(row.Pw, row.Ph, Red));
+
+    EXPECT_EQ(key.Picture_Origin(row.W, row.H, row.Pw, row.Ph), row.Expected);
+    const QRect drawn = QRect(row.Expected, QSize(row.Pw, row.Ph)) & QRect(0, 0, row.W, row.H);
+    EXPECT_EQ(Bounds_Of(key.Render(), Red), drawn);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Picture_Origin_Test,
+    ::testing::Values(TPicture_Row{"Width50Centre3p5RoundsTo4", 57, 25, 50, 25, -1, -1, {4, 0}},
+                      TPicture_Row{"Width54Centre1p5RoundsTo2", 57, 25, 54, 25, -1, -1, {2, 0}},
+                      TPicture_Row{"Width56Centre0p5RoundsTo0", 57, 25, 56, 25, -1, -1, {0, 0}},
+                      TPicture_Row{"Width51CentreExactly3", 57, 25, 51, 25, -1, -1, {3, 0}},
+                      TPicture_Row{"Height20Centre2p5RoundsTo2", 57, 25, 57, 20, -1, -1, {0, 2}},
+                      TPicture_Row{"Height22Centre1p5RoundsTo2", 57, 25, 57, 22, -1, -1, {0, 2}},
+                      TPicture_Row{"WiderThanKeyMinus1p5RoundsToMinus2", 57, 25, 60, 25, -1, -1, {-2, 0}},
+                      TPicture_Row{"ExplicitPosition", 57, 25, 10, 5, 7, 3, {7, 3}},
+                      TPicture_Row{"ZeroLeftIsAPositionTopCentred", 57, 25, 10, 5, 0, -1, {0, 10}},
+                      TPicture_Row{"OtherNegativeLeftIsAPosition", 57, 25, 10, 5, -3, 0, {-3, 0}}),
+    [](const ::testing::TestParamInfo<TPicture_Row>& info) { return std::string(info.param.Name); });
+
+// ---- Caption position -----------------------------------------------------------
+
+struct TCaption_Row {
+    const char* Name;
+    int W, H, Tw, Th;
+    int Left, Top;
+    QPoint Expected;
+};
+
+class Caption_Origin_Test : public TControl_Test, public ::testing::WithParamInterface<TCaption_Row> {};
+
+TEST_P(Caption_Origin_Test, Computed) {
+    const TCaption_Row& row = GetParam();
+    TPictureButton key;
+    key.setCaptionLeft(row.Left);
+    key.setCaptionTop(row.Top);
+    EXPECT_EQ(key.Caption_Origin(row.W, row.H, row.Tw, row.Th), row.Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Caption_Origin_Test,
+    ::testing::Values(TCaption_Row{"Width60OnKey57TruncatesToMinus1", 57, 25, 60, 13, -1, -1, {-1, 6}},
+                      TCaption_Row{"Width58OnKey57TruncatesTo0", 57, 25, 58, 13, -1, -1, {0, 6}},
+                      TCaption_Row{"Width62OnKey57TruncatesToMinus2", 57, 25, 62, 13, -1, -1, {-2, 6}},
+                      TCaption_Row{"OddSpareWidthTruncatesDown", 57, 25, 50, 12, -1, -1, {3, 6}},
+                      TCaption_Row{"ExplicitPosition", 57, 25, 50, 12, 5, 2, {5, 2}},
+                      TCaption_Row{"ExplicitLeftCentredTop", 57, 25, 50, 15, 0, -1, {0, 5}}),
+    [](const ::testing::TestParamInfo<TCaption_Row>& info) { return std::string(info.param.Name); });
+
+struct TCaption_Size_Row {
+    const char* Name;
+    QString Caption;
+    QString Plain;  // the same text as it shows, measured without accelerator handling
+};
+
+class Caption_Size_Test : public TControl_Test, public ::testing::WithParamInterface<TCaption_Size_Row> {};
+
+TEST_P(Caption_Size_Test, AcceleratorMarkTakesNoRoom) {
+    TPictureButton key;
+    key.setFont(Crisp_Font());
+    key.setCaption(GetParam().Caption);
+    EXPECT_EQ(key.Caption_Size(), QFontMetrics(key.font()).size(0, GetParam().Plain));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Caption_Size_Test,
+                         ::testing::Values(TCaption_Size_Row{"Accelerator", "&Power", "Power"},
+                                           TCaption_Size_Row{"DoubledAmpersandIsOne", "R&&B", "R&B"},
+                                           TCaption_Size_Row{"LineBreakStartsANewLine", "CH\n&UP", "CH\nUP"}),
+                         [](const ::testing::TestParamInfo<TCaption_Size_Row>& info) {
+                             return std::string(info.param.Name);
+                         });
+
+using Caption_Paint_Test = TControl_Test;
+
+TEST_F(Caption_Paint_Test, CentredCaptionIsDrawnAtTheComputedOrigin) {
+    auto key = Make_Key();
+    key->setFont(Crisp_Font());
+    key->setCaption("PLAY");
+    const QImage centred = key->Render();
+
+    const QSize text = key->Caption_Size();
+    const QPoint origin = key->Caption_Origin(57, 25, text.width(), text.height());
+    key->setCaptionLeft(origin.x() + 3);
+    key->setCaptionTop(origin.y() + 1);
+    const QImage moved = key->Render();
+
+    const QRect ink = Bounds_Of(centred, Btn_Text);
+    ASSERT_FALSE(ink.isNull());
+    EXPECT_EQ(Bounds_Of(moved, Btn_Text), ink.translated(3, 1));
+}
+
+TEST_F(Caption_Paint_Test, AmpersandUnderlinesTheNextCharacter) {
+    auto plain_key = Make_Key();
+    auto marked_key = Make_Key();
+    for (TPictureButton* key : {plain_key.get(), marked_key.get()}) {
+        key->setButtonStyle(TPictureButton::bsNone);
+        key->setFont(Crisp_Font());
+    }
+    plain_key->setCaption("Power");
+    marked_key->setCaption("&Power");
+    const QImage plain = plain_key->Render();
+    const QImage marked = marked_key->Render();
+
+    QRect underline;
+    for (int y = 0; y < 25; ++y) {
+        for (int x = 0; x < 57; ++x) {
+            if (plain.pixel(x, y) != marked.pixel(x, y)) underline |= QRect(x, y, 1, 1);
+        }
+    }
+    ASSERT_FALSE(underline.isNull()) << "no underline drawn";
+    const QRect letters = Bounds_Of(plain, Btn_Text);
+    const int p_width = QFontMetrics(Crisp_Font()).horizontalAdvance('P');
+    EXPECT_LE(underline.height(), 2);
+    EXPECT_GE(underline.top(), letters.top() + letters.height() / 2);
+    EXPECT_LE(underline.left(), letters.left() + 1);
+    EXPECT_LE(underline.right(), letters.left() + p_width + 1) << "underline runs past the 'P'";
+}
+
+struct TCaption_Color_Row {
+    const char* Name;
+    QColor Set;  // invalid: leave the default
+    bool Disabled;
+    QColor Expected;
+};
+
+class Caption_Color_Test : public TControl_Test, public ::testing::WithParamInterface<TCaption_Color_Row> {};
+
+TEST_P(Caption_Color_Test, CaptionDrawnInFontColor) {
+    const TCaption_Color_Row& row = GetParam();
+    auto key = Make_Key();
+    key->setFont(Crisp_Font());
+    key->setCaption("VOL");
+    QPalette palette = key->palette();
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, Gray);
+    key->setPalette(palette);
+    if (row.Set.isValid()) key->setFontColor(row.Set);
+    key->setEnabled(!row.Disabled);
+
+    EXPECT_EQ(Hex(key->FontColor()), Hex(row.Expected));
+    const QImage face = key->Render();
+    EXPECT_FALSE(Bounds_Of(face, row.Expected).isNull()) << "caption not in " << Hex(row.Expected);
+    for (const QColor& other : {Btn_Text, Gray, QColor(Qt::yellow), clCream}) {
+        if (other != row.Expected) {
+            EXPECT_TRUE(Bounds_Of(face, other).isNull()) << "stray " << Hex(other);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Caption_Color_Test,
+                         ::testing::Values(TCaption_Color_Row{"DefaultIsButtonText", QColor(), false, Btn_Text},
+                                           TCaption_Color_Row{"DisabledKeyLooksTheSame", QColor(), true, Btn_Text},
+                                           TCaption_Color_Row{"Yellow", QColor(Qt::yellow), false, QColor(Qt::yellow)},
+                                           TCaption_Color_Row{"CreamOnDisabledKey", clCream, true, clCream}),
+                         [](const ::testing::TestParamInfo<TCaption_Color_Row>& info) {
+                             return std::string(info.param.Name);
+                         });
+
+// ---- Bevel rings ----------------------------------------------------------------
+
+struct TProbe {
+    int X, Y;
+    QColor Expected;
+};
+
+struct TBevel_Paint_Row {
+    const char* Name;
+    TPictureButton::TBevelCut Outer, Inner;
+    std::vector<TProbe> Probes;
+};
+
+class Bevel_Paint_Test : public TControl_Test, public ::testing::WithParamInterface<TBevel_Paint_Row> {};
+
+TEST_P(Bevel_Paint_Test, RingsInTheirColours) {
+    auto key = Make_Key();
+    key->setButtonStyle(TPictureButton::bsNone);
+    key->setBevelOuter(GetParam().Outer);
+    key->setBevelInner(GetParam().Inner);
+    const QImage face = key->Render();
+    for (const TProbe& probe : GetParam().Probes) {
+        SCOPED_TRACE(testing::Message() << "pixel " << probe.X << "," << probe.Y);
+        EXPECT_EQ(Pixel(face, probe.X, probe.Y), Hex(probe.Expected));
+    }
+}
+
+using TPB = TPictureButton;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Bevel_Paint_Test,
+    ::testing::Values(
+        TBevel_Paint_Row{"None", TPB::bvNone, TPB::bvNone, {{0, 12, Out}, {56, 12, Out}, {0, 0, Out}, {56, 24, Out}}},
+        TBevel_Paint_Row{"OuterRaised",
+                         TPB::bvRaised,
+                         TPB::bvNone,
+                         {{0, 12, Highlight},
+                          {12, 0, Highlight},
+                          {56, 12, Shadow},
+                          {12, 24, Shadow},
+                          {0, 0, Highlight},
+                          {56, 0, Shadow},
+                          {0, 24, Shadow},
+                          {56, 24, Shadow},
+                          {1, 12, Out}}},
+        TBevel_Paint_Row{"OuterLowered",
+                         TPB::bvLowered,
+                         TPB::bvNone,
+                         {{0, 12, Shadow}, {12, 0, Shadow}, {56, 12, Highlight}, {12, 24, Highlight}, {1, 12, Out}}},
+        TBevel_Paint_Row{"InnerInsideOuter",
+                         TPB::bvRaised,
+                         TPB::bvLowered,
+                         {{0, 12, Highlight},
+                          {1, 12, Shadow},
+                          {2, 12, Out},
+                          {56, 12, Shadow},
+                          {55, 12, Highlight},
+                          {12, 1, Shadow},
+                          {12, 23, Highlight},
+                          {54, 12, Out}}},
+        TBevel_Paint_Row{"OuterSpaceTakesNoRoom", TPB::bvSpace, TPB::bvRaised, {{0, 12, Highlight}, {1, 12, Out}}},
+        TBevel_Paint_Row{"InnerSpaceDrawsNothing", TPB::bvLowered, TPB::bvSpace, {{0, 12, Shadow}, {1, 12, Out}}}),
+    [](const ::testing::TestParamInfo<TBevel_Paint_Row>& info) { return std::string(info.param.Name); });
+
+// ---- Stretch --------------------------------------------------------------------
+
+struct TStretch_Row {
+    const char* Name;
+    TPictureButton::TButtonStyle Style;
+    bool Held;
+    QRect Expected;  // (2 + d, 2 + d) - (W - 4, H - 4), right and bottom exclusive
+};
+
+class Stretch_Test : public TControl_Test, public ::testing::WithParamInterface<TStretch_Row> {};
+
+TEST_P(Stretch_Test, ScaledIntoTheFace) {
+    const TStretch_Row& row = GetParam();
+    auto key = Make_Key();
+    key->setButtonStyle(row.Style);
+    key->setStretch(true);
+    key->setPicture(Solid(10, 5, Red));
+    if (row.Held) QTest::mousePress(key.get(), Qt::LeftButton, {}, QPoint(28, 12));
+    ASSERT_EQ(key->Draw_Offset(), row.Held ? 1 : 0);
+    const QRect drawn = Bounds_Of(key->Render(), Red);
+    if (row.Held) QTest::mouseRelease(key.get(), Qt::LeftButton, {}, QPoint(100, 100));
+    EXPECT_EQ(drawn, row.Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Stretch_Test,
+    ::testing::Values(TStretch_Row{"StdButtonIdle", TPB::bsStdButton, false, QRect(QPoint(2, 2), QPoint(52, 20))},
+                      TStretch_Row{"StdButtonHeld", TPB::bsStdButton, true, QRect(QPoint(3, 3), QPoint(52, 20))},
+                      TStretch_Row{"FrameIdle", TPB::bsFrame, false, QRect(QPoint(2, 2), QPoint(52, 20))},
+                      TStretch_Row{"RaisedHeld", TPB::bsRaised, true, QRect(QPoint(3, 3), QPoint(52, 20))},
+                      TStretch_Row{"NoneIdle", TPB::bsNone, false, QRect(QPoint(2, 2), QPoint(52, 20))},
+                      TStretch_Row{"GrooveHeld", TPB::bsGroove, true, QRect(QPoint(3, 3), QPoint(52, 20))}),
+    [](const ::testing::TestParamInfo<TStretch_Row>& info) { return std::string(info.param.Name); });
+
+// The stretched picture sits on a backdrop of its own size. Until a caption has
+// been painted the key's own background (the current face colour) fills it;
+// after that the fill colour of the paint does.
+struct TBackdrop_Row {
+    const char* Name;
+    bool Caption_Painted_Before;
+    QColor Expected_Under_Black;
+};
+
+class Stretch_Backdrop_Test : public TControl_Test, public ::testing::WithParamInterface<TBackdrop_Row> {};
+
+TEST_P(Stretch_Backdrop_Test, BlackPixelsShowTheBackdrop) {
+    auto key = Make_Key();
+    key->setColorChange(false);  // face colour stays Out, held fill is In
+    key->setStretch(true);
+    QImage picture = Solid(10, 5, Red);
+    for (int y = 0; y < 5; ++y) {
+        for (int x = 0; x < 5; ++x) picture.setPixelColor(x, y, Qt::black);
+    }
+    key->setPicture(picture);
+    if (GetParam().Caption_Painted_Before) {
+        key->setCaption("X");
+        key->setCaptionLeft(200);  // measured and "drawn", but off the face
+        key->Render();
+    }
+    QTest::mousePress(key.get(), Qt::LeftButton, {}, QPoint(28, 12));
+    const QImage face = key->Render();
+    QTest::mouseRelease(key.get(), Qt::LeftButton, {}, QPoint(100, 100));
+
+    EXPECT_EQ(Pixel(face, 10, 12), Hex(GetParam().Expected_Under_Black));
+    EXPECT_EQ(Pixel(face, 40, 12), Hex(Red));
+    EXPECT_EQ(Pixel(face, 53, 12), Hex(In)) << "fill beside the picture";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Stretch_Backdrop_Test,
+                         ::testing::Values(TBackdrop_Row{"BeforeAnyCaptionFaceColour", false, Out},
+                                           TBackdrop_Row{"AfterACaptionFillColour", true, In}),
+                         [](const ::testing::TestParamInfo<TBackdrop_Row>& info) {
+                             return std::string(info.param.Name);
+                         });
+
+// ---- Transparent colour -----------------------------------------------------------
+
+struct TTransparent_Row {
+    const char* Name;
+    QColor Transparent;  // invalid: keep the default
+    bool Set;
+    QColor Black_Shows, Red_Shows, Magenta_Shows;
+};
+
+class Transparent_Test : public TControl_Test, public ::testing::WithParamInterface<TTransparent_Row> {};
+
+TEST_P(Transparent_Test, PixelsOfTheTransparentColourShowTheFill) {
+    const TTransparent_Row& row = GetParam();
+    auto key = Make_Key();
+    key->setButtonStyle(TPictureButton::bsNone);
+    QImage picture = Solid(57, 25, Qt::black);
+    for (int y = 0; y < 25; ++y) {
+        for (int x = 20; x < 57; ++x) picture.setPixelColor(x, y, x < 40 ? Red : QColor(Qt::magenta));
+    }
+    key->setPicture(picture);
+    if (row.Set) key->setTransparentColor(row.Transparent);
+    const QImage face = key->Render();
+    EXPECT_EQ(Pixel(face, 10, 12), Hex(row.Black_Shows));
+    EXPECT_EQ(Pixel(face, 30, 12), Hex(row.Red_Shows));
+    EXPECT_EQ(Pixel(face, 50, 12), Hex(row.Magenta_Shows));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Transparent_Test,
+    ::testing::Values(TTransparent_Row{"BlackByDefault", QColor(), false, Out, Red, QColor(Qt::magenta)},
+                      TTransparent_Row{"Magenta", QColor(Qt::magenta), true, QColor(Qt::black), Red, Out},
+                      TTransparent_Row{"InvalidDrawsEveryPixel", QColor(), true, QColor(Qt::black), Red,
+                                       QColor(Qt::magenta)}),
+    [](const ::testing::TestParamInfo<TTransparent_Row>& info) { return std::string(info.param.Name); });
+
+}  // namespace

@@ -1,0 +1,2 @@
+#include "store/table.h"
+#include "irport/port.h"

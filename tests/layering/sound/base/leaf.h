@@ -1,0 +1,2 @@
+// leaf
+#include <string>

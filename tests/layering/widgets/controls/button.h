@@ -1,0 +1,2 @@
+#include "base/leaf.h"
+#include <QWidget>

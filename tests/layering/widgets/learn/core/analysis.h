@@ -1,0 +1,2 @@
+#include "app/core/state.h"
+#include <QWidget>

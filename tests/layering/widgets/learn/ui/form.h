@@ -1,0 +1,3 @@
+#include "learn/core/analysis.h"
+#include "controls/button.h"
+#include <QDialog>
