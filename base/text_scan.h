@@ -16,9 +16,7 @@
 namespace qev {
 
 // The blanks of the C library's isspace in the "C" locale.
-constexpr bool Is_Blank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+constexpr bool Is_Blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 // The value of a digit in `base` (10 or 16, either case), or -1.
 constexpr int Digit_Value(char c, unsigned base) {
@@ -41,14 +39,14 @@ constexpr bool Take_Sign(std::string_view text, std::size_t& pos) {
 }
 
 struct TDigits {
-    uint64_t Value = 0;      // saturates at Limit
-    std::size_t Count = 0;   // digits taken
-    bool Overflow = false;   // the digits' value went beyond Limit
+    uint64_t Value = 0;     // saturates at Limit
+    std::size_t Count = 0;  // digits taken
+    bool Overflow = false;  // the digits' value went beyond Limit
 };
 
 // Takes up to `max_digits` digits of `base` from `pos`.
-constexpr TDigits Take_Digits(std::string_view text, std::size_t& pos, unsigned base,
-                              uint64_t limit = UINT64_MAX, std::size_t max_digits = SIZE_MAX) {
+constexpr TDigits Take_Digits(std::string_view text, std::size_t& pos, unsigned base, uint64_t limit = UINT64_MAX,
+                              std::size_t max_digits = SIZE_MAX) {
     TDigits digits;
     while (pos < text.size() && digits.Count < max_digits) {
         const int d = Digit_Value(text[pos], base);

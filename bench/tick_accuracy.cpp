@@ -4,9 +4,9 @@
 // busy-wait loop at the same priority in the same run, as the machine's limit.
 #include "bench/tick_accuracy.h"
 
-#include "tests/support/sim_port_controls.h"
 #include "bench/stats.h"
 #include "irport/transmitter.h"
+#include "tests/support/sim_port_controls.h"
 
 #include <cstdio>
 #include <ctime>

@@ -24,13 +24,13 @@ namespace {
 template <typename F>
 class TFinally {
 public:
-    explicit TFinally(F f) : m_F(std::move(f)) {}
-    ~TFinally() { m_F(); }
+    explicit TFinally(F f) : f_(std::move(f)) {}
+    ~TFinally() { f_(); }
     TFinally(const TFinally&) = delete;
     TFinally& operator=(const TFinally&) = delete;
 
 private:
-    F m_F;
+    F f_;
 };
 
 // A rectangle with exclusive right and bottom edges, as the drawing steps
@@ -105,9 +105,9 @@ void Invert_Dotted_Frame(QPainter& p, const TEdges& r) {
 
 TPictureButton::TPictureButton(QWidget* parent)
     : QWidget(parent),
-      m_In_Color(System_Color(TSystem_Color::Light_3D)),
-      m_Out_Color(System_Color(TSystem_Color::Btn_Face)),
-      m_Face_Color(m_Out_Color) {
+      in_color_(System_Color(TSystem_Color::Light_3D)),
+      out_color_(System_Color(TSystem_Color::Btn_Face)),
+      face_color_(out_color_) {
     // Every pixel is painted from the off-screen copy: no background erase.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
@@ -121,8 +121,8 @@ QSize TPictureButton::sizeHint() const { return QSize(36, 36); }
 // ---- Properties ---------------------------------------------------------------
 
 void TPictureButton::setButtonStyle(TButtonStyle style) {
-    if (style == m_Button_Style) return;
-    m_Button_Style = style;
+    if (style == button_style_) return;
+    button_style_ = style;
     switch (style) {
         case bsNone:
             setBevelInner(bvNone);
@@ -154,117 +154,117 @@ void TPictureButton::setButtonStyle(TButtonStyle style) {
 }
 
 void TPictureButton::setColorChange(bool on) {
-    if (on == m_Color_Change) return;
-    m_Color_Change = on;
+    if (on == color_change_) return;
+    color_change_ = on;
     update();
 }
 
 void TPictureButton::setFocusStyle(TFocusStyle style) {
-    if (style == m_Focus_Style) return;
-    m_Focus_Style = style;
+    if (style == focus_style_) return;
+    focus_style_ = style;
     update();
 }
 
 void TPictureButton::setPicture(const QImage& picture) {
-    m_Picture = picture;
+    picture_ = picture;
     Picture_Changed();
 }
 
 void TPictureButton::setTransparentColor(const QColor& color) {
-    if (color == m_Transparent_Color) return;
-    m_Transparent_Color = color;
+    if (color == transparent_color_) return;
+    transparent_color_ = color;
     Picture_Changed();
 }
 
-void TPictureButton::setInColor(const QColor& color) { m_In_Color = color; }
+void TPictureButton::setInColor(const QColor& color) { in_color_ = color; }
 
 void TPictureButton::setColor(const QColor& color) {
-    if (color == m_Out_Color) return;
-    m_Out_Color = color;
-    m_Face_Color = color;
+    if (color == out_color_) return;
+    out_color_ = color;
+    face_color_ = color;
     update();
 }
 
 void TPictureButton::setPictureLeft(int left) {
-    if (left == m_Picture_Left) return;
-    m_Picture_Left = left;
+    if (left == picture_left_) return;
+    picture_left_ = left;
     update();
 }
 
 void TPictureButton::setPictureTop(int top) {
-    if (top == m_Picture_Top) return;
-    m_Picture_Top = top;
+    if (top == picture_top_) return;
+    picture_top_ = top;
     update();
 }
 
 void TPictureButton::setCaptionLeft(int left) {
-    if (left == m_Caption_Left) return;
-    m_Caption_Left = left;
+    if (left == caption_left_) return;
+    caption_left_ = left;
     update();
 }
 
 void TPictureButton::setCaptionTop(int top) {
-    if (top == m_Caption_Top) return;
-    m_Caption_Top = top;
+    if (top == caption_top_) return;
+    caption_top_ = top;
     update();
 }
 
 void TPictureButton::setStretch(bool on) {
-    if (on == m_Stretch) return;
-    m_Stretch = on;
+    if (on == stretch_) return;
+    stretch_ = on;
     update();
 }
 
 void TPictureButton::setCaption(const QString& caption) {
-    if (caption == m_Caption) return;
-    m_Caption = caption;
+    if (caption == caption_) return;
+    caption_ = caption;
     Update_Accelerator();
     update();
 }
 
 QColor TPictureButton::FontColor() const {
-    return m_Font_Color.isValid() ? m_Font_Color : palette().color(QPalette::Active, QPalette::ButtonText);
+    return font_color_.isValid() ? font_color_ : palette().color(QPalette::Active, QPalette::ButtonText);
 }
 
 void TPictureButton::setFontColor(const QColor& color) {
-    if (color == m_Font_Color) return;
-    m_Font_Color = color;
+    if (color == font_color_) return;
+    font_color_ = color;
     update();
 }
 
 void TPictureButton::setBevelInner(TBevelCut cut) {
-    if (cut == m_Bevel_Inner) return;
-    m_Bevel_Inner = cut;
+    if (cut == bevel_inner_) return;
+    bevel_inner_ = cut;
     update();
 }
 
 void TPictureButton::setBevelOuter(TBevelCut cut) {
-    if (cut == m_Bevel_Outer) return;
-    m_Bevel_Outer = cut;
+    if (cut == bevel_outer_) return;
+    bevel_outer_ = cut;
     update();
 }
 
 void TPictureButton::setTabStop(bool on) {
-    m_Tab_Stop = on;
+    tab_stop_ = on;
     setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 // The current face colour changes like a widget's own colour: a change repaints.
 void TPictureButton::Set_Face_Color(const QColor& color) {
-    if (color == m_Face_Color) return;
-    m_Face_Color = color;
+    if (color == face_color_) return;
+    face_color_ = color;
     update();
 }
 
 // Prepares the picture for drawing: pixels of the transparent colour get alpha 0.
 void TPictureButton::Picture_Changed() {
-    if (m_Picture.isNull()) {
-        m_Picture_Drawn = QImage();
+    if (picture_.isNull()) {
+        picture_drawn_ = QImage();
     } else {
-        QImage drawn = m_Picture.convertToFormat(QImage::Format_ARGB32);
+        QImage drawn = picture_.convertToFormat(QImage::Format_ARGB32);
         drawn.setDevicePixelRatio(1.0);
-        if (m_Transparent_Color.isValid()) {
-            const QRgb see_through = m_Transparent_Color.rgb() & RGB_MASK;
+        if (transparent_color_.isValid()) {
+            const QRgb see_through = transparent_color_.rgb() & RGB_MASK;
             for (int y = 0; y < drawn.height(); ++y) {
                 auto* line = reinterpret_cast<QRgb*>(drawn.scanLine(y));
                 for (int x = 0; x < drawn.width(); ++x) {
@@ -272,7 +272,7 @@ void TPictureButton::Picture_Changed() {
                 }
             }
         }
-        m_Picture_Drawn = drawn.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        picture_drawn_ = drawn.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
     update();
 }
@@ -280,30 +280,30 @@ void TPictureButton::Picture_Changed() {
 // ---- Geometry -------------------------------------------------------------------
 
 QColor TPictureButton::Fill_Color() const {
-    QColor fill = m_Pressed == 0 ? m_Face_Color : (m_Outside_Offset != 0 ? m_Out_Color : m_In_Color);
-    if (m_Focus_Style == bfsInColor && hasFocus()) fill = m_In_Color;
+    QColor fill = pressed_ == 0 ? face_color_ : (outside_offset_ != 0 ? out_color_ : in_color_);
+    if (focus_style_ == bfsInColor && hasFocus()) fill = in_color_;
     return fill;
 }
 
 QPoint TPictureButton::Picture_Origin(int W, int H, int pw, int ph) const {
-    const int x = m_Picture_Left != -1 ? m_Picture_Left : Round_Half_Even((W - pw) * 0.5);
-    const int y = m_Picture_Top != -1 ? m_Picture_Top : Round_Half_Even((H - ph) * 0.5);
+    const int x = picture_left_ != -1 ? picture_left_ : Round_Half_Even((W - pw) * 0.5);
+    const int y = picture_top_ != -1 ? picture_top_ : Round_Half_Even((H - ph) * 0.5);
     return QPoint(x, y);
 }
 
 QPoint TPictureButton::Caption_Origin(int W, int H, int tw, int th) const {
     // Integer division truncates toward zero: (57 - 60) / 2 == -1.
-    const int x = m_Caption_Left != -1 ? m_Caption_Left : (W - tw) / 2;
-    const int y = m_Caption_Top != -1 ? m_Caption_Top : (H - th) / 2;
+    const int x = caption_left_ != -1 ? caption_left_ : (W - tw) / 2;
+    const int y = caption_top_ != -1 ? caption_top_ : (H - th) / 2;
     return QPoint(x, y);
 }
 
-QSize TPictureButton::Caption_Size() const { return QFontMetrics(font(), this).size(Qt::TextShowMnemonic, m_Caption); }
+QSize TPictureButton::Caption_Size() const { return QFontMetrics(font(), this).size(Qt::TextShowMnemonic, caption_); }
 
 // ---- Painting -------------------------------------------------------------------
 
 void TPictureButton::paintEvent(QPaintEvent*) {
-    ++m_Paint_Count;
+    ++paint_count_;
     const qreal dpr = devicePixelRatioF();
     QPixmap face(QSize(qRound(width() * dpr), qRound(height() * dpr)));
     face.setDevicePixelRatio(dpr);
@@ -330,7 +330,7 @@ void TPictureButton::Draw_Face(QPainter& p, int W, int H) {
     const int d = Draw_Offset();
 
     TEdges r{0, 0, W, H};
-    for (const TBevelCut cut : {m_Bevel_Outer, m_Bevel_Inner}) {
+    for (const TBevelCut cut : {bevel_outer_, bevel_inner_}) {
         if (cut == bvLowered) {
             Frame_3D(p, r, System_Color(TSystem_Color::Btn_Shadow), System_Color(TSystem_Color::Btn_Highlight));
         } else if (cut == bvRaised) {
@@ -341,19 +341,19 @@ void TPictureButton::Draw_Face(QPainter& p, int W, int H) {
     const QColor fill = Fill_Color();
     if (!r.Empty()) p.fillRect(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top), fill);
 
-    if (!m_Picture_Drawn.isNull()) {
-        const int pw = m_Picture_Drawn.width();
-        const int ph = m_Picture_Drawn.height();
-        if (m_Stretch) {
+    if (!picture_drawn_.isNull()) {
+        const int pw = picture_drawn_.width();
+        const int ph = picture_drawn_.height();
+        if (stretch_) {
             // The picture goes onto a backdrop of its own size first, then the
             // backdrop is scaled (nearest pixel) into the face. Until a caption
             // has been painted the key's own background, the current face
             // colour, covers that backdrop; afterwards the fill colour shows.
             QImage backdrop(pw, ph, QImage::Format_RGB32);
-            backdrop.fill(m_Background_Clear ? fill : m_Face_Color);
+            backdrop.fill(background_clear_ ? fill : face_color_);
             {
                 QPainter bp(&backdrop);
-                bp.drawImage(0, 0, m_Picture_Drawn);
+                bp.drawImage(0, 0, picture_drawn_);
             }
             const TEdges target{2 + d, 2 + d, W - 4, H - 4};
             if (!target.Empty()) {
@@ -362,23 +362,23 @@ void TPictureButton::Draw_Face(QPainter& p, int W, int H) {
             }
         } else {
             const QPoint origin = Picture_Origin(W, H, pw, ph);
-            p.drawImage(origin.x() + d, origin.y() + d, m_Picture_Drawn);
+            p.drawImage(origin.x() + d, origin.y() + d, picture_drawn_);
         }
     }
 
-    if (!m_Caption.isEmpty()) {
+    if (!caption_.isEmpty()) {
         p.setFont(font());
-        m_Background_Clear = true;
-        const QSize text = p.fontMetrics().size(Qt::TextShowMnemonic, m_Caption);
+        background_clear_ = true;
+        const QSize text = p.fontMetrics().size(Qt::TextShowMnemonic, caption_);
         const QPoint origin = Caption_Origin(W, H, text.width(), text.height());
         const QRect box(origin.x() + d, origin.y() + d, W - (origin.x() + d), H - (origin.y() + d));
         if (box.width() > 0 && box.height() > 0) {
             p.setPen(FontColor());
-            p.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic, m_Caption);
+            p.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic, caption_);
         }
     }
 
-    if (m_Button_Style == bsStdButton) {
+    if (button_style_ == bsStdButton) {
         r = TEdges{0, 0, W, H};
         if (d == 1) {
             // Held down on the key: flat.
@@ -395,7 +395,7 @@ void TPictureButton::Draw_Face(QPainter& p, int W, int H) {
         r.Shrink(d);
     }
 
-    if (m_Focus_Style == bfsStdButton && hasFocus()) {
+    if (focus_style_ == bfsStdButton && hasFocus()) {
         r.Shrink(2);
         Invert_Dotted_Frame(p, r);
     }
@@ -404,11 +404,11 @@ void TPictureButton::Draw_Face(QPainter& p, int W, int H) {
 // ---- Pressed look -----------------------------------------------------------------
 
 void TPictureButton::Set_Bevel(bool pressed) {
-    Set_Bevel(pressed, !pressed && m_Button_Style == bsIELike && Mouse_In());
+    Set_Bevel(pressed, !pressed && button_style_ == bsIELike && Mouse_In());
 }
 
 void TPictureButton::Set_Bevel(bool pressed, bool pointer_inside) {
-    switch (m_Button_Style) {
+    switch (button_style_) {
         case bsNone:
             setBevelOuter(pressed ? bvLowered : bvNone);
             break;
@@ -431,7 +431,7 @@ void TPictureButton::Set_Bevel(bool pressed, bool pointer_inside) {
             if (pressed)
                 setBevelOuter(bvLowered);
             else
-                setBevelOuter(m_Bevel_Outer == bvRaised ? bvNone : bvRaised);
+                setBevelOuter(bevel_outer_ == bvRaised ? bvNone : bvRaised);
             break;
         case bsStdButton:
             break;
@@ -443,14 +443,14 @@ bool TPictureButton::Mouse_In() const { return rect().contains(mapFromGlobal(QCu
 // The outside offset only means something while pressed, so it drops with the
 // pressed flag: the draw offset stays 0 or 1 whichever way a press ends.
 void TPictureButton::Release_Press() {
-    m_Pressed = 0;
-    m_Outside_Offset = 0;
+    pressed_ = 0;
+    outside_offset_ = 0;
     Set_Bevel(false);
 }
 
 void TPictureButton::Cancel_Press() {
-    m_Mouse_Held = false;
-    if (m_Pressed == 0 && m_Outside_Offset == 0) return;
+    mouse_held_ = false;
+    if (pressed_ == 0 && outside_offset_ == 0) return;
     Release_Press();
     update();
 }
@@ -465,49 +465,49 @@ void TPictureButton::Click() {
 
 void TPictureButton::Mouse_Enter(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y) {
     emit MouseEnter(buttons, modifiers, x, y);
-    switch (m_Button_Style) {
+    switch (button_style_) {
         case bsIELike:
         case bsSpBtnLike:
             setBevelOuter(buttons.testFlag(Qt::LeftButton) ? bvLowered : bvRaised);
-            m_Outside_Offset = 0;
+            outside_offset_ = 0;
             repaint();
             break;
         case bsStdButton:
-            if (m_Mouse_Held) {
-                m_Outside_Offset = 0;
+            if (mouse_held_) {
+                outside_offset_ = 0;
                 repaint();
             }
             break;
         default:
             break;
     }
-    if (m_Color_Change) Set_Face_Color(m_In_Color);
+    if (color_change_) Set_Face_Color(in_color_);
 }
 
 void TPictureButton::Mouse_Leave(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y) {
     emit MouseLeave(buttons, modifiers, x, y);
-    switch (m_Button_Style) {
+    switch (button_style_) {
         case bsIELike:
         case bsSpBtnLike:
         case bsStdButton:
-            if (m_Button_Style == bsIELike) setBevelOuter(bvNone);
-            if (m_Button_Style == bsSpBtnLike) setBevelOuter(buttons.testFlag(Qt::LeftButton) ? bvRaised : bvNone);
-            m_Outside_Offset = -m_Pressed;
+            if (button_style_ == bsIELike) setBevelOuter(bvNone);
+            if (button_style_ == bsSpBtnLike) setBevelOuter(buttons.testFlag(Qt::LeftButton) ? bvRaised : bvNone);
+            outside_offset_ = -pressed_;
             repaint();
             break;
         default:
             break;
     }
-    if (m_Color_Change) Set_Face_Color(m_Out_Color);
+    if (color_change_) Set_Face_Color(out_color_);
 }
 
 // While a button holds the key, Qt delivers every move to it but no enter or
 // leave events, so crossings are found here from the move positions. Both
-// paths go through m_Pointer_Inside, so each crossing is reported once.
+// paths go through pointer_inside_, so each crossing is reported once.
 void TPictureButton::Track_Pointer(QPoint pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     const bool inside = rect().contains(pos);
-    if (inside == m_Pointer_Inside) return;
-    m_Pointer_Inside = inside;
+    if (inside == pointer_inside_) return;
+    pointer_inside_ = inside;
     if (inside)
         Mouse_Enter(buttons, modifiers, pos.x(), pos.y());
     else
@@ -515,15 +515,15 @@ void TPictureButton::Track_Pointer(QPoint pos, Qt::MouseButtons buttons, Qt::Key
 }
 
 void TPictureButton::enterEvent(QEnterEvent* e) {
-    if (m_Pointer_Inside) return;
-    m_Pointer_Inside = true;
+    if (pointer_inside_) return;
+    pointer_inside_ = true;
     const QPoint pos = e->position().toPoint();
     Mouse_Enter(QGuiApplication::mouseButtons(), QGuiApplication::queryKeyboardModifiers(), pos.x(), pos.y());
 }
 
 void TPictureButton::leaveEvent(QEvent*) {
-    if (!m_Pointer_Inside) return;
-    m_Pointer_Inside = false;
+    if (!pointer_inside_) return;
+    pointer_inside_ = false;
     const QPoint pos = mapFromGlobal(QCursor::pos());
     Mouse_Leave(QGuiApplication::mouseButtons(), QGuiApplication::queryKeyboardModifiers(), pos.x(), pos.y());
 }
@@ -534,10 +534,10 @@ void TPictureButton::mousePressEvent(QMouseEvent* e) {
         return;
     }
     setFocus(Qt::MouseFocusReason);
-    m_Mouse_Held = true;
-    m_Pointer_Inside = true;
+    mouse_held_ = true;
+    pointer_inside_ = true;
     Set_Bevel(true);
-    m_Pressed = 1;
+    pressed_ = 1;
     repaint();
     e->accept();
 }
@@ -548,14 +548,14 @@ void TPictureButton::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void TPictureButton::mouseReleaseEvent(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton || !m_Mouse_Held) {
+    if (e->button() != Qt::LeftButton || !mouse_held_) {
         QWidget::mouseReleaseEvent(e);
         return;
     }
     const QPoint pos = e->position().toPoint();
     // A release can arrive without the moves that led there.
     Track_Pointer(pos, e->buttons() | Qt::LeftButton, e->modifiers());
-    m_Mouse_Held = false;
+    mouse_held_ = false;
     const bool over = rect().contains(pos);
     e->accept();
 
@@ -563,8 +563,8 @@ void TPictureButton::mouseReleaseEvent(QMouseEvent* e) {
     const QPointer<TPictureButton> alive(this);
     TFinally release([this, alive, over] {
         if (!alive) return;
-        m_Pressed = 0;
-        m_Outside_Offset = 0;
+        pressed_ = 0;
+        outside_offset_ = 0;
         Set_Bevel(false, over);
         repaint();
     });
@@ -581,8 +581,8 @@ void TPictureButton::keyPressEvent(QKeyEvent* e) {
     switch (e->key()) {
         case Qt::Key_Space:
             // Auto-repeat finds the key already pressed and changes nothing.
-            if (m_Pressed == 0) {
-                m_Pressed = 1;
+            if (pressed_ == 0) {
+                pressed_ = 1;
                 Set_Bevel(true);
                 update();
             }
@@ -591,7 +591,7 @@ void TPictureButton::keyPressEvent(QKeyEvent* e) {
         case Qt::Key_Return:
         case Qt::Key_Enter: {
             Set_Bevel(true);
-            m_Pressed = 1;
+            pressed_ = 1;
             update();
             const QPointer<TPictureButton> alive(this);
             TFinally release([this, alive] {
@@ -604,7 +604,7 @@ void TPictureButton::keyPressEvent(QKeyEvent* e) {
             return;
         }
         default:
-            if (m_Pressed != 0) {
+            if (pressed_ != 0) {
                 Release_Press();
                 update();
             }
@@ -621,7 +621,7 @@ void TPictureButton::keyReleaseEvent(QKeyEvent* e) {
     e->accept();
     // Auto-repeat sends a release before each repeated press; only the real
     // release ends the press.
-    if (e->isAutoRepeat() || m_Pressed == 0) return;
+    if (e->isAutoRepeat() || pressed_ == 0) return;
     Release_Press();
     update();
     const QPointer<TPictureButton> alive(this);
@@ -638,14 +638,14 @@ void TPictureButton::focusInEvent(QFocusEvent*) {
 
 void TPictureButton::focusOutEvent(QFocusEvent*) {
     // The release of a Space that holds the key now goes to another widget.
-    if (!m_Mouse_Held) Cancel_Press();
+    if (!mouse_held_) Cancel_Press();
     update();
     emit Exit();
 }
 
 void TPictureButton::hideEvent(QHideEvent* e) {
     Cancel_Press();
-    m_Pointer_Inside = false;
+    pointer_inside_ = false;
     QWidget::hideEvent(e);
 }
 
@@ -658,12 +658,12 @@ void TPictureButton::changeEvent(QEvent* e) {
 // ---- Accelerator ------------------------------------------------------------------------
 
 void TPictureButton::Update_Accelerator() {
-    if (m_Accelerator_Id != 0) {
-        releaseShortcut(m_Accelerator_Id);
-        m_Accelerator_Id = 0;
+    if (accelerator_id_ != 0) {
+        releaseShortcut(accelerator_id_);
+        accelerator_id_ = 0;
     }
-    const QKeySequence accelerator = QKeySequence::mnemonic(m_Caption);
-    if (!accelerator.isEmpty()) m_Accelerator_Id = grabShortcut(accelerator);
+    const QKeySequence accelerator = QKeySequence::mnemonic(caption_);
+    if (!accelerator.isEmpty()) accelerator_id_ = grabShortcut(accelerator);
 }
 
 // Qt offers a widget's shortcut only while the widget is enabled and visible
@@ -672,7 +672,7 @@ void TPictureButton::Update_Accelerator() {
 bool TPictureButton::event(QEvent* e) {
     if (e->type() == QEvent::Shortcut) {
         auto* shortcut = static_cast<QShortcutEvent*>(e);
-        if (m_Accelerator_Id != 0 && shortcut->shortcutId() == m_Accelerator_Id) {
+        if (accelerator_id_ != 0 && shortcut->shortcutId() == accelerator_id_) {
             Click();
             return true;
         }

@@ -82,54 +82,54 @@ public:
 
     // Sets both bevels from the style (bsIELike, bsSpBtnLike and bsStdButton
     // start with none); the bevels then change as the key is pressed.
-    TButtonStyle ButtonStyle() const { return m_Button_Style; }
+    TButtonStyle ButtonStyle() const { return button_style_; }
     void setButtonStyle(TButtonStyle style);
 
     // Pointer entering and leaving switches the face colour between InColor and Color.
-    bool ColorChange() const { return m_Color_Change; }
+    bool ColorChange() const { return color_change_; }
     void setColorChange(bool on);
 
-    TFocusStyle FocusStyle() const { return m_Focus_Style; }
+    TFocusStyle FocusStyle() const { return focus_style_; }
     void setFocusStyle(TFocusStyle style);
 
     // The image on the face, owned (copied) by the key. Drawn at its own size
     // at PictureLeft/PictureTop (centred on an axis whose value is -1), or
     // scaled into the face with Stretch. Setting it always repaints.
-    const QImage& Picture() const { return m_Picture; }
+    const QImage& Picture() const { return picture_; }
     void setPicture(const QImage& picture);
 
     // Picture pixels of this colour (alpha ignored) are not drawn. Black by
     // default; an invalid colour makes every pixel opaque.
-    QColor TransparentColor() const { return m_Transparent_Color; }
+    QColor TransparentColor() const { return transparent_color_; }
     void setTransparentColor(const QColor& color);
 
     // Face colour for pointer inside (with ColorChange), held down on the key,
     // and focused with bfsInColor. A plain value: setting it does not repaint.
-    QColor InColor() const { return m_In_Color; }
+    QColor InColor() const { return in_color_; }
     void setInColor(const QColor& color);
 
     // The out colour: face colour with the pointer outside. Its setter also
     // makes it the current face colour and repaints.
-    QColor Color() const { return m_Out_Color; }
+    QColor Color() const { return out_color_; }
     void setColor(const QColor& color);
 
     // Positions in pixels; -1 centres on that axis.
-    int PictureLeft() const { return m_Picture_Left; }
+    int PictureLeft() const { return picture_left_; }
     void setPictureLeft(int left);
-    int PictureTop() const { return m_Picture_Top; }
+    int PictureTop() const { return picture_top_; }
     void setPictureTop(int top);
-    int CaptionLeft() const { return m_Caption_Left; }
+    int CaptionLeft() const { return caption_left_; }
     void setCaptionLeft(int left);
-    int CaptionTop() const { return m_Caption_Top; }
+    int CaptionTop() const { return caption_top_; }
     void setCaptionTop(int top);
 
     // Scale the picture into (2 + d, 2 + d) - (W - 4, H - 4) instead of
     // drawing it at its own size.
-    bool Stretch() const { return m_Stretch; }
+    bool Stretch() const { return stretch_; }
     void setStretch(bool on);
 
     // '&' marks the accelerator character, drawn underlined; "&&" is a plain '&'.
-    QString Caption() const { return m_Caption; }
+    QString Caption() const { return caption_; }
     void setCaption(const QString& caption);
 
     // Caption colour. Until one is set (or after an invalid colour) it is the
@@ -138,18 +138,18 @@ public:
     QColor FontColor() const;
     void setFontColor(const QColor& color);
 
-    TBevelCut BevelInner() const { return m_Bevel_Inner; }
+    TBevelCut BevelInner() const { return bevel_inner_; }
     void setBevelInner(TBevelCut cut);
-    TBevelCut BevelOuter() const { return m_Bevel_Outer; }
+    TBevelCut BevelOuter() const { return bevel_outer_; }
     void setBevelOuter(TBevelCut cut);
 
     // Free for the owner; the main window keeps a Command table row in it.
-    int Tag() const { return m_Tag; }
-    void setTag(int tag) { m_Tag = tag; }
+    int Tag() const { return tag_; }
+    void setTag(int tag) { tag_ = tag; }
 
     // Whether Tab reaches the key (Qt::StrongFocus) or only a click does
     // (Qt::ClickFocus).
-    bool TabStop() const { return m_Tab_Stop; }
+    bool TabStop() const { return tab_stop_; }
     void setTabStop(bool on);
 
     // Releases the press and fires Clicked(). The keyboard, mouse and
@@ -159,14 +159,14 @@ public:
     // ---- State and geometry, for owners and tests --------------------------
 
     // Held down by the left button or Space.
-    bool Pressed() const { return m_Pressed != 0; }
+    bool Pressed() const { return pressed_ != 0; }
     // -1 while the pointer is off the key during a press, else 0.
-    int Outside_Offset() const { return m_Outside_Offset; }
+    int Outside_Offset() const { return outside_offset_; }
     // How far the face contents move right and down: 1 when held down with the
     // pointer on the key, else 0.
-    int Draw_Offset() const { return m_Pressed + m_Outside_Offset; }
+    int Draw_Offset() const { return pressed_ + outside_offset_; }
     // The current face colour (switched by hovering).
-    QColor Face_Color() const { return m_Face_Color; }
+    QColor Face_Color() const { return face_color_; }
     // The colour the face is filled with by the next paint.
     QColor Fill_Color() const;
 
@@ -182,10 +182,10 @@ public:
 
     // Paints the face exactly as a paint event does and returns it
     // (width() x height(), one pixel per unit). Like a paint event it counts
-    // as having painted the caption (see m_Background_Clear).
+    // as having painted the caption (see background_clear_).
     QImage Render();
     // Paint events handled so far.
-    int Paint_Count() const { return m_Paint_Count; }
+    int Paint_Count() const { return paint_count_; }
 
     QSize sizeHint() const override;
 
@@ -238,36 +238,36 @@ private:
     void Update_Accelerator();
     void Draw_Face(QPainter& p, int W, int H);
 
-    TButtonStyle m_Button_Style = bsStdButton;
-    bool m_Color_Change = true;
-    TFocusStyle m_Focus_Style = bfsStdButton;
-    QImage m_Picture;
-    QImage m_Picture_Drawn;  // m_Picture with the transparent colour cleared
-    QColor m_Transparent_Color{Qt::black};
-    QColor m_In_Color;
-    QColor m_Out_Color;
-    QColor m_Face_Color;
-    int m_Picture_Left = -1;
-    int m_Picture_Top = -1;
-    int m_Caption_Left = -1;
-    int m_Caption_Top = -1;
-    bool m_Stretch = false;
-    QString m_Caption;
-    QColor m_Font_Color;  // invalid: the palette's ButtonText
-    TBevelCut m_Bevel_Inner = bvNone;
-    TBevelCut m_Bevel_Outer = bvNone;
-    int m_Tag = 0;
-    bool m_Tab_Stop = false;
+    TButtonStyle button_style_ = bsStdButton;
+    bool color_change_ = true;
+    TFocusStyle focus_style_ = bfsStdButton;
+    QImage picture_;
+    QImage picture_drawn_;  // picture_ with the transparent colour cleared
+    QColor transparent_color_{Qt::black};
+    QColor in_color_;
+    QColor out_color_;
+    QColor face_color_;
+    int picture_left_ = -1;
+    int picture_top_ = -1;
+    int caption_left_ = -1;
+    int caption_top_ = -1;
+    bool stretch_ = false;
+    QString caption_;
+    QColor font_color_;  // invalid: the palette's ButtonText
+    TBevelCut bevel_inner_ = bvNone;
+    TBevelCut bevel_outer_ = bvNone;
+    int tag_ = 0;
+    bool tab_stop_ = false;
 
-    int m_Pressed = 0;          // 0 or 1
-    int m_Outside_Offset = 0;   // 0 or -m_Pressed
-    bool m_Mouse_Held = false;  // a left press on this key awaits its release
-    bool m_Pointer_Inside = false;
+    int pressed_ = 0;          // 0 or 1
+    int outside_offset_ = 0;   // 0 or -pressed_
+    bool mouse_held_ = false;  // a left press on this key awaits its release
+    bool pointer_inside_ = false;
     // Set once a caption has been painted: from then on the face's own
     // background no longer fills the stretched picture's backdrop.
-    bool m_Background_Clear = false;
-    int m_Accelerator_Id = 0;
-    int m_Paint_Count = 0;
+    bool background_clear_ = false;
+    int accelerator_id_ = 0;
+    int paint_count_ = 0;
 };
 
 #endif

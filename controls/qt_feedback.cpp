@@ -35,9 +35,9 @@ QString Qt_Name_Filters(const std::string& filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         const QString& description = parts[i];
         const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << (description.contains(QLatin1Char('(')) ? description
-                                                             : description + QStringLiteral(" (") + patterns +
-                                                                   QLatin1Char(')'));
+        filters << (description.contains(QLatin1Char('('))
+                        ? description
+                        : description + QStringLiteral(" (") + patterns + QLatin1Char(')'));
     }
     return filters.join(QStringLiteral(";;"));
 }

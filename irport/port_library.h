@@ -2,9 +2,9 @@
 //
 // The loader's normal search applies (LD_LIBRARY_PATH, the executable's
 // RUNPATH $ORIGIN, system folders), so the copy beside the executable is
-// found; should that search fail, the executable's folder is tried. The thirteen functions are looked up by name into a table; a missing
-// function leaves its slot empty and is never called: writes through an
-// empty slot do nothing and reads give 0 (an idle receiver line).
+// found; should that search fail, the executable's folder is tried. The thirteen functions are looked up by name into a
+// table; a missing function leaves its slot empty and is never called: writes through an empty slot do nothing and
+// reads give 0 (an idle receiver line).
 //
 // Tests replace the table with in-process fakes (Set_Function_Table).
 #ifndef QEV_PORT_LIBRARY_H

@@ -111,8 +111,8 @@ void TCommand_File_Parser::Take_Keyword(char c) {
         case TRepeat_State::After_Sign:
         case TRepeat_State::Digits:
             if (digit) {
-                repeat_magnitude_ = std::min<uint64_t>(repeat_magnitude_ * 10 + static_cast<uint64_t>(c - '0'),
-                                                       uint64_t{1} << 31);
+                repeat_magnitude_ =
+                    std::min<uint64_t>(repeat_magnitude_ * 10 + static_cast<uint64_t>(c - '0'), uint64_t{1} << 31);
                 repeat_state_ = TRepeat_State::Digits;
             } else {
                 repeat_state_ = repeat_state_ == TRepeat_State::Digits ? TRepeat_State::Done : TRepeat_State::Failed;
@@ -221,14 +221,13 @@ TCommand_File_Result TCommand_File_Parser::Finish(TCommand_Table& table, const T
     }
     // Each kind of fault once, in the order the file first showed them.
     const auto report_names = [&] {
-        Report(sink, long_names_, "Command Name is too long (79 characters at most)", Command_Name_Limit,
-               "characters");
+        Report(sink, long_names_, "Command Name is too long (79 characters at most)", Command_Name_Limit, "characters");
     };
     const auto report_overflows = [&] {
         Report(sink, overflows_, "Command Buffer Overflow", limits_.Row_Bytes, "bytes");
     };
-    const bool names_first = long_names_.Records > 0 &&
-                             (overflows_.Records == 0 || long_names_.First_Line <= overflows_.First_Line);
+    const bool names_first =
+        long_names_.Records > 0 && (overflows_.Records == 0 || long_names_.First_Line <= overflows_.First_Line);
     if (names_first) report_names();
     if (overflows_.Records > 0) report_overflows();
     if (long_names_.Records > 0 && !names_first) report_names();
@@ -255,8 +254,8 @@ TCommand_File_Result TCommand_File_Parser::Finish(TCommand_Table& table, const T
     return result;
 }
 
-TCommand_File_Result Read_Command_Text(std::string_view text, const TCommand_File_Limits& limits,
-                                       TCommand_Table& table, const TError_Sink& sink) {
+TCommand_File_Result Read_Command_Text(std::string_view text, const TCommand_File_Limits& limits, TCommand_Table& table,
+                                       const TError_Sink& sink) {
     TCommand_File_Parser parser(limits);
     parser.Feed(text);
     return parser.Finish(table, sink);
@@ -316,8 +315,7 @@ std::string Command_File_Text(int32_t repeat, const TCommand_Table& table) {
     return text;
 }
 
-bool Save_Command_File(const std::string& path, int32_t repeat, const TCommand_Table& table,
-                       const TError_Sink& sink) {
+bool Save_Command_File(const std::string& path, int32_t repeat, const TCommand_Table& table, const TError_Sink& sink) {
     TAtomic_File_Writer writer(path);
     if (writer.Write(Command_File_Text(repeat, table)) && writer.Commit()) return true;
     Send(sink, "Can't Create File", "File Open Error");

@@ -120,8 +120,8 @@ private:
 };
 
 // Reads Command file text from memory into the table, as a file would be.
-TCommand_File_Result Read_Command_Text(std::string_view text, const TCommand_File_Limits& limits,
-                                       TCommand_Table& table, const TError_Sink& sink);
+TCommand_File_Result Read_Command_Text(std::string_view text, const TCommand_File_Limits& limits, TCommand_Table& table,
+                                       const TError_Sink& sink);
 
 // A Command file opened for reading. Anything that is not a readable regular
 // file (missing, a folder, a device) is refused with "Can't Open File".
@@ -148,8 +148,7 @@ std::string Command_File_Text(int32_t repeat, const TCommand_Table& table);
 // Writes the repetition count and every row in use, CR LF after each line.
 // The previous file survives any failure, which is reported (always) as
 // "Can't Create File". true when the file was written.
-bool Save_Command_File(const std::string& path, int32_t repeat, const TCommand_Table& table,
-                       const TError_Sink& sink);
+bool Save_Command_File(const std::string& path, int32_t repeat, const TCommand_Table& table, const TError_Sink& sink);
 
 }  // namespace qev
 

@@ -68,7 +68,7 @@ struct TIni_Text::TFound {
     bool Section = false;       // the section exists
     std::size_t Insert_At = 0;  // after its header, or after its last key line
     bool Insert_Needs_Line_End = false;
-    bool Key = false;          // the key exists
+    bool Key = false;  // the key exists
     std::size_t Value_Begin = 0, Value_End = 0;
 };
 
@@ -172,8 +172,8 @@ bool TIni_File::Write_String(const char* section, const char* key, const std::st
     ini.Set_Value(section, key, value);
     // Nothing to change: the file stays as it is, but a file that may not
     // be written still refuses the write, as it would otherwise.
-    const bool ok = exists && ini.Text() == text ? Check_Writable(path_, &error)
-                                                 : Replace_File_Contents(path_, ini.Text(), &error);
+    const bool ok =
+        exists && ini.Text() == text ? Check_Writable(path_, &error) : Replace_File_Contents(path_, ini.Text(), &error);
     last_error_ = ok ? 0 : error;
     return ok;
 }

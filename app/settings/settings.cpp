@@ -88,7 +88,8 @@ std::string Started_Executable_Path(const char* invoked_as) {
             }
         }
     }
-    struct stat named {}, self {};
+    struct stat named {
+    }, self{};
     const bool same = !candidate.empty() && ::stat(candidate.c_str(), &named) == 0 &&
                       ::stat("/proc/self/exe", &self) == 0 && named.st_dev == self.st_dev &&
                       named.st_ino == self.st_ino;

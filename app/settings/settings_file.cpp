@@ -62,10 +62,10 @@ void Read_Settings(const TIni_File& file, TSettings& s, const std::string& profi
 
 bool Write_Settings(TIni_File& file, const TSettings& s) {
     for (const TSettings_Key& k : Settings_Keys) {
-        const bool written = k.Kind == TKind::Integer        ? file.Write_Integer(k.Section, k.Key, s.*k.Number)
-                             : k.Kind == TKind::Base_Address ? file.Write_String(k.Section, k.Key,
-                                                                                 Format_Base_Address(s.*k.Number))
-                                                             : file.Write_String(k.Section, k.Key, s.*k.Text);
+        const bool written = k.Kind == TKind::Integer ? file.Write_Integer(k.Section, k.Key, s.*k.Number)
+                             : k.Kind == TKind::Base_Address
+                                 ? file.Write_String(k.Section, k.Key, Format_Base_Address(s.*k.Number))
+                                 : file.Write_String(k.Section, k.Key, s.*k.Text);
         if (!written) return false;
     }
     return true;

@@ -45,8 +45,7 @@ QPixmap With_Black_Transparent(const QImage& image) {
 
 }  // namespace
 
-TQEV_Main_Form::TQEV_Main_Form(TCounter& counter, TPriority_Api& priority, TUser_Feedback& feedback,
-                               QWidget* parent)
+TQEV_Main_Form::TQEV_Main_Form(TCounter& counter, TPriority_Api& priority, TUser_Feedback& feedback, QWidget* parent)
     : QMainWindow(parent), state_(counter, priority, feedback, *this) {
     setObjectName(QStringLiteral("QEV_Main_Form"));
     setWindowTitle(QStringLiteral("QEV_LPT"));

@@ -1,9 +1,9 @@
 #include "learn/ui/capture_command_form.h"
 
-#include "learn/core/capture_analysis.h"
 #include "controls/form_font.h"
 #include "controls/local_text.h"
 #include "controls/up_down.h"
+#include "learn/core/capture_analysis.h"
 
 #include <QAreaSeries>
 #include <QChart>

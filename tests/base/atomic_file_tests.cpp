@@ -75,9 +75,9 @@ TEST(Atomic_File, What_Cannot_Be_Written_Fails_Cleanly) {
         std::string path;
         int error;
     };
-    for (const Row& row : {Row{"missing folder", "/nonexistent-folder-for-qev/x.ini", ENOENT},
-                           Row{"a folder of that name", dir.File("folder.rmt"), EISDIR},
-                           Row{"a device", "/dev/null", EINVAL}}) {
+    for (const Row& row :
+         {Row{"missing folder", "/nonexistent-folder-for-qev/x.ini", ENOENT},
+          Row{"a folder of that name", dir.File("folder.rmt"), EISDIR}, Row{"a device", "/dev/null", EINVAL}}) {
         SCOPED_TRACE(row.name);
         int error = 0;
         EXPECT_FALSE(Replace_File_Contents(row.path, "data", &error));
@@ -90,7 +90,7 @@ TEST(Atomic_File, A_Link_Is_Followed_And_Stays_A_Link) {
     TTemp_Dir dir;
     fs::create_directory(dir.File("real"));
     Write_File(dir.File("real/tv.rmt"), "old");
-    fs::create_symlink("real/tv.rmt", dir.File("tv.rmt"));  // relative, as people make them
+    fs::create_symlink("real/tv.rmt", dir.File("tv.rmt"));          // relative, as people make them
     fs::create_symlink(dir.File("tv.rmt"), dir.File("again.rmt"));  // a link to the link
     ASSERT_TRUE(Replace_File_Contents(dir.File("again.rmt"), "new"));
     EXPECT_TRUE(fs::is_symlink(dir.File("tv.rmt")));

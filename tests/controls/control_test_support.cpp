@@ -18,11 +18,11 @@ QPalette Test_Palette() {
 }
 
 void TControl_Test::SetUp() {
-    m_Saved = QApplication::palette();
+    saved_palette = QApplication::palette();
     QApplication::setPalette(Test_Palette());
 }
 
-void TControl_Test::TearDown() { QApplication::setPalette(m_Saved); }
+void TControl_Test::TearDown() { QApplication::setPalette(saved_palette); }
 
 std::unique_ptr<TPictureButton> Make_Key(QWidget* parent) {
     auto key = std::make_unique<TPictureButton>(parent);

@@ -50,7 +50,7 @@ protected:
     void TearDown() override;
 
 private:
-    QPalette m_Saved;
+    QPalette saved_palette;
 };
 
 // A 57 x 25 key, as on the main window, with Color Out and InColor In.

@@ -1,7 +1,7 @@
 // What a key paints, checked on the rendered face: where the picture and the
 // caption land, the bevel rings, the stretched picture, the transparent colour.
-#include "tests/controls/control_test_support.h"
 #include "controls/system_colors.h"
+#include "tests/controls/control_test_support.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -26,7 +26,7 @@ QFont Crisp_Font() {
 
 using Defaults_Test = TControl_Test;
 
-TEST_F(Defaults_Test, NewKeyHasTheDescribedDefaults) {
+TEST_F(Defaults_Test, New_Key_Has_The_Described_Defaults) {
     TPictureButton key;
     EXPECT_EQ(key.size(), QSize(36, 36));
     EXPECT_EQ(key.ButtonStyle(), TPictureButton::bsStdButton);
@@ -54,7 +54,7 @@ TEST_F(Defaults_Test, NewKeyHasTheDescribedDefaults) {
     EXPECT_EQ(Pixel(face, 35, 18), Hex(Dk_Shadow));
 }
 
-TEST_F(Defaults_Test, TabStopDecidesWhetherTabReachesTheKey) {
+TEST_F(Defaults_Test, Tab_Stop_Decides_Whether_Tab_Reaches_The_Key) {
     TPictureButton key;
     EXPECT_FALSE(key.TabStop());
     EXPECT_EQ(key.focusPolicy(), Qt::ClickFocus);
@@ -75,7 +75,7 @@ struct TPicture_Row {
 
 class Picture_Origin_Test : public TControl_Test, public ::testing::WithParamInterface<TPicture_Row> {};
 
-TEST_P(Picture_Origin_Test, ComputedAndDrawnThere) {
+TEST_P(Picture_Origin_Test, Computed_And_Drawn_There) {
     const TPicture_Row& row = GetParam();
     TPictureButton key;
     key.resize(row.W, row.H);
@@ -92,16 +92,16 @@ TEST_P(Picture_Origin_Test, ComputedAndDrawnThere) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Picture_Origin_Test,
-    ::testing::Values(TPicture_Row{"Width50Centre3p5RoundsTo4", 57, 25, 50, 25, -1, -1, {4, 0}},
-                      TPicture_Row{"Width54Centre1p5RoundsTo2", 57, 25, 54, 25, -1, -1, {2, 0}},
-                      TPicture_Row{"Width56Centre0p5RoundsTo0", 57, 25, 56, 25, -1, -1, {0, 0}},
-                      TPicture_Row{"Width51CentreExactly3", 57, 25, 51, 25, -1, -1, {3, 0}},
-                      TPicture_Row{"Height20Centre2p5RoundsTo2", 57, 25, 57, 20, -1, -1, {0, 2}},
-                      TPicture_Row{"Height22Centre1p5RoundsTo2", 57, 25, 57, 22, -1, -1, {0, 2}},
-                      TPicture_Row{"WiderThanKeyMinus1p5RoundsToMinus2", 57, 25, 60, 25, -1, -1, {-2, 0}},
-                      TPicture_Row{"ExplicitPosition", 57, 25, 10, 5, 7, 3, {7, 3}},
-                      TPicture_Row{"ZeroLeftIsAPositionTopCentred", 57, 25, 10, 5, 0, -1, {0, 10}},
-                      TPicture_Row{"OtherNegativeLeftIsAPosition", 57, 25, 10, 5, -3, 0, {-3, 0}}),
+    ::testing::Values(TPicture_Row{"width50_centre3p5_rounds_to4", 57, 25, 50, 25, -1, -1, {4, 0}},
+                      TPicture_Row{"width54_centre1p5_rounds_to2", 57, 25, 54, 25, -1, -1, {2, 0}},
+                      TPicture_Row{"width56_centre0p5_rounds_to0", 57, 25, 56, 25, -1, -1, {0, 0}},
+                      TPicture_Row{"width51_centre_exactly3", 57, 25, 51, 25, -1, -1, {3, 0}},
+                      TPicture_Row{"height20_centre2p5_rounds_to2", 57, 25, 57, 20, -1, -1, {0, 2}},
+                      TPicture_Row{"height22_centre1p5_rounds_to2", 57, 25, 57, 22, -1, -1, {0, 2}},
+                      TPicture_Row{"wider_than_key_minus1p5_rounds_to_minus2", 57, 25, 60, 25, -1, -1, {-2, 0}},
+                      TPicture_Row{"explicit_position", 57, 25, 10, 5, 7, 3, {7, 3}},
+                      TPicture_Row{"zero_left_is_a_position_top_centred", 57, 25, 10, 5, 0, -1, {0, 10}},
+                      TPicture_Row{"other_negative_left_is_a_position", 57, 25, 10, 5, -3, 0, {-3, 0}}),
     [](const ::testing::TestParamInfo<TPicture_Row>& info) { return std::string(info.param.Name); });
 
 // ---- Caption position -----------------------------------------------------------
@@ -125,12 +125,12 @@ TEST_P(Caption_Origin_Test, Computed) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Caption_Origin_Test,
-    ::testing::Values(TCaption_Row{"Width60OnKey57TruncatesToMinus1", 57, 25, 60, 13, -1, -1, {-1, 6}},
-                      TCaption_Row{"Width58OnKey57TruncatesTo0", 57, 25, 58, 13, -1, -1, {0, 6}},
-                      TCaption_Row{"Width62OnKey57TruncatesToMinus2", 57, 25, 62, 13, -1, -1, {-2, 6}},
-                      TCaption_Row{"OddSpareWidthTruncatesDown", 57, 25, 50, 12, -1, -1, {3, 6}},
-                      TCaption_Row{"ExplicitPosition", 57, 25, 50, 12, 5, 2, {5, 2}},
-                      TCaption_Row{"ExplicitLeftCentredTop", 57, 25, 50, 15, 0, -1, {0, 5}}),
+    ::testing::Values(TCaption_Row{"width60_on_key57_truncates_to_minus1", 57, 25, 60, 13, -1, -1, {-1, 6}},
+                      TCaption_Row{"width58_on_key57_truncates_to0", 57, 25, 58, 13, -1, -1, {0, 6}},
+                      TCaption_Row{"width62_on_key57_truncates_to_minus2", 57, 25, 62, 13, -1, -1, {-2, 6}},
+                      TCaption_Row{"odd_spare_width_truncates_down", 57, 25, 50, 12, -1, -1, {3, 6}},
+                      TCaption_Row{"explicit_position", 57, 25, 50, 12, 5, 2, {5, 2}},
+                      TCaption_Row{"explicit_left_centred_top", 57, 25, 50, 15, 0, -1, {0, 5}}),
     [](const ::testing::TestParamInfo<TCaption_Row>& info) { return std::string(info.param.Name); });
 
 struct TCaption_Size_Row {
@@ -141,7 +141,7 @@ struct TCaption_Size_Row {
 
 class Caption_Size_Test : public TControl_Test, public ::testing::WithParamInterface<TCaption_Size_Row> {};
 
-TEST_P(Caption_Size_Test, AcceleratorMarkTakesNoRoom) {
+TEST_P(Caption_Size_Test, Accelerator_Mark_Takes_No_Room) {
     TPictureButton key;
     key.setFont(Crisp_Font());
     key.setCaption(GetParam().Caption);
@@ -149,16 +149,16 @@ TEST_P(Caption_Size_Test, AcceleratorMarkTakesNoRoom) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Caption_Size_Test,
-                         ::testing::Values(TCaption_Size_Row{"Accelerator", "&Power", "Power"},
-                                           TCaption_Size_Row{"DoubledAmpersandIsOne", "R&&B", "R&B"},
-                                           TCaption_Size_Row{"LineBreakStartsANewLine", "CH\n&UP", "CH\nUP"}),
+                         ::testing::Values(TCaption_Size_Row{"accelerator", "&Power", "Power"},
+                                           TCaption_Size_Row{"doubled_ampersand_is_one", "R&&B", "R&B"},
+                                           TCaption_Size_Row{"line_break_starts_a_new_line", "CH\n&UP", "CH\nUP"}),
                          [](const ::testing::TestParamInfo<TCaption_Size_Row>& info) {
                              return std::string(info.param.Name);
                          });
 
 using Caption_Paint_Test = TControl_Test;
 
-TEST_F(Caption_Paint_Test, CentredCaptionIsDrawnAtTheComputedOrigin) {
+TEST_F(Caption_Paint_Test, Centred_Caption_Is_Drawn_At_The_Computed_Origin) {
     auto key = Make_Key();
     key->setFont(Crisp_Font());
     key->setCaption("PLAY");
@@ -175,7 +175,7 @@ TEST_F(Caption_Paint_Test, CentredCaptionIsDrawnAtTheComputedOrigin) {
     EXPECT_EQ(Bounds_Of(moved, Btn_Text), ink.translated(3, 1));
 }
 
-TEST_F(Caption_Paint_Test, AmpersandUnderlinesTheNextCharacter) {
+TEST_F(Caption_Paint_Test, Ampersand_Underlines_The_Next_Character) {
     auto plain_key = Make_Key();
     auto marked_key = Make_Key();
     for (TPictureButton* key : {plain_key.get(), marked_key.get()}) {
@@ -211,7 +211,7 @@ struct TCaption_Color_Row {
 
 class Caption_Color_Test : public TControl_Test, public ::testing::WithParamInterface<TCaption_Color_Row> {};
 
-TEST_P(Caption_Color_Test, CaptionDrawnInFontColor) {
+TEST_P(Caption_Color_Test, Caption_Drawn_In_Font_Color) {
     const TCaption_Color_Row& row = GetParam();
     auto key = Make_Key();
     key->setFont(Crisp_Font());
@@ -233,10 +233,10 @@ TEST_P(Caption_Color_Test, CaptionDrawnInFontColor) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Caption_Color_Test,
-                         ::testing::Values(TCaption_Color_Row{"DefaultIsButtonText", QColor(), false, Btn_Text},
-                                           TCaption_Color_Row{"DisabledKeyLooksTheSame", QColor(), true, Btn_Text},
-                                           TCaption_Color_Row{"Yellow", QColor(Qt::yellow), false, QColor(Qt::yellow)},
-                                           TCaption_Color_Row{"CreamOnDisabledKey", clCream, true, clCream}),
+                         ::testing::Values(TCaption_Color_Row{"default_is_button_text", QColor(), false, Btn_Text},
+                                           TCaption_Color_Row{"disabled_key_looks_the_same", QColor(), true, Btn_Text},
+                                           TCaption_Color_Row{"yellow", QColor(Qt::yellow), false, QColor(Qt::yellow)},
+                                           TCaption_Color_Row{"cream_on_disabled_key", clCream, true, clCream}),
                          [](const ::testing::TestParamInfo<TCaption_Color_Row>& info) {
                              return std::string(info.param.Name);
                          });
@@ -256,7 +256,7 @@ struct TBevel_Paint_Row {
 
 class Bevel_Paint_Test : public TControl_Test, public ::testing::WithParamInterface<TBevel_Paint_Row> {};
 
-TEST_P(Bevel_Paint_Test, RingsInTheirColours) {
+TEST_P(Bevel_Paint_Test, Rings_In_Their_Colours) {
     auto key = Make_Key();
     key->setButtonStyle(TPictureButton::bsNone);
     key->setBevelOuter(GetParam().Outer);
@@ -273,8 +273,8 @@ using TPB = TPictureButton;
 INSTANTIATE_TEST_SUITE_P(
     Rows, Bevel_Paint_Test,
     ::testing::Values(
-        TBevel_Paint_Row{"None", TPB::bvNone, TPB::bvNone, {{0, 12, Out}, {56, 12, Out}, {0, 0, Out}, {56, 24, Out}}},
-        TBevel_Paint_Row{"OuterRaised",
+        TBevel_Paint_Row{"none", TPB::bvNone, TPB::bvNone, {{0, 12, Out}, {56, 12, Out}, {0, 0, Out}, {56, 24, Out}}},
+        TBevel_Paint_Row{"outer_raised",
                          TPB::bvRaised,
                          TPB::bvNone,
                          {{0, 12, Highlight},
@@ -286,11 +286,11 @@ INSTANTIATE_TEST_SUITE_P(
                           {0, 24, Shadow},
                           {56, 24, Shadow},
                           {1, 12, Out}}},
-        TBevel_Paint_Row{"OuterLowered",
+        TBevel_Paint_Row{"outer_lowered",
                          TPB::bvLowered,
                          TPB::bvNone,
                          {{0, 12, Shadow}, {12, 0, Shadow}, {56, 12, Highlight}, {12, 24, Highlight}, {1, 12, Out}}},
-        TBevel_Paint_Row{"InnerInsideOuter",
+        TBevel_Paint_Row{"inner_inside_outer",
                          TPB::bvRaised,
                          TPB::bvLowered,
                          {{0, 12, Highlight},
@@ -301,8 +301,8 @@ INSTANTIATE_TEST_SUITE_P(
                           {12, 1, Shadow},
                           {12, 23, Highlight},
                           {54, 12, Out}}},
-        TBevel_Paint_Row{"OuterSpaceTakesNoRoom", TPB::bvSpace, TPB::bvRaised, {{0, 12, Highlight}, {1, 12, Out}}},
-        TBevel_Paint_Row{"InnerSpaceDrawsNothing", TPB::bvLowered, TPB::bvSpace, {{0, 12, Shadow}, {1, 12, Out}}}),
+        TBevel_Paint_Row{"outer_space_takes_no_room", TPB::bvSpace, TPB::bvRaised, {{0, 12, Highlight}, {1, 12, Out}}},
+        TBevel_Paint_Row{"inner_space_draws_nothing", TPB::bvLowered, TPB::bvSpace, {{0, 12, Shadow}, {1, 12, Out}}}),
     [](const ::testing::TestParamInfo<TBevel_Paint_Row>& info) { return std::string(info.param.Name); });
 
 // ---- Stretch --------------------------------------------------------------------
@@ -316,7 +316,7 @@ struct TStretch_Row {
 
 class Stretch_Test : public TControl_Test, public ::testing::WithParamInterface<TStretch_Row> {};
 
-TEST_P(Stretch_Test, ScaledIntoTheFace) {
+TEST_P(Stretch_Test, Scaled_Into_The_Face) {
     const TStretch_Row& row = GetParam();
     auto key = Make_Key();
     key->setButtonStyle(row.Style);
@@ -331,12 +331,12 @@ TEST_P(Stretch_Test, ScaledIntoTheFace) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Stretch_Test,
-    ::testing::Values(TStretch_Row{"StdButtonIdle", TPB::bsStdButton, false, QRect(QPoint(2, 2), QPoint(52, 20))},
-                      TStretch_Row{"StdButtonHeld", TPB::bsStdButton, true, QRect(QPoint(3, 3), QPoint(52, 20))},
-                      TStretch_Row{"FrameIdle", TPB::bsFrame, false, QRect(QPoint(2, 2), QPoint(52, 20))},
-                      TStretch_Row{"RaisedHeld", TPB::bsRaised, true, QRect(QPoint(3, 3), QPoint(52, 20))},
-                      TStretch_Row{"NoneIdle", TPB::bsNone, false, QRect(QPoint(2, 2), QPoint(52, 20))},
-                      TStretch_Row{"GrooveHeld", TPB::bsGroove, true, QRect(QPoint(3, 3), QPoint(52, 20))}),
+    ::testing::Values(TStretch_Row{"std_button_idle", TPB::bsStdButton, false, QRect(QPoint(2, 2), QPoint(52, 20))},
+                      TStretch_Row{"std_button_held", TPB::bsStdButton, true, QRect(QPoint(3, 3), QPoint(52, 20))},
+                      TStretch_Row{"frame_idle", TPB::bsFrame, false, QRect(QPoint(2, 2), QPoint(52, 20))},
+                      TStretch_Row{"raised_held", TPB::bsRaised, true, QRect(QPoint(3, 3), QPoint(52, 20))},
+                      TStretch_Row{"none_idle", TPB::bsNone, false, QRect(QPoint(2, 2), QPoint(52, 20))},
+                      TStretch_Row{"groove_held", TPB::bsGroove, true, QRect(QPoint(3, 3), QPoint(52, 20))}),
     [](const ::testing::TestParamInfo<TStretch_Row>& info) { return std::string(info.param.Name); });
 
 // The stretched picture sits on a backdrop of its own size. Until a caption has
@@ -350,7 +350,7 @@ struct TBackdrop_Row {
 
 class Stretch_Backdrop_Test : public TControl_Test, public ::testing::WithParamInterface<TBackdrop_Row> {};
 
-TEST_P(Stretch_Backdrop_Test, BlackPixelsShowTheBackdrop) {
+TEST_P(Stretch_Backdrop_Test, Black_Pixels_Show_The_Backdrop) {
     auto key = Make_Key();
     key->setColorChange(false);  // face colour stays Out, held fill is In
     key->setStretch(true);
@@ -374,8 +374,8 @@ TEST_P(Stretch_Backdrop_Test, BlackPixelsShowTheBackdrop) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Stretch_Backdrop_Test,
-                         ::testing::Values(TBackdrop_Row{"BeforeAnyCaptionFaceColour", false, Out},
-                                           TBackdrop_Row{"AfterACaptionFillColour", true, In}),
+                         ::testing::Values(TBackdrop_Row{"before_any_caption_face_colour", false, Out},
+                                           TBackdrop_Row{"after_a_caption_fill_colour", true, In}),
                          [](const ::testing::TestParamInfo<TBackdrop_Row>& info) {
                              return std::string(info.param.Name);
                          });
@@ -391,7 +391,7 @@ struct TTransparent_Row {
 
 class Transparent_Test : public TControl_Test, public ::testing::WithParamInterface<TTransparent_Row> {};
 
-TEST_P(Transparent_Test, PixelsOfTheTransparentColourShowTheFill) {
+TEST_P(Transparent_Test, Pixels_Of_The_Transparent_Colour_Show_The_Fill) {
     const TTransparent_Row& row = GetParam();
     auto key = Make_Key();
     key->setButtonStyle(TPictureButton::bsNone);
@@ -409,9 +409,9 @@ TEST_P(Transparent_Test, PixelsOfTheTransparentColourShowTheFill) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Transparent_Test,
-    ::testing::Values(TTransparent_Row{"BlackByDefault", QColor(), false, Out, Red, QColor(Qt::magenta)},
-                      TTransparent_Row{"Magenta", QColor(Qt::magenta), true, QColor(Qt::black), Red, Out},
-                      TTransparent_Row{"InvalidDrawsEveryPixel", QColor(), true, QColor(Qt::black), Red,
+    ::testing::Values(TTransparent_Row{"black_by_default", QColor(), false, Out, Red, QColor(Qt::magenta)},
+                      TTransparent_Row{"magenta", QColor(Qt::magenta), true, QColor(Qt::black), Red, Out},
+                      TTransparent_Row{"invalid_draws_every_pixel", QColor(), true, QColor(Qt::black), Red,
                                        QColor(Qt::magenta)}),
     [](const ::testing::TestParamInfo<TTransparent_Row>& info) { return std::string(info.param.Name); });
 

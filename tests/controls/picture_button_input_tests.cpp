@@ -78,7 +78,7 @@ void Expect_Frame(const QImage& face, TFrame frame) {
 
 using Drag_Test = TControl_Test;
 
-TEST_F(Drag_Test, HeldLookFollowsThePointerAndReleaseOffGivesNoClick) {
+TEST_F(Drag_Test, Held_Look_Follows_The_Pointer_And_Release_Off_Gives_No_Click) {
     auto key = Make_Key();
     key->setPicture(Solid(4, 4, Red));
     key->setPictureLeft(10);
@@ -94,13 +94,22 @@ TEST_F(Drag_Test, HeldLookFollowsThePointerAndReleaseOffGivesNoClick) {
     };
     const std::vector<TDrag_Step> steps{
         {"Idle", [](TPictureButton&) {}, 0, false, Out, TFrame::Raised, {10, 8}, 0, 0, 0},
-        {"HeldOnKey", press({28, 12}), 1, true, In, TFrame::Flat, {11, 9}, 0, 0, 0},
-        {"DraggedOffRight", move({80, 12}), 0, true, Out, TFrame::Raised, {10, 8}, 0, 1, 0},
-        {"DraggedBack", move({28, 12}), 1, true, In, TFrame::Flat, {11, 9}, 1, 1, 0},
-        {"DraggedOffBelow", move({28, 40}), 0, true, Out, TFrame::Raised, {10, 8}, 1, 2, 0},
-        {"ReleasedOff", release({28, 40}), 0, false, Out, TFrame::Raised, {10, 8}, 1, 2, 0},
+        {"held_on_key", press({28, 12}), 1, true, In, TFrame::Flat, {11, 9}, 0, 0, 0},
+        {"dragged_off_right", move({80, 12}), 0, true, Out, TFrame::Raised, {10, 8}, 0, 1, 0},
+        {"dragged_back", move({28, 12}), 1, true, In, TFrame::Flat, {11, 9}, 1, 1, 0},
+        {"dragged_off_below", move({28, 40}), 0, true, Out, TFrame::Raised, {10, 8}, 1, 2, 0},
+        {"released_off", release({28, 40}), 0, false, Out, TFrame::Raised, {10, 8}, 1, 2, 0},
         // Qt reports the leave once the button is up; it was reported already.
-        {"LateLeaveIgnored", [](TPictureButton& k) { Send_Leave(k); }, 0, false, Out, TFrame::Raised, {10, 8}, 1, 2, 0},
+        {"late_leave_ignored",
+         [](TPictureButton& k) { Send_Leave(k); },
+         0,
+         false,
+         Out,
+         TFrame::Raised,
+         {10, 8},
+         1,
+         2,
+         0},
     };
     for (const TDrag_Step& step : steps) {
         SCOPED_TRACE(step.Name);
@@ -119,7 +128,7 @@ TEST_F(Drag_Test, HeldLookFollowsThePointerAndReleaseOffGivesNoClick) {
 
 // Qt's own enter and leave events and the crossings found from moves during
 // a press describe the same pointer: each crossing is reported once.
-TEST_F(Drag_Test, EachCrossingReportedOnce) {
+TEST_F(Drag_Test, Each_Crossing_Reported_Once) {
     auto key = Make_Key();
     TClick_Counter count(*key);
     Send_Enter(*key, QPoint(5, 5));
@@ -135,7 +144,7 @@ TEST_F(Drag_Test, EachCrossingReportedOnce) {
 
 // A release that lands off the key with no move reported before it still
 // counts as leaving: the key drops its hover colour.
-TEST_F(Drag_Test, ReleaseOffWithoutMovesReportsTheLeave) {
+TEST_F(Drag_Test, Release_Off_Without_Moves_Reports_The_Leave) {
     auto key = Make_Key();
     TClick_Counter count(*key);
     Send_Enter(*key, QPoint(5, 5));
@@ -146,7 +155,7 @@ TEST_F(Drag_Test, ReleaseOffWithoutMovesReportsTheLeave) {
     EXPECT_EQ(Hex(key->Face_Color()), Hex(Out));
 }
 
-TEST_F(Drag_Test, HeldContentsMoveOnePixelRightAndDown) {
+TEST_F(Drag_Test, Held_Contents_Move_One_Pixel_Right_And_Down) {
     auto key = Make_Key();
     key->setColorChange(false);
     key->setInColor(Out);  // same fill held and idle: only the position differs
@@ -190,21 +199,21 @@ TEST_P(Mouse_Click_Test, Clicks) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Mouse_Click_Test,
-    ::testing::Values(TClick_Row{"LeftReleasedOnKey", [](TPictureButton& k) { QTest::mouseClick(&k, Qt::LeftButton); },
-                                 1},
-                      TClick_Row{"LeftReleasedOnKeyEdge",
+    ::testing::Values(TClick_Row{"left_released_on_key",
+                                 [](TPictureButton& k) { QTest::mouseClick(&k, Qt::LeftButton); }, 1},
+                      TClick_Row{"left_released_on_key_edge",
                                  [](TPictureButton& k) {
                                      QTest::mousePress(&k, Qt::LeftButton, {}, QPoint(1, 1));
                                      QTest::mouseRelease(&k, Qt::LeftButton, {}, QPoint(56, 24));
                                  },
                                  1},
-                      TClick_Row{"LeftReleasedJustOffKey",
+                      TClick_Row{"left_released_just_off_key",
                                  [](TPictureButton& k) {
                                      QTest::mousePress(&k, Qt::LeftButton, {}, QPoint(28, 12));
                                      QTest::mouseRelease(&k, Qt::LeftButton, {}, QPoint(57, 12));
                                  },
                                  0},
-                      TClick_Row{"DraggedOffAndBackThenReleased",
+                      TClick_Row{"dragged_off_and_back_then_released",
                                  [](TPictureButton& k) {
                                      QTest::mousePress(&k, Qt::LeftButton, {}, QPoint(28, 12));
                                      QTest::mouseMove(&k, QPoint(28, -5));
@@ -212,14 +221,14 @@ INSTANTIATE_TEST_SUITE_P(
                                      QTest::mouseRelease(&k, Qt::LeftButton, {}, QPoint(28, 12));
                                  },
                                  1},
-                      TClick_Row{"RightButton", [](TPictureButton& k) { QTest::mouseClick(&k, Qt::RightButton); }, 0},
-                      TClick_Row{"DisabledKey",
+                      TClick_Row{"right_button", [](TPictureButton& k) { QTest::mouseClick(&k, Qt::RightButton); }, 0},
+                      TClick_Row{"disabled_key",
                                  [](TPictureButton& k) {
                                      k.setEnabled(false);
                                      QTest::mouseClick(&k, Qt::LeftButton);
                                  },
                                  0},
-                      TClick_Row{"DisabledWhileHeld",
+                      TClick_Row{"disabled_while_held",
                                  [](TPictureButton& k) {
                                      QTest::mousePress(&k, Qt::LeftButton);
                                      k.setEnabled(false);
@@ -228,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
                                      QTest::mouseRelease(&k, Qt::LeftButton);
                                  },
                                  0},
-                      TClick_Row{"HiddenWhileHeld",
+                      TClick_Row{"hidden_while_held",
                                  [](TPictureButton& k) {
                                      k.show();
                                      QTest::mousePress(&k, Qt::LeftButton);
@@ -238,7 +247,7 @@ INSTANTIATE_TEST_SUITE_P(
                                      QTest::mouseRelease(&k, Qt::LeftButton);
                                  },
                                  0},
-                      TClick_Row{"EveryPressOfADoubleClick",
+                      TClick_Row{"every_press_of_a_double_click",
                                  [](TPictureButton& k) {
                                      QTest::mouseClick(&k, Qt::LeftButton);
                                      QTest::mouseDClick(&k, Qt::LeftButton);
@@ -265,7 +274,7 @@ struct TKey_Row {
 
 class Key_Test : public TControl_Test, public ::testing::WithParamInterface<TKey_Row> {};
 
-TEST_P(Key_Test, PressesAndClicks) {
+TEST_P(Key_Test, Presses_And_Clicks) {
     auto key = Make_Key();
     key->setEnabled(GetParam().Enabled);
     TClick_Counter count(*key);
@@ -285,10 +294,10 @@ constexpr bool Repeat = true;
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Key_Test,
-    ::testing::Values(TKey_Row{"SpaceReleaseClicks",
+    ::testing::Values(TKey_Row{"space_release_clicks",
                                true,
                                {{Qt::Key_Space, Down, false, true, 0}, {Qt::Key_Space, Up, false, false, 1}}},
-                      TKey_Row{"SpaceAutoRepeatPressesOnce",
+                      TKey_Row{"space_auto_repeat_presses_once",
                                true,
                                {{Qt::Key_Space, Down, false, true, 0},
                                 {Qt::Key_Space, Up, Repeat, true, 0},
@@ -296,29 +305,29 @@ INSTANTIATE_TEST_SUITE_P(
                                 {Qt::Key_Space, Up, Repeat, true, 0},
                                 {Qt::Key_Space, Down, Repeat, true, 0},
                                 {Qt::Key_Space, Up, false, false, 1}}},
-                      TKey_Row{"OtherKeyCancelsSpace",
+                      TKey_Row{"other_key_cancels_space",
                                true,
                                {{Qt::Key_Space, Down, false, true, 0},
                                 {Qt::Key_A, Down, false, false, 0},
                                 {Qt::Key_A, Up, false, false, 0},
                                 {Qt::Key_Space, Up, false, false, 0}}},
-                      TKey_Row{"ShiftCancelsSpace",
+                      TKey_Row{"shift_cancels_space",
                                true,
                                {{Qt::Key_Space, Down, false, true, 0},
                                 {Qt::Key_Shift, Down, false, false, 0},
                                 {Qt::Key_Space, Up, false, false, 0}}},
-                      TKey_Row{"ReturnClicksAtOnce",
+                      TKey_Row{"return_clicks_at_once",
                                true,
                                {{Qt::Key_Return, Down, false, false, 1}, {Qt::Key_Return, Up, false, false, 1}}},
-                      TKey_Row{"KeypadEnterClicksAtOnce", true, {{Qt::Key_Enter, Down, false, false, 1}}},
-                      TKey_Row{"ReturnRepeatsClick",
+                      TKey_Row{"keypad_enter_clicks_at_once", true, {{Qt::Key_Enter, Down, false, false, 1}}},
+                      TKey_Row{"return_repeats_click",
                                true,
                                {{Qt::Key_Return, Down, false, false, 1}, {Qt::Key_Return, Down, Repeat, false, 2}}},
-                      TKey_Row{"SpaceUpWithoutDown", true, {{Qt::Key_Space, Up, false, false, 0}}},
-                      TKey_Row{"OtherKeyAloneDoesNothing",
+                      TKey_Row{"space_up_without_down", true, {{Qt::Key_Space, Up, false, false, 0}}},
+                      TKey_Row{"other_key_alone_does_nothing",
                                true,
                                {{Qt::Key_B, Down, false, false, 0}, {Qt::Key_B, Up, false, false, 0}}},
-                      TKey_Row{"DisabledKeyIgnoresKeys",
+                      TKey_Row{"disabled_key_ignores_keys",
                                false,
                                {{Qt::Key_Space, Down, false, false, 0},
                                 {Qt::Key_Space, Up, false, false, 0},
@@ -327,7 +336,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A Space press survives the pointer leaving the key (the key just looks up);
 // its release still clicks and leaves no offset behind.
-TEST_F(Drag_Test, SpaceReleasedAfterPointerLeftClicksAndLeavesNoOffset) {
+TEST_F(Drag_Test, Space_Released_After_Pointer_Left_Clicks_And_Leaves_No_Offset) {
     auto key = Make_Key();
     TClick_Counter count(*key);
     Send_Enter(*key, QPoint(28, 12));
@@ -393,7 +402,7 @@ struct TOrder_Row {
 
 class Click_Order_Test : public TControl_Test, public ::testing::WithParamInterface<TOrder_Row> {};
 
-TEST_P(Click_Order_Test, PressedStateAroundTheClick) {
+TEST_P(Click_Order_Test, Pressed_State_Around_The_Click) {
     TProbe_Key key;
     key.resize(57, 25);
     bool pressed_in_handler = true;
@@ -413,7 +422,7 @@ TEST_P(Click_Order_Test, PressedStateAroundTheClick) {
     EXPECT_EQ(key.Draw_Offset(), 0);
 }
 
-TEST_P(Click_Order_Test, FailingHandlerStillReleasesTheKey) {
+TEST_P(Click_Order_Test, Failing_Handler_Still_Releases_The_Key) {
     TProbe_Key key;
     key.resize(57, 25);
     key.setButtonStyle(TPictureButton::bsRaised);
@@ -434,7 +443,7 @@ TEST_P(Click_Order_Test, FailingHandlerStillReleasesTheKey) {
 }
 
 // Whatever the click does first, the press that led to it is over afterwards.
-TEST_P(Click_Order_Test, ClickFailingBeforeItReleasesStillReleasesTheKey) {
+TEST_P(Click_Order_Test, Click_Failing_Before_It_Releases_Still_Releases_The_Key) {
     TProbe_Key key;
     key.resize(57, 25);
     key.setButtonStyle(TPictureButton::bsRaised);
@@ -447,15 +456,15 @@ TEST_P(Click_Order_Test, ClickFailingBeforeItReleasesStillReleasesTheKey) {
     EXPECT_EQ(key.BevelOuter(), TPictureButton::bvRaised);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, Click_Order_Test,
-                         ::testing::Values(TOrder_Row{"Return", [](TProbe_Key&) {},
-                                                      [](TProbe_Key& k) { Key_Event(k, Qt::Key_Return, true); }, true},
-                                           TOrder_Row{"SpaceRelease",
-                                                      [](TProbe_Key& k) { Key_Event(k, Qt::Key_Space, true); },
-                                                      [](TProbe_Key& k) { Key_Event(k, Qt::Key_Space, false); }, false},
-                                           TOrder_Row{"MouseReleaseOnKey", [](TProbe_Key& k) { Mouse_Event(k, true); },
-                                                      [](TProbe_Key& k) { Mouse_Event(k, false); }, true}),
-                         [](const ::testing::TestParamInfo<TOrder_Row>& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Click_Order_Test,
+    ::testing::Values(TOrder_Row{"return", [](TProbe_Key&) {},
+                                 [](TProbe_Key& k) { Key_Event(k, Qt::Key_Return, true); }, true},
+                      TOrder_Row{"space_release", [](TProbe_Key& k) { Key_Event(k, Qt::Key_Space, true); },
+                                 [](TProbe_Key& k) { Key_Event(k, Qt::Key_Space, false); }, false},
+                      TOrder_Row{"mouse_release_on_key", [](TProbe_Key& k) { Mouse_Event(k, true); },
+                                 [](TProbe_Key& k) { Mouse_Event(k, false); }, true}),
+    [](const ::testing::TestParamInfo<TOrder_Row>& info) { return std::string(info.param.Name); });
 
 // ---- Bevels per style while pressed -----------------------------------------------
 
@@ -477,7 +486,7 @@ void Expect_Bevels(const TPictureButton& key, TBevels expected, const char* when
     EXPECT_EQ(key.BevelOuter(), expected.Outer);
 }
 
-TEST_P(Style_Bevel_Test, BevelsFollowThePress) {
+TEST_P(Style_Bevel_Test, Bevels_Follow_The_Press) {
     const TStyle_Row& row = GetParam();
     {
         auto key = Make_Key();
@@ -506,17 +515,17 @@ constexpr auto R = TPB::bvRaised;
 INSTANTIATE_TEST_SUITE_P(Rows, Style_Bevel_Test,
                          ::testing::Values(
                              //          name           style             initial held    rel.on  dragged rel.off
-                             TStyle_Row{"None", TPB::bsNone, {N, N}, {N, L}, {N, N}, {N, L}, {N, N}},
-                             TStyle_Row{"Lowered", TPB::bsLowered, {N, L}, {L, L}, {N, L}, {L, L}, {N, L}},
-                             TStyle_Row{"Raised", TPB::bsRaised, {N, R}, {N, L}, {N, R}, {N, L}, {N, R}},
-                             TStyle_Row{"Frame", TPB::bsFrame, {L, R}, {L, N}, {L, R}, {L, N}, {L, R}},
-                             TStyle_Row{"Groove", TPB::bsGroove, {R, L}, {N, L}, {R, L}, {N, L}, {R, L}},
-                             TStyle_Row{"IELike", TPB::bsIELike, {N, N}, {N, L}, {N, R}, {N, N}, {N, N}},
+                             TStyle_Row{"none", TPB::bsNone, {N, N}, {N, L}, {N, N}, {N, L}, {N, N}},
+                             TStyle_Row{"lowered", TPB::bsLowered, {N, L}, {L, L}, {N, L}, {L, L}, {N, L}},
+                             TStyle_Row{"raised", TPB::bsRaised, {N, R}, {N, L}, {N, R}, {N, L}, {N, R}},
+                             TStyle_Row{"frame", TPB::bsFrame, {L, R}, {L, N}, {L, R}, {L, N}, {L, R}},
+                             TStyle_Row{"groove", TPB::bsGroove, {R, L}, {N, L}, {R, L}, {N, L}, {R, L}},
+                             TStyle_Row{"ie_like", TPB::bsIELike, {N, N}, {N, L}, {N, R}, {N, N}, {N, N}},
                              // The click and the button-up each release the bevel, and this style
                              // toggles on release: raised, then none.
-                             TStyle_Row{"SpBtnLike", TPB::bsSpBtnLike, {N, N}, {N, L}, {N, N}, {N, R}, {N, N}},
+                             TStyle_Row{"sp_btn_like", TPB::bsSpBtnLike, {N, N}, {N, L}, {N, N}, {N, R}, {N, N}},
                              TStyle_Row{
-                                 "StdButtonNeverChanges", TPB::bsStdButton, {N, N}, {N, N}, {N, N}, {N, N}, {N, N}}),
+                                 "std_button_never_changes", TPB::bsStdButton, {N, N}, {N, N}, {N, N}, {N, N}, {N, N}}),
                          [](const ::testing::TestParamInfo<TStyle_Row>& info) { return std::string(info.param.Name); });
 
 // ---- Hover --------------------------------------------------------------------------
@@ -531,7 +540,7 @@ struct THover_Row {
 
 class Hover_Test : public TControl_Test, public ::testing::WithParamInterface<THover_Row> {};
 
-TEST_P(Hover_Test, EnterAndLeave) {
+TEST_P(Hover_Test, Enter_And_Leave) {
     const THover_Row& row = GetParam();
     auto key = Make_Key();
     key->setButtonStyle(row.Style);
@@ -561,19 +570,19 @@ TEST_P(Hover_Test, EnterAndLeave) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Hover_Test,
-                         ::testing::Values(THover_Row{"StdButton", TPB::bsStdButton, true, In, Out, N, N},
-                                           THover_Row{"ColorChangeOffKeepsColor", TPB::bsStdButton, false, Out, Out, N,
-                                                      N},
-                                           THover_Row{"IELike", TPB::bsIELike, true, In, Out, R, N},
-                                           THover_Row{"SpBtnLike", TPB::bsSpBtnLike, true, In, Out, R, N},
-                                           THover_Row{"RaisedKeepsItsBevel", TPB::bsRaised, true, In, Out, R, R}),
+                         ::testing::Values(THover_Row{"std_button", TPB::bsStdButton, true, In, Out, N, N},
+                                           THover_Row{"color_change_off_keeps_color", TPB::bsStdButton, false, Out, Out,
+                                                      N, N},
+                                           THover_Row{"ie_like", TPB::bsIELike, true, In, Out, R, N},
+                                           THover_Row{"sp_btn_like", TPB::bsSpBtnLike, true, In, Out, R, N},
+                                           THover_Row{"raised_keeps_its_bevel", TPB::bsRaised, true, In, Out, R, R}),
                          [](const ::testing::TestParamInfo<THover_Row>& info) { return std::string(info.param.Name); });
 
 using Color_Test = TControl_Test;
 
 // Color is the out colour and the current face colour at once; InColor only
 // takes effect at the next hover.
-TEST_F(Color_Test, ColorSetsTheFaceInColorWaitsForTheNextHover) {
+TEST_F(Color_Test, Color_Sets_The_Face_In_Color_Waits_For_The_Next_Hover) {
     auto key = Make_Key();
     Send_Enter(*key, QPoint(10, 10));
     ASSERT_EQ(Hex(key->Face_Color()), Hex(In));

@@ -16,7 +16,7 @@ struct TColor_Row {
 
 class System_Color_Test : public TControl_Test, public ::testing::WithParamInterface<TColor_Row> {};
 
-TEST_P(System_Color_Test, ReadsItsPaletteRole) {
+TEST_P(System_Color_Test, Reads_Its_Palette_Role) {
     EXPECT_EQ(Hex(System_Color(GetParam().Which)), Hex(GetParam().Expected));
 }
 
@@ -34,7 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 using System_Color_Change_Test = TControl_Test;
 
-TEST_F(System_Color_Change_Test, FollowsALaterPaletteChange) {
+TEST_F(System_Color_Change_Test, Follows_A_Later_Palette_Change) {
     QPalette palette = QApplication::palette();
     palette.setColor(QPalette::Active, QPalette::Button, QColor(1, 2, 3));
     QApplication::setPalette(palette);

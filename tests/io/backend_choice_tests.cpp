@@ -21,9 +21,9 @@ struct ChoiceRow {
     const char* stderr_mentions;  // nullptr: stderr stays empty
 };
 
-class BackendChoice : public ::testing::TestWithParam<ChoiceRow> {};
+class Backend_Choice : public ::testing::TestWithParam<ChoiceRow> {};
 
-TEST_P(BackendChoice, LoadsWithTheExpectedBackend) {
+TEST_P(Backend_Choice, Loads_With_The_Expected_Backend) {
     const ChoiceRow& row = GetParam();
     const ProcessResult r = Probe({"io"}, row.env);
     ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
@@ -68,7 +68,7 @@ TEST_P(BackendChoice, LoadsWithTheExpectedBackend) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Environments, BackendChoice,
+    Environments, Backend_Choice,
     ::testing::Values(
         ChoiceRow{"auto_without_port_device_is_sim", {"IO_DEVICE=/nonexistent/parport0"}, "sim", nullptr},
         ChoiceRow{"auto_device_that_is_no_port_is_sim_with_a_note", {"IO_DEVICE=/dev/null"}, "sim", "/dev/null"},
@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Whether port I/O is allowed depends on the machine (root, CAP_SYS_RAWIO,
 // container policy): either it works, or it reports why and does nothing.
-TEST(BackendChoiceDirect, EitherWorksOrSaysWhy) {
+TEST(Backend_Choice_Direct, Either_Works_Or_Says_Why) {
     const ProcessResult r = Probe({"info"}, {"IO_BACKEND=direct"});
     ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
     const std::string backend = r.values.at("backend");
@@ -108,9 +108,9 @@ struct UnloadRow {
     int writes;
 };
 
-class UnloadFlush : public ::testing::TestWithParam<UnloadRow> {};
+class Unload_Flush : public ::testing::TestWithParam<UnloadRow> {};
 
-TEST_P(UnloadFlush, EveryWriteReachesTheFile) {
+TEST_P(Unload_Flush, Every_Write_Reaches_The_File) {
     const UnloadRow& row = GetParam();
     TempDir dir;
     const std::string path = dir.File("tx.log");
@@ -131,7 +131,7 @@ TEST_P(UnloadFlush, EveryWriteReachesTheFile) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Unloads, UnloadFlush,
+INSTANTIATE_TEST_SUITE_P(Unloads, Unload_Flush,
                          ::testing::Values(UnloadRow{"process_exit", "write", 20000},
                                            UnloadRow{"dlclose", "write-dlclose", 20000},
                                            UnloadRow{"nothing_written", "write", 0}),

@@ -7,7 +7,7 @@
 namespace iotest {
 namespace {
 
-using RegisterTest = SimPortTest;
+using Register_Test = SimPortTest;
 
 struct BaseRow {
     const char* name;
@@ -15,9 +15,9 @@ struct BaseRow {
     unsigned short other;  // a base that must not be disturbed
 };
 
-class RegisterPerBase : public SimPortTest, public ::testing::WithParamInterface<BaseRow> {};
+class Register_Per_Base : public SimPortTest, public ::testing::WithParamInterface<BaseRow> {};
 
-TEST_P(RegisterPerBase, PowerOnValues) {
+TEST_P(Register_Per_Base, Power_On_Values) {
     const unsigned short base = GetParam().base;
     IoSimRemoteOff();
     EXPECT_EQ(PortIn(base), 0x00) << "data";
@@ -26,7 +26,7 @@ TEST_P(RegisterPerBase, PowerOnValues) {
     EXPECT_EQ(PortIn(base + 3), 0xFF) << "offset 3";
 }
 
-TEST_P(RegisterPerBase, WritesReadBackWhereTheCardHasARegister) {
+TEST_P(Register_Per_Base, Writes_Read_Back_Where_The_Card_Has_A_Register) {
     const unsigned short base = GetParam().base;
     const unsigned short other = GetParam().other;
     IoSimRemoteOff();
@@ -46,7 +46,7 @@ TEST_P(RegisterPerBase, WritesReadBackWhereTheCardHasARegister) {
 
 // Set_LPT_Address clears the direction bit with a read-modify-write of the
 // control register; every other bit must survive.
-TEST_P(RegisterPerBase, ClearingDirectionBitKeepsOtherControlBits) {
+TEST_P(Register_Per_Base, Clearing_Direction_Bit_Keeps_Other_Control_Bits) {
     const unsigned short control = GetParam().base + 2;
     for (const unsigned before : {0x2Cu, 0xFFu, 0x20u, 0x00u, 0xDFu, 0x35u}) {
         PortOut(control, static_cast<unsigned char>(before));
@@ -59,7 +59,7 @@ TEST_P(RegisterPerBase, ClearingDirectionBitKeepsOtherControlBits) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Bases, RegisterPerBase,
+INSTANTIATE_TEST_SUITE_P(Bases, Register_Per_Base,
                          ::testing::Values(BaseRow{"lpt1_0x378", 0x378, 0x278}, BaseRow{"lpt2_0x278", 0x278, 0x378},
                                            BaseRow{"mono_card_0x3BC", 0x3BC, 0x378},
                                            BaseRow{"pci_card_0xE800", 0xE800, 0xE804},
@@ -76,16 +76,16 @@ struct HelperRow {
     unsigned char after;
 };
 
-class BitHelpers : public SimPortTest, public ::testing::WithParamInterface<HelperRow> {};
+class Bit_Helpers : public SimPortTest, public ::testing::WithParamInterface<HelperRow> {};
 
-TEST_P(BitHelpers, ChangeTheDataRegisterAsDescribed) {
+TEST_P(Bit_Helpers, Change_The_Data_Register_As_Described) {
     PortOut(kBase, GetParam().before);
     GetParam().action();
     EXPECT_EQ(PortIn(kBase), GetParam().after);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Helpers, BitHelpers,
+    Helpers, Bit_Helpers,
     ::testing::Values(HelperRow{"set_bit3", 0x00, [] { SetPortBit(kBase, 3); }, 0x08},
                       HelperRow{"set_bit_already_set", 0x08, [] { SetPortBit(kBase, 3); }, 0x08},
                       HelperRow{"clear_bit0", 0xFF, [] { ClrPortBit(kBase, 0); }, 0xFE},
@@ -101,14 +101,14 @@ INSTANTIATE_TEST_SUITE_P(
                       HelperRow{"bit200_toggle_ignored", 0x5A, [] { NotPortBit(kBase, 200); }, 0x5A}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(RegisterTest, GetPortBitReadsEachBit) {
+TEST_F(Register_Test, Get_Port_Bit_Reads_Each_Bit) {
     PortOut(kBase, 0xA5);  // 1010 0101
     const int expected[8] = {1, 0, 1, 0, 0, 1, 0, 1};
     for (unsigned char bit = 0; bit < 8; ++bit) EXPECT_EQ(GetPortBit(kBase, bit), expected[bit]) << "bit " << int(bit);
     EXPECT_EQ(GetPortBit(kBase, 8), 0);
 }
 
-TEST_F(RegisterTest, WideAccessSpansConsecutivePorts) {
+TEST_F(Register_Test, Wide_Access_Spans_Consecutive_Ports) {
     IoSimRemoteOff();
     PortOut(kBase, 0x5A);
     // data, status, control, offset 3
@@ -125,7 +125,7 @@ TEST_F(RegisterTest, WideAccessSpansConsecutivePorts) {
     EXPECT_EQ(PortDWordIn(0x376), 0x00 << 24 | 0x33 << 16 | 0xFF << 8 | 0x11u);
 }
 
-TEST_F(RegisterTest, WideAccessWrapsFromPort0xFFFFToPort0) {
+TEST_F(Register_Test, Wide_Access_Wraps_From_Port_0xFFFF_To_Port_0) {
     PortWordOut(0xFFFF, 0x5AA5);  // low byte to nothing at offset 3, high byte to port 0's data
     EXPECT_EQ(PortIn(0x0000), 0x5A);
     EXPECT_EQ(PortWordIn(0xFFFF), 0x5AFF);
@@ -143,7 +143,7 @@ struct LoopbackRow {
 
 class Loopback : public SimPortTest, public ::testing::WithParamInterface<LoopbackRow> {};
 
-TEST_P(Loopback, StatusFollowsTheLedLine) {
+TEST_P(Loopback, Status_Follows_The_LED_Line) {
     const LoopbackRow& row = GetParam();
     if (row.env != nullptr) setenv("IO_SIM_LOOPBACK", row.env, 1);
     IoSimReset();
@@ -166,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, Loopback,
                                            LoopbackRow{"environment_zero", "0", -1, 0xFF, 0x00}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(RegisterTest, LoopbackFollowsEveryWriteAtOnce) {
+TEST_F(Register_Test, Loopback_Follows_Every_Write_At_Once) {
     IoSimRemoteOff();
     IoSimSetLoopback(1);
     for (int i = 0; i < 100; ++i) {
@@ -178,7 +178,7 @@ TEST_F(RegisterTest, LoopbackFollowsEveryWriteAtOnce) {
 
 // ---- reset ----------------------------------------------------------------------
 
-TEST_F(RegisterTest, ResetRestoresPowerOnState) {
+TEST_F(Register_Test, Reset_Restores_Power_On_State) {
     PortOut(kBase, 0x77);
     PortOut(kControl, 0x00);
     PortOut(0x3BC, 0x12);
@@ -200,7 +200,7 @@ TEST_F(RegisterTest, ResetRestoresPowerOnState) {
     EXPECT_EQ(IoSimPeek(kStatus), 0x00) << "loopback is off after a reset";
 }
 
-TEST_F(RegisterTest, PeekHasNoSideEffects) {
+TEST_F(Register_Test, Peek_Has_No_Side_Effects) {
     IoSimRemoteSetDelayNs(0);
     for (int i = 0; i < 100; ++i) IoSimPeek(kStatus);  // would arm the remote as PortIn
     EXPECT_EQ(IoSimRemoteStartNs(), -1);

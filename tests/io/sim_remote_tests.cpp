@@ -9,7 +9,7 @@
 namespace iotest {
 namespace {
 
-using RemoteTest = SimPortTest;
+using Remote_Test = SimPortTest;
 
 constexpr std::int64_t kNecUnitNs = 562'500;
 constexpr std::int64_t kNecFrameNs = 121 * kNecUnitNs;  // leader, 32 bits, stop
@@ -71,9 +71,9 @@ struct NecRow {
     int command;
 };
 
-class NecWaveform : public SimPortTest, public ::testing::WithParamInterface<NecRow> {};
+class NEC_Waveform : public SimPortTest, public ::testing::WithParamInterface<NecRow> {};
 
-TEST_P(NecWaveform, SampledAt8kHzDecodesToAddressAndCommand) {
+TEST_P(NEC_Waveform, Sampled_At_8_kHz_Decodes_To_Address_And_Command) {
     const NecRow& row = GetParam();
     unsigned address = 0x04;
     unsigned command = 0x08;
@@ -113,12 +113,12 @@ TEST_P(NecWaveform, SampledAt8kHzDecodesToAddressAndCommand) {
     EXPECT_EQ(runs[3].first, 0) << "the line is idle after the repeat frame";
 }
 
-INSTANTIATE_TEST_SUITE_P(Commands, NecWaveform,
+INSTANTIATE_TEST_SUITE_P(Commands, NEC_Waveform,
                          ::testing::Values(NecRow{"default_0x04_0x08", -1, -1}, NecRow{"tv_0x20_0xDF", 0x20, 0xDF},
                                            NecRow{"all_zero_0x00_0x00", 0x00, 0x00}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(RemoteTest, LineIsIdleBeforeTheSignalStarts) {
+TEST_F(Remote_Test, Line_Is_Idle_Before_The_Signal_Starts) {
     IoSimRemoteSetAuto(0);  // the polling below would arm it again
     IoSimRemoteSetDelayNs(30 * kMs);
     IoSimRemoteTrigger();
@@ -157,9 +157,9 @@ struct SourceRow {
     int warnings;  // lines on stderr
 };
 
-class RemoteSource : public SimPortTest, public ::testing::WithParamInterface<SourceRow> {};
+class Remote_Source : public SimPortTest, public ::testing::WithParamInterface<SourceRow> {};
 
-TEST_P(RemoteSource, EnvironmentChoosesTheWaveform) {
+TEST_P(Remote_Source, Environment_Chooses_The_Waveform) {
     const SourceRow& row = GetParam();
     TempDir dir;
     const std::string path = dir.File("remote.rmt");
@@ -182,7 +182,7 @@ TEST_P(RemoteSource, EnvironmentChoosesTheWaveform) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Sources, RemoteSource,
+    Sources, Remote_Source,
     ::testing::Values(SourceRow{"default_nec_with_one_repeat", nullptr, nullptr, NecDuration(1), 0},
                       SourceRow{"nec_decimal", "nec:4:8", nullptr, NecDuration(1), 0},
                       SourceRow{"nec_no_repeat", "nec:0x10:0x20", "0", NecDuration(0), 0},
@@ -200,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SourceRow{"unknown_source_falls_back", "sony:1:2", nullptr, NecDuration(1), 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(RemoteTest, NamedRowPlaysItsCellsInOrder) {
+TEST_F(Remote_Test, Named_Row_Plays_Its_Cells_In_Order) {
     TempDir dir;
     const std::string path = dir.File("remote.rmt");
     WriteFile(path, kCommandFile);
@@ -215,7 +215,7 @@ TEST_F(RemoteTest, NamedRowPlaysItsCellsInOrder) {
     EXPECT_EQ(capture.levels, expected);
 }
 
-TEST_F(RemoteTest, SamplesPlayCellByCell) {
+TEST_F(Remote_Test, Samples_Play_Cell_By_Cell) {
     const unsigned char cells[] = {0, 1, 1, 0, 255, 0, 0, 7, 7, 7};
     ASSERT_EQ(IoSimRemoteSetSamples(cells, 10), 0);
     EXPECT_EQ(IoSimRemoteDurationNs(), 10 * kCellNs);
@@ -233,9 +233,9 @@ struct FileRow {
     std::int64_t duration_ns;  // after the call; a failure keeps the previous waveform
 };
 
-class RemoteFile : public SimPortTest, public ::testing::WithParamInterface<FileRow> {};
+class Remote_File : public SimPortTest, public ::testing::WithParamInterface<FileRow> {};
 
-TEST_P(RemoteFile, SetFilePicksARow) {
+TEST_P(Remote_File, Set_File_Picks_A_Row) {
     const FileRow& row = GetParam();
     TempDir dir;
     const std::string path = dir.File("remote.rmt");
@@ -245,7 +245,7 @@ TEST_P(RemoteFile, SetFilePicksARow) {
     EXPECT_EQ(IoSimRemoteDurationNs(), row.duration_ns);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, RemoteFile,
+INSTANTIATE_TEST_SUITE_P(Rows, Remote_File,
                          ::testing::Values(FileRow{"null_name_first_row", nullptr, true, 0, 24 * kCellNs},
                                            FileRow{"empty_name_first_row", "", true, 0, 24 * kCellNs},
                                            FileRow{"named_row", "VOL_UP", true, 0, 16 * kCellNs},
@@ -255,7 +255,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, RemoteFile,
                                            FileRow{"missing_file_keeps_waveform", "POWER", false, -1, NecDuration(0)}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(RemoteTest, ControlsRejectBadArguments) {
+TEST_F(Remote_Test, Controls_Reject_Bad_Arguments) {
     ASSERT_EQ(IoSimRemoteSetNec(1, 2, 0), 0);
     EXPECT_EQ(IoSimRemoteSetNec(0x100, 1, 1), -1);
     EXPECT_EQ(IoSimRemoteSetNec(1, 0x100, 1), -1);
@@ -268,7 +268,7 @@ TEST_F(RemoteTest, ControlsRejectBadArguments) {
     EXPECT_EQ(IoSimRemoteDurationNs(), 0);
 }
 
-TEST_F(RemoteTest, OffRemoteNeverStarts) {
+TEST_F(Remote_Test, Off_Remote_Never_Starts) {
     IoSimRemoteOff();
     EXPECT_EQ(IoSimRemoteDurationNs(), 0);
     IoSimRemoteTrigger();
@@ -285,9 +285,9 @@ struct DelayRow {
     int warnings;
 };
 
-class RemoteDelay : public SimPortTest, public ::testing::WithParamInterface<DelayRow> {};
+class Remote_Delay : public SimPortTest, public ::testing::WithParamInterface<DelayRow> {};
 
-TEST_P(RemoteDelay, TriggerStartsTheSignalAfterTheDelay) {
+TEST_P(Remote_Delay, Trigger_Starts_The_Signal_After_The_Delay) {
     const DelayRow& row = GetParam();
     if (row.env != nullptr) setenv("IO_SIM_REMOTE_DELAY_MS", row.env, 1);
     ::testing::internal::CaptureStderr();
@@ -305,7 +305,7 @@ TEST_P(RemoteDelay, TriggerStartsTheSignalAfterTheDelay) {
     EXPECT_LE(start, after + row.delay_ns);
 }
 
-INSTANTIATE_TEST_SUITE_P(Delays, RemoteDelay,
+INSTANTIATE_TEST_SUITE_P(Delays, Remote_Delay,
                          ::testing::Values(DelayRow{"default_50ms", nullptr, 50 * kMs, 0},
                                            DelayRow{"seven_ms", "7", 7 * kMs, 0},
                                            DelayRow{"half_ms", "0.5", kMs / 2, 0}, DelayRow{"zero", "0", 0, 0},
@@ -313,7 +313,7 @@ INSTANTIATE_TEST_SUITE_P(Delays, RemoteDelay,
                                            DelayRow{"negative_uses_default", "-3", 50 * kMs, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(RemoteTest, SetDelayOverridesTheEnvironment) {
+TEST_F(Remote_Test, Set_Delay_Overrides_The_Environment) {
     IoSimRemoteSetDelayNs(3 * kMs);
     const std::int64_t before = NowNs();
     IoSimRemoteTrigger();
@@ -342,9 +342,9 @@ struct BurstRow {
     bool arms;
 };
 
-class BurstArming : public SimPortTest, public ::testing::WithParamInterface<BurstRow> {};
+class Burst_Arming : public SimPortTest, public ::testing::WithParamInterface<BurstRow> {};
 
-TEST_P(BurstArming, OnlyQuickReadsArmTheRemote) {
+TEST_P(Burst_Arming, Only_Quick_Reads_Arm_The_Remote) {
     const BurstRow& row = GetParam();
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         IoSimReset();
@@ -362,14 +362,14 @@ TEST_P(BurstArming, OnlyQuickReadsArmTheRemote) {
     FAIL() << "the reads were held up on every attempt";
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, BurstArming,
+INSTANTIATE_TEST_SUITE_P(Rates, Burst_Arming,
                          ::testing::Values(BurstRow{"capture_polling_16_reads", 0, 16, true},
                                            BurstRow{"fifteen_quick_reads", 0, 15, false},
                                            BurstRow{"dialog_ten_per_second", 100, 17, false},
                                            BurstRow{"every_25ms", 25, 17, false}, BurstRow{"every_5ms", 5, 40, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(RemoteTest, SixteenthQuickReadArmsAndTheSignalFollows) {
+TEST_F(Remote_Test, Sixteenth_Quick_Read_Arms_And_The_Signal_Follows) {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         IoSimReset();
         IoSimRemoteSetDelayNs(3 * kMs);
@@ -397,7 +397,7 @@ TEST_F(RemoteTest, SixteenthQuickReadArmsAndTheSignalFollows) {
     FAIL() << "the reads were held up on every attempt";
 }
 
-TEST_F(RemoteTest, ManualModeIgnoresBursts) {
+TEST_F(Remote_Test, Manual_Mode_Ignores_Bursts) {
     IoSimRemoteSetAuto(0);
     IoSimRemoteSetDelayNs(0);
     ReadStatus(100, std::chrono::milliseconds(0));
@@ -412,9 +412,9 @@ struct GapRow {
     bool plays_again;
 };
 
-class BurstGap : public SimPortTest, public ::testing::WithParamInterface<GapRow> {};
+class Burst_Gap : public SimPortTest, public ::testing::WithParamInterface<GapRow> {};
 
-TEST_P(BurstGap, PausesOf20msOrMoreStartANewBurst) {
+TEST_P(Burst_Gap, Pauses_Of_20_ms_Or_More_Start_A_New_Burst) {
     const GapRow& row = GetParam();
     constexpr std::int64_t kBurstGapNs = 20 * kMs;
     constexpr std::int64_t kDelayNs = kMs;
@@ -446,7 +446,7 @@ TEST_P(BurstGap, PausesOf20msOrMoreStartANewBurst) {
     FAIL() << "every attempt was held up";
 }
 
-INSTANTIATE_TEST_SUITE_P(Gaps, BurstGap,
+INSTANTIATE_TEST_SUITE_P(Gaps, Burst_Gap,
                          ::testing::Values(GapRow{"gap_25ms_new_burst", 25, true},
                                            GapRow{"gap_10ms_same_burst", 10, false},
                                            GapRow{"gap_1ms_same_burst", 1, false}),

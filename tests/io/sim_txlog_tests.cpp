@@ -12,7 +12,7 @@
 namespace iotest {
 namespace {
 
-using TxLogTest = SimPortTest;
+using Tx_Log_Test = SimPortTest;
 
 struct Write {
     unsigned short port;
@@ -41,9 +41,9 @@ struct WriteRow {
     std::vector<Write> logged;
 };
 
-class LoggedDataWrites : public SimPortTest, public ::testing::WithParamInterface<WriteRow> {};
+class Logged_Data_Writes : public SimPortTest, public ::testing::WithParamInterface<WriteRow> {};
 
-TEST_P(LoggedDataWrites, EveryByteThatLandsOnADataRegister) {
+TEST_P(Logged_Data_Writes, Every_Byte_That_Lands_On_A_Data_Register) {
     const WriteRow& row = GetParam();
     const std::int64_t before = NowNs();
     row.action();
@@ -61,7 +61,7 @@ TEST_P(LoggedDataWrites, EveryByteThatLandsOnADataRegister) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Writes, LoggedDataWrites,
+    Writes, Logged_Data_Writes,
     ::testing::Values(WriteRow{"byte_to_data", [] { PortOut(0x378, 0xA5); }, {{0x378, 0xA5}}},
                       WriteRow{"status_control_offset3_not_logged",
                                [] {
@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
                                {{0x378, 0xFF}, {0x3BC, 0xFE}, {0x378, 0xFE}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(TxLogTest, ManyWritesKeepOrderAndTime) {
+TEST_F(Tx_Log_Test, Many_Writes_Keep_Order_And_Time) {
     constexpr int kWrites = 5000;
     for (int i = 0; i < kWrites; ++i) PortOut((i & 1) != 0 ? 0x278 : 0x378, static_cast<unsigned char>(i * 7));
     ASSERT_EQ(IoSimTxCount(), kWrites);
@@ -118,9 +118,9 @@ struct RingRow {
     long long writes;
 };
 
-class TxRing : public SimPortTest, public ::testing::WithParamInterface<RingRow> {};
+class Tx_Ring : public SimPortTest, public ::testing::WithParamInterface<RingRow> {};
 
-TEST_P(TxRing, WrapKeepsTheNewestEntries) {
+TEST_P(Tx_Ring, Wrap_Keeps_The_Newest_Entries) {
     const RingRow& row = GetParam();
     if (row.capacity_env != nullptr) setenv("IO_SIM_TXLOG_CAPACITY", row.capacity_env, 1);
     IoSimReset();
@@ -137,7 +137,7 @@ TEST_P(TxRing, WrapKeepsTheNewestEntries) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Capacities, TxRing,
+INSTANTIATE_TEST_SUITE_P(Capacities, Tx_Ring,
                          ::testing::Values(RingRow{"small_ring", "8", 8, 20}, RingRow{"ring_of_one", "1", 1, 3},
                                            RingRow{"exactly_full", "16", 16, 16},
                                            RingRow{"hex_capacity", "0x10", 16, 40},
@@ -148,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(Capacities, TxRing,
 // The log is read from other threads (the file flusher, a test or benchmark)
 // while the port's thread writes. An entry the ring overwrites during a read
 // must come back as "not held", never as another write's port and value.
-TEST_F(TxLogTest, ReaderOnAnotherThreadNeverGetsAnOverwrittenEntry) {
+TEST_F(Tx_Log_Test, Reader_On_Another_Thread_Never_Gets_An_Overwritten_Entry) {
     constexpr long long kCapacity = 64;
     constexpr long long kWrites = 2'000'000;
     setenv("IO_SIM_TXLOG_CAPACITY", "64", 1);
@@ -183,7 +183,7 @@ TEST_F(TxLogTest, ReaderOnAnotherThreadNeverGetsAnOverwrittenEntry) {
     EXPECT_EQ(IoSimTxCount(), kWrites);
 }
 
-TEST_F(TxLogTest, ClearRestartsTheNumbering) {
+TEST_F(Tx_Log_Test, Clear_Restarts_The_Numbering) {
     for (int i = 0; i < 5; ++i) PortOut(kBase, static_cast<unsigned char>(i));
     IoSimTxClear();
     EXPECT_EQ(IoSimTxCount(), 0);
@@ -199,7 +199,7 @@ TEST_F(TxLogTest, ClearRestartsTheNumbering) {
 
 const std::regex kLine(R"(^(\d+) 0x([0-9A-F]{3,4}) ([0-9A-F]{2})$)");
 
-class TxLogFile : public SimPortTest {
+class Tx_Log_File : public SimPortTest {
 protected:
     void SetUp() override {
         SimPortTest::SetUp();
@@ -211,7 +211,7 @@ protected:
     std::string path_;
 };
 
-TEST_F(TxLogFile, FlushWritesOneLinePerWriteInTheDocumentedFormat) {
+TEST_F(Tx_Log_File, Flush_Writes_One_Line_Per_Write_In_The_Documented_Format) {
     const std::vector<std::pair<unsigned short, const char*>> ports = {
         {0x378, "0x378"}, {0x078, "0x078"}, {0x000, "0x000"}, {0xE800, "0xE800"}, {0x3BC, "0x3BC"}};
     for (std::size_t i = 0; i < ports.size(); ++i) PortOut(ports[i].first, static_cast<unsigned char>(0x0A + i * 0x31));
@@ -233,7 +233,7 @@ TEST_F(TxLogFile, FlushWritesOneLinePerWriteInTheDocumentedFormat) {
     }
 }
 
-TEST_F(TxLogFile, BackgroundThreadAppendsWithoutAFlush) {
+TEST_F(Tx_Log_File, Background_Thread_Appends_Without_A_Flush) {
     for (int i = 0; i < 300; ++i) PortOut(kBase, static_cast<unsigned char>(i));
     ASSERT_TRUE(WaitFor([&] { return ReadLines(path_).size() == 300; }, std::chrono::seconds(5)))
         << ReadLines(path_).size() << " lines";
@@ -243,7 +243,7 @@ TEST_F(TxLogFile, BackgroundThreadAppendsWithoutAFlush) {
     EXPECT_EQ(lines[309].substr(lines[309].size() - 9), " 0x378 35");  // 309 & 0xFF = 0x35
 }
 
-TEST_F(TxLogFile, ClearKeepsWhatTheFileAlreadyShows) {
+TEST_F(Tx_Log_File, Clear_Keeps_What_The_File_Already_Shows) {
     for (int i = 0; i < 3; ++i) PortOut(kBase, 0xFF);
     IoSimTxClear();
     PortOut(kBase, 0xFE);
@@ -255,7 +255,7 @@ TEST_F(TxLogFile, ClearKeepsWhatTheFileAlreadyShows) {
     EXPECT_EQ(lines[3].substr(lines[3].size() - 2), "FE");
 }
 
-TEST_F(TxLogFile, ResetStartsTheFileAgain) {
+TEST_F(Tx_Log_File, Reset_Starts_The_File_Again) {
     PortOut(kBase, 0x01);
     IoSimTxFlush();
     ASSERT_EQ(ReadLines(path_).size(), 1u);
@@ -268,7 +268,7 @@ TEST_F(TxLogFile, ResetStartsTheFileAgain) {
     EXPECT_EQ(lines[0].substr(lines[0].size() - 2), "02");
 }
 
-TEST_F(TxLogFile, ResetWritesPendingEntriesToTheOldFileFirst) {
+TEST_F(Tx_Log_File, Reset_Writes_Pending_Entries_To_The_Old_File_First) {
     PortOut(kBase, 0x0A);
     PortOut(kBase, 0x0B);
     const std::string second = dir_.File("second.log");
@@ -284,7 +284,7 @@ TEST_F(TxLogFile, ResetWritesPendingEntriesToTheOldFileFirst) {
     EXPECT_EQ(new_lines[0].substr(new_lines[0].size() - 2), "0C");
 }
 
-TEST_F(TxLogFile, WritesLostToTheRingAreReportedNotHidden) {
+TEST_F(Tx_Log_File, Writes_Lost_To_The_Ring_Are_Reported_Not_Hidden) {
     setenv("IO_SIM_TXLOG_CAPACITY", "4", 1);
     IoSimReset();
     ::testing::internal::CaptureStderr();
@@ -298,7 +298,7 @@ TEST_F(TxLogFile, WritesLostToTheRingAreReportedNotHidden) {
     EXPECT_EQ(ReadLines(path_).back().substr(ReadLines(path_).back().size() - 2), "9F");  // 99999 & 0xFF
 }
 
-TEST_F(TxLogFile, UnsetVariableStopsTheFile) {
+TEST_F(Tx_Log_File, Unset_Variable_Stops_The_File) {
     unsetenv("IO_SIM_TXLOG");
     IoSimReset();
     PortOut(kBase, 0x33);

@@ -1,8 +1,8 @@
 // The real libio.so on its simulated port, driven by the real clock.
 #include "irport/receiver.h"
+#include "irport/transmitter.h"
 #include "tests/support/sim_port_controls.h"
 #include "tests/support/temp_env.h"
-#include "irport/transmitter.h"
 
 #include <gtest/gtest.h>
 
@@ -29,13 +29,14 @@ protected:
 
 TEST_F(Libio_Test, All_Thirteen_Functions_Resolve_And_Release_Runs_Once) {
     const TPort_Function_Table& f = port.Functions();
-    const void* slots[] = {reinterpret_cast<const void*>(f.PortOut),        reinterpret_cast<const void*>(f.PortWordOut),
-                           reinterpret_cast<const void*>(f.PortDWordOut),   reinterpret_cast<const void*>(f.PortIn),
-                           reinterpret_cast<const void*>(f.PortWordIn),     reinterpret_cast<const void*>(f.PortDWordIn),
-                           reinterpret_cast<const void*>(f.SetPortBit),     reinterpret_cast<const void*>(f.ClrPortBit),
-                           reinterpret_cast<const void*>(f.NotPortBit),     reinterpret_cast<const void*>(f.GetPortBit),
-                           reinterpret_cast<const void*>(f.RightPortShift), reinterpret_cast<const void*>(f.LeftPortShift),
-                           reinterpret_cast<const void*>(f.IsDriverInstalled)};
+    const void* slots[] = {
+        reinterpret_cast<const void*>(f.PortOut),          reinterpret_cast<const void*>(f.PortWordOut),
+        reinterpret_cast<const void*>(f.PortDWordOut),     reinterpret_cast<const void*>(f.PortIn),
+        reinterpret_cast<const void*>(f.PortWordIn),       reinterpret_cast<const void*>(f.PortDWordIn),
+        reinterpret_cast<const void*>(f.SetPortBit),       reinterpret_cast<const void*>(f.ClrPortBit),
+        reinterpret_cast<const void*>(f.NotPortBit),       reinterpret_cast<const void*>(f.GetPortBit),
+        reinterpret_cast<const void*>(f.RightPortShift),   reinterpret_cast<const void*>(f.LeftPortShift),
+        reinterpret_cast<const void*>(f.IsDriverInstalled)};
     for (const void* slot : slots) EXPECT_NE(slot, nullptr);
     EXPECT_EQ(f.IsDriverInstalled(), 1);
     EXPECT_EQ(port.Unload_Port_Library(), 0);

@@ -1,7 +1,7 @@
 // The receiver against a scripted receiver line.
+#include "irport/receiver.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/priority_recorder.h"
-#include "irport/receiver.h"
 
 #include <gtest/gtest.h>
 

@@ -224,17 +224,21 @@ TEST_F(Command_File_Test, Each_Kind_Of_Fault_Is_Reported_Once_With_Its_First_Lin
     };
     const std::string long_name(80, 'N');
     const std::vector<Row> rows = {
-        {"one long name", "A\n" + long_name + ",01\n",
+        {"one long name",
+         "A\n" + long_name + ",01\n",
          {"Command Name is too long (79 characters at most)\nLine 2: its first 79 characters are kept. / File "
           "Read Error"}},
-        {"many long names", "\n" + long_name + "\n" + long_name + "\n",
+        {"many long names",
+         "\n" + long_name + "\n" + long_name + "\n",
          {"Command Name is too long (79 characters at most)\n2 records, the first at line 2: each keeps its first "
           "79 characters. / File Read Error"}},
-        {"overflow first, then a long name", "A,1,2,3,4,5\n" + long_name + "\n",
+        {"overflow first, then a long name",
+         "A,1,2,3,4,5\n" + long_name + "\n",
          {"Command Buffer Overflow\nLine 1: its first 4 bytes are kept. / File Read Error",
           "Command Name is too long (79 characters at most)\nLine 2: its first 79 characters are kept. / File "
           "Read Error"}},
-        {"faults, then the table is full", long_name + ",1,2,3,4,5\nB\nC\n",
+        {"faults, then the table is full",
+         long_name + ",1,2,3,4,5\nB\nC\n",
          {"Command Name is too long (79 characters at most)\nLine 1: its first 79 characters are kept. / File "
           "Read Error",
           "Command Buffer Overflow\nLine 1: its first 4 bytes are kept. / File Read Error",

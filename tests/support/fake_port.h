@@ -4,8 +4,8 @@
 #ifndef QEV_TEST_FAKE_PORT_H
 #define QEV_TEST_FAKE_PORT_H
 
-#include "tests/support/fake_counter.h"
 #include "irport/port_library.h"
+#include "tests/support/fake_counter.h"
 
 #include <cstdint>
 #include <map>

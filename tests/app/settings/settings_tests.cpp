@@ -15,12 +15,12 @@ namespace qev {
 namespace {
 
 using test::File_Exists;
+using test::Give_To_Test_User;
 using test::Read_File;
+using test::Run_Unprivileged;
 using test::TEnv_Guard;
 using test::TTemp_Dir;
 using test::Write_File;
-using test::Give_To_Test_User;
-using test::Run_Unprivileged;
 
 TEST(Ini_Integer, Parses_Decimal_And_Hexadecimal_Forms) {
     struct Row {
@@ -261,11 +261,11 @@ TEST_F(Settings_File_Test, Written_Settings_Read_Back_Unchanged) {
 TEST_F(Settings_File_Test, The_Keys_Are_Read_And_Written_In_One_Order) {
     std::vector<std::string> names;
     for (const TSettings_Key& key : Settings_Keys) names.push_back(std::string(key.Section) + "." + key.Key);
-    EXPECT_EQ(names, (std::vector<std::string>{
-                         "FORM.BACK_IMAGE", "FORM.BUTTON_TRANSPARENCY", "FORM.TRANSPARENCY_MODE",
-                         "COMMAND.MAX_RMTCMD_NUM", "COMMAND.REPEAT", "WAVEFORM.MAX_RMTCMD_BIT_LENGTH",
-                         "WAVEFORM.MIN_LEADER_LENGTH", "WAVEFORM.DEV_LEADER_LENGTH", "LPT.Base_Address",
-                         "DIR.RMT_DIR", "DIR.RMT_FILE", "SERVER.PORT", "SERVER.STARTUP", "SERVER.ECHO"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"FORM.BACK_IMAGE", "FORM.BUTTON_TRANSPARENCY", "FORM.TRANSPARENCY_MODE",
+                                               "COMMAND.MAX_RMTCMD_NUM", "COMMAND.REPEAT",
+                                               "WAVEFORM.MAX_RMTCMD_BIT_LENGTH", "WAVEFORM.MIN_LEADER_LENGTH",
+                                               "WAVEFORM.DEV_LEADER_LENGTH", "LPT.Base_Address", "DIR.RMT_DIR",
+                                               "DIR.RMT_FILE", "SERVER.PORT", "SERVER.STARTUP", "SERVER.ECHO"}));
 }
 
 TEST_F(Settings_File_Test, A_Start_And_A_Shutdown_Keep_A_Hand_Written_File_Byte_For_Byte) {

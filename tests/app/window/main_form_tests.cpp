@@ -6,9 +6,9 @@
 #include "tests/support/qt/window_fixture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QStatusBar>
-#include <QApplication>
 #include <QTest>
 #include <QTimer>
 
@@ -343,14 +343,14 @@ TEST_F(Window_Test, A_Key_Click_Shows_In_The_Port_Log_File) {
     Start();
     form->State().Load_Command_File(Command_File("k.rmt", "@REPEAT = 2\nSTOP,81\n"), 1);
     QTest::mouseClick(Key("Stop_PictureButton"), Qt::LeftButton);
-    form.reset();   // unloading the library writes out the rest of the log
+    form.reset();  // unloading the library writes out the rest of the log
     std::vector<std::string> values;
     std::istringstream lines(Read_File(profile.File("tx.log")));
     std::string time, port, value;
     while (lines >> time >> port >> value) values.push_back(port + " " + value);
     const std::vector<std::string> once = {"0x378 FF", "0x378 FE", "0x378 FE", "0x378 FE",
                                            "0x378 FE", "0x378 FE", "0x378 FE", "0x378 FF"};
-    std::vector<std::string> expected = {"0x378 FE"};   // the port preparation at start-up
+    std::vector<std::string> expected = {"0x378 FE"};  // the port preparation at start-up
     for (int i = 0; i < 2; ++i) expected.insert(expected.end(), once.begin(), once.end());
     EXPECT_EQ(values, expected);
 }

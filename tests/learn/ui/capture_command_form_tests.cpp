@@ -1,22 +1,22 @@
 // The capture dialog on the simulated port: learn, list, propose, test,
 // register and send, as a user does it.
+#include "controls/up_down.h"
 #include "learn/core/capture_analysis.h"
 #include "learn/ui/capture_command_form.h"
-#include "tests/support/sim_port_controls.h"
-#include "controls/up_down.h"
 #include "tests/support/qt/window_fixture.h"
+#include "tests/support/sim_port_controls.h"
 
 #include <QAreaSeries>
+#include <QChart>
 #include <QChartView>
 #include <QElapsedTimer>
+#include <QLegend>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QValueAxis>
-#include <QLegend>
-#include <QChart>
 
 namespace qev::test {
 namespace {

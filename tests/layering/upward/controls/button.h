@@ -1,2 +1,2 @@
-#include "base/leaf.h"
 #include <QWidget>
+#include "base/leaf.h"

@@ -1,2 +1,2 @@
-#include "base/leaf.h"
 #include "app/core/state.h"
+#include "base/leaf.h"

@@ -1,2 +1,2 @@
-#include "learn/ui/form.h"
 #include "app/core/state.h"
+#include "learn/ui/form.h"

@@ -1,3 +1,3 @@
-#include "learn/core/analysis.h"
-#include "controls/button.h"
 #include <QDialog>
+#include "controls/button.h"
+#include "learn/core/analysis.h"

@@ -1,2 +1,2 @@
-#include "store/table.h"
 #include "irport/port.h"
+#include "store/table.h"

@@ -1,2 +1,2 @@
-#include "app/core/state.h"
 #include <QWidget>
+#include "app/core/state.h"
