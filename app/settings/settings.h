@@ -34,6 +34,7 @@ struct TSettings {
     int32_t ECHO = 1;     // non-zero: server echoes typed characters
 
     bool See_Through() const { return BUTTON_TRANSPARENCY == "YES"; }
+    friend bool operator==(const TSettings&, const TSettings&) = default;
 };
 
 // Integer as stored in the Settings file: decimal with optional sign, or

@@ -1,7 +1,9 @@
 #include "tests/e2e/program_runner.h"
 
+#include <grp.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -77,7 +79,16 @@ bool TProgram_Runner::Start() {
     envp.push_back(nullptr);
     std::string arg0 = executable_;
     char* argv[] = {arg0.data(), nullptr};
-    return posix_spawn(&pid_, executable_.c_str(), nullptr, nullptr, argv, envp.data()) == 0;
+    if (!Ordinary_User || geteuid() != 0)
+        return posix_spawn(&pid_, executable_.c_str(), nullptr, nullptr, argv, envp.data()) == 0;
+    pid_ = fork();
+    if (pid_ == 0) {
+        constexpr uid_t Nobody = 65534;
+        if (setgroups(0, nullptr) == 0 && setgid(Nobody) == 0 && setuid(Nobody) == 0)
+            execve(executable_.c_str(), argv, envp.data());
+        _exit(127);
+    }
+    return pid_ > 0;
 }
 
 bool TProgram_Runner::Wait_Until_Ready(double seconds) {

@@ -19,6 +19,9 @@ public:
     // platform, the sim backend with its remote off. Entries with an empty
     // value are removed from the child's environment.
     std::map<std::string, std::string> Environment;
+    // Run as user and group "nobody" when the tests run as root, so file
+    // permissions count (they mean nothing to root).
+    bool Ordinary_User = false;
 
     TProgram_Runner(std::string executable, const std::string& profile);
     ~TProgram_Runner();
@@ -28,6 +31,7 @@ public:
     bool Wait_Until_Ready(double seconds = 20);
     // SIGTERM, then waits for the exit. Returns the exit status, or -1.
     int Terminate(double seconds = 20);
+    pid_t Pid() const { return pid_; }
     // Waits for an exit the program takes by itself. -1 on timeout.
     int Wait_For_Exit(double seconds = 20);
 

@@ -1,6 +1,7 @@
 // Reading and writing Command files.
 #include "store/command_file.h"
 #include "tests/support/temp_env.h"
+#include "tests/support/unprivileged.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -342,6 +343,25 @@ TEST_F(Command_File_Test, A_Failed_Save_Reports_And_Keeps_The_Old_File) {
     EXPECT_EQ(messages, std::vector<std::string>{"Can't Create File / File Open Error"});
     EXPECT_FALSE(Save_Command_File("/nonexistent-qev-folder/x.rmt", 1, table, sink));
     EXPECT_EQ(Read_File(path), "@REPEAT = 9\r\n");
+}
+
+TEST_F(Command_File_Test, A_Write_Protected_File_Is_Not_Replaced) {
+    // As an ordinary user: root may write any file, so the save would rightly succeed.
+    Write_File(path, "@REPEAT = 9\r\nOLD,01\r\n");
+    test::Give_To_Test_User(dir.Path());
+    test::Give_To_Test_User(path);
+    ::chmod(path.c_str(), 0444);
+    Add("NEW", {2});
+    const int result = test::Run_Unprivileged([&] {
+        messages.clear();
+        const bool saved = Save_Command_File(path, 1, table, sink);
+        return saved ? 1 : messages == std::vector<std::string>{"Can't Create File / File Open Error"} ? 0 : 2;
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(Read_File(path), "@REPEAT = 9\r\nOLD,01\r\n");
+    EXPECT_EQ(
+        std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+        std::filesystem::perms::owner_read | std::filesystem::perms::group_read | std::filesystem::perms::others_read);
 }
 
 TEST(Paths, Folder_And_File_Name_Parts) {
