@@ -3,6 +3,7 @@
 #include "app/settings/settings.h"
 #include "base/atomic_file.h"
 #include "base/regular_file.h"
+#include "base/text_scan.h"
 
 #include <cerrno>
 
@@ -12,12 +13,10 @@ namespace {
 
 constexpr std::string_view Byte_Order_Mark = "\xEF\xBB\xBF";
 
-bool Is_Space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
-// [begin, end) without the blanks at either side.
+// [begin, end) without the blanks at either side (a line holds no LF).
 void Trim(std::string_view text, std::size_t& begin, std::size_t& end) {
-    while (begin < end && Is_Space(text[begin])) ++begin;
-    while (end > begin && Is_Space(text[end - 1])) --end;
+    while (begin < end && Is_Blank(text[begin])) ++begin;
+    while (end > begin && Is_Blank(text[end - 1])) --end;
 }
 
 std::string_view Trimmed(std::string_view text) {

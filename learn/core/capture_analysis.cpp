@@ -1,5 +1,7 @@
 #include "learn/core/capture_analysis.h"
 
+#include "base/text_scan.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -29,17 +31,8 @@ std::optional<int32_t> Propose_Data_Length(const int32_t* samples, int32_t count
 }
 
 int32_t Leading_Digits_Value(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r' ||
-                               text[i] == '\v' || text[i] == '\f'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = std::min<int64_t>(value * 10 + (text[i] - '0'), int64_t{1} << 31);
-    value = negative ? -value : std::min<int64_t>(value, INT32_MAX);
-    return static_cast<int32_t>(value);
+    std::size_t pos = 0;
+    return Scan_Leading_Integer(text, pos).value_or(0);
 }
 
 std::string Sample_Listing(const int32_t* samples, int32_t count) {
