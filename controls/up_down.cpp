@@ -1,5 +1,6 @@
 #include "controls/up_down.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
 #include <QToolButton>
@@ -21,7 +22,11 @@ TUp_Down::TUp_Down(QWidget* parent) : QWidget(parent) {
     setFixedWidth(16);
 }
 
-void TUp_Down::setAssociate(QLineEdit* edit) { edit_ = edit; }
+void TUp_Down::setAssociate(QLineEdit* edit) {
+    if (edit_) edit_->removeEventFilter(this);
+    edit_ = edit;
+    if (edit_) edit_->installEventFilter(this);
+}
 
 void TUp_Down::setRange(int min, int max) {
     min_ = min;
@@ -36,13 +41,16 @@ void TUp_Down::setPosition(int position) {
 }
 
 void TUp_Down::Step(int delta) {
+    // A number in the edit, in or out of the range, is where the step starts.
+    long long from = position_;
     if (edit_) {
+        const QString text = edit_->text().trimmed();
         bool ok = false;
-        const int typed = QLocale().toInt(edit_->text().trimmed(), &ok);
-        const int plain = ok ? typed : edit_->text().trimmed().toInt(&ok);
-        if (ok && plain >= min_ && plain <= max_) position_ = plain;
+        const int typed = QLocale().toInt(text, &ok);
+        const int plain = ok ? typed : text.toInt(&ok);
+        if (ok) from = plain;
     }
-    setPosition(position_ + delta);
+    setPosition(static_cast<int>(std::clamp<long long>(from + delta, min_, max_)));
 }
 
 void TUp_Down::Write_Text() {
@@ -54,4 +62,18 @@ void TUp_Down::resizeEvent(QResizeEvent*) {
     const int half = height() / 2;
     up_->setGeometry(0, 0, width(), half);
     down_->setGeometry(0, half, width(), height() - half);
+}
+
+// Up and Down in the edit step like the arrow buttons (with or without the
+// keypad); every other key goes on to the edit.
+bool TUp_Down::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == edit_ && event->type() == QEvent::KeyPress && isEnabled()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+            (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+            Step(key->key() == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }

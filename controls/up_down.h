@@ -2,13 +2,15 @@
 // one-line edit, the way an up-down spinner sits beside a text field.
 //
 // The edit stays free text: the spinner only reads it when an arrow is
-// pressed (a number within the range becomes the position, anything else
-// leaves the position as it was), steps the position by one within
-// Min .. Max, and writes it back as plain decimal or with thousands
-// separators.
+// pressed. The arrows (the buttons, and the Up and Down keys while the edit
+// has the keyboard) step by one from the number shown, kept within
+// Min .. Max, so 5000 in a field of 1 .. 1024 steps down to 1024; text that
+// is no number steps from the spinner's own position. The result is written
+// back as plain decimal or with thousands separators.
 #ifndef QEV_CONTROLS_UP_DOWN_H
 #define QEV_CONTROLS_UP_DOWN_H
 
+#include <QPointer>
 #include <QWidget>
 
 class QLineEdit;
@@ -36,11 +38,12 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Write_Text();
 
-    QLineEdit* edit_ = nullptr;
+    QPointer<QLineEdit> edit_;
     QToolButton* up_ = nullptr;
     QToolButton* down_ = nullptr;
     int min_ = 0;

@@ -2,6 +2,7 @@
 
 #include "app/window/key_faces.h"
 #include "app/window/shape_frame.h"
+#include "controls/drop_down_list.h"
 #include "controls/form_font.h"
 #include "controls/local_text.h"
 #include "controls/picture_button.h"
@@ -94,7 +95,7 @@ void TQEV_Main_Form::Create_Components() {
     command_label_->move(96, 3);
     command_label_->adjustSize();
 
-    combo_ = new QComboBox(client);
+    combo_ = new TDrop_Down_List(client);
     combo_->setObjectName(QStringLiteral("IR_Command_ComboBox"));
     combo_->setEditable(false);
     combo_->setMaxVisibleItems(20);

@@ -9,14 +9,48 @@
 #include <QChart>
 #include <QChartView>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QValueAxis>
 
+#include <algorithm>
+
 using namespace qev;
+
+namespace {
+
+// The waveform as steps: each sample holds its level from its index up to
+// the next one, so the edges are vertical and only they need points (the
+// start, both ends of every change of level, the end of the last sample).
+QList<QPointF> Step_Points(const int32_t* samples, int32_t count) {
+    QList<QPointF> points;
+    if (count <= 0) return points;
+    points.append(QPointF(0, samples[0]));
+    for (int32_t i = 1; i < count; ++i) {
+        if (samples[i] == samples[i - 1]) continue;
+        points.append(QPointF(i, samples[i - 1]));
+        points.append(QPointF(i, samples[i]));
+    }
+    points.append(QPointF(count, samples[count - 1]));
+    return points;
+}
+
+// 1, 2 or 5 times a power of ten: the smallest such step that puts no more
+// than eight steps on an axis of `length` samples.
+int32_t Tick_Interval(int32_t length) {
+    for (int64_t decade = 1;; decade *= 10)
+        for (const int64_t factor : {1, 2, 5})
+            if (length / (factor * decade) <= 8) return static_cast<int32_t>(factor * decade);
+}
+
+}  // namespace
 
 TCapture_Command_Form::TCapture_Command_Form(TQEV_State& state, QWidget* parent) : QDialog(parent), state_(state) {
     setObjectName(QStringLiteral("Capture_Command_Form"));
@@ -28,7 +62,8 @@ TCapture_Command_Form::TCapture_Command_Form(TQEV_State& state, QWidget* parent)
     // The length starts at the full capture length.
     length_up_down_->setRange(1, state_.Settings.MAX_RMTCMD_BIT_LENGTH);
     length_up_down_->setPosition(state_.Settings.MAX_RMTCMD_BIT_LENGTH);
-    upper_->clear();
+    Clear_Chart();
+    Set_Time_Axis(state_.Settings.MAX_RMTCMD_BIT_LENGTH);
     // Not moved: a dialog with a parent is centred on it when shown.
 }
 
@@ -71,6 +106,13 @@ void TCapture_Command_Form::Create_Components() {
         connect(b.button, &QPushButton::clicked, this, b.handler);
     }
 
+    // What to do while a capture waits for the remote; empty otherwise.
+    prompt_label_ = new QLabel(this);
+    prompt_label_->setObjectName(QStringLiteral("Capture_Prompt_Label"));
+    prompt_label_->setGeometry(8, 224, 161, 48);
+    prompt_label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    prompt_label_->setWordWrap(true);
+
     memo_ = new QPlainTextEdit(this);
     memo_->setObjectName(QStringLiteral("Data_Memo"));
     memo_->setGeometry(176, 8, 145, Form_Height - 16);
@@ -106,6 +148,8 @@ void TCapture_Command_Form::Create_Chart() {
     bottom_axis_ = new QValueAxis;
     bottom_axis_->setObjectName(QStringLiteral("BottomAxis"));
     bottom_axis_->setLabelFormat(QStringLiteral("%d"));
+    bottom_axis_->setTickType(QValueAxis::TicksDynamic);
+    bottom_axis_->setTickAnchor(0);
     chart->addAxis(bottom_axis_, Qt::AlignBottom);
     series_->attachAxis(bottom_axis_);
 
@@ -118,19 +162,14 @@ void TCapture_Command_Form::Create_Chart() {
 
 void TCapture_Command_Form::Start_Caputure_ButtonClick() {
     Disable_Buttons();
-    upper_->clear();
+    Clear_Chart();
     memo_->clear();
+    Show_Prompt(QStringLiteral("Press a key on the remote now (%1 s)\u2026")
+                    .arg(QString::number(state_.Receive_Time_Limit_Seconds)));
     state_.Calc_Tick_Period();
     const TReceive_Report report = state_.Receive_Command();
-    if (report.Result == TReceive_Result::Received)
-        Show_Capture(report.Samples);
-    else if (report.Result == TReceive_Result::No_Signal)
-        state_.Feedback.Show_Error("No IR signal was received within " +
-                                       std::to_string(static_cast<int>(state_.Receive_Time_Limit_Seconds)) +
-                                       " seconds. Point the remote at the receiver and try again.",
-                                   "Capture Error");
-    else
-        state_.Feedback.Show_Error("No port library (libio.so) is loaded: nothing can be received.", "Capture Error");
+    Show_Prompt(QString());
+    Show_Receive_Result(report);
     Enable_Buttons();
 }
 
@@ -149,24 +188,78 @@ void TCapture_Command_Form::Registration_ButtonClick() {
     const std::string name = From_Q(name_edit_->text());
     const TRegistration registration = Register_Command(state_, name, Data_Length());
     if (registration.Result == TRegistration_Result::Registered)
-        memo_->appendPlainText(To_Q(Byte_Dump(state_.Table.Row(registration.Row))));
+        Show_Dump(Byte_Dump(state_.Table.Row(registration.Row)));
     Enable_Buttons();
 }
 
 void TCapture_Command_Form::OK_ButtonClick() { accept(); }
 
+// Escape would reject the dialog and throw the listing away: the dialog
+// closes by OK or its close box only (both still reach accept and reject).
+void TCapture_Command_Form::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 // ---- Steps --------------------------------------------------------------------
 
 void TCapture_Command_Form::Show_Capture(int32_t count) {
     const int32_t* samples = state_.Samples.Data();
-    QList<QPointF> points;
-    points.reserve(count);
-    for (int32_t i = 0; i < count; ++i) points.append(QPointF(i, samples[i]));
-    upper_->replace(points);
-    bottom_axis_->setRange(0, std::max(1, count - 1));
+    upper_->replace(Step_Points(samples, count));
+    series_->setVisible(count > 0);
+    Set_Time_Axis(count);
     memo_->setPlainText(QString::fromLatin1(Sample_Listing(samples, count)));
     if (const auto length = Propose_Data_Length(samples, count, state_.Settings.DEV_LEADER_LENGTH))
         length_edit_->setText(QString::number(*length));
+}
+
+// Empties Series1. An area series whose points were removed still draws a
+// line at the left edge, so the empty series is hidden as well.
+void TCapture_Command_Form::Clear_Chart() {
+    upper_->clear();
+    series_->setVisible(false);
+}
+
+// The bottom axis spans `samples` whole samples, labelled at round numbers.
+void TCapture_Command_Form::Set_Time_Axis(int32_t samples) {
+    const int32_t length = std::max(1, samples);
+    bottom_axis_->setRange(0, length);
+    bottom_axis_->setTickInterval(Tick_Interval(length));
+}
+
+// The prompt is painted at once, and with it the cleared listing and chart: a
+// capture holds the thread right after it, and nothing would be painted until
+// the capture is over. User input stays queued, as in Disable_Buttons.
+void TCapture_Command_Form::Show_Prompt(const QString& text) {
+    prompt_label_->setText(text);
+    prompt_label_->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TCapture_Command_Form::Show_Receive_Result(const TReceive_Report& report) {
+    if (report.Result == TReceive_Result::Received)
+        Show_Capture(report.Samples);
+    else if (report.Result == TReceive_Result::No_Signal)
+        state_.Feedback.Show_Error("No IR signal was received within " +
+                                       std::to_string(static_cast<int>(state_.Receive_Time_Limit_Seconds)) +
+                                       " seconds. Point the remote at the receiver and try again.",
+                                   "Capture Error");
+    else
+        state_.Feedback.Show_Error("No port library (libio.so) is loaded: nothing can be received.", "Capture Error");
+}
+
+// Appends the packed-byte dump and scrolls to it: to its end first, then to
+// its first line, so that a dump longer than the pane shows from its start.
+void TCapture_Command_Form::Show_Dump(const std::string& dump) {
+    const int first = memo_->document()->isEmpty() ? 0 : memo_->blockCount();
+    memo_->appendPlainText(To_Q(dump));
+    memo_->moveCursor(QTextCursor::End);
+    memo_->ensureCursorVisible();
+    memo_->setTextCursor(QTextCursor(memo_->document()->findBlockByNumber(first)));
+    memo_->ensureCursorVisible();
 }
 
 int32_t TCapture_Command_Form::Data_Length() const { return Leading_Digits_Value(From_Q(length_edit_->text())); }

@@ -4,7 +4,8 @@
 // every sample, draws the waveform and proposes how many samples make one
 // command (up to the remote's repeat leader). Test plays the samples back
 // once; Registration stores them under a name in the Command table. The
-// dialog keeps nothing of its own: it works on the shared state.
+// dialog keeps nothing of its own: it works on the shared state. It closes
+// by OK or its close box; Escape does not throw the listing away.
 #ifndef QEV_CAPTURE_COMMAND_FORM_H
 #define QEV_CAPTURE_COMMAND_FORM_H
 
@@ -15,6 +16,8 @@
 class QAreaSeries;
 class QChart;
 class QChartView;
+class QKeyEvent;
+class QLabel;
 class QLineEdit;
 class QLineSeries;
 class QPlainTextEdit;
@@ -43,9 +46,17 @@ public:
     // The chart's one series (the chart owns it, so findChild cannot reach it).
     QAreaSeries* Series1() const { return series_; }
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void Create_Components();
     void Create_Chart();
+    void Clear_Chart();
+    void Set_Time_Axis(int32_t samples);
+    void Show_Prompt(const QString& text);
+    void Show_Receive_Result(const qev::TReceive_Report& report);
+    void Show_Dump(const std::string& dump);
     void Disable_Buttons();
     void Enable_Buttons();
     void Set_Buttons_Enabled(bool enabled);
@@ -58,6 +69,7 @@ private:
     QPushButton* test_button_ = nullptr;
     QPushButton* registration_button_ = nullptr;
     QPushButton* ok_button_ = nullptr;
+    QLabel* prompt_label_ = nullptr;
     QPlainTextEdit* memo_ = nullptr;
     QChartView* chart_view_ = nullptr;
     QLineSeries* upper_ = nullptr;

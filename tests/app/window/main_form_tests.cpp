@@ -5,6 +5,7 @@
 #include "controls/system_colors.h"
 #include "tests/support/qt/window_fixture.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -120,6 +121,46 @@ TEST_F(Window_Test, Keys_Bind_By_Exact_Name_And_The_Last_Row_Wins) {
     EXPECT_EQ(Combo()->itemText(1), "Power");
     EXPECT_EQ(Combo()->currentIndex(), -1);
     EXPECT_EQ(form->Status_Text(), "keys.rmt");
+}
+
+TEST_F(Window_Test, The_Open_Command_List_Shows_At_Most_Twenty_Rows) {
+    struct Row {
+        const char* name;
+        int commands;
+        int visible;
+    };
+    for (const Row& row :
+         {Row{"a_few_commands", 5, 5}, Row{"a_full_table", 256, 20}, Row{"ten_thousand_commands", 10000, 20}}) {
+        SCOPED_TRACE(row.name);
+        form.reset();
+        Write_File(Settings_File(), "[COMMAND]\nMAX_RMTCMD_NUM=" + std::to_string(row.commands) + "\n");
+        Start();
+        std::string text = "@REPEAT = 1\n";
+        for (int i = 0; i < row.commands; ++i) text.append("C").append(std::to_string(i)).append(",FF\n");
+        form->State().Load_Command_File(Command_File("many.rmt", text), 1);
+        ASSERT_EQ(Combo()->count(), row.commands);
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        Combo()->showPopup();
+        QAbstractItemView* list = Combo()->view();
+        ASSERT_TRUE(list->isVisible());
+        // Rows wholly inside the open list, and the first and last row seen.
+        const int height = list->viewport()->height();
+        const int row_height = list->sizeHintForRow(0);
+        ASSERT_GT(row_height, 0);
+        EXPECT_EQ(height / row_height, row.visible) << "list " << height << " px, rows " << row_height << " px";
+        EXPECT_EQ(list->indexAt(QPoint(2, 1)).row(), 0);
+        EXPECT_EQ(list->indexAt(QPoint(2, height - 2)).row(), row.visible - 1);
+        Combo()->hidePopup();
+    }
+    // Closed, it is drawn as a plain combo box of the same size and items.
+    QComboBox plain(form->centralWidget());
+    plain.setGeometry(Combo()->geometry());
+    plain.addItems({QStringLiteral("C0"), QStringLiteral("C1")});
+    Combo()->setCurrentIndex(1);
+    plain.setCurrentIndex(1);
+    plain.show();
+    EXPECT_EQ(Combo()->grab().toImage(), plain.grab().toImage());
 }
 
 class Background_Test : public Window_Test {
