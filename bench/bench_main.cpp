@@ -2,15 +2,22 @@
 //
 //   qev_bench            all measurements
 //   qev_bench tick       the sample clock (transmitter vs bare busy-wait)
+//   qev_bench gap        the idle time between repetitions of one send
 //   qev_bench receiver   start detection of the receiver
-//   qev_bench --quick    fewer rounds and a 2 s long run
-//   qev_bench --rounds=N N short runs of each kind (default 40)
+//   qev_bench --quick    fewer rounds and sends, and a 2 s long run
+//   qev_bench --rounds=N N rounds of short runs (default 200)
+//   qev_bench --random-phase  short runs start wherever they happen to (for
+//                        comparison: their tails then differ by luck)
 //
-// Run as root (or with CAP_SYS_NICE) to measure at the raised priority the
-// program uses; the simulated port is forced.
+// Names may be combined (qev_bench tick gap). Run as root (or with
+// CAP_SYS_NICE) to measure at the raised priority the program uses; the
+// simulated port is forced.
 #include "bench/receiver_latency.h"
+#include "bench/repeat_gap.h"
 #include "bench/tick_accuracy.h"
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -18,25 +25,40 @@
 int main(int argc, char* argv[]) {
     setenv("IO_BACKEND", "sim", 1);
     setenv("IO_SIM_REMOTE", "off", 1);
-    bool tick = true, receiver = true, quick = false;
+    bool tick = false, gap = false, receiver = false, quick = false, random_phase = false;
     int rounds = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "tick") receiver = false;
-        if (arg == "receiver") tick = false;
+        if (arg == "tick") tick = true;
+        if (arg == "gap") gap = true;
+        if (arg == "receiver") receiver = true;
         if (arg == "--quick") quick = true;
+        if (arg == "--random-phase") random_phase = true;
         if (arg.rfind("--rounds=", 0) == 0) rounds = std::atoi(arg.c_str() + 9);
     }
+    if (!tick && !gap && !receiver) tick = gap = receiver = true;
+    const auto start = std::chrono::steady_clock::now();
     int failures = 0;
     if (tick) {
         qev::bench::TTick_Options options;
         if (quick) {
-            options.Rounds = 3;
+            options.Rounds = 10;
             options.Long_Samples = 16'000;
         }
         if (rounds > 0) options.Rounds = rounds;
+        options.Common_Phase = !random_phase;
         failures += qev::bench::Run_Tick_Accuracy(options) != 0;
     }
+    if (gap) {
+        qev::bench::TGap_Options options;
+        if (quick) {
+            options.Sends = 5;
+            options.Long_Repeat = 5;
+        }
+        failures += qev::bench::Run_Repeat_Gap(options) != 0;
+    }
     if (receiver) failures += qev::bench::Run_Receiver_Latency(quick ? 10 : 40) != 0;
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::printf("\nqev_bench took %.1f s\n", took.count());
     return failures == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
 }

@@ -8,6 +8,23 @@
 
 namespace qev::bench {
 
+// The element at quantile q (0 .. 1) of values sorted ascending: index
+// floor(q * n), capped at the last. So the median of an even count is the
+// upper of the two middle values, and a p99 of fewer than 101 values is the
+// maximum. A default value when empty.
+template <typename T>
+T Quantile_Of_Sorted(const std::vector<T>& sorted, double q) {
+    if (sorted.empty()) return T{};
+    const auto index = static_cast<std::size_t>(q * static_cast<double>(sorted.size()));
+    return sorted[std::min(sorted.size() - 1, index)];
+}
+
+template <typename T>
+T Median(std::vector<T> values) {
+    std::sort(values.begin(), values.end());
+    return Quantile_Of_Sorted(values, 0.5);
+}
+
 struct TSummary {
     int64_t Median = 0;
     int64_t P99 = 0;
@@ -20,13 +37,28 @@ inline TSummary Summarize(std::vector<int64_t> values) {
     s.Count = values.size();
     if (values.empty()) return s;
     std::sort(values.begin(), values.end());
-    const auto at = [&](double q) {
-        return values[std::min(values.size() - 1, static_cast<std::size_t>(q * static_cast<double>(values.size())))];
-    };
-    s.Median = at(0.5);
-    s.P99 = at(0.99);
+    s.Median = Quantile_Of_Sorted(values, 0.5);
+    s.P99 = Quantile_Of_Sorted(values, 0.99);
     s.Max = values.back();
     return s;
+}
+
+// How many of the values exceed `limit`, per million values; 0 when empty.
+inline double Per_Million_Above(const std::vector<int64_t>& values, int64_t limit) {
+    if (values.empty()) return 0.0;
+    const auto above = std::count_if(values.begin(), values.end(), [limit](int64_t v) { return v > limit; });
+    return static_cast<double>(above) * 1e6 / static_cast<double>(values.size());
+}
+
+// a / b, or 0 when b is not positive (a ratio to nothing says nothing).
+inline double Ratio(int64_t a, int64_t b) { return b > 0 ? static_cast<double>(a) / static_cast<double>(b) : 0.0; }
+
+// Ratio(a[i], b[i]) for each pair whose b is positive.
+inline std::vector<double> Pairwise_Ratios(const std::vector<int64_t>& a, const std::vector<int64_t>& b) {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+        if (b[i] > 0) ratios.push_back(Ratio(a[i], b[i]));
+    return ratios;
 }
 
 // Average rate error of a schedule in parts per million: the drift between

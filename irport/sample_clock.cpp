@@ -45,6 +45,7 @@ void TSample_Clock::Wait_Tick() {
 }
 
 TSaved_Priority TSample_Clock::Raise_Priority() {
+    if (raised_depth_++ > 0) return {};
     TSaved_Priority saved = priority_.Save();
     priority_.Set_Process_High();
     priority_.Set_Thread_Time_Critical();
@@ -55,6 +56,7 @@ TSaved_Priority TSample_Clock::Raise_Priority() {
 }
 
 void TSample_Clock::Restore_Priority(const TSaved_Priority& saved) {
+    if (raised_depth_ == 0 || --raised_depth_ > 0) return;
     priority_.Restore_Thread(saved);
     priority_.Restore_Process(saved);
     last_run_end_ = counter_.Read();

@@ -6,6 +6,13 @@
 // deadline advances by exactly one tick from the previous deadline, so
 // lateness never accumulates), then Restore_Priority.
 //
+// Raised sections nest: only the outermost Raise_Priority saves and raises,
+// and only the Restore_Priority that closes it restores. A send that repeats
+// a command holds the priority around all its repetitions, so nothing but
+// the next Start_Tick's half tick lies between the last sample of one
+// repetition and the first of the next (no system calls), and its
+// repetitions are one run for the throttling guard below.
+//
 // Linux throttles a SCHED_FIFO thread that spins for more than 0.95 s of
 // every second, which would freeze a long run for about 50 ms. Once the thread
 // has been running timed work for Long_Run_Seconds without a break of
@@ -48,8 +55,16 @@ public:
     // Tick_Deadline += Tick_Period, then wait for it.
     void Wait_Tick();
 
+    // The outermost level saves the priority it finds, raises the process
+    // and then the thread, and returns what it saved; an inner level does
+    // nothing and returns an empty record.
     TSaved_Priority Raise_Priority();
+    // Closes the innermost level; closing the outermost restores the thread
+    // first and then the process from `saved` (what that level's Raise
+    // returned). Without an open level it does nothing.
     void Restore_Priority(const TSaved_Priority& saved);
+    // Raised sections now open (0: the priority is the thread's own).
+    int Raised_Depth() const { return raised_depth_; }
 
     // For waits without a deadline (the receiver's wait for a start): once
     // the run is long, gives the CPU away briefly every Wait_Slice_Seconds.
@@ -70,6 +85,7 @@ private:
 
     TCounter& counter_;
     TPriority_Api& priority_;
+    int raised_depth_ = 0;
     bool pacing_ = false;
     int64_t long_run_ = 0, streak_break_ = 0, guard_ = 0, min_sleep_ = 0, slice_ = 0, pause_ = 0;
     int64_t streak_start_ = 0;
@@ -78,7 +94,8 @@ private:
     int64_t last_pause_ = 0;
 };
 
-// Raises priority for the lifetime of the guard and restores it afterwards.
+// Raises priority for the lifetime of the guard and restores it afterwards
+// (inside another guard: keeps the outer one's).
 class TRaised_Priority {
 public:
     explicit TRaised_Priority(TSample_Clock& clock) : clock_(clock), saved_(clock.Raise_Priority()) {}

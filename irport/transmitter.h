@@ -14,6 +14,9 @@ namespace qev {
 // the data register at `base` and wait one tick; restore priority. Sample i
 // goes out at t0 + T/2 + i*T. Nothing is written after the last sample, so
 // the LED keeps its level. Without a PortOut function nothing is sent.
+// Called inside a raised section of the clock (a TRaised_Priority held by
+// the caller) it leaves the priority alone: calls back to back then put
+// exactly 1.5 ticks between the last sample of one and the first of the next.
 void Transmit_Samples(TSample_Clock& clock, const TPort_Library& port, unsigned base, const int32_t* samples,
                       int32_t count);
 

@@ -99,6 +99,11 @@ bool TQEV_State::Save_Command_File(const std::string& path) {
 void TQEV_State::Send_Command(int32_t row) {
     if (row < 0 || row >= std::min(Table.Command_Count, Table.Rows())) return;
     Unpack_Command(row);
+    if (Settings.REPEAT <= 0 || !Port.Functions().PortOut) return;
+    // One raised section for all repetitions: between two of them the line
+    // holds the last sample for its tick and the next one starts half a tick
+    // later, with no priority system calls in between.
+    TRaised_Priority raised(Clock);
     for (int32_t i = 0; i < Settings.REPEAT; ++i) Transmit_Command();
 }
 

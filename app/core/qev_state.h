@@ -71,8 +71,9 @@ public:
     int64_t Calc_Tick_Period() { return Clock.Calc_Tick_Period(); }
 
     // ---- Sending and learning ---------------------------------------------
-    // Unpacks `row` and transmits it REPEAT times (nothing for REPEAT <= 0 or
-    // a row not in use).
+    // Unpacks `row` and transmits it REPEAT times back to back, the priority
+    // raised once for all of them (nothing for REPEAT <= 0, a row not in use
+    // or a port library without PortOut: then the priority is not touched).
     void Send_Command(int32_t row);
     // Sends the first Sample count samples of the buffer once (cut to the
     // buffer's capacity).

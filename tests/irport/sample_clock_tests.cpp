@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace qev {
@@ -109,6 +110,42 @@ TEST(Priority, Is_Raised_Process_First_And_Restored_Thread_First) {
     EXPECT_EQ(priority.Restored_Nice, 5);
 }
 
+TEST(Priority, Nested_Sections_Raise_And_Restore_Only_At_The_Outermost_Level) {
+    struct Row {
+        const char* name;
+        int levels;
+    };
+    const std::vector<Row> rows = {
+        {"one_level", 1},
+        {"two_levels", 2},
+        {"five_levels", 5},
+    };
+    const std::vector<std::string> raised = {"save", "process high", "thread critical"};
+    const std::vector<std::string> raised_and_restored = {"save", "process high", "thread critical", "restore thread",
+                                                          "restore process"};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TFake_Counter counter;
+        TPriority_Recorder priority;
+        TSample_Clock clock(counter, priority);
+        priority.Saved_Nice = 5;
+        std::vector<TSaved_Priority> saved;
+        for (int i = 0; i < row.levels; ++i) saved.push_back(clock.Raise_Priority());
+        EXPECT_EQ(priority.Calls, raised) << "only the outermost level raises";
+        EXPECT_EQ(clock.Raised_Depth(), row.levels);
+        for (; saved.size() > 1; saved.pop_back()) clock.Restore_Priority(saved.back());
+        EXPECT_EQ(priority.Calls, raised) << "the inner levels restore nothing";
+        clock.Restore_Priority(saved.back());
+        EXPECT_EQ(priority.Calls, raised_and_restored);
+        EXPECT_EQ(priority.Restored_Nice, 5) << "restored to what the outermost level found";
+        EXPECT_EQ(clock.Raised_Depth(), 0);
+        clock.Restore_Priority(saved.back());
+        EXPECT_EQ(priority.Calls.size(), 5u) << "a restore without a raise does nothing";
+        clock.Restore_Priority(clock.Raise_Priority());
+        EXPECT_EQ(priority.Calls.size(), 10u) << "the next section raises again";
+    }
+}
+
 class Pacing_Test : public ::testing::Test {
 protected:
     TFake_Counter counter{1'000'000'000, 1'000'000'000, 2'000};  // a read costs 2 us
@@ -141,6 +178,13 @@ TEST_F(Pacing_Test, Back_To_Back_Runs_Count_As_One_Long_Run) {
     EXPECT_GT(Run(2'400), 0u);   // straight after: 0.6 s of timed work in a row
     counter.Now += 200'000'000;  // a 0.2 s break resets the count
     EXPECT_EQ(Run(2'400), 0u);
+}
+
+TEST_F(Pacing_Test, Runs_Inside_One_Raised_Section_Count_As_One_Long_Run) {
+    TRaised_Priority held(clock);
+    EXPECT_EQ(Run(2'400), 0u);  // 0.3 s
+    EXPECT_GT(Run(2'400), 0u);  // 0.6 s into the section
+    EXPECT_EQ(priority.Calls.size(), 3u) << "raised once, by the section";
 }
 
 TEST_F(Pacing_Test, Long_Open_Waits_Pause_Briefly_Every_Slice) {

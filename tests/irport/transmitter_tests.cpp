@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace qev {
@@ -62,6 +63,36 @@ TEST_F(Transmitter_Test, Nothing_To_Send_Still_Runs_The_Priority_Steps_And_Half_
     EXPECT_TRUE(fake.Writes.empty());
     EXPECT_EQ(priority.Calls.size(), 5u);
     EXPECT_GE(counter.Now, 10'000 + 500);
+}
+
+TEST_F(Transmitter_Test, Inside_A_Raised_Section_Sends_Follow_Each_Other_After_One_And_A_Half_Ticks) {
+    struct Row {
+        const char* name;
+        int sends;
+    };
+    const std::vector<Row> rows = {
+        {"one_send", 1},
+        {"two_sends", 2},
+        {"four_sends", 4},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        priority.Calls.clear();
+        fake.Writes.clear();
+        {
+            TRaised_Priority held(clock);
+            for (int i = 0; i < row.sends; ++i) Send({255, 0, 255});
+            EXPECT_EQ(priority.Calls.size(), 3u) << "raised once, by the section";
+        }
+        EXPECT_EQ(priority.Calls, (std::vector<std::string>{"save", "process high", "thread critical", "restore thread",
+                                                            "restore process"}));
+        ASSERT_EQ(fake.Writes.size(), 3u * static_cast<std::size_t>(row.sends));
+        for (std::size_t i = 3; i < fake.Writes.size(); i += 3) {
+            // The last sample's tick, the next send's half tick and its
+            // Start_Tick's one read of the counter: nothing else.
+            EXPECT_EQ(fake.Writes[i].Time - fake.Writes[i - 1].Time, 1000 + 500 + 1) << "send " << i / 3;
+        }
+    }
 }
 
 TEST_F(Transmitter_Test, Without_PortOut_Nothing_Happens) {

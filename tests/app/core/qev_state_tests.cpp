@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace qev::test {
 namespace {
@@ -79,27 +83,126 @@ TEST_F(State_Test, Zero_And_Negative_Sizes_Give_Empty_Storage_That_Refuses_Safel
     EXPECT_NE(ini.find("MAX_RMTCMD_BIT_LENGTH=-64\n"), std::string::npos);
 }
 
+// Priority calls that take time, as the system calls behind them do; the
+// calls are recorded in order.
+class TTimed_Priority final : public TPriority_Api {
+public:
+    TTimed_Priority(TFake_Counter& counter, int64_t cost) : counter_(counter), cost_(cost) {}
+    TSaved_Priority Save() override { return Spend(), Recorder.Save(); }
+    void Set_Process_High() override { Spend(), Recorder.Set_Process_High(); }
+    void Set_Thread_Time_Critical() override { Spend(), Recorder.Set_Thread_Time_Critical(); }
+    void Restore_Thread(const TSaved_Priority& saved) override { Spend(), Recorder.Restore_Thread(saved); }
+    void Restore_Process(const TSaved_Priority& saved) override { Spend(), Recorder.Restore_Process(saved); }
+
+    TPriority_Recorder Recorder;
+
+private:
+    void Spend() { counter_.Now += cost_; }
+    TFake_Counter& counter_;
+    int64_t cost_;
+};
+
+const std::vector<std::string> Raised_Once = {"save", "process high", "thread critical", "restore thread",
+                                              "restore process"};
+
 TEST_F(State_Test, Send_Command_Transmits_Repeat_Times) {
     ASSERT_TRUE(state.Start_Up());
     Load("@REPEAT = 3\nA,05\n");
     fake.Writes.clear();
     state.Send_Command(0);
     ASSERT_EQ(fake.Writes.size(), 24u);
-    EXPECT_EQ(priority.Calls.size(), 3u * 5u) << "each repetition raises and restores";
-    // Each repetition starts with its own half tick after the last one's final tick.
-    const int64_t gap = fake.Writes[8].Time - fake.Writes[7].Time;
-    EXPECT_GE(gap, 1000 + 500);
-    EXPECT_LE(gap, 1000 + 500 + 20);
+    EXPECT_EQ(priority.Calls, Raised_Once) << "raised for the first repetition, restored after the last";
+    EXPECT_EQ(state.Clock.Raised_Depth(), 0);
     for (const int32_t repeat : {0, -2}) {
         state.Settings.REPEAT = repeat;
         fake.Writes.clear();
+        priority.Calls.clear();
         state.Send_Command(0);
         EXPECT_TRUE(fake.Writes.empty()) << repeat;
+        EXPECT_TRUE(priority.Calls.empty()) << "REPEAT " << repeat << " raises nothing";
     }
     state.Settings.REPEAT = 1;
     for (const int32_t row : {-1, 1, 255}) {
         state.Send_Command(row);
         EXPECT_TRUE(fake.Writes.empty()) << "row " << row << " is not in use";
+        EXPECT_TRUE(priority.Calls.empty()) << "row " << row;
+    }
+    state.Settings.REPEAT = 3;
+    state.Port.Set_Function_Table(TFake_Port::Table(false, true));
+    state.Send_Command(0);
+    EXPECT_TRUE(priority.Calls.empty()) << "nothing to send with: nothing raised";
+}
+
+TEST_F(State_Test, Repetitions_Follow_Each_Other_After_Exactly_One_And_A_Half_Ticks) {
+    struct Row {
+        const char* name;
+        int64_t call_cost;  // counter units per priority call
+    };
+    const std::vector<Row> rows = {
+        {"free_priority_calls", 0},
+        {"priority_calls_of_20_us", 160},
+    };
+    Write_File(profile.File("c.rmt"), "@REPEAT = 4\nA,05\n");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TTimed_Priority timed(counter, row.call_cost);
+        TQEV_State sender(counter, timed, feedback, feedback);
+        sender.Executable_Path = state.Executable_Path;
+        sender.Port_Library_Name = state.Port_Library_Name;
+        sender.Port.Set_Function_Table(TFake_Port::Table());
+        ASSERT_TRUE(sender.Start_Up());
+        ASSERT_EQ(sender.Load_Command_File(profile.File("c.rmt"), 1), 0);
+        fake.Writes.clear();
+        sender.Send_Command(0);
+        ASSERT_EQ(fake.Writes.size(), 4u * 8u);
+        for (std::size_t i = 1; i < fake.Writes.size(); ++i) {
+            // Within a repetition one tick per sample; between two, the last
+            // sample's tick, the next one's half tick and Start_Tick's one
+            // read of the counter (one unit per read).
+            const int64_t expected = i % 8 == 0 ? 1000 + 500 + 1 : 1000;
+            EXPECT_EQ(fake.Writes[i].Time - fake.Writes[i - 1].Time, expected) << "write " << i;
+        }
+        EXPECT_EQ(timed.Recorder.Calls, Raised_Once);
+    }
+}
+
+TEST_F(State_Test, Long_Repeated_Sends_Sleep_Before_Each_Deadline_After_Half_A_Second) {
+    ASSERT_TRUE(state.Start_Up());
+    // 1024 samples, 8 times: 1.024 s at raised priority, past the throttling budget.
+    std::string row = "LONG";
+    for (int i = 0; i < 128; ++i) row += ",55";
+    Load("@REPEAT = 8\n" + row + "\n");
+    ASSERT_EQ(state.Table.Row(0).Byte_Count, 128);
+    fake.Writes.clear();
+    counter.Sleeps.clear();
+    const int64_t start = counter.Now;
+    state.Send_Command(0);
+    ASSERT_EQ(fake.Writes.size(), 8u * 1024u);
+    EXPECT_EQ(priority.Calls, Raised_Once);
+    ASSERT_FALSE(counter.Sleeps.empty());
+    EXPECT_GE(counter.Sleeps.front() - start, 4'000'000 - 1'000) << "no sleep in the first half second";
+    // Every wait after the first half second sleeps, all the way to the end.
+    EXPECT_GT(counter.Sleeps.size(), 8u * 1024u - 4'000u - 20u);
+    EXPECT_GE(counter.Sleeps.back(), fake.Writes.back().Time);
+    // Each sleep ends Sleep_Guard_Seconds (640 units) before a deadline: that
+    // of a sample (the write follows the deadline's read, one unit later) or
+    // that of the tick after a repetition's last sample.
+    std::set<int64_t> deadlines;
+    for (std::size_t i = 0; i < fake.Writes.size(); ++i) {
+        deadlines.insert(fake.Writes[i].Time - 1);
+        if (i % 1024 == 1023) deadlines.insert(fake.Writes[i].Time - 1 + 1000);
+    }
+    const auto off = std::find_if(counter.Sleeps.begin(), counter.Sleeps.end(),
+                                  [&](int64_t wake) { return deadlines.count(wake + 640) == 0; });
+    EXPECT_TRUE(off == counter.Sleeps.end()) << "sleep " << off - counter.Sleeps.begin() << " ends off the guard";
+    // The samples keep the schedule: one tick apart within a repetition.
+    for (std::size_t i = 1; i < fake.Writes.size(); ++i) {
+        if (i % 1024 == 0) continue;
+        if (fake.Writes[i].Time - fake.Writes[i - 1].Time != 1000) {
+            ADD_FAILURE() << "write " << i << " is " << fake.Writes[i].Time - fake.Writes[i - 1].Time
+                          << " units after the one before";
+            break;
+        }
     }
 }
 
