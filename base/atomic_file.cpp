@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <random>
 
 namespace qev {
 
@@ -67,10 +68,19 @@ int Writable_Error(const std::string& target, const struct stat& st) {
     return 0;
 }
 
-mode_t Default_Mode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+// A new file beside `target`, named target.XXXXXX, created with mode 0666
+// so the kernel applies the umask as it does for any new file (mkstemp
+// would make it 0600). -1 with errno when the folder refuses.
+int Create_Temporary(const std::string& target, std::string& temp) {
+    static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = target + ".";
+        for (int i = 0; i < 6; ++i) temp += Letters[random() % (sizeof Letters - 1)];
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
 }
 
 void Sync_Folder(const std::string& path) {
@@ -94,8 +104,7 @@ TAtomic_File_Writer::TAtomic_File_Writer(const std::string& path) {
         Fail(error);
         return;
     }
-    temp_ = target_ + ".XXXXXX";
-    fd_ = ::mkstemp(temp_.data());
+    fd_ = Create_Temporary(target_, temp_);
     if (fd_ < 0) {
         const int refused = errno;
         temp_.clear();
@@ -107,11 +116,11 @@ TAtomic_File_Writer::TAtomic_File_Writer(const std::string& path) {
         Fail(refused);
         return;
     }
-    ::fchmod(fd_, exists ? st.st_mode & 07777 : Default_Mode());
     if (exists) {
         // Another owner, or other names for the same file: a rename would
         // change what they see, so the file is rewritten where it is.
         const bool same_owner = ::fchown(fd_, st.st_uid, st.st_gid) == 0;
+        ::fchmod(fd_, st.st_mode & 07777);
         if (!same_owner || st.st_nlink > 1) {
             Discard();
             in_place_ = open_ = true;
