@@ -66,8 +66,12 @@ void TUp_Down::resizeEvent(QResizeEvent*) {
 
 // Up and Down in the edit step like the arrow buttons (with or without the
 // keypad); every other key goes on to the edit.
+//
+// The event type is tested first: the edit also sends events while it is
+// being destroyed, and edit_ must not be looked at then (it no longer is a
+// QLineEdit).
 bool TUp_Down::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == edit_ && event->type() == QEvent::KeyPress && isEnabled()) {
+    if (event->type() == QEvent::KeyPress && isEnabled() && watched == edit_.data()) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
             (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
