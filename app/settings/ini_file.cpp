@@ -122,7 +122,8 @@ std::optional<std::string> TIni_Text::Value(std::string_view section, std::strin
 }
 
 void TIni_Text::Set_Value(std::string_view section, std::string_view key, std::string_view value) {
-    value = value.substr(0, value.find_first_of("\r\n"));
+    // Only LF ends a line; a CR inside a line is part of it, as when read.
+    value = value.substr(0, value.find('\n'));
     const TFound found = Find(section, key);
     const std::string_view eol = Line_End();
     if (found.Key) {

@@ -36,7 +36,7 @@ public:
     std::optional<std::string> Value(std::string_view section, std::string_view key) const;
 
     // Makes the value of `key` in `section` read back as `value` (cut at a
-    // line break, which an INI line cannot hold), changing nothing else.
+    // line feed, which an INI line cannot hold), changing nothing else.
     void Set_Value(std::string_view section, std::string_view key, std::string_view value);
 
 private:

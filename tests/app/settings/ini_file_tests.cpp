@@ -33,6 +33,7 @@ TEST(Ini_Text, Reads_The_First_Section_And_Key_Of_A_Name) {
         {"text after the header", "[FORM] ; the face\nKEY=v\n", "FORM", "KEY", "v"},
         {"an unclosed header is no header", "[FORM]\n[OTHER\nKEY=v\n", "FORM", "KEY", "v"},
         {"equals signs in the value", "[FORM]\nKEY=a=b\n", "FORM", "KEY", "a=b"},
+        {"a CR inside the line is text", "[FORM]\nKEY=a\rb\r\n", "FORM", "KEY", "a\rb"},
         {"a byte order mark", "\xEF\xBB\xBF[FORM]\nKEY=v\n", "FORM", "KEY", "v"},
         {"empty file", "", "FORM", "KEY", std::nullopt},
     };
@@ -67,6 +68,7 @@ TEST(Ini_Text, A_Write_Changes_Only_Its_Value) {
         {"a last line without its line end", "[S]\nA=1", "S", "K", "v", "[S]\nA=1\nK=v\n"},
         {"an empty file", "", "S", "K", "v", "[S]\nK=v\n"},
         {"a value cannot break the file", "[S]\nK=1\n", "S", "K", "a\n[T]\nX=1", "[S]\nK=a\n"},
+        {"a CR inside a value is kept", "[S]\nK=1\n", "S", "K", "a\rb", "[S]\nK=a\rb\n"},
         {"odd lines stay", "junk\n[S]\nnot a key\nK=1\n", "S", "K", "2", "junk\n[S]\nnot a key\nK=2\n"},
     };
     for (const Row& row : rows) {
