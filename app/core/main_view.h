@@ -15,6 +15,9 @@ public:
     // After the Command table changed: refill the command list, give every
     // key a blank picture and bind the keys to the rows again.
     virtual void Refresh_Command_View() = 0;
+    // The last long action (a macro run, a capture) has ended: a close of the
+    // window that had to wait for it can go ahead now.
+    virtual void Busy_Ended() = 0;
 };
 
 }  // namespace qev

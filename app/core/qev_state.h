@@ -51,6 +51,16 @@ public:
     // Longest wait of a capture for the remote's first edge.
     double Receive_Time_Limit_Seconds = 10.0;
 
+    // ---- Long actions ---------------------------------------------------------
+    // A macro run or a capture lets window events through while it works, so
+    // a request to close the program can arrive in the middle of it. While
+    // Busy_Depth is above zero the window must not shut down: it sets
+    // Stop_Requested (a macro run stops before its next line) and closes
+    // when the action ends (TMain_View::Busy_Ended).
+    int Busy_Depth = 0;
+    bool Stop_Requested = false;
+    bool Busy() const { return Busy_Depth > 0; }
+
     // ---- Start-up, the steps before the window prepares its face ----------
     // Checks the counter, loads the port library, computes the tick, reads
     // the Settings file (preparing the port as soon as its address is read)
@@ -103,6 +113,20 @@ public:
     bool Save_Command_File(const std::string& path);
     // Error boxes through Feedback, as the store's readers and writers report.
     TError_Sink Error_Sink();
+};
+
+// Marks a long action for its lifetime (see TQEV_State::Busy_Depth).
+class TBusy_Section {
+public:
+    explicit TBusy_Section(TQEV_State& state) : state_(state) { ++state_.Busy_Depth; }
+    ~TBusy_Section() {
+        if (--state_.Busy_Depth == 0) state_.View.Busy_Ended();
+    }
+    TBusy_Section(const TBusy_Section&) = delete;
+    TBusy_Section& operator=(const TBusy_Section&) = delete;
+
+private:
+    TQEV_State& state_;
 };
 
 }  // namespace qev

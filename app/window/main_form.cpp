@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -202,6 +203,17 @@ bool TQEV_Main_Form::Start_Up() {
 }
 
 void TQEV_Main_Form::closeEvent(QCloseEvent* event) {
+    // A macro run or a capture is under way further down this very call
+    // stack (it let this close request through): shutting down now would
+    // pull the buffers from under it. It is asked to stop, and the window
+    // closes as soon as it has.
+    if (!shut_down_ && state_.Busy()) {
+        state_.Stop_Requested = true;
+        close_pending_ = true;
+        event->ignore();
+        return;
+    }
+    state_.Stop_Requested = false;
     if (!shut_down_) {
         if (state_.Write_Settings_File() == TShut_Down_Result::Write_Failed) {
             event->ignore();  // the window stays open; the next close tries again
@@ -313,6 +325,12 @@ void TQEV_Main_Form::Send_Command(int32_t row) { state_.Send_Command(row); }
 void TQEV_Main_Form::Set_Status_Text(const std::string& text) { status_text_->setText(To_Q(text)); }
 
 QString TQEV_Main_Form::Status_Text() const { return status_text_->text(); }
+
+void TQEV_Main_Form::Busy_Ended() {
+    if (!close_pending_) return;
+    close_pending_ = false;
+    QTimer::singleShot(0, this, [this] { close(); });
+}
 
 void TQEV_Main_Form::Refresh_Command_View() {
     Refresh_Command_List();

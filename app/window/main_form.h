@@ -53,6 +53,7 @@ public:
     // ---- TMain_View -----------------------------------------------------------
     void Set_Status_Text(const std::string& text) override;
     void Refresh_Command_View() override;
+    void Busy_Ended() override;
 
     // ---- Event handlers -----------------------------------------------------
     void Common_PictureButtonClick();
@@ -100,6 +101,7 @@ private:
     std::string open_name_ = "temp.rmt";
     std::string save_name_ = "temp.rmt";
     bool shut_down_ = false;
+    bool close_pending_ = false;  // a close that waits for a long action to end
 };
 
 #endif

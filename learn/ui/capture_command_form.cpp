@@ -161,6 +161,7 @@ void TCapture_Command_Form::Create_Chart() {
 // ---- Handlers ---------------------------------------------------------------
 
 void TCapture_Command_Form::Start_Caputure_ButtonClick() {
+    const TBusy_Section busy(state_);
     Disable_Buttons();
     Clear_Chart();
     memo_->clear();
@@ -174,6 +175,7 @@ void TCapture_Command_Form::Start_Caputure_ButtonClick() {
 }
 
 void TCapture_Command_Form::Test_ButtonClick() {
+    const TBusy_Section busy(state_);
     Disable_Buttons();
     const int32_t length = Data_Length();
     if (Check_Data_Length(state_, length)) {
@@ -184,6 +186,7 @@ void TCapture_Command_Form::Test_ButtonClick() {
 }
 
 void TCapture_Command_Form::Registration_ButtonClick() {
+    const TBusy_Section busy(state_);
     Disable_Buttons();
     const std::string name = From_Q(name_edit_->text());
     const TRegistration registration = Register_Command(state_, name, Data_Length());

@@ -48,6 +48,7 @@ public:
 
     void Set_Status_Text(const std::string& text) override { Status_Texts.push_back(text); }
     void Refresh_Command_View() override { ++Refreshes; }
+    void Busy_Ended() override { ++Busy_Ends; }
 
     std::vector<std::string> Texts() const { return Message_Texts(Messages); }
 
@@ -61,6 +62,7 @@ public:
     std::vector<int> Sleeps;
     std::vector<std::string> Status_Texts;
     int Refreshes = 0;
+    int Busy_Ends = 0;
 
 private:
     static std::optional<std::string> Next(std::deque<std::string>& script) {
