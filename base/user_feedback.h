@@ -30,6 +30,7 @@ struct TFile_Request {
     // "Remote Control Data Files(*.rmt)|*.rmt|All Files(*.*)|*.*"
     std::string Filter;
     std::string Default_Extension;  // added to a typed name that has none ("rmt")
+    bool Must_Exist = true;         // an open dialog accepts only existing files
 };
 
 class TUser_Feedback {

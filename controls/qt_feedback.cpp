@@ -49,7 +49,7 @@ TMessage_Answer TQt_Feedback::Message_Box(const std::string& text, const std::st
 std::optional<std::string> TQt_Feedback::Choose_File(const TFile_Request& request) {
     QFileDialog dialog(Dialog_Parent(), QString(), To_Q(request.Initial_Folder), Qt_Name_Filters(request.Filter));
     dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(request.Save || !request.Must_Exist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);  // the caller asks its own question
     dialog.setDefaultSuffix(To_Q(request.Default_Extension));
     if (!request.Initial_Name.empty()) dialog.selectFile(To_Q(request.Initial_Name));

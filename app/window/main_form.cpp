@@ -8,6 +8,7 @@
 #include "controls/picture_button.h"
 #include "controls/system_colors.h"
 #include "learn/ui/capture_command_form.h"
+#include "macro/ui/macro_command_form.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -159,7 +160,7 @@ void TQEV_Main_Form::Create_Menu() {
         {"File", "Exit", "&Exit", &TQEV_Main_Form::ExitClick},
         {"Edit", "CaptureCommand", "&Capture Command", &TQEV_Main_Form::CaptureCommandClick},
         {"Edit", "Clear_All_Data", "Clear All Data(&X)", &TQEV_Main_Form::Clear_All_DataClick},
-        {"Option", "Macro", "&Macro", nullptr},
+        {"Option", "Macro", "&Macro", &TQEV_Main_Form::MacroClick},
         {"Option", "Server", "&Server", nullptr},
         {"Option", "Performance", "&Performance", nullptr},
         {"Option", "DBTool", "&DB Tool", nullptr},
@@ -384,6 +385,13 @@ void TQEV_Main_Form::Clear_All_DataClick() {
     state_.Table.Command_Count = 0;
     Refresh_Command_List();
     Disable_All_Keys();
+}
+
+void TQEV_Main_Form::MacroClick() {
+    Run_Dialog([this] {
+        TMacro_Command_Form dialog(state_, this);
+        dialog.exec();
+    });
 }
 
 void TQEV_Main_Form::CaptureCommandClick() {

@@ -63,6 +63,7 @@ public:
     void ExitClick();
     void Clear_All_DataClick();
     void CaptureCommandClick();
+    void MacroClick();
 
     // For tests and screenshots.
     QString Status_Text() const;

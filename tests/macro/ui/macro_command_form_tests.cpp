@@ -1,0 +1,319 @@
+// The macro dialog over a real main window on the simulated port: its
+// layout, a run as the user sees it, and the Macro file menu.
+#include "macro/ui/macro_command_form.h"
+#include "tests/support/qt/window_fixture.h"
+#include "tests/support/sim_port_controls.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+#include <functional>
+
+namespace qev::test {
+namespace {
+
+// Runs `during` once, from inside the first data-register write of a run.
+std::function<void()> during_send;
+void (*sim_port_out)(unsigned short, unsigned char) = nullptr;
+void Observing_Port_Out(unsigned short port, unsigned char value) {
+    if (during_send) {
+        auto once = std::move(during_send);
+        during_send = nullptr;
+        once();
+    }
+    sim_port_out(port, value);
+}
+
+class Macro_Form_Test : public Window_Test {
+protected:
+    std::unique_ptr<TMacro_Command_Form> dialog;
+
+    void SetUp() override {
+        Start();
+        // One byte per command: 8 data writes per transmission.
+        ASSERT_EQ(form->State().Load_Command_File(Command_File("tv.rmt", "POWER,01\nPLAY,03\n"), 1), 0);
+        dialog = std::make_unique<TMacro_Command_Form>(form->State(), form.get());
+        TPort_Function_Table table = form->State().Port.Functions();
+        sim_port_out = table.PortOut;
+        table.PortOut = &Observing_Port_Out;
+        form->State().Port.Set_Function_Table(table);
+        during_send = nullptr;
+        Tx_Clear();
+    }
+    template <typename T>
+    T* Child(const char* name) const {
+        auto* child = dialog->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    QPlainTextEdit* Memo() const { return Child<QPlainTextEdit>("Macro_Memo"); }
+    void Trigger(const char* action) { Child<QAction>(action)->trigger(); }
+    long long Transmissions() const { return Tx_Count() / 8; }
+};
+
+TEST_F(Macro_Form_Test, Opens_With_Its_Controls_And_Menus) {
+    EXPECT_EQ(dialog->windowTitle(), "Macro");
+    EXPECT_EQ(Child<QWidget>("Client")->size(), QSize(426, 437));
+    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize()) << "fixed border";
+    EXPECT_EQ(Memo()->size(), QSize(289, 417));
+    EXPECT_EQ(Memo()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(Memo()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(Memo()->toPlainText(), "");
+    EXPECT_EQ(Child<QPushButton>("Macro_Execute_Button")->text(), "Macro Execute");
+    EXPECT_TRUE(Child<QPushButton>("Macro_Execute_Button")->isEnabled());
+    EXPECT_EQ(Child<QPushButton>("Abort_Button")->text(), "Abort");
+    EXPECT_FALSE(Child<QPushButton>("Abort_Button")->isEnabled());
+    struct Row {
+        const char* menu;
+        const char* caption;
+        std::vector<std::pair<const char*, const char*>> items;
+    };
+    const std::vector<Row> rows = {
+        {"Macro_File", "&File", {{"Macro_Import", "&Import"}, {"Macro_Export", "&Export"}, {"Macro_Close", "&Close"}}},
+        {"Macro_Edit", "&Edit", {{"Macro_Copy", "&Copy"}, {"Macro_Paste", "&Paste"}, {"Macro_Clear", "Clear(&X)"}}},
+        {"Macro_Command", "&Command", {{"Macro_Execute", "&Execute"}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.menu);
+        auto* menu = Child<QMenu>(row.menu);
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(menu->title(), row.caption);
+        ASSERT_EQ(menu->actions().size(), static_cast<qsizetype>(row.items.size()));
+        for (std::size_t i = 0; i < row.items.size(); ++i) {
+            EXPECT_EQ(menu->actions()[static_cast<qsizetype>(i)]->objectName(), row.items[i].first);
+            EXPECT_EQ(menu->actions()[static_cast<qsizetype>(i)]->text(), row.items[i].second);
+        }
+    }
+}
+
+TEST_F(Macro_Form_Test, A_Loop_Sends_Its_Command_Three_Times_Through_The_Port) {
+    Memo()->setPlainText(QStringLiteral("@COUNT 3\nPOWER\n@LOOP"));
+    QTest::mouseClick(Child<QPushButton>("Macro_Execute_Button"), Qt::LeftButton);
+    EXPECT_EQ(Transmissions(), 3);
+    const std::vector<uint8_t> once{0xFF, 0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xFE};
+    std::vector<uint8_t> three_times;
+    for (int i = 0; i < 3; ++i) three_times.insert(three_times.end(), once.begin(), once.end());
+    EXPECT_EQ(Tx_Values(), three_times);
+    EXPECT_TRUE(messages.empty());
+    Trigger("Macro_Execute");
+    EXPECT_EQ(Transmissions(), 6) << "the menu item runs it as well";
+}
+
+TEST_F(Macro_Form_Test, While_A_Line_Runs_It_Is_Highlighted_And_The_Text_Is_Locked) {
+    Memo()->setPlainText(QStringLiteral("; first\nPLAY\nPOWER"));
+    struct {
+        QString selected;
+        bool read_only = false, execute = true, abort = false, menu_execute = true, menu_clear = true;
+        bool menu_export = false;
+    } seen;
+    during_send = [&] {
+        seen.selected = Memo()->textCursor().selectedText();
+        seen.read_only = Memo()->isReadOnly();
+        seen.execute = Child<QPushButton>("Macro_Execute_Button")->isEnabled();
+        seen.abort = Child<QPushButton>("Abort_Button")->isEnabled();
+        seen.menu_execute = Child<QAction>("Macro_Execute")->isEnabled();
+        seen.menu_clear = Child<QAction>("Macro_Clear")->isEnabled();
+        seen.menu_export = Child<QAction>("Macro_Export")->isEnabled();
+        QApplication::clipboard()->setText(QStringLiteral("INSERTED"));
+        dialog->Macro_PasteClick();
+    };
+    dialog->Macro_Execute_ButtonClick();
+    EXPECT_EQ(seen.selected, QStringLiteral("PLAY\u2029")) << "the line and its line break";
+    EXPECT_TRUE(seen.read_only);
+    EXPECT_FALSE(seen.execute);
+    EXPECT_TRUE(seen.abort);
+    EXPECT_FALSE(seen.menu_execute);
+    EXPECT_FALSE(seen.menu_clear);
+    EXPECT_TRUE(seen.menu_export);
+    EXPECT_EQ(Memo()->toPlainText(), "; first\nPLAY\nPOWER") << "a paste during the run has no effect";
+    EXPECT_FALSE(Memo()->isReadOnly());
+    EXPECT_TRUE(Child<QPushButton>("Macro_Execute_Button")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>("Abort_Button")->isEnabled());
+    EXPECT_TRUE(Child<QAction>("Macro_Execute")->isEnabled());
+}
+
+TEST_F(Macro_Form_Test, A_Failing_Line_Is_Reported_And_The_Run_Goes_On) {
+    Memo()->setPlainText(QStringLiteral("POWER\n@LOOP\npower\nPLAY"));
+    dialog->Macro_Execute_ButtonClick();
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Line 001: Unrecognized Command / Command Error",
+                                                 "Line 002: Unrecognized Command / Command Error"}));
+    EXPECT_EQ(Transmissions(), 2);
+}
+
+TEST_F(Macro_Form_Test, Abort_Stops_Before_The_Next_Line) {
+    Memo()->setPlainText(QStringLiteral("POWER\nPLAY\nPOWER"));
+    during_send = [&] { QTest::mouseClick(Child<QPushButton>("Abort_Button"), Qt::LeftButton); };
+    dialog->Macro_Execute_ButtonClick();
+    EXPECT_EQ(Transmissions(), 1);
+}
+
+TEST_F(Macro_Form_Test, A_Close_Request_During_A_Run_Closes_When_It_Ends) {
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    Memo()->setPlainText(QStringLiteral("POWER\nPLAY"));
+    for (const char* how : {"close box", "menu", "reject"}) {
+        SCOPED_TRACE(how);
+        dialog->show();
+        bool visible_after_request = false;
+        during_send = [&] {
+            if (std::string_view(how) == "close box")
+                dialog->close();
+            else if (std::string_view(how) == "menu")
+                Trigger("Macro_Close");
+            else
+                dialog->reject();
+            visible_after_request = dialog->isVisible();
+        };
+        Tx_Clear();
+        dialog->Macro_Execute_ButtonClick();
+        EXPECT_TRUE(visible_after_request);
+        EXPECT_EQ(Transmissions(), 2) << "the run went on";
+        EXPECT_FALSE(dialog->isVisible());
+    }
+}
+
+TEST_F(Macro_Form_Test, Escape_Keeps_The_Dialog_And_Its_Text) {
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    Memo()->setPlainText(QStringLiteral("POWER"));
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(Memo()->toPlainText(), "POWER");
+}
+
+TEST_F(Macro_Form_Test, Export_And_Import_Give_Back_The_Same_Lines) {
+    std::filesystem::create_directory(profile.File("macros"));
+    Memo()->setPlainText(QStringLiteral("@COUNT 2\n  POWER ; tv\n@LOOP\n"));
+    chosen_files = {profile.File("macros/evening")};
+    Trigger("Macro_Export");
+    ASSERT_EQ(file_requests.size(), 1u);
+    EXPECT_TRUE(file_requests[0].Save);
+    EXPECT_EQ(file_requests[0].Initial_Folder, profile.Path());
+    EXPECT_EQ(file_requests[0].Initial_Name, "temp.mcr");
+    EXPECT_EQ(file_requests[0].Filter, "Macro Files(*.mcr)|*.mcr|All Files(*.*)|*.*");
+    EXPECT_EQ(file_requests[0].Default_Extension, "mcr");
+    EXPECT_EQ(Read_File(profile.File("macros/evening.mcr")), "@COUNT 2\r\n  POWER ; tv\r\n@LOOP\r\n");
+    EXPECT_EQ(form->State().Settings.RMT_DIR, profile.File("macros"));
+
+    Memo()->clear();
+    chosen_files = {profile.File("macros/evening.mcr")};
+    Trigger("Macro_Import");
+    EXPECT_FALSE(file_requests.back().Save);
+    EXPECT_EQ(file_requests.back().Initial_Folder, profile.File("macros"));
+    EXPECT_EQ(Memo()->toPlainText(), "@COUNT 2\n  POWER ; tv\n@LOOP\n");
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Macro_Form_Test, Import_Takes_Every_Kind_Of_Line_End) {
+    struct Row {
+        const char* name;
+        std::string bytes;
+        const char* text;
+    };
+    const std::vector<Row> rows = {
+        {"CR LF", "A\r\nB\r\n", "A\nB\n"},
+        {"lone CR", "A\rB", "A\nB"},
+        {"lone LF", "A\nB\n", "A\nB\n"},
+        {"mixed", "A\r\nB\rC\nD", "A\nB\nC\nD"},
+        {"an empty line between", "A\r\n\r\nB", "A\n\nB"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Write_File(profile.File("in.mcr"), row.bytes);
+        chosen_files = {profile.File("in.mcr")};
+        Trigger("Macro_Import");
+        EXPECT_EQ(Memo()->toPlainText(), row.text);
+    }
+}
+
+TEST_F(Macro_Form_Test, File_Dialogs_Offer_The_Name_Chosen_Last) {
+    Write_File(profile.File("one.mcr"), "POWER\r\n");
+    chosen_files = {profile.File("one.mcr"), "", profile.File("two.mcr"), ""};
+    Trigger("Macro_Import");
+    Trigger("Macro_Import");  // cancelled
+    Trigger("Macro_Export");
+    Trigger("Macro_Export");  // cancelled
+    ASSERT_EQ(file_requests.size(), 4u);
+    EXPECT_EQ(file_requests[0].Initial_Name, "temp.mcr");
+    EXPECT_EQ(file_requests[1].Initial_Name, "one.mcr");
+    EXPECT_EQ(file_requests[2].Initial_Name, "temp.mcr") << "each dialog keeps its own";
+    EXPECT_EQ(file_requests[3].Initial_Name, "two.mcr");
+    TMacro_Command_Form again(form->State(), form.get());
+    chosen_files = {""};
+    again.Macro_ImportClick();
+    EXPECT_EQ(file_requests.back().Initial_Name, "temp.mcr") << "a new opening starts afresh";
+}
+
+TEST_F(Macro_Form_Test, A_Missing_File_Or_A_Refused_Overwrite_Changes_Nothing) {
+    Memo()->setPlainText(QStringLiteral("KEEP"));
+    form->State().Settings.RMT_DIR = "/before";
+    chosen_files = {profile.File("none.mcr")};
+    Trigger("Macro_Import");
+    EXPECT_EQ(Texts(), std::vector<std::string>{"File doesn't Exists. / File Read Error"});
+    EXPECT_EQ(Memo()->toPlainText(), "KEEP");
+    EXPECT_EQ(form->State().Settings.RMT_DIR, "/before");
+
+    messages.clear();
+    Write_File(profile.File("old.mcr"), "OLD\r\n");
+    chosen_files = {profile.File("old.mcr")};
+    answers = {TMessage_Answer::Cancel};
+    Trigger("Macro_Export");
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Specified File Already Exists. Overwrite OK? / File Exists"});
+    EXPECT_EQ(messages[0].Kind, TMessage_Kind::Question);
+    EXPECT_EQ(Read_File(profile.File("old.mcr")), "OLD\r\n");
+    EXPECT_EQ(form->State().Settings.RMT_DIR, "/before");
+    chosen_files = {profile.File("old.mcr")};
+    Trigger("Macro_Export");  // answered OK
+    EXPECT_EQ(Read_File(profile.File("old.mcr")), "KEEP");
+}
+
+TEST_F(Macro_Form_Test, Clear_Asks_First_And_Copy_And_Paste_Use_The_Clipboard) {
+    Memo()->setPlainText(QStringLiteral("POWER\nPLAY"));
+    answers = {TMessage_Answer::Cancel};
+    Trigger("Macro_Clear");
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Are You Sure? / Clear All Data"});
+    EXPECT_EQ(Memo()->toPlainText(), "POWER\nPLAY");
+
+    QTextCursor cursor(Memo()->document());
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    Memo()->setTextCursor(cursor);
+    Trigger("Macro_Copy");
+    EXPECT_EQ(QApplication::clipboard()->text(), "POWER");
+    Memo()->moveCursor(QTextCursor::End);
+    Trigger("Macro_Paste");
+    EXPECT_EQ(Memo()->toPlainText(), "POWER\nPLAYPOWER");
+
+    Trigger("Macro_Clear");  // answered OK
+    EXPECT_EQ(Memo()->toPlainText(), "");
+}
+
+TEST_F(Window_Test, The_Macro_Menu_Opens_Its_Dialog_Centred_On_The_Window) {
+    Start();
+    form->show();
+    QRect dialog_rect;
+    bool modal = false;
+    QTimer::singleShot(0, form.get(), [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->objectName(), "Macro_Command_Form");
+        modal = dialog->isModal();
+        dialog_rect = dialog->frameGeometry();
+        dialog->close();
+    });
+    QAction* macro = form->findChild<QAction*>(QStringLiteral("Macro"));
+    ASSERT_TRUE(macro->isEnabled());
+    macro->trigger();
+    EXPECT_TRUE(modal);
+    EXPECT_LE((dialog_rect.center() - form->frameGeometry().center()).manhattanLength(), 2);
+}
+
+}  // namespace
+}  // namespace qev::test
