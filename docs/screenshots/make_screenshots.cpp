@@ -9,6 +9,7 @@
 #include "controls/local_text.h"
 #include "controls/qt_feedback.h"
 #include "learn/ui/capture_command_form.h"
+#include "macro/ui/macro_command_form.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,7 +17,9 @@
 #include <QLineEdit>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTextBlock>
 
 #include <cstdio>
 #include <cstdlib>
@@ -65,6 +68,26 @@ bool Shoot_Capture(TQEV_Main_Form& form, const QString& out) {
     return Save(dialog, out, "capture_dialog.png");
 }
 
+// The macro dialog with a short macro, its second line highlighted as in a run.
+bool Shoot_Macro(TQEV_Main_Form& form, const QString& out) {
+    TMacro_Command_Form dialog(form.State(), &form);
+    auto* memo = dialog.findChild<QPlainTextEdit*>(QStringLiteral("Macro_Memo"));
+    memo->setPlainText(
+        QStringLiteral("; evening: TV on, three channels up\n"
+                       "POWER\n"
+                       "@WAIT 2000        ; let it warm up\n"
+                       "@COUNT 3\n"
+                       "CH-UP\n"
+                       "@WAIT 500\n"
+                       "@LOOP\n"
+                       "@LOAD dvd.rmt     ; now the player\n"
+                       "PLAY\n"));
+    QTextCursor line(memo->document()->findBlockByNumber(4));
+    line.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+    memo->setTextCursor(line);
+    return Save(dialog, out, "macro_dialog.png");
+}
+
 bool Shoot(const QString& out, const char* name, const char* settings, const char* command_file) {
     QTemporaryDir profile;
     qputenv("USERPROFILE", profile.path().toLocal8Bit());
@@ -84,6 +107,7 @@ bool Shoot(const QString& out, const char* name, const char* settings, const cha
         form.State().Load_Command_File(qev::From_Q(file), 1);
     }
     if (std::string_view(name) == "capture") return Shoot_Capture(form, out);
+    if (std::string_view(name) == "macro") return Shoot_Macro(form, out);
     return Save(form, out, name);
 }
 
@@ -103,5 +127,6 @@ int main(int argc, char* argv[]) {
                "[FORM]\nBACK_IMAGE=$PROFILE/face.bmp\nBUTTON_TRANSPARENCY=YES\nTRANSPARENCY_MODE=1\n", commands) &&
          ok;
     ok = Shoot(out, "capture", "", nullptr) && ok;
+    ok = Shoot(out, "macro", "", nullptr) && ok;
     return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }
