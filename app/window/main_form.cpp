@@ -8,7 +8,9 @@
 #include "controls/picture_button.h"
 #include "controls/system_colors.h"
 #include "learn/ui/capture_command_form.h"
+#include "macro/core/macro_line.h"
 #include "macro/ui/macro_command_form.h"
+#include "net/command_server.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -50,6 +52,15 @@ QPixmap With_Black_Transparent(const QImage& image) {
 
 TQEV_Main_Form::TQEV_Main_Form(TCounter& counter, TPriority_Api& priority, TUser_Feedback& feedback, QWidget* parent)
     : QMainWindow(parent), state_(counter, priority, feedback, *this) {
+    // Each line a client sends runs as one macro line, silently; echo follows
+    // the ECHO setting byte by byte.
+    server_ = std::make_unique<TCommand_Server>(
+        [this](const std::string& line) {
+            TMacro_Context context{state_};
+            int32_t unused_line_index = 0;
+            return Execute_Macro_Line(context, line, unused_line_index, 0) == 0;
+        },
+        [this] { return state_.Settings.ECHO != 0; });
     setObjectName(QStringLiteral("QEV_Main_Form"));
     setWindowTitle(QStringLiteral("QEV_LPT"));
     setFont(Form_Font(12, false));
@@ -161,7 +172,7 @@ void TQEV_Main_Form::Create_Menu() {
         {"Edit", "CaptureCommand", "&Capture Command", &TQEV_Main_Form::CaptureCommandClick},
         {"Edit", "Clear_All_Data", "Clear All Data(&X)", &TQEV_Main_Form::Clear_All_DataClick},
         {"Option", "Macro", "&Macro", &TQEV_Main_Form::MacroClick},
-        {"Option", "Server", "&Server", nullptr},
+        {"Option", "Server", "&Server", &TQEV_Main_Form::ServerClick},
         {"Option", "Performance", "&Performance", nullptr},
         {"Option", "DBTool", "&DB Tool", nullptr},
         {"Option", "LPTAddress", "&LPT Address", nullptr},
@@ -185,7 +196,6 @@ void TQEV_Main_Form::Create_Menu() {
                 action->setEnabled(false);  // its window is not part of this build yet
         }
     }
-    findChild<QAction*>(QStringLiteral("Server"))->setCheckable(true);
 }
 
 // ---- Start-up and shutdown --------------------------------------------------
@@ -200,6 +210,17 @@ bool TQEV_Main_Form::Start_Up() {
     Reset_Key_Pictures();
     Disable_All_Keys();
     if (!state_.Settings.RMT_FILE.empty()) state_.Load_Command_File(state_.Settings.RMT_FILE, 1);
+    if (state_.Settings.STARTUP != 0) {
+        // The check mark goes on first; a port that cannot be opened ends
+        // the program with the socket layer's error, before the window shows.
+        Set_Server_Check(true);
+        std::string error;
+        if (!Open_Server(&error)) {
+            state_.Feedback.Show_Error(error, "QEV_LPT");
+            state_.Release_Buffers();
+            return false;
+        }
+    }
     return true;
 }
 
@@ -220,6 +241,7 @@ void TQEV_Main_Form::closeEvent(QCloseEvent* event) {
             event->ignore();  // the window stays open; the next close tries again
             return;
         }
+        server_->Close();  // no client's line may run on what is released next
         state_.Port.Unload_Port_Library();
         state_.Release_Buffers();
         shut_down_ = true;
@@ -385,6 +407,38 @@ void TQEV_Main_Form::Clear_All_DataClick() {
     state_.Table.Command_Count = 0;
     Refresh_Command_List();
     Disable_All_Keys();
+}
+
+// The item carries a check mark while the server listens and no mark at all
+// (not even an empty box) while it is closed.
+void TQEV_Main_Form::Set_Server_Check(bool open) {
+    QAction* item = findChild<QAction*>(QStringLiteral("Server"));
+    item->setCheckable(open);
+    item->setChecked(open);
+}
+
+bool TQEV_Main_Form::Open_Server(std::string* error) {
+    const int32_t port = state_.Settings.PORT;  // read at each opening
+    if (port < 1 || port > 65535) {
+        *error = "PORT " + std::to_string(port) + " is not a TCP port (1 to 65535)";
+        return false;
+    }
+    return server_->Open(static_cast<uint16_t>(port), error);
+}
+
+void TQEV_Main_Form::ServerClick() {
+    if (server_->Is_Open()) {
+        Set_Server_Check(false);
+        server_->Close();
+        return;
+    }
+    std::string error;
+    if (!Open_Server(&error)) {
+        Set_Server_Check(false);
+        state_.Feedback.Show_Error("Socket is Already Opened by other APL", "Socket Open Error");
+        return;
+    }
+    Set_Server_Check(true);
 }
 
 void TQEV_Main_Form::MacroClick() {

@@ -14,6 +14,8 @@
 #include <QImage>
 #include <QMainWindow>
 
+#include <memory>
+
 #include <vector>
 
 class QAction;
@@ -21,6 +23,10 @@ class QComboBox;
 class QLabel;
 class QStatusBar;
 class TPictureButton;
+
+namespace qev {
+class TCommand_Server;
+}
 
 class TQEV_Main_Form : public QMainWindow, public qev::TMain_View {
     Q_OBJECT
@@ -40,6 +46,7 @@ public:
     bool Start_Up();
 
     qev::TQEV_State& State() { return state_; }
+    qev::TCommand_Server& Server() { return *server_; }
 
     // ---- Operations used by the other windows ------------------------------
     void Send_Command(int32_t row);
@@ -64,6 +71,7 @@ public:
     void Clear_All_DataClick();
     void CaptureCommandClick();
     void MacroClick();
+    void ServerClick();
 
     // For tests and screenshots.
     QString Status_Text() const;
@@ -86,8 +94,11 @@ private:
     void Draw_Disabled_Face(TPictureButton* key);
     void Set_Caption_Color(TPictureButton* key, bool enabled);
     std::optional<std::string> Ask_File(bool save, std::string& last_name, const char* filter);
+    bool Open_Server(std::string* error);
+    void Set_Server_Check(bool open);
 
     qev::TQEV_State state_;
+    std::unique_ptr<qev::TCommand_Server> server_;  // QEV_ServerSocket
     std::vector<TKey_Entry> key_table_;
     std::vector<TPictureButton*> keys_;  // the 39 keys in Key table order
     TPictureButton* send_button_ = nullptr;

@@ -3,6 +3,7 @@
 #include "app/window/key_faces.h"
 #include "app/window/key_table.h"
 #include "controls/system_colors.h"
+#include "net/command_server.h"
 #include "tests/support/qt/window_fixture.h"
 
 #include <QAbstractItemView>
@@ -10,6 +11,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
@@ -89,7 +92,7 @@ TEST_F(Window_Test, Menu_Items_Carry_Their_Captions) {
         ASSERT_NE(action, nullptr);
         EXPECT_EQ(action->text(), QString::fromLatin1(caption));
     }
-    EXPECT_TRUE(form->findChild<QAction*>(QStringLiteral("Server"))->isCheckable());
+    EXPECT_FALSE(form->findChild<QAction*>(QStringLiteral("Server"))->isChecked()) << "closed at start";
 }
 
 TEST_F(Window_Test, A_Fresh_Start_Has_Every_Key_Disabled_And_An_Empty_List) {
@@ -394,6 +397,111 @@ TEST_F(Window_Test, A_Key_Click_Shows_In_The_Port_Log_File) {
     std::vector<std::string> expected = {"0x378 FE"};  // the port preparation at start-up
     for (int i = 0; i < 2; ++i) expected.insert(expected.end(), once.begin(), once.end());
     EXPECT_EQ(values, expected);
+}
+
+}  // namespace
+}  // namespace qev::test
+
+namespace qev::test {
+namespace {
+
+// A port nobody listens on now.
+uint16_t Free_Port() {
+    QTcpServer probe;
+    EXPECT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    return probe.serverPort();
+}
+
+// Reads from a client until `bytes` have come (events keep flowing meanwhile).
+QByteArray Read_Client(QTcpSocket& client, qsizetype bytes) {
+    QByteArray got;
+    (void)QTest::qWaitFor(
+        [&] {
+            got += client.readAll();
+            return got.size() >= bytes;
+        },
+        5000);
+    return got;
+}
+
+class Server_Test : public Window_Test {
+protected:
+    QAction* Item() const { return form->findChild<QAction*>(QStringLiteral("Server")); }
+    void Connect(QTcpSocket& client, uint16_t port) {
+        client.connectToHost(QHostAddress::LocalHost, port);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return client.state() == QAbstractSocket::ConnectedState; }, 5000));
+    }
+};
+
+TEST_F(Server_Test, The_Server_Item_Toggles_The_Server_With_Its_Check_Mark) {
+    Start();
+    ASSERT_TRUE(Item()->isEnabled());
+    EXPECT_FALSE(Item()->isCheckable()) << "no box drawn while closed";
+    EXPECT_FALSE(form->Server().Is_Open());
+    const uint16_t port = Free_Port();
+    form->State().Settings.PORT = port;
+    Item()->trigger();
+    ASSERT_TRUE(form->Server().Is_Open());
+    EXPECT_TRUE(Item()->isChecked());
+    EXPECT_EQ(form->Server().Port(), port);
+    QTcpSocket client;
+    Connect(client, port);
+    EXPECT_EQ(Read_Client(client, 22), QByteArray("Welcome to QEV_LPT\r\n# "));
+    Item()->trigger();
+    EXPECT_FALSE(form->Server().Is_Open());
+    EXPECT_FALSE(Item()->isChecked());
+    EXPECT_FALSE(Item()->isCheckable());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return client.state() == QAbstractSocket::UnconnectedState; }, 5000))
+        << "closing the server closes its connections";
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Server_Test, A_Port_In_Use_Says_So_And_Leaves_The_Server_Closed) {
+    Start();
+    QTcpServer other;
+    ASSERT_TRUE(other.listen(QHostAddress::Any, 0));
+    for (const int32_t port : {static_cast<int32_t>(other.serverPort()), 0, 70000, -5}) {
+        SCOPED_TRACE(port);
+        messages.clear();
+        form->State().Settings.PORT = port;
+        Item()->trigger();
+        EXPECT_EQ(Texts(), std::vector<std::string>{"Socket is Already Opened by other APL / Socket Open Error"});
+        EXPECT_FALSE(form->Server().Is_Open());
+        EXPECT_FALSE(Item()->isChecked());
+    }
+}
+
+TEST_F(Server_Test, A_Client_Line_Sends_A_Command_Through_The_Port) {
+    const uint16_t port = Free_Port();
+    Write_File(Settings_File(), "[SERVER]\nSTARTUP=1\nPORT=" + std::to_string(port) + "\n");
+    Start();
+    ASSERT_TRUE(form->Server().Is_Open()) << "STARTUP opens it during start-up";
+    EXPECT_TRUE(Item()->isChecked());
+    form->State().Load_Command_File(Command_File("c.rmt", "POWER,01\n"), 1);
+    QTcpSocket client;
+    Connect(client, port);
+    Read_Client(client, 22);
+    Tx_Clear();
+    client.write("POWER\r\npower\r\n");
+    EXPECT_EQ(Read_Client(client, 7 + 14 + 7 + 18),
+              QByteArray("POWER\r\nCommand OK\r\n# power\r\nCommand Error\a\r\n# "));
+    EXPECT_EQ(Tx_Count(), 8) << "one transmission of one byte";
+    form->State().Settings.ECHO = 0;
+    client.write("PO");
+    client.write("WER\r");
+    EXPECT_EQ(Read_Client(client, 14), QByteArray("Command OK\r\n# ")) << "echo follows the setting at once";
+}
+
+TEST_F(Server_Test, A_Port_In_Use_At_Start_Up_Ends_The_Program_With_The_Socket_Error) {
+    QTcpServer other;
+    ASSERT_TRUE(other.listen(QHostAddress::Any, 0));
+    Write_File(Settings_File(), "[SERVER]\nSTARTUP=1\nPORT=" + std::to_string(other.serverPort()) + "\n");
+    Create();
+    EXPECT_FALSE(form->Start_Up());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].Caption, "QEV_LPT");
+    EXPECT_FALSE(messages[0].Text.empty());
+    EXPECT_EQ(Read_File(Settings_File()).find("ECHO"), std::string::npos) << "the Settings file is untouched";
 }
 
 }  // namespace
