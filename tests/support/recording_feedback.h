@@ -8,6 +8,7 @@
 #include "base/user_feedback.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,10 @@ public:
         Folder_Requests.push_back(title + " | " + initial_folder);
         return Next(Folders);
     }
-    void Process_Pending_Events() override { ++Event_Passes; }
+    void Process_Pending_Events() override {
+        ++Event_Passes;
+        if (On_Pending_Events) On_Pending_Events();
+    }
     void Sleep_Ms(int milliseconds) override { Sleeps.push_back(milliseconds); }
 
     void Set_Status_Text(const std::string& text) override { Status_Texts.push_back(text); }
@@ -59,6 +63,7 @@ public:
     std::deque<std::string> Folders;  // answers of the folder dialogs; "" = Cancel
     std::vector<std::string> Folder_Requests;
     int Event_Passes = 0;
+    std::function<void()> On_Pending_Events;  // e.g. let a test's Qt events through
     std::vector<int> Sleeps;
     std::vector<std::string> Status_Texts;
     int Refreshes = 0;

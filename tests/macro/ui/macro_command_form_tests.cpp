@@ -1,6 +1,7 @@
 // The macro dialog over a real main window on the simulated port: its
 // layout, a run as the user sees it, and the Macro file menu.
 #include "macro/ui/macro_command_form.h"
+#include "net/command_server.h"
 #include "tests/support/qt/window_fixture.h"
 #include "tests/support/sim_port_controls.h"
 
@@ -11,6 +12,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
@@ -293,6 +296,41 @@ TEST_F(Macro_Form_Test, Clear_Asks_First_And_Copy_And_Paste_Use_The_Clipboard) {
 
     Trigger("Macro_Clear");  // answered OK
     EXPECT_EQ(Memo()->toPlainText(), "");
+}
+
+TEST_F(Macro_Form_Test, The_Server_Answers_Between_Two_Lines_Of_A_Run) {
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    form->State().Settings.PORT = probe.serverPort();
+    probe.close();
+    form->ServerClick();
+    ASSERT_TRUE(form->Server().Is_Open());
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, form->State().Settings.PORT);
+    QByteArray got;
+    const auto read_until = [&](const QByteArray& end) {
+        return QTest::qWaitFor(
+            [&] {
+                got += client.readAll();
+                return got.endsWith(end);
+            },
+            5000);
+    };
+    ASSERT_TRUE(read_until("# "));
+    got.clear();
+    // The client's line is sent when the run's first line transmits; it is
+    // answered at the event pass before the second line.
+    Memo()->setPlainText(QStringLiteral("@COUNT 2\nPOWER\n@LOOP"));
+    during_send = [&] {
+        client.write("PLAY\r");
+        client.flush();  // into the kernel at once; the server sees it at the next event pass
+    };
+    dialog->Macro_Execute_ButtonClick();
+    ASSERT_TRUE(read_until("# "));
+    EXPECT_EQ(got, QByteArray("PLAY\r\nCommand OK\r\n# "));
+    EXPECT_EQ(Transmissions(), 3) << "POWER, the client's PLAY, POWER";
+    EXPECT_EQ(Tx_Values().at(8 + 1), 0xFF) << "the second transmission is PLAY (two samples on)";
+    EXPECT_TRUE(messages.empty()) << "the loop ran both passes undisturbed";
 }
 
 TEST_F(Window_Test, The_Macro_Menu_Opens_Its_Dialog_Centred_On_The_Window) {

@@ -2,10 +2,14 @@
 
 #include "tests/support/sim_port_controls.h"
 
+#include <QCoreApplication>
+
 namespace qev::test {
 
 TQEV_Main_Form& Window_Test::Create() {
     form = std::make_unique<TQEV_Main_Form>(counter, priority, feedback);
+    // Pending events pass as they do in the program (a macro run lets them through).
+    feedback.On_Pending_Events = [] { QCoreApplication::processEvents(); };
     form->State().Executable_Path = "/opt/qev/QEV_LPT";
     return *form;
 }
