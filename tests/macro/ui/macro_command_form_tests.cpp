@@ -333,6 +333,21 @@ TEST_F(Macro_Form_Test, The_Server_Answers_Between_Two_Lines_Of_A_Run) {
     EXPECT_TRUE(messages.empty()) << "the loop ran both passes undisturbed";
 }
 
+TEST_F(Macro_Form_Test, Closing_The_Program_During_A_Run_Stops_It_And_Then_Shuts_Down) {
+    form->show();
+    Memo()->setPlainText(QStringLiteral("POWER\nPLAY\nPOWER"));
+    bool open_after_request = false;
+    during_send = [&] {
+        form->close();  // as SIGTERM does, through the run's event pass
+        open_after_request = form->isVisible() && form->State().Table.Rows() > 0;
+    };
+    dialog->Macro_Execute_ButtonClick();
+    EXPECT_TRUE(open_after_request) << "nothing is released under the running line";
+    EXPECT_EQ(Transmissions(), 1) << "the run stopped before its next line";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 5000)) << "and the window closed after it";
+    EXPECT_TRUE(File_Exists(Settings_File()));
+}
+
 TEST_F(Window_Test, The_Macro_Menu_Opens_Its_Dialog_Centred_On_The_Window) {
     Start();
     form->show();
