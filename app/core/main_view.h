@@ -18,6 +18,12 @@ public:
     // The last long action (a macro run, a capture) has ended: a close of the
     // window that had to wait for it can go ahead now.
     virtual void Busy_Ended() = 0;
+    // After the background settings changed (the setup dialog's OK): load
+    // BACK_IMAGE and prepare the label backdrop and the Send key (0, or -1
+    // when the picture cannot be read, which has been shown), and bind and
+    // paint the keys again.
+    virtual int Apply_Background() = 0;
+    virtual void Map_Keys() = 0;
 };
 
 }  // namespace qev

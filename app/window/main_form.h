@@ -53,8 +53,8 @@ public:
     void Refresh_Command_List();
     void Reset_Key_Pictures();
     void Disable_All_Keys();
-    void Map_Keys();
-    int Apply_Background();
+    void Map_Keys() override;
+    int Apply_Background() override;
     void Build_Key_Table();
 
     // ---- TMain_View -----------------------------------------------------------

@@ -53,6 +53,11 @@ public:
     void Set_Status_Text(const std::string& text) override { Status_Texts.push_back(text); }
     void Refresh_Command_View() override { ++Refreshes; }
     void Busy_Ended() override { ++Busy_Ends; }
+    int Apply_Background() override {
+        View_Calls.push_back("Apply_Background");
+        return Background_Result;
+    }
+    void Map_Keys() override { View_Calls.push_back("Map_Keys"); }
 
     std::vector<std::string> Texts() const { return Message_Texts(Messages); }
 
@@ -68,6 +73,8 @@ public:
     std::vector<std::string> Status_Texts;
     int Refreshes = 0;
     int Busy_Ends = 0;
+    std::vector<std::string> View_Calls;  // Apply_Background and Map_Keys, in order
+    int Background_Result = 0;
 
 private:
     static std::optional<std::string> Next(std::deque<std::string>& script) {
