@@ -7,6 +7,11 @@
 #include "controls/local_text.h"
 #include "controls/picture_button.h"
 #include "controls/system_colors.h"
+#include "dialogs/ui/debug_tool_form.h"
+#include "dialogs/ui/lpt_address_form.h"
+#include "dialogs/ui/performance_info_form.h"
+#include "dialogs/ui/setup_form.h"
+#include "dialogs/ui/version_dialog_form.h"
 #include "learn/ui/capture_command_form.h"
 #include "macro/core/macro_line.h"
 #include "macro/ui/macro_command_form.h"
@@ -32,12 +37,14 @@ constexpr QRect Vey_Image_Rect{0, 0, 305, 457};
 constexpr QRect Back_Image_Rect{88, 0, 81, 17};
 const QColor Yellow{255, 255, 0};
 
-// Dialogs are created for one showing and destroyed after it; a failure
-// while doing so leaves the main window as it was, without a message.
-template <typename F>
-void Run_Dialog(F show) {
+// Dialogs are created for one showing, shown modally over the main window
+// and destroyed after it; a failure while doing so leaves the main window as
+// it was, without a message.
+template <typename TDialog>
+void Run_Dialog(TQEV_State& state, QWidget* owner) {
     try {
-        show();
+        TDialog dialog(state, owner);
+        dialog.exec();
     } catch (...) {
     }
 }
@@ -167,16 +174,16 @@ void TQEV_Main_Form::Create_Menu() {
     const TItem items[] = {
         {"File", "ReadfromFile", "&Read from File", &TQEV_Main_Form::ReadfromFileClick},
         {"File", "SavetoFile", "&Save to File", &TQEV_Main_Form::SavetoFileClick},
-        {"File", "SetUp", "SetUp(&X)", nullptr},
+        {"File", "SetUp", "SetUp(&X)", &TQEV_Main_Form::SetUpClick},
         {"File", "Exit", "&Exit", &TQEV_Main_Form::ExitClick},
         {"Edit", "CaptureCommand", "&Capture Command", &TQEV_Main_Form::CaptureCommandClick},
         {"Edit", "Clear_All_Data", "Clear All Data(&X)", &TQEV_Main_Form::Clear_All_DataClick},
         {"Option", "Macro", "&Macro", &TQEV_Main_Form::MacroClick},
         {"Option", "Server", "&Server", &TQEV_Main_Form::ServerClick},
-        {"Option", "Performance", "&Performance", nullptr},
-        {"Option", "DBTool", "&DB Tool", nullptr},
-        {"Option", "LPTAddress", "&LPT Address", nullptr},
-        {"Help", "Version", "&Version", nullptr},
+        {"Option", "Performance", "&Performance", &TQEV_Main_Form::PerformanceClick},
+        {"Option", "DBTool", "&DB Tool", &TQEV_Main_Form::DBToolClick},
+        {"Option", "LPTAddress", "&LPT Address", &TQEV_Main_Form::LPTAddressClick},
+        {"Help", "Version", "&Version", &TQEV_Main_Form::VersionClick},
     };
     const struct {
         const char* component;
@@ -190,10 +197,7 @@ void TQEV_Main_Form::Create_Menu() {
             if (std::string_view(item.menu) != m.component) continue;
             QAction* action = menu->addAction(QString::fromLatin1(item.caption));
             action->setObjectName(QString::fromLatin1(item.component));
-            if (item.handler)
-                connect(action, &QAction::triggered, this, item.handler);
-            else
-                action->setEnabled(false);  // its window is not part of this build yet
+            connect(action, &QAction::triggered, this, item.handler);
         }
     }
 }
@@ -441,16 +445,11 @@ void TQEV_Main_Form::ServerClick() {
     Set_Server_Check(true);
 }
 
-void TQEV_Main_Form::MacroClick() {
-    Run_Dialog([this] {
-        TMacro_Command_Form dialog(state_, this);
-        dialog.exec();
-    });
-}
+void TQEV_Main_Form::MacroClick() { Run_Dialog<TMacro_Command_Form>(state_, this); }
+void TQEV_Main_Form::SetUpClick() { Run_Dialog<TSetUp_Form>(state_, this); }
+void TQEV_Main_Form::PerformanceClick() { Run_Dialog<TPerformanceInfo_Form>(state_, this); }
+void TQEV_Main_Form::DBToolClick() { Run_Dialog<TDebug_Tool_Form>(state_, this); }
+void TQEV_Main_Form::LPTAddressClick() { Run_Dialog<TLPT_Address_Form>(state_, this); }
+void TQEV_Main_Form::VersionClick() { Run_Dialog<TVersionDialogForm>(state_, this); }
 
-void TQEV_Main_Form::CaptureCommandClick() {
-    Run_Dialog([this] {
-        TCapture_Command_Form dialog(state_, this);
-        dialog.exec();
-    });
-}
+void TQEV_Main_Form::CaptureCommandClick() { Run_Dialog<TCapture_Command_Form>(state_, this); }

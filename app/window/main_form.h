@@ -72,6 +72,11 @@ public:
     void CaptureCommandClick();
     void MacroClick();
     void ServerClick();
+    void SetUpClick();
+    void PerformanceClick();
+    void DBToolClick();
+    void LPTAddressClick();
+    void VersionClick();
 
     // For tests and screenshots.
     QString Status_Text() const;

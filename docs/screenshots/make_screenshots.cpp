@@ -8,11 +8,17 @@
 #include "app/window/main_form.h"
 #include "controls/local_text.h"
 #include "controls/qt_feedback.h"
+#include "dialogs/ui/debug_tool_form.h"
+#include "dialogs/ui/lpt_address_form.h"
+#include "dialogs/ui/performance_info_form.h"
+#include "dialogs/ui/setup_form.h"
+#include "dialogs/ui/version_dialog_form.h"
 #include "learn/ui/capture_command_form.h"
 #include "macro/ui/macro_command_form.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLineEdit>
 #include <QLinearGradient>
@@ -88,6 +94,43 @@ bool Shoot_Macro(TQEV_Main_Form& form, const QString& out) {
     return Save(dialog, out, "macro_dialog.png");
 }
 
+// The service dialogs as they open; the debug tool with the LED switched on
+// (the simulated port's loopback lights the receiver lamp too), the
+// performance dialog after one measurement, the version dialog reading the
+// program's own executable beside this tool.
+bool Shoot_Service_Dialogs(TQEV_Main_Form& form, const QString& out) {
+    qev::TQEV_State& state = form.State();
+    bool ok = true;
+    {
+        TSetUp_Form dialog(state, &form);
+        ok = Save(dialog, out, "setup_dialog.png") && ok;
+    }
+    {
+        TLPT_Address_Form dialog(state, &form);
+        ok = Save(dialog, out, "lpt_address_dialog.png") && ok;
+    }
+    {
+        TDebug_Tool_Form dialog(state, &form);
+        dialog.IR_LED_ON_ButtonClick();
+        dialog.show();
+        QElapsedTimer shown;
+        shown.start();
+        while (shown.elapsed() < 250) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);  // lamp refreshes
+        ok = Save(dialog, out, "debug_tool_dialog.png") && ok;
+    }
+    {
+        TPerformanceInfo_Form dialog(state, &form);
+        dialog.Measure_ButtonClick();
+        ok = Save(dialog, out, "performance_dialog.png") && ok;
+    }
+    {
+        const std::string program = (QCoreApplication::applicationDirPath() + QStringLiteral("/QEV_LPT")).toStdString();
+        TVersionDialogForm dialog(state, &form, program);
+        ok = Save(dialog, out, "version_dialog.png") && ok;
+    }
+    return ok;
+}
+
 bool Shoot(const QString& out, const char* name, const char* settings, const char* command_file) {
     QTemporaryDir profile;
     qputenv("USERPROFILE", profile.path().toLocal8Bit());
@@ -108,6 +151,7 @@ bool Shoot(const QString& out, const char* name, const char* settings, const cha
     }
     if (std::string_view(name) == "capture") return Shoot_Capture(form, out);
     if (std::string_view(name) == "macro") return Shoot_Macro(form, out);
+    if (std::string_view(name) == "service") return Shoot_Service_Dialogs(form, out);
     return Save(form, out, name);
 }
 
@@ -116,6 +160,7 @@ bool Shoot(const QString& out, const char* name, const char* settings, const cha
 int main(int argc, char* argv[]) {
     qputenv("IO_BACKEND", "sim");
     qputenv("IO_SIM_REMOTE_DELAY_MS", "5");
+    qputenv("IO_SIM_LOOPBACK", "1");  // the debug tool's receiver lamp follows its LED
     QApplication application(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/images");
     QDir().mkpath(out);
@@ -128,5 +173,6 @@ int main(int argc, char* argv[]) {
          ok;
     ok = Shoot(out, "capture", "", nullptr) && ok;
     ok = Shoot(out, "macro", "", nullptr) && ok;
+    ok = Shoot(out, "service", "", nullptr) && ok;
     return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }

@@ -56,6 +56,10 @@ int32_t Max_Data_Length(const TQEV_State& state) {
     return std::min(state.Samples.Capacity(), 8 * state.Table.Row_Capacity());
 }
 
+int32_t Capture_Length(const TQEV_State& state) {
+    return std::clamp(state.Settings.MAX_RMTCMD_BIT_LENGTH, 0, Max_Data_Length(state));
+}
+
 bool Check_Data_Length(TQEV_State& state, int32_t length) {
     const int32_t max_length = Max_Data_Length(state);
     if (length >= 1 && length <= max_length) return true;
@@ -82,7 +86,7 @@ TRegistration Register_Command(TQEV_State& state, const std::string& name, int32
     const int32_t row = state.Table.Command_Count;
     if (row >= state.Row_Limit()) {
         feedback.Show_Error("The Command table is full (" + std::to_string(state.Row_Limit()) +
-                                " commands): save it and clear it, or raise MAX_RMTCMD_NUM",
+                                " commands): save it and clear it, or raise MAX_RMTCMD_NUM for the next start",
                             "Registration Error");
         return {TRegistration_Result::Table_Full};
     }

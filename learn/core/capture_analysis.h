@@ -53,6 +53,11 @@ struct TRegistration {
 // (and so every row) holds.
 int32_t Max_Data_Length(const TQEV_State& state);
 
+// How many samples a capture records and the dialog offers: MAX_RMTCMD_BIT_LENGTH,
+// but never more than the buffer allocated at start-up (a value raised in the
+// setup dialog counts in full from the next start).
+int32_t Capture_Length(const TQEV_State& state);
+
 // true when `length` is a length a capture may send or register (1 ..
 // Max_Data_Length); otherwise shows why and returns false.
 bool Check_Data_Length(TQEV_State& state, int32_t length);

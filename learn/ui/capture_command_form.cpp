@@ -60,10 +60,10 @@ TCapture_Command_Form::TCapture_Command_Form(TQEV_State& state, QWidget* parent)
     Create_Components();
     Create_Chart();
     // The length starts at the full capture length.
-    length_up_down_->setRange(1, state_.Settings.MAX_RMTCMD_BIT_LENGTH);
-    length_up_down_->setPosition(state_.Settings.MAX_RMTCMD_BIT_LENGTH);
+    length_up_down_->setRange(1, Capture_Length(state_));
+    length_up_down_->setPosition(Capture_Length(state_));
     Clear_Chart();
-    Set_Time_Axis(state_.Settings.MAX_RMTCMD_BIT_LENGTH);
+    Set_Time_Axis(Capture_Length(state_));
     // Not moved: a dialog with a parent is centred on it when shown.
 }
 

@@ -361,19 +361,47 @@ TEST_F(Window_Test, Closing_Without_A_Profile_Folder_Says_So_Once_And_Still_Clos
     EXPECT_FALSE(File_Exists(Settings_File()));
 }
 
-TEST_F(Window_Test, The_Capture_Menu_Opens_Its_Dialog_Centred_On_The_Window) {
+TEST_F(Window_Test, Every_Dialog_Item_Opens_Its_Dialog_Modally_Centred_On_The_Window) {
+    struct Row {
+        const char* item;
+        const char* dialog;
+        const char* caption;
+    };
+    const std::vector<Row> rows = {
+        {"CaptureCommand", "Capture_Command_Form", "Capture Command "},
+        {"Macro", "Macro_Command_Form", "Macro"},
+        {"SetUp", "SetUp_Form", "Setup"},
+        {"Performance", "PerformanceInfo_Form", "Performance Info"},
+        {"DBTool", "Debug_Tool_Form", "Debug Tool"},
+        {"LPTAddress", "LPT_Address_Form", "LPT Address Set"},
+        {"Version", "VersionDialogForm", "Version"},
+    };
     Start();
     form->show();
-    QRect dialog_rect;
-    QTimer::singleShot(0, form.get(), [&] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(dialog->objectName(), "Capture_Command_Form");
-        dialog_rect = dialog->frameGeometry();
-        dialog->close();
-    });
-    form->findChild<QAction*>(QStringLiteral("CaptureCommand"))->trigger();
-    EXPECT_LE((dialog_rect.center() - form->frameGeometry().center()).manhattanLength(), 2);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.item);
+        QString name, caption;
+        QRect dialog_rect;
+        bool modal = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            name = dialog->objectName();
+            caption = dialog->windowTitle();
+            modal = dialog->isModal();
+            dialog_rect = dialog->frameGeometry();
+            dialog->close();
+        });
+        QAction* item = form->findChild<QAction*>(QString::fromLatin1(row.item));
+        ASSERT_NE(item, nullptr);
+        ASSERT_TRUE(item->isEnabled());
+        item->trigger();
+        EXPECT_EQ(name, row.dialog);
+        EXPECT_EQ(caption, row.caption);
+        EXPECT_TRUE(modal);
+        EXPECT_LE((dialog_rect.center() - form->frameGeometry().center()).manhattanLength(), 2);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "destroyed on closing";
+    }
 }
 
 }  // namespace

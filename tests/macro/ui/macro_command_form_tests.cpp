@@ -348,25 +348,5 @@ TEST_F(Macro_Form_Test, Closing_The_Program_During_A_Run_Stops_It_And_Then_Shuts
     EXPECT_TRUE(File_Exists(Settings_File()));
 }
 
-TEST_F(Window_Test, The_Macro_Menu_Opens_Its_Dialog_Centred_On_The_Window) {
-    Start();
-    form->show();
-    QRect dialog_rect;
-    bool modal = false;
-    QTimer::singleShot(0, form.get(), [&] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(dialog->objectName(), "Macro_Command_Form");
-        modal = dialog->isModal();
-        dialog_rect = dialog->frameGeometry();
-        dialog->close();
-    });
-    QAction* macro = form->findChild<QAction*>(QStringLiteral("Macro"));
-    ASSERT_TRUE(macro->isEnabled());
-    macro->trigger();
-    EXPECT_TRUE(modal);
-    EXPECT_LE((dialog_rect.center() - form->frameGeometry().center()).manhattanLength(), 2);
-}
-
 }  // namespace
 }  // namespace qev::test

@@ -1,0 +1,54 @@
+// TDebug_Tool_Form: checks the wiring of the IR LED and the receiver by hand.
+//
+// "IR LED ON" and "IR LED OFF" switch the LED line (0xFF and 0x00 on the data
+// register); the TX lamp shows the LED line, red while on, from the data
+// register as the dialog opens and from the buttons afterwards. The RX lamp
+// shows the receiver line, yellow while it sees infrared; it starts white and
+// is refreshed ten times a second by Debug_Timer, which runs from construction
+// until Cancel or the dialog's destruction. Whatever the buttons wrote stays
+// on the port after the dialog closes.
+#ifndef QEV_DEBUG_TOOL_FORM_H
+#define QEV_DEBUG_TOOL_FORM_H
+
+#include "app/core/qev_state.h"
+#include "dialogs/core/debug_tool.h"
+
+#include <QDialog>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+class TLamp;
+
+class TDebug_Tool_Form : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int Form_Width = 362;
+    static constexpr int Form_Height = 235;
+    static constexpr int Timer_Interval_Ms = 100;
+
+    TDebug_Tool_Form(qev::TQEV_State& state, QWidget* parent);
+
+    void Debug_TimerTimer();
+    void IR_LED_ON_ButtonClick();
+    void IR_LED_OFF_ButtonClick();
+    void Cancel_ButtonClick();
+
+private:
+    void Create_Components();
+    void Show_Lamps();
+
+    qev::TDebug_Tool tool_;
+    QGroupBox* tx_group_ = nullptr;
+    QGroupBox* status_group_ = nullptr;
+    QPushButton* on_button_ = nullptr;
+    QPushButton* off_button_ = nullptr;
+    QPushButton* cancel_button_ = nullptr;
+    TLamp* tx_lamp_ = nullptr;
+    TLamp* rx_lamp_ = nullptr;
+    QTimer* timer_ = nullptr;
+};
+
+#endif
