@@ -4,6 +4,7 @@
 #include "tests/support/fake_port.h"
 #include "tests/support/priority_recorder.h"
 #include "tests/support/recording_feedback.h"
+#include "tests/support/state_fixture.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
@@ -17,22 +18,8 @@
 namespace qev::test {
 namespace {
 
-class State_Test : public ::testing::Test {
+class State_Test : public State_Fixture {
 protected:
-    TTemp_Dir profile;
-    TEnv_Guard user{"USERPROFILE", profile.Path()};
-    TFake_Counter counter{8'000'000, 1'000, 1};
-    TPriority_Recorder priority;
-    TRecording_Feedback feedback;
-    TFake_Port fake{counter};
-    TQEV_State state{counter, priority, feedback, feedback};
-
-    void SetUp() override {
-        state.Executable_Path = "/usr/bin/QEV_LPT";
-        state.Port_Library_Name = "libqev-no-such-port-library.so";  // keep the fake table
-        state.Port.Set_Function_Table(TFake_Port::Table());
-    }
-    std::string Settings_File() const { return profile.File("QEV_LPT.INI"); }
     std::vector<std::string> Texts() const { return feedback.Texts(); }
     int Load(const std::string& text, int report_errors = 1) {
         Write_File(profile.File("c.rmt"), text);

@@ -3,6 +3,7 @@
 #include "dialogs/core/performance.h"
 #include "tests/support/fake_counter.h"
 #include "tests/support/priority_recorder.h"
+#include "tests/support/raised_step_counter.h"
 #include "tests/support/recording_feedback.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@ namespace {
 
 using test::TFake_Counter;
 using test::TPriority_Recorder;
+using test::TRaised_Step_Counter;
 using test::TRecording_Feedback;
 
 constexpr int64_t Max64 = std::numeric_limits<int64_t>::max();
@@ -139,41 +141,6 @@ TEST(Performance_Arithmetic, The_Loop_Count_Text_Never_Divides_By_Zero) {
         EXPECT_EQ(Soft_Loop_Text(row.c1, row.c2, row.frequency), row.text);
     }
 }
-
-// A counter that moves by Raised_Step per read while the recorder has the
-// thread raised (its last call "thread critical") and by a whole second per
-// read otherwise, so readings taken outside the raised section show as a
-// loop of about a second.
-class TRaised_Step_Counter final : public TCounter {
-public:
-    TRaised_Step_Counter(TPriority_Recorder& recorder, int64_t frequency, int64_t raised_step)
-        : recorder_(recorder), frequency_(frequency), raised_step_(raised_step) {}
-
-    bool Query_Counter(int64_t& value) override {
-        value = now_;
-        return true;
-    }
-    int64_t Query_Frequency() override {
-        Calls.push_back("frequency");
-        return frequency_;
-    }
-    int64_t Read() override {
-        const bool raised = !recorder_.Calls.empty() && recorder_.Calls.back() == "thread critical";
-        Calls.push_back(raised ? "read raised" : "read");
-        const int64_t value = now_;
-        now_ += raised ? raised_step_ : std::max<int64_t>(frequency_, 1'000'000'000);
-        return value;
-    }
-    void Sleep_Until(int64_t value) override { now_ = std::max(now_, value); }
-
-    std::vector<std::string> Calls;
-
-private:
-    TPriority_Recorder& recorder_;
-    int64_t frequency_;
-    int64_t raised_step_;
-    int64_t now_ = 5'000'000;
-};
 
 class Performance_Test : public ::testing::Test {
 protected:

@@ -6,6 +6,7 @@
 #include "tests/support/fake_port.h"
 #include "tests/support/priority_recorder.h"
 #include "tests/support/recording_feedback.h"
+#include "tests/support/state_fixture.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
@@ -17,23 +18,8 @@
 namespace qev::test {
 namespace {
 
-class Setup_Effects_Test : public ::testing::Test {
+class Setup_Effects_Test : public State_Fixture {
 protected:
-    TTemp_Dir profile;
-    TEnv_Guard user{"USERPROFILE", profile.Path()};
-    TFake_Counter counter{8'000'000, 1'000, 1};
-    TPriority_Recorder priority;
-    TRecording_Feedback feedback;
-    TFake_Port fake{counter};
-    TQEV_State state{counter, priority, feedback, feedback};
-
-    void SetUp() override { Prepare(state); }
-    void Prepare(TQEV_State& s) {
-        s.Executable_Path = "/usr/bin/QEV_LPT";
-        s.Port_Library_Name = "libqev-no-such-port-library.so";  // keep the fake table
-        s.Port.Set_Function_Table(TFake_Port::Table());
-    }
-    std::string Settings_File() const { return profile.File("QEV_LPT.INI"); }
     // OK of a dialog opened on the current Settings with both sizes raised.
     void Raise_Sizes(int32_t rows, int32_t samples) {
         TSetup_Values values = Setup_Values(state.Settings);

@@ -258,24 +258,12 @@ TEST_F(Debug_Tool_Form_Test, Closing_By_The_Frame_Ends_The_Timer_With_The_Dialog
 }
 
 TEST_F(Debug_Tool_Form_Test, Runs_Modally_Centred_On_The_Main_Window) {
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    QRect dialog_rect;
-    bool modal = false;
-    QString name;
-    QTimer::singleShot(0, form.get(), [&] {
-        QWidget* shown = QApplication::activeModalWidget();
-        ASSERT_NE(shown, nullptr);
-        name = shown->objectName();
-        modal = shown->isModal();
-        dialog_rect = shown->frameGeometry();
-        QTest::mouseClick(shown->findChild<QPushButton*>(QStringLiteral("Cancel_Button")), Qt::LeftButton);
-    });
     TDebug_Tool_Form modal_dialog(form->State(), form.get());
-    EXPECT_EQ(modal_dialog.exec(), QDialog::Rejected);
-    EXPECT_EQ(name, "Debug_Tool_Form");
-    EXPECT_TRUE(modal);
-    EXPECT_LE((dialog_rect.center() - form->frameGeometry().center()).manhattanLength(), 2);
+    const TModal_Run run = Run_Modal(modal_dialog, "Cancel_Button");
+    EXPECT_EQ(run.Result, QDialog::Rejected);
+    EXPECT_EQ(run.Name, "Debug_Tool_Form");
+    EXPECT_TRUE(run.Modal);
+    EXPECT_LE(run.Off_Centre, 2);
 }
 
 }  // namespace

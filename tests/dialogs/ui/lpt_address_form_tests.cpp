@@ -208,24 +208,12 @@ TEST_F(LPT_Address_Form_Test, The_Preset_Comes_From_The_Base_When_The_Dialog_Sho
 
 TEST_F(LPT_Address_Form_Test, Runs_Modally_Centred_On_The_Main_Window) {
     Use_Base(0x278);
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    QRect dialog_rect;
-    bool modal = false;
-    QString name;
-    QTimer::singleShot(0, form.get(), [&] {
-        auto* shown = qobject_cast<TLPT_Address_Form*>(QApplication::activeModalWidget());
-        ASSERT_NE(shown, nullptr);
-        name = shown->objectName();
-        modal = shown->isModal();
-        dialog_rect = shown->frameGeometry();
-        QTest::mouseClick(shown->findChild<QPushButton*>(QStringLiteral("OK_Button")), Qt::LeftButton);
-    });
     TLPT_Address_Form modal_dialog(form->State(), form.get());
-    EXPECT_EQ(modal_dialog.exec(), QDialog::Accepted);
-    EXPECT_EQ(name, "LPT_Address_Form");
-    EXPECT_TRUE(modal);
-    EXPECT_LE((dialog_rect.center() - form->frameGeometry().center()).manhattanLength(), 2);
+    const TModal_Run run = Run_Modal(modal_dialog, "OK_Button");
+    EXPECT_EQ(run.Result, QDialog::Accepted);
+    EXPECT_EQ(run.Name, "LPT_Address_Form");
+    EXPECT_TRUE(run.Modal);
+    EXPECT_LE(run.Off_Centre, 2);
     EXPECT_EQ(form->State().Settings.Base_Address, 0x3BC);
 }
 

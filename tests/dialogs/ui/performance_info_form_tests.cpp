@@ -3,6 +3,7 @@
 #include "dialogs/ui/performance_info_form.h"
 #include "tests/support/priority_recorder.h"
 #include "tests/support/qt/window_fixture.h"
+#include "tests/support/raised_step_counter.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -37,32 +38,6 @@ std::string Text(const QWidget& dialog, const char* label) {
 void Click(const QWidget& dialog, const char* button) {
     QTest::mouseClick(Child<QPushButton>(dialog, button), Qt::LeftButton);
 }
-
-// A counter that moves by a fixed step per read while the recorder has the
-// thread raised, and by a second per read otherwise.
-class TRaised_Step_Counter final : public TCounter {
-public:
-    TRaised_Step_Counter(TPriority_Recorder& recorder, int64_t frequency, int64_t raised_step)
-        : recorder_(recorder), frequency_(frequency), raised_step_(raised_step) {}
-    bool Query_Counter(int64_t& value) override {
-        value = now_;
-        return true;
-    }
-    int64_t Query_Frequency() override { return frequency_; }
-    int64_t Read() override {
-        const bool raised = !recorder_.Calls.empty() && recorder_.Calls.back() == "thread critical";
-        const int64_t value = now_;
-        now_ += raised ? raised_step_ : std::max<int64_t>(frequency_, 1'000'000'000);
-        return value;
-    }
-    void Sleep_Until(int64_t value) override { now_ = std::max(now_, value); }
-
-private:
-    TPriority_Recorder& recorder_;
-    int64_t frequency_;
-    int64_t raised_step_;
-    int64_t now_ = 5'000'000;
-};
 
 TEST(Performance_Info_Form, Shows_What_The_Counter_Gives) {
     struct Row {
@@ -210,24 +185,12 @@ TEST_F(Performance_Info_Form_Test, Values_Stay_Until_The_Dialog_Closes_And_A_New
 }
 
 TEST_F(Performance_Info_Form_Test, Runs_Modally_Centred_On_The_Main_Window) {
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    QRect dialog_rect;
-    bool modal = false;
-    QString name;
-    QTimer::singleShot(0, form.get(), [&] {
-        QWidget* shown = QApplication::activeModalWidget();
-        ASSERT_NE(shown, nullptr);
-        name = shown->objectName();
-        modal = shown->isModal();
-        dialog_rect = shown->frameGeometry();
-        QTest::mouseClick(shown->findChild<QPushButton*>(QStringLiteral("OK_Button")), Qt::LeftButton);
-    });
     TPerformanceInfo_Form modal_dialog(form->State(), form.get());
-    EXPECT_EQ(modal_dialog.exec(), QDialog::Accepted);
-    EXPECT_EQ(name, "PerformanceInfo_Form");
-    EXPECT_TRUE(modal);
-    EXPECT_LE((dialog_rect.center() - form->frameGeometry().center()).manhattanLength(), 2);
+    const TModal_Run run = Run_Modal(modal_dialog, "OK_Button");
+    EXPECT_EQ(run.Result, QDialog::Accepted);
+    EXPECT_EQ(run.Name, "PerformanceInfo_Form");
+    EXPECT_TRUE(run.Modal);
+    EXPECT_LE(run.Off_Centre, 2);
 }
 
 }  // namespace

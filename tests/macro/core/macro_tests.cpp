@@ -4,6 +4,7 @@
 #include "tests/support/fake_port.h"
 #include "tests/support/priority_recorder.h"
 #include "tests/support/recording_feedback.h"
+#include "tests/support/state_fixture.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
@@ -38,22 +39,13 @@ public:
     void End_Run() override { ++Ends; }
 };
 
-class Macro_Test : public ::testing::Test {
+class Macro_Test : public State_Fixture {
 protected:
-    TTemp_Dir profile;
-    TEnv_Guard user{"USERPROFILE", profile.Path()};
-    TFake_Counter counter{8'000'000, 1'000, 1};
-    TPriority_Recorder priority;
-    TRecording_Feedback feedback;
-    TFake_Port fake{counter};
-    TQEV_State state{counter, priority, feedback, feedback};
     TFake_Display display;
     TMacro_Executor executor{state, display};
 
     void SetUp() override {
-        state.Executable_Path = "/usr/bin/QEV_LPT";
-        state.Port_Library_Name = "libqev-no-such-port-library.so";
-        state.Port.Set_Function_Table(TFake_Port::Table());
+        State_Fixture::SetUp();
         ASSERT_TRUE(state.Start_Up());
         // One byte per command, each its own pattern: 8 writes per transmission.
         Load("POWER,01\nPLAY,03\npower,07\nSTOP,0F\n");

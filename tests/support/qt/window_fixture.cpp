@@ -2,7 +2,11 @@
 
 #include "tests/support/sim_port_controls.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 
 namespace qev::test {
 
@@ -44,6 +48,25 @@ std::vector<uint8_t> Window_Test::Tx_Values() const {
     std::vector<uint8_t> values;
     for (const TSim_Tx_Write& write : TSim_Port_Controls(form->State().Port).Writes()) values.push_back(write.Value);
     return values;
+}
+
+Window_Test::TModal_Run Window_Test::Run_Modal(QDialog& dialog, const char* closing_button) {
+    TModal_Run run;
+    form->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QTimer::singleShot(0, form.get(), [&] {
+        QWidget* shown = QApplication::activeModalWidget();
+        if (!shown) return;
+        run.Name = shown->objectName();
+        run.Modal = shown->isModal();
+        run.Off_Centre = (shown->frameGeometry().center() - form->frameGeometry().center()).manhattanLength();
+        if (auto* button = shown->findChild<QPushButton*>(QString::fromLatin1(closing_button)))
+            QTest::mouseClick(button, Qt::LeftButton);
+        else
+            shown->close();
+    });
+    run.Result = dialog.exec();
+    return run;
 }
 
 std::string Window_Test::Command_File(const std::string& name, const std::string& text) const {

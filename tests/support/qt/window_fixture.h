@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <QComboBox>
+#include <QDialog>
 
 #include <deque>
 #include <memory>
@@ -46,6 +47,16 @@ protected:
     long long Tx_Count() const;
     void Tx_Clear() const;
     std::vector<uint8_t> Tx_Values() const;
+
+    // How a dialog ran modally over the shown main window, closed by a click
+    // on its button `closing_button`.
+    struct TModal_Run {
+        int Result = -1;  // what exec() returned
+        QString Name;     // objectName of the active modal widget
+        bool Modal = false;
+        int Off_Centre = -1;  // Manhattan distance of its centre from the window's
+    };
+    TModal_Run Run_Modal(QDialog& dialog, const char* closing_button);
 
     // Writes a Command file into the profile folder and returns its path.
     std::string Command_File(const std::string& name, const std::string& text) const;
