@@ -20,6 +20,7 @@ struct TReceive_Report {
     int64_t Start_Counter = 0;  // counter value when the accepted start was seen
     int32_t False_Starts = 0;   // starts dropped before the leader was confirmed
     int32_t Samples = 0;        // samples stored (the requested length, cut to the buffer)
+    int64_t Late_Samples = 0;   // samples taken more than half a tick late (see TSample_Clock)
 };
 
 struct TReceive_Request {

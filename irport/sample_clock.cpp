@@ -41,7 +41,7 @@ void TSample_Clock::Wait_Tick() {
         const int64_t wake = Tick_Deadline - guard_;
         if (wake - counter_.Read() > min_sleep_) counter_.Sleep_Until(wake);
     }
-    Spin_Until_Deadline();
+    if (Spin_Until_Deadline() - Tick_Deadline > (Tick_Period >> 1)) ++Late_Ticks;
 }
 
 TSaved_Priority TSample_Clock::Raise_Priority() {

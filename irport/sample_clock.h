@@ -75,11 +75,19 @@ public:
     int64_t Tick_Period = 0;    // counter units per tick
     int64_t Tick_Deadline = 0;  // counter value of the next sample instant
     int64_t Last_Start = 0;     // counter value read by the last Start_Tick
+    // Ticks whose wait began more than half a tick after their deadline: the
+    // thread was held up (a host pause, a busy core without real-time
+    // priority) and the sample was taken late. Only ever grows; a caller
+    // compares it before and after a run.
+    int64_t Late_Ticks = 0;
 
 private:
-    void Spin_Until_Deadline() {
-        while (counter_.Read() < Tick_Deadline) {
-        }
+    // Returns the counter value that ended the spin.
+    int64_t Spin_Until_Deadline() {
+        int64_t now;
+        do now = counter_.Read();
+        while (now < Tick_Deadline);
+        return now;
     }
     bool Long_Run(int64_t now) const { return pacing_ && now - streak_start_ > long_run_; }
 

@@ -62,6 +62,17 @@ TEST_F(Receiver_Test, Leader_Is_Marked_And_The_Rest_Follows_The_Line_At_Mid_Tick
     for (int i = 116; i < 1024; ++i) ASSERT_EQ(buffer[i], 255) << i;
     Expect_Guard_Intact(1024);
     EXPECT_EQ(priority.Calls.size(), 5u);
+    EXPECT_EQ(report.Late_Samples, 0);
+}
+
+TEST_F(Receiver_Test, Samples_Taken_After_A_Hold_Up_Are_Counted_Late) {
+    fake.Script_Line(Origin, Tick, Pattern({{72, 1}, {2000, 0}}));
+    fake.Hold_Up_At(Origin + 200 * Tick, 10 * Tick);  // the thread loses ten ticks once
+    const TReceive_Report report = Receive();
+    ASSERT_EQ(report.Result, TReceive_Result::Received);
+    // The next waits find their deadlines passed until the clock has caught
+    // up: 9.5 .. 1.5 ticks behind is late, the last half tick is not.
+    EXPECT_EQ(report.Late_Samples, 9);
 }
 
 TEST_F(Receiver_Test, A_Leader_That_Drops_Early_Is_A_False_Start) {

@@ -84,6 +84,9 @@ TEST(Tick_Wait, Deadlines_Advance_From_The_Schedule_Not_From_Lateness) {
     EXPECT_EQ(reads_per_wait[1], 1);
     EXPECT_EQ(reads_per_wait[2], 1);
     EXPECT_GT(reads_per_wait[3], 1);
+    // The three catching-up waits began 2501, 1502 and 503 units (more than
+    // half a tick) after their deadlines; the waits that spun were on time.
+    EXPECT_EQ(clock.Late_Ticks, 3);
 }
 
 TEST(Tick_Wait, Compares_Across_A_Wrap_Of_The_Low_32_Bits) {

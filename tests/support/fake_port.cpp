@@ -44,6 +44,10 @@ uint8_t TFake_Port::In(unsigned port) {
     }
     ++Status_Reads;
     const int64_t t = counter_.Now;
+    if (hold_up_time_ >= 0 && t >= hold_up_time_) {
+        counter_.Now += hold_up_units_;
+        hold_up_time_ = -1;
+    }
     if (t < origin_) return 0;
     const auto cell = static_cast<std::size_t>((t - origin_) / period_);
     return cell < levels_.size() && levels_[cell] ? Receiver_Line_Bit : 0;

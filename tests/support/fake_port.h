@@ -33,6 +33,13 @@ public:
     // idle before and after.
     void Script_Line(int64_t origin, int64_t period, std::vector<uint8_t> levels);
 
+    // The thread is held up once: the first status read at or after `time`
+    // moves the counter on by `units` before it returns.
+    void Hold_Up_At(int64_t time, int64_t units) {
+        hold_up_time_ = time;
+        hold_up_units_ = units;
+    }
+
     std::vector<TPort_Write> Writes;
     std::map<unsigned, uint8_t> Registers;  // data and control, by port
     int64_t Status_Reads = 0;
@@ -46,6 +53,8 @@ private:
     int64_t origin_ = 0;
     int64_t period_ = 1;
     std::vector<uint8_t> levels_;
+    int64_t hold_up_time_ = -1;
+    int64_t hold_up_units_ = 0;
 };
 
 }  // namespace qev::test

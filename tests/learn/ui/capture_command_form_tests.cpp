@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 
 namespace qev::test {
@@ -50,6 +51,21 @@ protected:
         return child;
     }
     void Click(const char* button) { QTest::mouseClick(Child<QPushButton>(button), Qt::LeftButton); }
+    // The simulated remote plays against the wall clock, so a capture that
+    // was held up (a busy host) took some samples late and squeezed the
+    // waveform. Captures again, a few times at most, until one took every
+    // sample on time; the last one stands if none did.
+    void Capture_On_Time() {
+        for (int attempt = 1; attempt <= 5; ++attempt) {
+            const int64_t late = form->State().Clock.Late_Ticks;
+            messages.clear();
+            Click("Start_Caputure_Button");
+            if (form->State().Clock.Late_Ticks == late) return;
+            std::fprintf(stderr, "capture %d took %lld samples late; capturing again\n", attempt,
+                         static_cast<long long>(form->State().Clock.Late_Ticks - late));
+            QTest::qSleep(30);  // a pause in the polling ends the burst, so the next one arms the remote
+        }
+    }
     QString Memo() const { return Child<QPlainTextEdit>("Data_Memo")->toPlainText(); }
     std::vector<int32_t> Buffer(int32_t count) const {
         const int32_t* data = form->State().Samples.Data();
@@ -160,7 +176,7 @@ TEST_F(Capture_Test, The_Chart_Has_A_Fixed_Hidden_Left_Axis) {
 }
 
 TEST_F(Capture_Test, Learns_Proposes_Registers_And_Sends_The_Simulated_Remote) {
-    Click("Start_Caputure_Button");
+    Capture_On_Time();
     ASSERT_TRUE(messages.empty()) << Texts().front();
 
     // Listing and chart: one line and one point per sample.
@@ -181,7 +197,7 @@ TEST_F(Capture_Test, Learns_Proposes_Registers_And_Sends_The_Simulated_Remote) {
     while (samples[static_cast<std::size_t>(leader)]) ++leader;
     EXPECT_NEAR(leader, 72, 1);
     const int32_t proposed = dialog->Data_Length();
-    EXPECT_NEAR(proposed, 864, 1);
+    ASSERT_NEAR(proposed, 864, 1);
     EXPECT_EQ(samples[static_cast<std::size_t>(proposed - 1)], 0);
     for (int32_t i = proposed; i < proposed + 70; ++i) ASSERT_EQ(samples[static_cast<std::size_t>(i)], 255) << i;
 
