@@ -7,6 +7,7 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <exception>
 
 namespace {
@@ -47,7 +48,12 @@ int main(int argc, char* argv[]) {
         TQEV_Main_Form form(counter, priority, feedback);
         form.State().Executable_Path = executable;
         auto* close_on_signal = new TClose_On_Signal(&form);
-        if (!form.Start_Up()) return 1;
+        const bool started = form.Start_Up();
+        // A port library that cannot send or learn is no reason to stop, but
+        // whoever started the program should hear why the LED stays dark.
+        if (!form.State().Port_Problem.empty())
+            std::fprintf(stderr, "QEV_LPT: %s\n", form.State().Port_Problem.c_str());
+        if (!started) return 1;
         if (close_on_signal->Start_Up_Done() && form.close()) return 0;
         form.show();
         return application.exec();

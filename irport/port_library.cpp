@@ -45,7 +45,12 @@ int TPort_Library::Load_Port_Library(const char* name) {
         const auto folder = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
         if (!error) handle_ = dlopen((folder / name).c_str(), RTLD_NOW | RTLD_LOCAL);
     }
-    if (!handle_) return 1;
+    if (!handle_) {
+        const char* error = dlerror();
+        load_error_ = error ? error : "unknown reason";
+        return 1;
+    }
+    load_error_.clear();
     TPort_Function_Table& t = functions_;
     Resolve_Slot(handle_, "PortOut", t.PortOut);
     Resolve_Slot(handle_, "PortWordOut", t.PortWordOut);
@@ -74,6 +79,19 @@ int TPort_Library::Unload_Port_Library() {
     auto& live = Live_Libraries();
     live.erase(std::remove(live.begin(), live.end(), this), live.end());
     return dlclose(handle);
+}
+
+std::string Port_Library_Problem(const TPort_Library& port, const std::string& name) {
+    const TPort_Function_Table& f = port.Functions();
+    const std::string library = "the port library " + name;
+    if (f.PortOut && f.PortIn) return {};
+    if (!f.PortOut && !f.PortIn) {
+        if (!port.Loaded() && !port.Load_Error().empty())
+            return library + " could not be loaded (" + port.Load_Error() + "): sending and learning are off";
+        return library + " has neither PortOut nor PortIn: sending and learning are off";
+    }
+    if (!f.PortIn) return library + " has no PortIn: learning is off, sending works";
+    return library + " has no PortOut: sending is off, learning works";
 }
 
 void* TPort_Library::Resolve(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }

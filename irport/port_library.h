@@ -11,6 +11,7 @@
 #define QEV_PORT_LIBRARY_H
 
 #include <cstdint>
+#include <string>
 
 namespace qev {
 
@@ -58,6 +59,8 @@ public:
     int Unload_Port_Library();
 
     bool Loaded() const { return handle_ != nullptr; }
+    // Why the last load failed, as the loader said it; empty after a load.
+    const std::string& Load_Error() const { return load_error_; }
     const TPort_Function_Table& Functions() const { return functions_; }
     void Set_Function_Table(const TPort_Function_Table& table) { functions_ = table; }
     // Any other symbol of the loaded library (the simulated port's controls).
@@ -77,7 +80,14 @@ public:
 private:
     void* handle_ = nullptr;
     TPort_Function_Table functions_;
+    std::string load_error_;
 };
+
+// One line on what the port library `name` leaves undone: not loaded (and
+// the loader's reason), or loaded without PortOut or PortIn (and what still
+// works). Empty when both are there. Judged on the function table, so a
+// table set by hand counts as loaded.
+std::string Port_Library_Problem(const TPort_Library& port, const std::string& name);
 
 }  // namespace qev
 

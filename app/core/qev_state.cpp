@@ -25,6 +25,7 @@ bool TQEV_State::Start_Up() {
         return false;
     }
     Port.Load_Port_Library(Port_Library_Name.c_str());
+    Port_Problem = Port_Library_Problem(Port, Port_Library_Name);
     Calc_Tick_Period();
     Table.Command_Count = 0;
     const auto profile = Profile_Folder();

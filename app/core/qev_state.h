@@ -48,6 +48,9 @@ public:
     std::string Executable_Path;
     // The port library's bare name, found by the loader's search.
     std::string Port_Library_Name = TPort_Library::Default_Name;
+    // What the port library leaves undone, found at start-up; empty when
+    // sending and learning both work (see Port_Library_Problem).
+    std::string Port_Problem;
     // Longest wait of a capture for the remote's first edge.
     double Receive_Time_Limit_Seconds = 10.0;
 

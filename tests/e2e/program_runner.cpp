@@ -1,5 +1,6 @@
 #include "tests/e2e/program_runner.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -79,10 +80,21 @@ bool TProgram_Runner::Start() {
     envp.push_back(nullptr);
     std::string arg0 = executable_;
     char* argv[] = {arg0.data(), nullptr};
-    if (!Ordinary_User || geteuid() != 0)
-        return posix_spawn(&pid_, executable_.c_str(), nullptr, nullptr, argv, envp.data()) == 0;
+    if (!Ordinary_User || geteuid() != 0) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        if (!Stderr_Path.empty())
+            posix_spawn_file_actions_addopen(&actions, 2, Stderr_Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const bool spawned = posix_spawn(&pid_, executable_.c_str(), &actions, nullptr, argv, envp.data()) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        return spawned;
+    }
     pid_ = fork();
     if (pid_ == 0) {
+        if (!Stderr_Path.empty()) {
+            const int fd = ::open(Stderr_Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (fd < 0 || ::dup2(fd, 2) < 0) _exit(126);
+        }
         constexpr uid_t Nobody = 65534;
         if (setgroups(0, nullptr) == 0 && setgid(Nobody) == 0 && setuid(Nobody) == 0)
             execve(executable_.c_str(), argv, envp.data());

@@ -22,6 +22,8 @@ public:
     // Run as user and group "nobody" when the tests run as root, so file
     // permissions count (they mean nothing to root).
     bool Ordinary_User = false;
+    // When set, the child's standard error goes to this file.
+    std::string Stderr_Path;
 
     TProgram_Runner(std::string executable, const std::string& profile);
     ~TProgram_Runner();

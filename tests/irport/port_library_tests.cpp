@@ -1,8 +1,11 @@
 // Binding the port library: loading, empty slots, release, port preparation.
 #include "irport/port_library.h"
 #include "tests/support/fake_port.h"
+#include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace qev {
 namespace {
@@ -53,6 +56,58 @@ TEST(Port_Library, Without_PortIn_The_Control_Register_Is_Left_Alone) {
     port.Prepare_Port(0x378);
     EXPECT_EQ(fake.Registers[0x37A], 0x2C);
     EXPECT_EQ(fake.Registers[0x378], 0xFE);
+}
+
+// The folder of this test binary, where libio.so and the partial port libraries are built.
+std::string Bin() { return std::filesystem::read_symlink("/proc/self/exe").parent_path().string(); }
+
+TEST(Port_Library, Says_In_One_Line_What_A_Library_Leaves_Undone) {
+    test::TTemp_Dir dir;
+    test::Write_File(dir.File("libio.so"), "not a shared library\n");
+    struct Row {
+        const char* name;
+        std::string path;
+        int loaded;
+        const char* problem;  // the line, up to the loader's words; "" for none
+        const char* tail;     // how the line ends
+    };
+    const std::vector<Row> rows = {
+        {"missing", dir.File("none/libio.so"), 1, "could not be loaded (", "): sending and learning are off"},
+        {"not_a_shared_library", dir.File("libio.so"), 1, "could not be loaded (", "): sending and learning are off"},
+        {"without_port_in", Bin() + "/only_port_out/libio.so", 0, "has no PortIn: learning is off, sending works", ""},
+        {"without_port_out", Bin() + "/only_port_in/libio.so", 0, "has no PortOut: sending is off, learning works", ""},
+        {"the_real_one", Bin() + "/libio.so", 0, "", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TPort_Library port;
+        EXPECT_EQ(port.Load_Port_Library(row.path.c_str()), row.loaded);
+        const std::string line = Port_Library_Problem(port, "libio.so");
+        if (*row.problem == '\0') {
+            EXPECT_EQ(line, "");
+            continue;
+        }
+        EXPECT_EQ(line.rfind(std::string("the port library libio.so ") + row.problem, 0), 0u) << line;
+        EXPECT_TRUE(line.ends_with(row.tail)) << line;
+        EXPECT_EQ(line.find('\n'), std::string::npos);
+        if (row.loaded != 0) {
+            EXPECT_NE(line.find(row.path), std::string::npos) << "the loader names the file: " << line;
+        }
+        // Whatever is missing is never called.
+        port.Port_Out(0x378, 0xFF);
+        EXPECT_EQ(port.Port_In(0x379), 0);
+    }
+}
+
+TEST(Port_Library, A_Table_Set_By_Hand_Counts_As_Loaded) {
+    TFake_Counter counter;
+    TFake_Port fake(counter);
+    TPort_Library port;
+    port.Set_Function_Table(TFake_Port::Table());
+    EXPECT_EQ(Port_Library_Problem(port, "libio.so"), "");
+    port.Set_Function_Table({});
+    EXPECT_EQ(Port_Library_Problem(port, "libio.so"),
+              "the port library libio.so has neither PortOut nor PortIn: sending and learning are off");
 }
 
 }  // namespace
