@@ -6,11 +6,19 @@
 #include "tests/support/recording_feedback.h"
 #include "tests/support/state_fixture.h"
 #include "tests/support/temp_env.h"
+#include "tests/support/unprivileged.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -282,6 +290,110 @@ TEST_F(State_Test, Silent_Reads_Return_The_Same_Without_A_Box) {
     EXPECT_EQ(Load("A\nB\n", 0), 1);
     EXPECT_EQ(Load("@REPEAT\n", 0), -1);
     EXPECT_TRUE(feedback.Messages.empty());
+}
+
+// A folder with a small tmpfs on it, full but for the old file, when the
+// test may mount one (root with the right to mount); otherwise nothing.
+class TFull_Tmpfs {
+public:
+    explicit TFull_Tmpfs(const std::string& folder) : folder_(folder) {
+        if (::geteuid() != 0 || ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") != 0) return;
+        mounted_ = true;
+    }
+    ~TFull_Tmpfs() {
+        if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return mounted_; }
+    // Writes a filler file until the file system refuses more.
+    void Fill() {
+        std::ofstream filler(folder_ + "/filler", std::ios::binary);
+        const std::string block(512, 'f');
+        while (filler.write(block.data(), block.size())) {
+        }
+    }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
+
+TEST_F(State_Test, A_Refused_Save_Keeps_The_Old_File_Byte_For_Byte_And_Says_So) {
+    ASSERT_TRUE(state.Start_Up());
+    // Forty full rows: some 15 kB to write, more than any of the limits below allows.
+    std::string table = "@REPEAT = 2\n";
+    for (int row = 0; row < 40; ++row) {
+        table += "NEW" + std::to_string(row);
+        for (int b = 0; b < 128; ++b) table += ",5A";
+        table += "\n";
+    }
+    ASSERT_EQ(Load(table), 0);
+    const std::string old_bytes = "@REPEAT = 9\r\nOLD,01\r\n";
+    // 0 when the save failed, said so in the one message and left the status bar alone.
+    const auto refused = [this](const std::string& path) {
+        feedback.Messages.clear();
+        feedback.Status_Texts.clear();
+        const bool saved = state.Save_Command_File(path);
+        const bool said = Texts() == std::vector<std::string>{"Can't Create File / File Open Error"};
+        return !saved && said && feedback.Status_Texts.empty() ? 0 : 1;
+    };
+    struct Row {
+        const char* name;
+        bool old_file;                                                    // an old file is there to keep
+        std::function<int(const std::string&, const std::string&)> save;  // (folder, path) -> refused(path)
+    };
+    const std::vector<Row> rows = {
+        {"new_file_in_a_folder_that_refuses_writes", false,
+         [&](const std::string& folder, const std::string& path) {
+             Give_To_Test_User(folder);
+             ::chmod(folder.c_str(), 0555);
+             const int result = Run_Unprivileged([&] { return refused(path); });
+             ::chmod(folder.c_str(), 0755);
+             return result;
+         }},
+        {"write_protected_file", true,
+         [&](const std::string& folder, const std::string& path) {
+             Give_To_Test_User(folder);
+             Give_To_Test_User(path);
+             ::chmod(path.c_str(), 0444);
+             return Run_Unprivileged([&] { return refused(path); });
+         }},
+        {"full_disk", true,
+         [&](const std::string& folder, const std::string& path) {
+             TFull_Tmpfs tmpfs(folder);
+             if (tmpfs.Mounted()) {
+                 Write_File(path, old_bytes);
+                 tmpfs.Fill();
+                 const int result = refused(path);
+                 EXPECT_EQ(Read_File(path), old_bytes) << "on the full tmpfs";
+                 return result;
+             }
+             // A file-size limit fails the write the way a full disk does.
+             rlimit old_limit{};
+             ::getrlimit(RLIMIT_FSIZE, &old_limit);
+             const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+             rlimit small = old_limit;
+             small.rlim_cur = 4096;
+             ::setrlimit(RLIMIT_FSIZE, &small);
+             const int result = refused(path);
+             ::setrlimit(RLIMIT_FSIZE, &old_limit);
+             std::signal(SIGXFSZ, old_handler);
+             return result;
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TTemp_Dir dir;
+        const std::string folder = dir.File("f"), path = dir.File("f/tv.rmt");
+        std::filesystem::create_directory(folder);
+        Give_To_Test_User(dir.Path());
+        if (row.old_file) Write_File(path, old_bytes);
+        EXPECT_EQ(row.save(folder, path), 0);
+        if (row.old_file) {
+            EXPECT_EQ(Read_File(path), old_bytes);
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(path));
+        }
+    }
 }
 
 TEST_F(State_Test, Saving_Shows_The_File_Name) {
