@@ -83,6 +83,20 @@ std::string TLine_Client::Receive(std::size_t count, double seconds) {
     return got;
 }
 
+std::string TLine_Client::Receive_Until(std::string_view ending, double seconds) {
+    const auto limit = Clock::now() + std::chrono::duration<double>(seconds);
+    std::string got;
+    char chunk[4096];
+    while (!got.ends_with(ending)) {
+        pollfd ready{fd_, POLLIN, 0};
+        if (::poll(&ready, 1, Milliseconds_Left(limit)) <= 0) break;
+        const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (n <= 0) break;
+        got.append(chunk, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
 std::string TLine_Client::Receive_For(double seconds) {
     const auto limit = Clock::now() + std::chrono::duration<double>(seconds);
     std::string got;

@@ -24,8 +24,12 @@ public:
     bool Send(std::string_view bytes);
     // Exactly `count` bytes, or what came before `seconds` passed.
     std::string Receive(std::size_t count, double seconds = 10);
+    // Until what arrived ends with `ending`, or `seconds` passed.
+    std::string Receive_Until(std::string_view ending, double seconds = 10);
     // Whatever arrives within `seconds` (for checking that nothing does).
     std::string Receive_For(double seconds);
+
+    int Fd() const { return fd_; }
 
 private:
     int fd_ = -1;
