@@ -17,7 +17,8 @@
 // @LOAD reads Command files from a scratch folder (RMT_DIR) holding a good
 // file, a faulty one and one with a repetition line; a line that would
 // @LOAD a path with a folder in it is blanked so the target stays off the
-// rest of the file system.
+// rest of the file system. The text is cut to its first 32 lines, with at
+// most four @LOAD lines.
 #include "macro/core/macro_run.h"
 #include "tests/support/fake_counter.h"
 #include "tests/support/fake_port.h"
@@ -37,7 +38,11 @@ using namespace qev;
 
 constexpr int32_t Rows = 8;
 constexpr int32_t Samples = 64;  // 8 bytes a row
-constexpr int Line_Budget = 300;
+// Bounds that keep every input cheap (above 10,000 a second) while still
+// reaching loops within loops and loads between sends.
+constexpr int Line_Budget = 48;        // lines run in the dialog's mode before Abort
+constexpr std::size_t Max_Lines = 32;  // lines of the text
+constexpr int Load_Budget = 4;         // @LOAD lines kept; later ones are blanked (each opens a file)
 constexpr std::string_view Base_Table = "@REPEAT = 1\nPOWER,01,FF\nPLAY,03\nSTOP,0F,00,80\n";
 
 void Write(const std::filesystem::path& path, std::string_view text) { std::ofstream(path, std::ios::binary) << text; }
@@ -51,7 +56,10 @@ struct TWorld {
     std::filesystem::path Folder;
 
     TWorld() {
-        Folder = std::filesystem::temp_directory_path() / ("qev-fuzz-macro-" + std::to_string(getpid()));
+        // In memory where there is such a folder: @LOAD opens files often.
+        const std::filesystem::path shm = "/dev/shm";
+        const auto base = std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
+        Folder = base / ("qev-fuzz-macro-" + std::to_string(getpid()));
         std::filesystem::create_directories(Folder);
         Write(Folder / "good.rmt", "@REPEAT = 2\nTV,AA,55\nRADIO,01\n");
         Write(Folder / "bad.rmt", "NAME,ZZ\n,01\nTOO_LONG_NAME_FOR_A_ROW_OF_THE_TABLE_AT_ALL,0102030405060708090A\n");
@@ -65,6 +73,7 @@ struct TWorld {
         std::error_code ignored;
         std::filesystem::remove_all(Folder, ignored);
     }
+    // Before each input: the settings and table every input starts from.
     void Reset() {
         State.Settings.RMT_DIR = Folder.string();
         State.Settings.REPEAT = 1;
@@ -72,9 +81,17 @@ struct TWorld {
         State.Settings.MAX_RMTCMD_BIT_LENGTH = Samples;
         State.Table.Command_Count = 0;
         Read_Command_Text(Base_Table, State.Command_File_Limits(), State.Table, {});
-        Feedback.Messages.clear();
+    }
+    // After each input: every record of it goes, within the input (so the
+    // fuzzer sees no memory kept from one input to the next), and a second
+    // passes, so each input's sends start a fresh streak of the clock
+    // instead of one run that never ends.
+    void Forget() {
+        Feedback = test::TRecording_Feedback();
         Fake.Writes.clear();
-        Feedback.On_Pending_Events = nullptr;
+        Priority.Calls.clear();
+        Counter.Sleeps.clear();
+        Counter.Now += 8'000'000;
     }
 };
 
@@ -92,16 +109,19 @@ void Check_Writes(const std::vector<test::TPort_Write>& writes) {
 
 std::vector<std::string> Lines_Of(std::string_view text) {
     std::vector<std::string> lines;
+    int loads = 0;
     std::size_t start = 0;
-    for (;;) {
+    while (lines.size() < Max_Lines) {
         const std::size_t end = text.find('\n', start);
         std::string line(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
         const TMacro_Words words = Split_Macro_Line(line);
-        if (words.Keyword == "@LOAD" && words.Argument.find('/') != std::string::npos) line.clear();
+        if (words.Keyword == "@LOAD" && (words.Argument.find('/') != std::string::npos || ++loads > Load_Budget))
+            line.clear();
         lines.push_back(std::move(line));
-        if (end == std::string_view::npos) return lines;
+        if (end == std::string_view::npos) break;
         start = end + 1;
     }
+    return lines;
 }
 
 class TText_Display final : public TMacro_Display {
@@ -168,5 +188,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Check_Table(state.Table);
     Check_Writes(world.Fake.Writes);
+    world.Forget();
     return 0;
 }
