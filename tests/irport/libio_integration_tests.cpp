@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace qev {
 namespace {
 
@@ -73,11 +75,20 @@ TEST_F(Libio_Test, The_Receiver_Learns_The_Simulated_NEC_Frame) {
     const TSim_Port_Controls sim(port);
     sim.Remote_Set_Auto(0);
     sim.Remote_Set_Delay_Ns(2'000'000);
-    sim.Remote_Trigger();
     std::vector<int32_t> buffer(1024);
     TReceive_Request request;
     request.Time_Limit_Seconds = 2.0;
-    const TReceive_Report report = Receive_Samples(clock, port, request, buffer.data(), 1024);
+    // The remote plays against the wall clock: a capture that a busy host
+    // held up took samples late and squeezed the frame. Such a capture is
+    // repeated (a few times at most); the last one stands if none was on time.
+    TReceive_Report report;
+    for (int attempt = 1; attempt <= 5; ++attempt) {
+        sim.Remote_Trigger();
+        report = Receive_Samples(clock, port, request, buffer.data(), 1024);
+        if (report.Result != TReceive_Result::Received || report.Late_Samples == 0) break;
+        std::fprintf(stderr, "capture %d took %lld samples late; capturing again\n", attempt,
+                     static_cast<long long>(report.Late_Samples));
+    }
     ASSERT_EQ(report.Result, TReceive_Result::Received);
     // Decode: leader of ~72 samples, space of ~36, then 32 bits whose spaces
     // are ~4.5 samples (0) or ~13.5 samples (1), least significant bit first.
