@@ -13,9 +13,10 @@ namespace qev::bench {
 namespace {
 
 // One 10 s capture (80,000 samples, the remote's frame and then silence).
-// Linux's real-time throttling would freeze it for about 50 ms every second,
-// which the sample clock would see as some 400 late samples each time; the
-// clock's pacing of long runs must keep it at none.
+// Linux's real-time throttling would freeze it for about 50 ms every second
+// (some 400 samples late each time); the clock's pacing of long runs must
+// keep every sample's lateness far below that (the bar: under 10 ms, as for
+// the transmitter's long run). Host pauses still make a few samples late.
 bool Long_Reception(TSample_Clock& clock, const TPort_Library& port, const TSim_Port_Controls& sim) {
     constexpr int32_t Samples = 80'000;
     std::vector<int32_t> buffer(Samples);
@@ -26,10 +27,12 @@ bool Long_Reception(TSample_Clock& clock, const TPort_Library& port, const TSim_
     request.Time_Limit_Seconds = 1.0;
     const TReceive_Report report = Receive_Samples(clock, port, request, buffer.data(), Samples);
     const double seconds = static_cast<double>(clock.Counter().Read() - report.Start_Counter) / 1e9;
-    std::printf("\nLong reception: %d samples in %.3f s, %lld taken more than half a tick late\n", Samples, seconds,
-                static_cast<long long>(report.Late_Samples));
-    const bool ok = report.Result == TReceive_Result::Received && report.Late_Samples == 0;
-    std::printf("no late sample: %s\n", ok ? "yes" : "NO");
+    const double max_us = static_cast<double>(report.Max_Lateness) / 1e3;
+    std::printf(
+        "\nLong reception: %d samples in %.3f s; %lld taken more than half a tick late, the latest %.1f us late\n",
+        Samples, seconds, static_cast<long long>(report.Late_Samples), max_us);
+    const bool ok = report.Result == TReceive_Result::Received && max_us < 10'000;
+    std::printf("long reception without a throttling stall (max < 10 ms): %s\n", ok ? "yes" : "NO");
     return ok;
 }
 

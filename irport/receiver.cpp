@@ -53,11 +53,13 @@ TReceive_Report Receive_Samples(TSample_Clock& clock, const TPort_Library& port,
         report.Start_Counter = clock.Last_Start;
         std::fill(buffer, buffer + marks, Leader_Marker);
         const int64_t late_before = clock.Late_Ticks;
+        clock.Max_Lateness = 0;
         for (int32_t pos = marks; pos < length; ++pos) {
             clock.Wait_Tick();
             buffer[pos] = port_in(status) & Receiver_Line_Bit;
         }
         report.Late_Samples = clock.Late_Ticks - late_before;
+        report.Max_Lateness = clock.Max_Lateness;
     }
     for (int32_t pos = 0; pos < length; ++pos) buffer[pos] = (buffer[pos] & Receiver_Line_Bit) ? 255 : 0;
     report.Result = TReceive_Result::Received;

@@ -21,6 +21,7 @@ struct TReceive_Report {
     int32_t False_Starts = 0;   // starts dropped before the leader was confirmed
     int32_t Samples = 0;        // samples stored (the requested length, cut to the buffer)
     int64_t Late_Samples = 0;   // samples taken more than half a tick late (see TSample_Clock)
+    int64_t Max_Lateness = 0;   // the latest sample's lateness, in counter units
 };
 
 struct TReceive_Request {

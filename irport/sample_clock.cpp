@@ -41,7 +41,9 @@ void TSample_Clock::Wait_Tick() {
         const int64_t wake = Tick_Deadline - guard_;
         if (wake - counter_.Read() > min_sleep_) counter_.Sleep_Until(wake);
     }
-    if (Spin_Until_Deadline() - Tick_Deadline > (Tick_Period >> 1)) ++Late_Ticks;
+    const int64_t lateness = Spin_Until_Deadline() - Tick_Deadline;
+    if (lateness > (Tick_Period >> 1)) ++Late_Ticks;
+    if (lateness > Max_Lateness) Max_Lateness = lateness;
 }
 
 TSaved_Priority TSample_Clock::Raise_Priority() {

@@ -80,6 +80,9 @@ public:
     // priority) and the sample was taken late. Only ever grows; a caller
     // compares it before and after a run.
     int64_t Late_Ticks = 0;
+    // The largest lateness of a wait (counter value at its end minus its
+    // deadline) since a caller last set it to 0.
+    int64_t Max_Lateness = 0;
 
 private:
     // Returns the counter value that ended the spin.

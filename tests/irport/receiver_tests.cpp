@@ -73,6 +73,8 @@ TEST_F(Receiver_Test, Samples_Taken_After_A_Hold_Up_Are_Counted_Late) {
     // The next waits find their deadlines passed until the clock has caught
     // up: 9.5 .. 1.5 ticks behind is late, the last half tick is not.
     EXPECT_EQ(report.Late_Samples, 9);
+    EXPECT_GT(report.Max_Lateness, 9 * Tick) << "the first wait after the hold-up";
+    EXPECT_LT(report.Max_Lateness, 10 * Tick);
 }
 
 TEST_F(Receiver_Test, A_Leader_That_Drops_Early_Is_A_False_Start) {

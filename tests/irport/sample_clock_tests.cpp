@@ -87,6 +87,7 @@ TEST(Tick_Wait, Deadlines_Advance_From_The_Schedule_Not_From_Lateness) {
     // The three catching-up waits began 2501, 1502 and 503 units (more than
     // half a tick) after their deadlines; the waits that spun were on time.
     EXPECT_EQ(clock.Late_Ticks, 3);
+    EXPECT_EQ(clock.Max_Lateness, 2501);
 }
 
 TEST(Tick_Wait, Compares_Across_A_Wrap_Of_The_Low_32_Bits) {
