@@ -58,9 +58,7 @@ protected:
     }
     template <typename T>
     T* Child(const char* name) const {
-        auto* child = dialog->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(child, nullptr) << name;
-        return child;
+        return Named_Child<T>(*dialog, name);
     }
     QTimer* Timer() const { return Child<QTimer>("Debug_Timer"); }
     QColor TX() const { return Child<TLamp>("TX_LED_Shape")->brushColor(); }

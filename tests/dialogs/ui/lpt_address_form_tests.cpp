@@ -39,9 +39,7 @@ protected:
     }
     template <typename T>
     T* Child(const char* name) const {
-        auto* child = dialog->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(child, nullptr) << name;
-        return child;
+        return Named_Child<T>(*dialog, name);
     }
     QRadioButton* PCAT() const { return Child<QRadioButton>("LPT_PCAT_RadioButton"); }
     QRadioButton* ThinkPad() const { return Child<QRadioButton>("LPT_ThinkPad_RadioButton"); }

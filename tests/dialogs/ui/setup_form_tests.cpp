@@ -38,9 +38,7 @@ protected:
     void Open() { dialog = std::make_unique<TSetUp_Form>(form->State(), form.get()); }
     template <typename T>
     T* Child(const char* name) const {
-        auto* child = dialog->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(child, nullptr) << name;
-        return child;
+        return Named_Child<T>(*dialog, name);
     }
     QLineEdit* Edit(const char* name) const { return Child<QLineEdit>(name); }
     QComboBox* Box() const { return Child<QComboBox>("BUTTON_TRANSPARENCY_ComboBox"); }

@@ -41,9 +41,7 @@ protected:
     }
     template <typename T>
     T* Child(const char* name) const {
-        auto* child = dialog->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(child, nullptr) << name;
-        return child;
+        return Named_Child<T>(*dialog, name);
     }
     QString Text(const char* label) const {
         const QLabel* found = Child<QLabel>(label);

@@ -46,9 +46,7 @@ protected:
     }
     template <typename T>
     T* Child(const char* name) const {
-        auto* child = dialog->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(child, nullptr) << name;
-        return child;
+        return Named_Child<T>(*dialog, name);
     }
     void Click(const char* button) { QTest::mouseClick(Child<QPushButton>(button), Qt::LeftButton); }
     // The simulated remote plays against the wall clock, so a capture that

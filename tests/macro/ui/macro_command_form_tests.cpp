@@ -53,9 +53,7 @@ protected:
     }
     template <typename T>
     T* Child(const char* name) const {
-        auto* child = dialog->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(child, nullptr) << name;
-        return child;
+        return Named_Child<T>(*dialog, name);
     }
     QPlainTextEdit* Memo() const { return Child<QPlainTextEdit>("Macro_Memo"); }
     void Trigger(const char* action) { Child<QAction>(action)->trigger(); }

@@ -17,6 +17,14 @@
 
 namespace qev::test {
 
+// The child of `parent` whose objectName is `name`; a test failure when there is none.
+template <typename T>
+T* Named_Child(const QObject& parent, const char* name) {
+    auto* child = parent.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
 class Window_Test : public ::testing::Test {
 protected:
     TTemp_Dir profile;
