@@ -32,6 +32,14 @@ constexpr std::size_t Skip_Blanks(std::string_view text, std::size_t pos) {
     return pos;
 }
 
+// The text without the blanks at either end.
+constexpr std::string_view Trim_Blanks(std::string_view text) {
+    const std::size_t begin = Skip_Blanks(text, 0);
+    std::size_t end = text.size();
+    while (end > begin && Is_Blank(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
 // A '+' or '-' at `pos` is taken; true when it was '-'.
 constexpr bool Take_Sign(std::string_view text, std::size_t& pos) {
     if (pos >= text.size() || (text[pos] != '+' && text[pos] != '-')) return false;

@@ -1,0 +1,95 @@
+#include "ir/code_files.h"
+
+#include "base/atomic_file.h"
+#include "base/regular_file.h"
+#include "ir/flipper_file.h"
+#include "ir/lircd_conf.h"
+#include "ir/pronto.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace qev {
+namespace {
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+bool Ends_With(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+}  // namespace
+
+std::optional<TCode_Format> Format_Of_Path(std::string_view path) {
+    const std::string lower = Lower(path);
+    if (Ends_With(lower, ".rmt")) return TCode_Format::Command_File;
+    if (Ends_With(lower, ".ir")) return TCode_Format::Flipper;
+    if (Ends_With(lower, ".conf")) return TCode_Format::Lircd;
+    if (Ends_With(lower, ".pronto")) return TCode_Format::Pronto;
+    return std::nullopt;
+}
+
+const char* Format_Name(TCode_Format format) {
+    switch (format) {
+        case TCode_Format::Command_File:
+            return "Command file";
+        case TCode_Format::Flipper:
+            return "Flipper .ir";
+        case TCode_Format::Lircd:
+            return "lircd.conf";
+        case TCode_Format::Pronto:
+            return "Pronto hex";
+    }
+    return "";
+}
+
+TIR_File Read_Code_File(const std::string& path, TCode_Format format) {
+    std::string text;
+    int error = 0;
+    if (!Read_Regular_File(path, text, &error)) return {{}, {{0, std::strerror(error)}}};
+    if (text.size() > Code_File_Limit) return {{}, {{0, "the file is larger than 64 MB"}}};
+    switch (format) {
+        case TCode_Format::Flipper:
+            return Read_Flipper_File(text);
+        case TCode_Format::Lircd:
+            return Read_Lircd_Conf(text);
+        case TCode_Format::Pronto:
+            return Read_Pronto_File(text);
+        case TCode_Format::Command_File:
+            break;
+    }
+    return {{}, {{0, "Command files are read by the Command store"}}};
+}
+
+std::string Code_File_Text(const std::vector<TIR_Record>& records, TCode_Format format, std::string_view remote_name) {
+    switch (format) {
+        case TCode_Format::Flipper:
+            return Write_Flipper_File(records);
+        case TCode_Format::Lircd:
+            return Write_Lircd_Conf(records, remote_name);
+        case TCode_Format::Pronto:
+            return Write_Pronto_File(records);
+        case TCode_Format::Command_File:
+            break;
+    }
+    return {};
+}
+
+int Save_Text_File(const std::string& path, std::string_view text) {
+    TAtomic_File_Writer writer(path);
+    if (!writer.Is_Open() || !writer.Write(text) || !writer.Commit()) return writer.Error() != 0 ? writer.Error() : EIO;
+    return 0;
+}
+
+std::string Describe_Error(const std::string& path, const TFormat_Error& error) {
+    if (error.Line <= 0) return path + ": " + error.Message;
+    return path + ", line " + std::to_string(error.Line) + ": " + error.Message;
+}
+
+}  // namespace qev

@@ -1,0 +1,322 @@
+#include "ir/decoder.h"
+
+#include "ir/protocols.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace qev {
+namespace {
+
+// The levels as runs: durations in us, marks at even indexes, with the
+// sample each run starts at.
+struct TRuns {
+    std::vector<int32_t> Us;
+    std::vector<int32_t> Start;
+    std::size_t Size() const { return Us.size(); }
+    int32_t operator[](std::size_t i) const { return i < Us.size() ? Us[i] : 0; }
+    // A space long enough to end a frame, or the end of the signal.
+    bool Gap_Or_End(std::size_t i, int32_t min_us) const { return i >= Us.size() || Us[i] >= min_us; }
+};
+
+TRuns Runs_Of(std::span<const uint8_t> levels) {
+    TRuns runs;
+    std::size_t i = 0;
+    while (i < levels.size() && levels[i] == 0) ++i;
+    while (i < levels.size()) {
+        const bool on = levels[i] != 0;
+        const std::size_t start = i;
+        while (i < levels.size() && (levels[i] != 0) == on) ++i;
+        runs.Us.push_back(static_cast<int32_t>((i - start) * Sample_Period_us));
+        runs.Start.push_back(static_cast<int32_t>(start));
+    }
+    return runs;
+}
+
+// Within a quarter of the nominal time plus three samples: each of a run's
+// two edges may be a sample and a half from its true place (half a sample
+// of rounding, one of capture jitter).
+bool Near(int32_t us, double nominal) { return std::abs(us - nominal) <= 0.25 * nominal + 3 * Sample_Period_us; }
+
+struct TFrame {
+    TIR_Code Code;
+    std::size_t Next = 0;  // the run after the frame's closing gap
+};
+
+// Pulse-distance bits from run `i` on (a mark): each a short mark and a
+// space, short for 0 and long for 1. Stops at the first space that is
+// neither; `count` tells how many bits were read, `i` ends on the last mark.
+struct TPulse_Distance {
+    double Mark, Zero, One;
+};
+
+uint64_t Read_Pulse_Distance(const TRuns& runs, std::size_t& i, const TPulse_Distance& bit, int& count) {
+    uint64_t bits = 0;
+    count = 0;
+    const double threshold = (bit.Zero + bit.One) / 2;
+    while (count < 64 && i + 1 < runs.Size() && Near(runs[i], bit.Mark)) {
+        const int32_t space = runs[i + 1];
+        if (!Near(space, bit.Zero) && !Near(space, bit.One)) break;
+        if (space > threshold) bits |= uint64_t{1} << count;
+        ++count;
+        i += 2;
+    }
+    return bits;
+}
+
+constexpr TPulse_Distance Nec_Bits{562.5, 562.5, 1687.5};
+constexpr TPulse_Distance Samsung_Bits{560, 560, 1690};
+constexpr int32_t Frame_Gap_us = 4000;
+
+uint32_t Byte(uint64_t bits, int n) { return static_cast<uint32_t>(bits >> (8 * n)) & 0xFFu; }
+
+std::optional<TFrame> Try_Nec(const TRuns& runs, std::size_t r) {
+    if (!Near(runs[r], 9000) || !Near(runs[r + 1], 4500)) return std::nullopt;
+    std::size_t i = r + 2;
+    int count = 0;
+    const uint64_t bits = Read_Pulse_Distance(runs, i, Nec_Bits, count);
+    if (i >= runs.Size() || !Near(runs[i], 562.5) || !runs.Gap_Or_End(i + 1, Frame_Gap_us)) return std::nullopt;
+    TFrame frame{{}, i + 2};
+    if (count == 32) {
+        if ((Byte(bits, 0) ^ Byte(bits, 1)) == 0xFF && (Byte(bits, 2) ^ Byte(bits, 3)) == 0xFF) {
+            frame.Code = {TProtocol::NEC, Byte(bits, 0), Byte(bits, 2)};
+        } else {
+            frame.Code = {TProtocol::NECext, static_cast<uint32_t>(bits & 0xFFFF), static_cast<uint32_t>(bits >> 16)};
+        }
+        return frame;
+    }
+    if (count == 42) {
+        const auto field = [&](int shift, int width) {
+            return static_cast<uint32_t>(bits >> shift) & ((1u << width) - 1);
+        };
+        if ((field(0, 13) ^ field(13, 13)) != 0x1FFF || (field(26, 8) ^ field(34, 8)) != 0xFF) return std::nullopt;
+        frame.Code = {TProtocol::NEC42, field(0, 13), field(26, 8)};
+        return frame;
+    }
+    return std::nullopt;
+}
+
+bool Is_Nec_Repeat(const TRuns& runs, std::size_t r) {
+    return Near(runs[r], 9000) && Near(runs[r + 1], 2250) && r + 2 < runs.Size() && Near(runs[r + 2], 562.5) &&
+           runs.Gap_Or_End(r + 3, Frame_Gap_us);
+}
+
+std::optional<TFrame> Try_Samsung(const TRuns& runs, std::size_t r) {
+    if (!Near(runs[r], 4500) || !Near(runs[r + 1], 4500)) return std::nullopt;
+    std::size_t i = r + 2;
+    int count = 0;
+    const uint64_t bits = Read_Pulse_Distance(runs, i, Samsung_Bits, count);
+    if (count != 32 || i >= runs.Size() || !Near(runs[i], 560) || !runs.Gap_Or_End(i + 1, Frame_Gap_us)) {
+        return std::nullopt;
+    }
+    if (Byte(bits, 0) != Byte(bits, 1) || (Byte(bits, 2) ^ Byte(bits, 3)) != 0xFF) return std::nullopt;
+    return TFrame{{TProtocol::Samsung32, Byte(bits, 0), Byte(bits, 2)}, i + 2};
+}
+
+// A bi-phase signal as half-bit levels, `needed` of them, read from run `r`
+// on in whole units of `unit` us (no run longer than `max_units`, except
+// the space that ends the frame). `idle_halves` idle halves come first.
+//
+// At 3.6 samples a unit, rounding each run on its own goes wrong as soon as
+// a receiver stretches its marks by a sample. Every edge of a bi-phase
+// frame lies on the unit grid, so the grid's phase is measured over the
+// frame, separately for rising and falling edges (a stretched mark moves
+// only the falling ones), and each edge is placed on the unit nearest to
+// it: its sampling error then never adds to another's.
+struct TGrid {
+    double Unit = 0;
+    double Rise_Phase = 0, Fall_Phase = 0;  // us; they differ by less than half a unit
+    int64_t Unit_Of(double edge_us, bool rising) const {
+        return static_cast<int64_t>(std::floor((edge_us - (rising ? Rise_Phase : Fall_Phase)) / Unit + 0.5));
+    }
+};
+
+TGrid Grid_Of(const TRuns& runs, std::size_t r, double unit) {
+    constexpr double Turn = 6.283185307179586;
+    double rise_sin = 0, rise_cos = 0, fall_sin = 0, fall_cos = 0;
+    for (std::size_t i = r; i < runs.Size(); ++i) {
+        const bool mark = i % 2 == 0;
+        const double angle = Turn * runs.Start[i] * double{Sample_Period_us} / unit;
+        (mark ? rise_sin : fall_sin) += std::sin(angle);
+        (mark ? rise_cos : fall_cos) += std::cos(angle);
+        if (!mark && runs[i] >= Frame_Gap_us) break;
+    }
+    const double rise = std::atan2(rise_sin, rise_cos) / Turn * unit;
+    // The falling edges' phase as an offset from the rising edges' (a mark
+    // is stretched or shortened by less than half a unit), so both count
+    // units from the same origin.
+    double fall = std::atan2(fall_sin, fall_cos) / Turn * unit - rise;
+    fall -= unit * std::floor(fall / unit + 0.5);
+    return {unit, rise, rise + fall};
+}
+
+struct THalves {
+    std::vector<uint8_t> Levels;
+    std::size_t Next = 0;
+};
+
+std::optional<THalves> Read_Halves(const TRuns& runs, std::size_t r, double unit, std::size_t idle_halves,
+                                   std::size_t needed, int max_units) {
+    THalves halves;
+    halves.Levels.assign(idle_halves, 0);
+    const TGrid grid = Grid_Of(runs, r, unit);
+    const int64_t first_unit =
+        grid.Unit_Of(runs.Start[r] * double{Sample_Period_us}, true) - static_cast<int64_t>(idle_halves);
+    std::size_t i = r;
+    for (; i < runs.Size() && halves.Levels.size() < needed; ++i) {
+        const bool mark = i % 2 == 0;
+        const double end_us = runs.Start[i] * double{Sample_Period_us} + runs[i];
+        const int64_t end_unit = grid.Unit_Of(end_us, !mark) - first_unit;
+        const int64_t so_far = static_cast<int64_t>(halves.Levels.size());
+        const auto units = static_cast<std::size_t>(std::max<int64_t>(end_unit - so_far, 0));
+        const std::size_t missing = needed - halves.Levels.size();
+        if (units == 0) return std::nullopt;
+        if (mark && (units > static_cast<std::size_t>(max_units) || units > missing)) return std::nullopt;
+        if (!mark && units > missing) {
+            // The frame's last half runs into the gap after it.
+            if (missing > static_cast<std::size_t>(max_units) || runs[i] < Frame_Gap_us) return std::nullopt;
+            halves.Levels.insert(halves.Levels.end(), missing, 0);
+            halves.Next = i + 1;
+            return halves;
+        }
+        if (!mark && units > static_cast<std::size_t>(max_units)) return std::nullopt;
+        halves.Levels.insert(halves.Levels.end(), units, mark ? 1 : 0);
+    }
+    if (halves.Levels.size() < needed) {
+        // The signal ended during a final space that belongs to the frame.
+        if (i % 2 != 0 || needed - halves.Levels.size() > static_cast<std::size_t>(max_units)) return std::nullopt;
+        halves.Levels.resize(needed, 0);
+        halves.Next = i;
+        return halves;
+    }
+    // Ended exactly on a mark's end: the gap must follow.
+    if (!runs.Gap_Or_End(i, Frame_Gap_us)) return std::nullopt;
+    halves.Next = i + 1;
+    return halves;
+}
+
+// A bit from two halves: `mark_first` is the order that means 1.
+std::optional<uint32_t> Bit(const std::vector<uint8_t>& h, std::size_t at, bool one_mark_first) {
+    if (h[at] == h[at + 1]) return std::nullopt;
+    const bool mark_first = h[at] != 0;
+    return mark_first == one_mark_first ? 1u : 0u;
+}
+
+std::optional<uint32_t> Bits(const std::vector<uint8_t>& h, std::size_t at, int count, bool one_mark_first) {
+    uint32_t value = 0;
+    for (int k = 0; k < count; ++k) {
+        const auto bit = Bit(h, at + 2 * static_cast<std::size_t>(k), one_mark_first);
+        if (!bit) return std::nullopt;
+        value = value << 1 | *bit;
+    }
+    return value;
+}
+
+constexpr double Rc5_Half = 32e6 / 36000;
+constexpr double Rc6_Unit = 16e6 / 36000;
+
+std::optional<TFrame> Try_Rc5(const TRuns& runs, std::size_t r) {
+    const auto halves = Read_Halves(runs, r, Rc5_Half, 1, 28, 2);
+    if (!halves) return std::nullopt;
+    const auto bits = Bits(halves->Levels, 0, 14, false);
+    if (!bits || (*bits >> 13) != 1) return std::nullopt;
+    const bool field = ((*bits >> 12) & 1u) != 0;
+    const uint32_t address = (*bits >> 6) & 0x1Fu;
+    const uint32_t command = (*bits & 0x3Fu) | (field ? 0u : 0x40u);
+    return TFrame{{field ? TProtocol::RC5 : TProtocol::RC5X, address, command}, halves->Next};
+}
+
+std::optional<TFrame> Try_Rc6(const TRuns& runs, std::size_t r) {
+    if (!Near(runs[r], 6 * Rc6_Unit) || !Near(runs[r + 1], 2 * Rc6_Unit)) return std::nullopt;
+    // Start bit, three mode bits, the double-length toggle bit, 16 data bits.
+    const auto halves = Read_Halves(runs, r + 2, Rc6_Unit, 0, 2 + 6 + 4 + 32, 3);
+    if (!halves) return std::nullopt;
+    const auto& h = halves->Levels;
+    const auto head = Bits(h, 0, 4, true);
+    const bool toggle_ok = h[8] == h[9] && h[10] == h[11] && h[9] != h[10];
+    const auto data = Bits(h, 12, 16, true);
+    if (!head || *head != 0b1000 || !toggle_ok || !data) return std::nullopt;
+    return TFrame{{TProtocol::RC6, *data >> 8, *data & 0xFFu}, halves->Next};
+}
+
+std::optional<TFrame> Try_Sirc(const TRuns& runs, std::size_t r) {
+    if (!Near(runs[r], 2400)) return std::nullopt;
+    std::size_t i = r + 1;
+    uint32_t bits = 0;
+    int count = 0;
+    while (count < 20 && i + 1 < runs.Size() && Near(runs[i], 600)) {
+        const int32_t mark = runs[i + 1];
+        if (!Near(mark, 600) && !Near(mark, 1200)) return std::nullopt;
+        if (mark > 900) bits |= 1u << count;
+        ++count;
+        i += 2;
+    }
+    if (!runs.Gap_Or_End(i, Frame_Gap_us)) return std::nullopt;
+    const uint32_t command = bits & 0x7Fu;
+    const uint32_t address = bits >> 7;
+    TFrame frame{{TProtocol::SIRC, address, command}, i + 1};
+    if (count == 15) frame.Code.Protocol = TProtocol::SIRC15;
+    if (count == 20) frame.Code.Protocol = TProtocol::SIRC20;
+    if (count != 12 && count != 15 && count != 20) return std::nullopt;
+    return frame;
+}
+
+std::optional<TFrame> Try_Any(const TRuns& runs, std::size_t r) {
+    for (const auto& decoder : {Try_Nec, Try_Samsung, Try_Rc6, Try_Sirc, Try_Rc5}) {
+        if (auto frame = decoder(runs, r)) return frame;
+    }
+    return std::nullopt;
+}
+
+bool Nec_Family(TProtocol protocol) {
+    return protocol == TProtocol::NEC || protocol == TProtocol::NECext || protocol == TProtocol::NEC42;
+}
+
+std::string Hex_Field(uint32_t value, uint32_t max) {
+    char text[16];
+    std::snprintf(text, sizeof text, max > 0xFF ? "0x%04X" : "0x%02X", value);
+    return text;
+}
+
+}  // namespace
+
+std::optional<TDecoded> Decode_Levels(std::span<const uint8_t> levels) {
+    const TRuns runs = Runs_Of(levels);
+    if (runs.Size() == 0) return std::nullopt;
+    const auto first = Try_Any(runs, 0);
+    if (!first) return std::nullopt;
+    TDecoded decoded{first->Code, 0, runs.Start[0], runs.Start[0]};
+    std::size_t r = first->Next;
+    while (r < runs.Size()) {
+        if (Nec_Family(decoded.Code.Protocol) && Is_Nec_Repeat(runs, r)) {
+            decoded.Last_Frame_Start = runs.Start[r];
+            r += 4;
+        } else if (const auto again = Try_Any(runs, r); again && again->Code == decoded.Code) {
+            decoded.Last_Frame_Start = runs.Start[r];
+            r = again->Next;
+        } else {
+            break;
+        }
+        ++decoded.Repeats;
+    }
+    return decoded;
+}
+
+std::string Describe_Code(const TIR_Code& code) {
+    const TProtocol_Info& info = Protocol_Info(code.Protocol);
+    return std::string(info.Name) + "  address " + Hex_Field(code.Address, info.Address_Max) + "  command " +
+           Hex_Field(code.Command, info.Command_Max);
+}
+
+std::string Describe_Decoded(const std::optional<TDecoded>& decoded) {
+    if (!decoded) return "Unknown protocol";
+    std::string text = Describe_Code(decoded->Code);
+    if (decoded->Repeats > 0) {
+        text += "  (+" + std::to_string(decoded->Repeats) + (decoded->Repeats == 1 ? " repeat)" : " repeats)");
+    }
+    return text;
+}
+
+}  // namespace qev

@@ -1,0 +1,43 @@
+// Naming what a sampled waveform is: its protocol, address and command, and
+// how many frames followed the first.
+//
+// The decoder works on the runs of the 8 kHz levels. A run is only known to
+// the nearest sample, and a capture may move an edge by a sample more, so
+// leaders are matched within a quarter of their length plus a sample and a
+// half, pulse-distance bits are told apart by a threshold halfway between
+// their short and long times, and bi-phase signals are read in whole units
+// (NEC's 562.5 us unit is 4.5 samples, RC6's 444 us only 3.6).
+#ifndef QEV_IR_DECODER_H
+#define QEV_IR_DECODER_H
+
+#include "ir/ir_signal.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace qev {
+
+struct TDecoded {
+    TIR_Code Code;
+    // Frames after the first: NEC's short repeat frames, or the same code
+    // sent again (a toggle bit may differ).
+    int32_t Repeats = 0;
+    // The samples at which the first and the last recognised frame start.
+    int32_t First_Frame_Start = 0;
+    int32_t Last_Frame_Start = 0;
+};
+
+// The code of the first frame in the levels (one per sample, non-zero =
+// infrared on), or nothing when no protocol matches it.
+std::optional<TDecoded> Decode_Levels(std::span<const uint8_t> levels);
+
+// "NEC  address 0x04  command 0x08  (+1 repeat)", or "Unknown protocol".
+std::string Describe_Decoded(const std::optional<TDecoded>& decoded);
+// "NEC  address 0x04  command 0x08": a code alone.
+std::string Describe_Code(const TIR_Code& code);
+
+}  // namespace qev
+
+#endif

@@ -1,0 +1,340 @@
+#include "ir/flipper_file.h"
+
+#include "base/text_scan.h"
+#include "ir/protocols.h"
+#include "ir/quoted.h"
+
+#include <array>
+#include <cstdio>
+#include <optional>
+
+namespace qev {
+namespace {
+
+constexpr std::size_t Max_Durations = 65536;
+constexpr int32_t Max_Duration_us = 10000000;
+
+enum class TField : std::size_t { Name, Type, Frequency, Duty_Cycle, Data, Protocol, Address, Command, Count };
+constexpr std::array<std::string_view, static_cast<std::size_t>(TField::Count)> Field_Names{
+    "name", "type", "frequency", "duty_cycle", "data", "protocol", "address", "command"};
+constexpr std::array<TField, 3> Raw_Fields{TField::Frequency, TField::Duty_Cycle, TField::Data};
+constexpr std::array<TField, 3> Parsed_Fields{TField::Protocol, TField::Address, TField::Command};
+
+std::string Field_Name(TField field) { return std::string(Field_Names[static_cast<std::size_t>(field)]); }
+
+// "key: value" split at the first ':', both trimmed; false without a ':'.
+bool Split_Field(std::string_view line, std::string_view& key, std::string_view& value) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) return false;
+    key = Trim_Blanks(line.substr(0, colon));
+    value = Trim_Blanks(line.substr(colon + 1));
+    return true;
+}
+
+std::vector<std::string_view> Words(std::string_view text) {
+    std::vector<std::string_view> words;
+    for (std::size_t pos = Skip_Blanks(text, 0); pos < text.size(); pos = Skip_Blanks(text, pos)) {
+        const std::size_t start = pos;
+        while (pos < text.size() && !Is_Blank(text[pos])) ++pos;
+        words.push_back(text.substr(start, pos - start));
+    }
+    return words;
+}
+
+// A word of decimal digits only, its value saturating at `limit`.
+std::optional<uint64_t> Decimal(std::string_view word, uint64_t limit) {
+    std::size_t pos = 0;
+    const TDigits digits = Take_Digits(word, pos, 10, limit);
+    if (digits.Count == 0 || pos != word.size()) return std::nullopt;
+    return digits.Value;
+}
+
+// "0", "1", "0.33", "0.330000", ".5", "1.000": a number from 0 to 1.
+bool Is_Duty_Cycle(std::string_view text) {
+    std::size_t pos = 0;
+    const TDigits whole = Take_Digits(text, pos, 10, 10);
+    std::size_t fraction_digits = 0;
+    bool fraction_zero = true;
+    if (pos < text.size() && text[pos] == '.') {
+        for (++pos; pos < text.size() && Digit_Value(text[pos], 10) >= 0; ++pos) {
+            ++fraction_digits;
+            if (text[pos] != '0') fraction_zero = false;
+        }
+    }
+    if (pos != text.size() || whole.Count + fraction_digits == 0) return false;
+    return whole.Value == 0 || (whole.Value == 1 && fraction_zero);
+}
+
+// Four hex bytes, least significant first: "EE 87 00 00" is 0x87EE.
+std::optional<uint32_t> Little_Endian(std::string_view text) {
+    const std::vector<std::string_view> bytes = Words(text);
+    if (bytes.size() != 4) return std::nullopt;
+    uint32_t value = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::size_t pos = 0;
+        const TDigits digits = Take_Digits(bytes[i], pos, 16, 0xFF);
+        if (digits.Count == 0 || digits.Count > 2 || pos != bytes[i].size()) return std::nullopt;
+        value |= static_cast<uint32_t>(digits.Value) << (8 * i);
+    }
+    return value;
+}
+
+std::string Little_Endian_Text(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02X %02X %02X %02X", value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF,
+                  value >> 24);
+    return text;
+}
+
+std::optional<std::string> Header_Problem(int index, std::string_view line) {
+    std::string_view key;
+    std::string_view value;
+    const bool split = Split_Field(line, key, value);
+    if (index == 0) {
+        if (split && key == "Filetype" && (value == "IR signals file" || value == "IR library file")) {
+            return std::nullopt;
+        }
+        return "not an IR signals file: expected 'Filetype: IR signals file', found " + Quoted(line);
+    }
+    if (!split || key != "Version") return "expected 'Version: 1' after the file type, found " + Quoted(line);
+    if (value != "1") return "version " + Quoted(value) + " is not supported; only version 1 is read";
+    return std::nullopt;
+}
+
+// A record being read: its fields so far and the lines they came from.
+struct TPending {
+    std::string Name;
+    int64_t Name_Line = 0;
+    bool Failed = false;  // an error was reported; the rest of the record is skipped
+    std::array<int64_t, static_cast<std::size_t>(TField::Count)> Lines{};  // 0 when not given
+    bool Raw = false;
+    TIR_Timing Timing;
+    TIR_Code Code;
+
+    int64_t& Line(TField field) { return Lines[static_cast<std::size_t>(field)]; }
+    int64_t Line(TField field) const { return Lines[static_cast<std::size_t>(field)]; }
+};
+
+// What keeps a complete record from being read, or nothing.
+std::optional<TFormat_Error> Record_Problem(const TPending& record) {
+    const std::string name = Quoted(record.Name);
+    if (record.Line(TField::Type) == 0) return TFormat_Error{record.Name_Line, "record " + name + " has no type"};
+    const char* type = record.Raw ? "raw" : "parsed";
+    for (TField field : record.Raw ? Parsed_Fields : Raw_Fields) {
+        if (record.Line(field) != 0) {
+            return TFormat_Error{record.Line(field),
+                                 "'" + Field_Name(field) + "' does not belong in a " + type + " record (" + name + ")"};
+        }
+    }
+    for (TField field : record.Raw ? Raw_Fields : Parsed_Fields) {
+        if (record.Line(field) == 0) {
+            return TFormat_Error{record.Name_Line, type + (" record " + name) + " has no '" + Field_Name(field) + "'"};
+        }
+    }
+    if (record.Raw) {
+        if (!record.Timing.Durations_us.empty()) return std::nullopt;
+        return TFormat_Error{record.Line(TField::Data), "record " + name + " has no durations"};
+    }
+    // Command 0 is always in range, so this finds a fault in the address alone.
+    if (std::optional<std::string> problem = Code_Problem({record.Code.Protocol, record.Code.Address, 0})) {
+        return TFormat_Error{record.Line(TField::Address), *problem};
+    }
+    if (std::optional<std::string> problem = Code_Problem(record.Code)) {
+        return TFormat_Error{record.Line(TField::Command), *problem};
+    }
+    return std::nullopt;
+}
+
+class TReader {
+public:
+    TIR_File File;
+
+    void Take_Line(int64_t line, std::string_view text) {
+        std::string_view key;
+        std::string_view value;
+        if (!Split_Field(text, key, value)) {
+            if (!Skipping()) Fail(line, "expected 'key: value', found " + Quoted(text));
+            return;
+        }
+        if (key == "name") {
+            Finish();
+            Record.emplace();
+            Record->Name_Line = Record->Line(TField::Name) = line;
+            Record->Name = value;
+            if (value.empty()) Fail(line, "a record's name is empty");
+            return;
+        }
+        if (Skipping()) return;
+        std::optional<TField> field;
+        for (std::size_t i = 0; i < Field_Names.size(); ++i) {
+            if (key == Field_Names[i]) field = static_cast<TField>(i);
+        }
+        if (!field) return Fail(line, "unknown key " + Quoted(key));
+        if (!Record) return Fail(line, "'" + Field_Name(*field) + "' comes before any 'name:' line");
+        int64_t& seen = Record->Line(*field);
+        if (seen != 0 && *field != TField::Data) {
+            return Fail(line, "'" + Field_Name(*field) + "' is given twice in record " + Quoted(Record->Name));
+        }
+        if (seen == 0) seen = line;
+        Take_Value(line, *field, value);
+    }
+
+    // Ends the record being read, keeping it if it is whole and sound.
+    void Finish() {
+        if (Record && !Record->Failed) {
+            if (std::optional<TFormat_Error> problem = Record_Problem(*Record)) {
+                File.Errors.push_back(std::move(*problem));
+            } else {
+                TIR_Record& record = File.Records.emplace_back();
+                record.Name = std::move(Record->Name);
+                if (Record->Raw) {
+                    record.Timing = std::move(Record->Timing);
+                } else {
+                    record.Code = Record->Code;
+                }
+            }
+        }
+        Record.reset();
+    }
+
+private:
+    std::optional<TPending> Record;
+
+    bool Skipping() const { return Record && Record->Failed; }
+
+    void Fail(int64_t line, std::string message) {
+        File.Errors.push_back({line, std::move(message)});
+        if (Record) Record->Failed = true;
+    }
+
+    void Take_Value(int64_t line, TField field, std::string_view value) {
+        TPending& record = *Record;
+        switch (field) {
+            case TField::Type:
+                record.Raw = value == "raw";
+                if (!record.Raw && value != "parsed") {
+                    Fail(line, "unknown type " + Quoted(value) + "; expected raw or parsed");
+                }
+                break;
+            case TField::Frequency:
+                if (const std::optional<uint64_t> hz = Decimal(value, INT32_MAX + uint64_t{1});
+                    hz && *hz > 0 && *hz <= INT32_MAX) {
+                    record.Timing.Carrier_Hz = static_cast<int32_t>(*hz);
+                } else {
+                    Fail(line, "bad frequency " + Quoted(value) + "; expected a positive whole number of Hz");
+                }
+                break;
+            case TField::Duty_Cycle:
+                if (!Is_Duty_Cycle(value)) {
+                    Fail(line, "bad duty_cycle " + Quoted(value) + "; expected a number from 0 to 1");
+                }
+                break;
+            case TField::Data:
+                for (const std::string_view word : Words(value)) {
+                    const std::optional<uint64_t> us = Decimal(word, Max_Duration_us + uint64_t{1});
+                    if (!us) return Fail(line, "bad duration " + Quoted(word));
+                    if (*us == 0 || *us > Max_Duration_us) {
+                        return Fail(line, "duration " + Quoted(word) + " is outside 1 to 10000000 us");
+                    }
+                    if (record.Timing.Durations_us.size() == Max_Durations) {
+                        return Fail(line, "record " + Quoted(record.Name) + " has more than 65536 durations");
+                    }
+                    record.Timing.Durations_us.push_back(static_cast<int32_t>(*us));
+                }
+                break;
+            case TField::Protocol:
+                if (const std::optional<TProtocol> protocol = Find_Protocol(value)) {
+                    record.Code.Protocol = *protocol;
+                } else {
+                    Fail(line, "unknown protocol " + Quoted(value));
+                }
+                break;
+            case TField::Address:
+            case TField::Command:
+                if (const std::optional<uint32_t> number = Little_Endian(value)) {
+                    (field == TField::Address ? record.Code.Address : record.Code.Command) = *number;
+                } else {
+                    Fail(line, "bad " + Field_Name(field) + " " + Quoted(value) +
+                                   "; expected four hex bytes such as '04 00 00 00'");
+                }
+                break;
+            case TField::Name:
+            case TField::Count:
+                break;
+        }
+    }
+};
+
+// A name on one line; the reader trims it and refuses an empty one.
+std::string One_Line_Name(const std::string& name, std::size_t ordinal) {
+    std::string line(Trim_Blanks(name));
+    for (char& c : line) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    if (!line.empty()) return line;
+    char text[32];
+    std::snprintf(text, sizeof text, "Code_%03zu", ordinal);
+    return text;
+}
+
+}  // namespace
+
+TIR_File Read_Flipper_File(std::string_view text) {
+    TReader reader;
+    int header_lines = 0;
+    int64_t line_number = 0;
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = Trim_Blanks(text.substr(pos, end - pos));
+        pos = end + 1;
+        ++line_number;
+        if (line.empty() || line[0] == '#') continue;
+        if (header_lines < 2) {
+            if (std::optional<std::string> problem = Header_Problem(header_lines, line)) {
+                return TIR_File{{}, {{line_number, std::move(*problem)}}};
+            }
+            ++header_lines;
+            continue;
+        }
+        reader.Take_Line(line_number, line);
+    }
+    if (header_lines == 0) {
+        return TIR_File{{}, {{line_number + 1, "the file is empty; it should start with 'Filetype: IR signals file'"}}};
+    }
+    if (header_lines == 1) return TIR_File{{}, {{line_number + 1, "the file ends before its 'Version: 1' line"}}};
+    reader.Finish();
+    return std::move(reader.File);
+}
+
+// Raw records with no durations are left out, as are durations beyond the
+// 65,536 a record may hold; each duration is clamped to 1..10,000,000 us.
+// The duty cycle is not kept, so every raw record gets the usual 0.33.
+// A code beyond its protocol's range is written as it is, and the reader
+// reports it.
+std::string Write_Flipper_File(const std::vector<TIR_Record>& records) {
+    std::string out = "Filetype: IR signals file\nVersion: 1\n";
+    std::size_t ordinal = 0;
+    for (const TIR_Record& record : records) {
+        ++ordinal;
+        const std::vector<int32_t>& durations = record.Timing.Durations_us;
+        if (!record.Code && durations.empty()) continue;
+        out += "#\nname: " + One_Line_Name(record.Name, ordinal) + "\n";
+        if (record.Code) {
+            out += "type: parsed\nprotocol: " + std::string(Protocol_Info(record.Code->Protocol).Name) +
+                   "\naddress: " + Little_Endian_Text(record.Code->Address) +
+                   "\ncommand: " + Little_Endian_Text(record.Code->Command) + "\n";
+            continue;
+        }
+        const int32_t carrier = record.Timing.Carrier_Hz > 0 ? record.Timing.Carrier_Hz : Default_Carrier_Hz;
+        out += "type: raw\nfrequency: " + std::to_string(carrier) + "\nduty_cycle: 0.330000\ndata:";
+        for (std::size_t i = 0; i < durations.size() && i < Max_Durations; ++i) {
+            const int32_t us = durations[i] < 1 ? 1 : durations[i] > Max_Duration_us ? Max_Duration_us : durations[i];
+            out += " " + std::to_string(us);
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+}  // namespace qev

@@ -1,0 +1,43 @@
+// Flipper Zero infrared files (.ir): named commands, each a protocol code or
+// raw durations.
+//
+//   Filetype: IR signals file
+//   Version: 1
+//   #
+//   name: Power
+//   type: parsed
+//   protocol: NEC
+//   address: 04 00 00 00
+//   command: 08 00 00 00
+//   #
+//   name: Mute
+//   type: raw
+//   frequency: 38000
+//   duty_cycle: 0.330000
+//   data: 9000 4500 560 560 ...
+//
+// Addresses and commands are four bytes, least significant first; raw data
+// is microseconds, mark first.
+#ifndef QEV_IR_FLIPPER_FILE_H
+#define QEV_IR_FLIPPER_FILE_H
+
+#include "ir/ir_signal.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qev {
+
+// Reads a signals file (a library file is read the same way). A parsed
+// record fills Code and leaves Timing empty; a raw one fills Timing. A file
+// without the two header lines gives one error and no records.
+TIR_File Read_Flipper_File(std::string_view text);
+
+// Writes the records so that Read_Flipper_File gives them back: a record with
+// a Code as parsed, any other as raw.
+std::string Write_Flipper_File(const std::vector<TIR_Record>& records);
+
+}  // namespace qev
+
+#endif

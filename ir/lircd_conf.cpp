@@ -1,0 +1,525 @@
+#include "ir/lircd_conf.h"
+
+#include "base/text_scan.h"
+#include "ir/quoted.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <optional>
+#include <span>
+
+namespace qev {
+namespace {
+
+constexpr int64_t Max_Duration_us = 10'000'000;
+constexpr std::size_t Max_Durations = 65'536;
+constexpr uint64_t Max_Frequency_Hz = 1'000'000;
+constexpr int Max_Word_Bits = 64;
+// With CONST_LENGTH the gap is the length of the whole frame and the trailing
+// space is what the frame leaves of it. When a file's gap is shorter than the
+// frame, the trailing space is still 5 ms: longer than any space inside a
+// frame of the common protocols, so a receiver still sees the frame end.
+constexpr int64_t Min_Const_Length_Space_us = 5000;
+
+enum TFlag : unsigned { Raw_Codes = 1, Space_Enc = 2, Rc5 = 4, Rc6 = 8, Const_Length = 16 };
+constexpr unsigned Encodings = Space_Enc | Rc5 | Rc6;
+
+struct TFlag_Name {
+    std::string_view Name;
+    unsigned Flag;
+};
+// The flags this reader reproduces. NO_HEAD_REP, NO_FOOT_REP and
+// REPEAT_HEADER change only the repeat frames of a held key; this program
+// repeats whole frames, so they change nothing here. Any other flag (RCMM,
+// XMP, GRUNDIG, BO, SPACE_FIRST, SERIAL, REVERSE, GOLDSTAR, ...) refuses the
+// remote rather than sending something the device would not understand.
+constexpr TFlag_Name Flag_Names[] = {
+    {"RAW_CODES", Raw_Codes},       {"SPACE_ENC", Space_Enc}, {"RC5", Rc5},       {"SHIFT_ENC", Rc5},   {"RC6", Rc6},
+    {"CONST_LENGTH", Const_Length}, {"NO_HEAD_REP", 0},       {"NO_FOOT_REP", 0}, {"REPEAT_HEADER", 0},
+};
+
+struct TPair {
+    int64_t Mark = 0;
+    int64_t Space = 0;
+};
+
+// A key of the remote in file order: a number of `begin codes`, or the
+// durations of `begin raw_codes`.
+struct TKey {
+    std::string Name;
+    int64_t Line = 0;
+    std::optional<uint64_t> Code;
+    std::vector<int64_t> Durations;
+    std::optional<TFormat_Error> Fault;  // of a raw key, which leaves it out
+};
+
+struct TRemote {
+    std::string Name;
+    int64_t Line = 0;        // of `begin remote`
+    int64_t Codes_Line = 0;  // of the first `begin codes`, 0 without one
+    unsigned Flags = 0;
+    int64_t Bits = 0, Pre_Bits = 0, Post_Bits = 0;
+    uint64_t Pre_Data = 0, Post_Data = 0, Rc6_Mask = 0;
+    std::optional<TPair> One, Zero;
+    TPair Header, Pre, Post, Foot;
+    int64_t Plead = 0, Ptrail = 0, Gap = 0, Frequency = 0;
+    std::vector<TKey> Keys;
+    std::vector<TFormat_Error> Key_Errors;
+    std::optional<TFormat_Error> Fault;  // the first fault, which refuses the remote
+};
+
+using TValues = std::span<const uint64_t>;
+struct TParameter {
+    std::string_view Name;
+    std::size_t Min_Values, Max_Values;
+    uint64_t Limit;
+    void (*Store)(TRemote&, TValues);
+};
+constexpr TPair Pair(TValues v) { return {static_cast<int64_t>(v[0]), static_cast<int64_t>(v[1])}; }
+constexpr int64_t First(TValues v) { return static_cast<int64_t>(v[0]); }
+
+// The parameters that shape a press, besides `name` and `flags`.
+constexpr TParameter Parameters[] = {
+    {"bits", 1, 1, Max_Word_Bits, [](TRemote& r, TValues v) { r.Bits = First(v); }},
+    {"pre_data_bits", 1, 1, Max_Word_Bits, [](TRemote& r, TValues v) { r.Pre_Bits = First(v); }},
+    {"post_data_bits", 1, 1, Max_Word_Bits, [](TRemote& r, TValues v) { r.Post_Bits = First(v); }},
+    {"pre_data", 1, 1, UINT64_MAX, [](TRemote& r, TValues v) { r.Pre_Data = v[0]; }},
+    {"post_data", 1, 1, UINT64_MAX, [](TRemote& r, TValues v) { r.Post_Data = v[0]; }},
+    {"rc6_mask", 1, 1, UINT64_MAX, [](TRemote& r, TValues v) { r.Rc6_Mask = v[0]; }},
+    {"header", 2, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Header = Pair(v); }},
+    {"one", 2, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.One = Pair(v); }},
+    {"zero", 2, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Zero = Pair(v); }},
+    {"pre", 2, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Pre = Pair(v); }},
+    {"post", 2, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Post = Pair(v); }},
+    {"foot", 2, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Foot = Pair(v); }},
+    {"plead", 1, 1, Max_Duration_us, [](TRemote& r, TValues v) { r.Plead = First(v); }},
+    {"ptrail", 1, 1, Max_Duration_us, [](TRemote& r, TValues v) { r.Ptrail = First(v); }},
+    // A second gap is the one LIRC waits after a repeat frame.
+    {"gap", 1, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Gap = First(v); }},
+    {"frequency", 1, 1, Max_Frequency_Hz, [](TRemote& r, TValues v) { r.Frequency = First(v); }},
+};
+
+// Parameters accepted with their values unread, as they do not change the
+// waveform of one press: receive tolerances (eps, aeps); the repeat frames of
+// a held key, as this program repeats whole frames; toggle bits, as a code is
+// sent as written; settings of LIRC's decoder and drivers; and the timings of
+// encodings this reader refuses (two, three).
+constexpr std::string_view Ignored_Parameters =
+    "eps aeps repeat repeat_gap min_repeat suppress_repeat min_code_repeat repeat_mask toggle_bit toggle_bit_mask "
+    "toggle_mask ignore_mask duty_cycle manual_sort driver serial_mode baud two three";
+
+bool Same_Word(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// The words of a line, without its comment; CR counts as a blank.
+std::vector<std::string_view> Words_Of(std::string_view line) {
+    line = line.substr(0, line.find('#'));
+    std::vector<std::string_view> words;
+    for (std::size_t pos = Skip_Blanks(line, 0); pos < line.size(); pos = Skip_Blanks(line, pos)) {
+        const std::size_t start = pos;
+        while (pos < line.size() && !Is_Blank(line[pos])) ++pos;
+        words.push_back(line.substr(start, pos - start));
+    }
+    return words;
+}
+
+// A number as lircd.conf writes them: decimal, or hexadecimal after "0x".
+std::optional<uint64_t> Number_Of(std::string_view word) {
+    std::size_t pos = 0;
+    unsigned base = 10;
+    if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
+        base = 16;
+        pos = 2;
+    }
+    const TDigits digits = Take_Digits(word, pos, base);
+    if (digits.Count == 0 || digits.Overflow || pos != word.size()) return std::nullopt;
+    return digits.Value;
+}
+
+std::string Hex(uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+    return text;
+}
+
+bool Fits(uint64_t value, int64_t bits) { return bits >= Max_Word_Bits || (value >> bits) == 0; }
+
+// Durations being put together: neighbours of one kind merge, empty parts
+// vanish, and a space before the first mark is idle time, not signal.
+class TWaveform {
+public:
+    void Add(bool mark, int64_t us) {
+        if (us <= 0 || (Values.empty() && !mark)) return;
+        if (!Values.empty() && Ends_With_Mark() == mark) {
+            Values.back() += us;
+        } else {
+            Values.push_back(us);
+        }
+    }
+    void Add(TPair pair) {
+        Add(true, pair.Mark);
+        Add(false, pair.Space);
+    }
+    bool Ends_With_Mark() const { return Values.size() % 2 == 1; }
+    std::vector<int64_t> Values;
+};
+
+// Sends `count` bits of `data`, most significant first; `position` is the
+// place of the first of them in the whole word, counted from its last bit.
+void Add_Bits(const TRemote& remote, TWaveform& out, uint64_t data, int64_t count, int64_t position) {
+    for (int64_t i = count - 1; i >= 0; --i, --position) {
+        const bool one = (data >> i) & 1;
+        TPair bit = one ? *remote.One : *remote.Zero;
+        if (remote.Flags & Space_Enc) {
+            out.Add(bit);
+        } else if (remote.Flags & Rc5) {  // bi-phase: a 1 rises in mid-bit
+            if (one) {
+                out.Add(false, bit.Space);
+                out.Add(true, bit.Mark);
+            } else {
+                out.Add(bit);
+            }
+        } else {  // RC6: the phase is the other way round, and masked bits last twice as long
+            if ((remote.Rc6_Mask >> position) & 1) bit = {2 * bit.Mark, 2 * bit.Space};
+            if (one) {
+                out.Add(bit);
+            } else {
+                out.Add(false, bit.Space);
+                out.Add(true, bit.Mark);
+            }
+        }
+    }
+}
+
+// The final space: the gap, or with CONST_LENGTH what the gap leaves of the
+// frame so far.
+int64_t Trailing_Space(const TRemote& remote, const std::vector<int64_t>& durations) {
+    if (remote.Gap <= 0) return 0;
+    if (!(remote.Flags & Const_Length)) return remote.Gap;
+    int64_t sum = 0;
+    for (int64_t d : durations) sum += d;
+    return std::max(remote.Gap - sum, Min_Const_Length_Space_us);
+}
+
+std::vector<int64_t> Encode(const TRemote& remote, uint64_t code) {
+    TWaveform out;
+    if (remote.Header.Mark > 0 && remote.Header.Space > 0) out.Add(remote.Header);
+    out.Add(true, remote.Plead);
+    const int64_t total = remote.Pre_Bits + remote.Bits + remote.Post_Bits;
+    Add_Bits(remote, out, remote.Pre_Data, remote.Pre_Bits, total - 1);
+    if (remote.Pre_Bits > 0) out.Add(remote.Pre);
+    Add_Bits(remote, out, code, remote.Bits, remote.Bits + remote.Post_Bits - 1);
+    if (remote.Post_Bits > 0) out.Add(remote.Post);
+    Add_Bits(remote, out, remote.Post_Data, remote.Post_Bits, remote.Post_Bits - 1);
+    out.Add(true, remote.Ptrail);
+    out.Add(remote.Foot);
+    // The gap takes the place of a space the frame ends with.
+    if (!out.Ends_With_Mark() && !out.Values.empty()) out.Values.pop_back();
+    return std::move(out.Values);
+}
+
+class TReader {
+public:
+    TIR_File Read(std::string_view text);
+
+private:
+    enum class TSection { Outside, Remote, Codes, Raw_Codes };
+    void Take_Line(int64_t line, const std::vector<std::string_view>& words);
+    void Parameter(int64_t line, const std::vector<std::string_view>& words);
+    void Flags(int64_t line, const std::vector<std::string_view>& words);
+    void Code_Line(int64_t line, const std::vector<std::string_view>& words);
+    void Raw_Line(int64_t line, const std::vector<std::string_view>& words);
+    void Close_Raw_Key();
+    void Refuse(int64_t line, std::string message) {
+        if (!Remote.Fault) Remote.Fault = TFormat_Error{line, std::move(message)};
+    }
+    void Key_Error(int64_t line, std::string message) { Remote.Key_Errors.push_back({line, std::move(message)}); }
+    void Unclosed();
+    std::optional<std::string> Remote_Problem() const;
+    void Finish_Remote();
+
+    TIR_File File;
+    TSection Section = TSection::Outside;
+    int64_t Section_Line = 0;
+    bool Saw_Remote = false;
+    TRemote Remote;
+    std::optional<TKey> Raw_Key;  // the raw key whose durations are being read
+};
+
+TIR_File TReader::Read(std::string_view text) {
+    int64_t line = 0;
+    int64_t first_content = 0;
+    for (std::size_t start = 0; start <= text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::vector<std::string_view> words = Words_Of(text.substr(start, end - start));
+        ++line;
+        if (!words.empty() && first_content == 0) first_content = line;
+        Take_Line(line, words);
+        start = end + 1;
+    }
+    if (Section != TSection::Outside) {
+        Unclosed();
+        Finish_Remote();
+    }
+    if (!Saw_Remote) File.Errors = {{std::max<int64_t>(first_content, 1), "no 'begin remote': not a lircd.conf file"}};
+    return std::move(File);
+}
+
+void TReader::Take_Line(int64_t line, const std::vector<std::string_view>& words) {
+    if (words.empty()) return;
+    // `begin X` and `end X` with X a block's name; a key may well be called "end".
+    std::optional<TSection> block;
+    if (words.size() == 2 && (Same_Word(words[0], "begin") || Same_Word(words[0], "end"))) {
+        if (Same_Word(words[1], "remote")) block = TSection::Remote;
+        if (Same_Word(words[1], "codes")) block = TSection::Codes;
+        if (Same_Word(words[1], "raw_codes")) block = TSection::Raw_Codes;
+    }
+    const bool begin = block && Same_Word(words[0], "begin");
+    if (begin && block == TSection::Remote) {
+        if (Section != TSection::Outside) {  // the remote before never ended
+            Unclosed();
+            Finish_Remote();
+        }
+        Remote = TRemote{};
+        Remote.Line = line;
+        Section = TSection::Remote;
+        Saw_Remote = true;
+    } else if (Section == TSection::Outside) {
+        File.Errors.push_back({line, Quoted(words[0]) + " outside a remote"});
+    } else if (block == TSection::Remote) {  // end remote
+        if (Section != TSection::Remote) Unclosed();
+        Finish_Remote();
+    } else if (block && !begin && block == Section) {
+        Close_Raw_Key();
+        Section = TSection::Remote;
+    } else if (begin && Section == TSection::Remote) {
+        Section = *block;
+        Section_Line = line;
+        if (Section == TSection::Codes && Remote.Codes_Line == 0) Remote.Codes_Line = line;
+    } else if (block) {
+        Refuse(line, "unexpected " + Quoted(std::string(words[0]) + " " + std::string(words[1])));
+    } else if (Section == TSection::Codes) {
+        Code_Line(line, words);
+    } else if (Section == TSection::Raw_Codes) {
+        Raw_Line(line, words);
+    } else {
+        Parameter(line, words);
+    }
+}
+
+void TReader::Parameter(int64_t line, const std::vector<std::string_view>& words) {
+    const std::string_view name = words[0];
+    if (Same_Word(name, "name")) {
+        if (words.size() != 2) return Refuse(line, "'name' takes one word");
+        Remote.Name = words[1];
+        return;
+    }
+    if (Same_Word(name, "flags")) return Flags(line, words);
+    const auto row = std::find_if(std::begin(Parameters), std::end(Parameters),
+                                  [&](const TParameter& p) { return Same_Word(p.Name, name); });
+    if (row == std::end(Parameters)) {
+        const std::vector<std::string_view> ignored = Words_Of(Ignored_Parameters);
+        if (std::none_of(ignored.begin(), ignored.end(), [&](std::string_view p) { return Same_Word(p, name); })) {
+            Refuse(line, "unknown parameter " + Quoted(name));
+        }
+        return;
+    }
+    const std::size_t count = words.size() - 1;
+    if (count < row->Min_Values || count > row->Max_Values) {
+        const std::string wanted = std::to_string(row->Min_Values) +
+                                   (row->Max_Values > row->Min_Values ? " or " + std::to_string(row->Max_Values) : "");
+        return Refuse(line, Quoted(row->Name) + " takes " + wanted + (row->Max_Values > 1 ? " numbers" : " number"));
+    }
+    uint64_t values[2] = {};
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::optional<uint64_t> value = Number_Of(words[i + 1]);
+        if (!value) return Refuse(line, "bad number " + Quoted(words[i + 1]) + " for " + Quoted(row->Name));
+        if (*value > row->Limit) {
+            return Refuse(
+                line, Quoted(row->Name) + " " + std::string(words[i + 1]) + " is beyond " + std::to_string(row->Limit));
+        }
+        values[i] = *value;
+    }
+    row->Store(Remote, TValues(values, count));
+}
+
+void TReader::Flags(int64_t line, const std::vector<std::string_view>& words) {
+    std::string joined;  // "SPACE_ENC|CONST_LENGTH", also written with blanks around '|'
+    for (std::size_t i = 1; i < words.size(); ++i) joined += words[i];
+    if (joined.empty()) return Refuse(line, "'flags' without a flag");
+    for (std::size_t start = 0; start <= joined.size();) {
+        const std::size_t bar = std::min(joined.find('|', start), joined.size());
+        const std::string_view flag = std::string_view(joined).substr(start, bar - start);
+        const auto known = std::find_if(std::begin(Flag_Names), std::end(Flag_Names),
+                                        [&](const TFlag_Name& f) { return Same_Word(f.Name, flag); });
+        if (known == std::end(Flag_Names)) return Refuse(line, "flag " + Quoted(flag) + " is not supported");
+        Remote.Flags |= known->Flag;
+        start = bar + 1;
+    }
+}
+
+// `KEY 0xCODE [0xCODE ...]`. Only the first code is read: LIRC sends further
+// ones as more frames of the same press, and a record holds one frame.
+void TReader::Code_Line(int64_t line, const std::vector<std::string_view>& words) {
+    if (words.size() < 2) return Key_Error(line, "key " + Quoted(words[0]) + " has no code");
+    const std::optional<uint64_t> code = Number_Of(words[1]);
+    if (!code) return Key_Error(line, "bad code " + Quoted(words[1]) + " for key " + Quoted(words[0]));
+    Remote.Keys.push_back({std::string(words[0]), line, code, {}, std::nullopt});
+}
+
+// `name KEY`, then the key's durations over any number of lines.
+void TReader::Raw_Line(int64_t line, const std::vector<std::string_view>& words) {
+    if (Same_Word(words[0], "name")) {
+        Close_Raw_Key();
+        Raw_Key = TKey{words.size() > 1 ? std::string(words[1]) : "", line, std::nullopt, {}, std::nullopt};
+        if (words.size() != 2) Raw_Key->Fault = TFormat_Error{line, "'name' takes one key name"};
+        return;
+    }
+    if (!Raw_Key) return Refuse(line, "durations before the first 'name'");
+    for (std::string_view word : words) {
+        if (Raw_Key->Fault) return;
+        const std::optional<uint64_t> value = Number_Of(word);
+        const std::string key = " for key " + Quoted(Raw_Key->Name);
+        if (!value) {
+            Raw_Key->Fault = TFormat_Error{line, "bad duration " + Quoted(word) + key};
+        } else if (*value == 0 || *value > static_cast<uint64_t>(Max_Duration_us)) {
+            Raw_Key->Fault = TFormat_Error{line, "duration " + std::string(word) + key + " is outside 1..10000000"};
+        } else if (Raw_Key->Durations.size() == Max_Durations) {
+            Raw_Key->Fault = TFormat_Error{Raw_Key->Line, "more than 65536 durations" + key};
+        } else {
+            Raw_Key->Durations.push_back(static_cast<int64_t>(*value));
+        }
+    }
+}
+
+void TReader::Close_Raw_Key() {
+    if (!Raw_Key) return;
+    if (Raw_Key->Fault) {
+        Key_Error(Raw_Key->Fault->Line, Raw_Key->Fault->Message);
+    } else if (Raw_Key->Durations.empty()) {
+        Key_Error(Raw_Key->Line, "key " + Quoted(Raw_Key->Name) + " has no durations");
+    } else {
+        Remote.Keys.push_back(std::move(*Raw_Key));
+    }
+    Raw_Key.reset();
+}
+
+void TReader::Unclosed() {
+    if (Section == TSection::Codes) Refuse(Section_Line, "'begin codes' without 'end codes'");
+    if (Section == TSection::Raw_Codes) Refuse(Section_Line, "'begin raw_codes' without 'end raw_codes'");
+    Refuse(Remote.Line, "'begin remote' without 'end remote'");
+}
+
+std::optional<std::string> TReader::Remote_Problem() const {
+    const unsigned encoding = Remote.Flags & Encodings;
+    if (std::popcount(encoding) > 1) return "flags name more than one encoding";
+    if (encoding == 0 && !(Remote.Flags & Raw_Codes)) return "neither RAW_CODES nor an encoding in 'flags'";
+    if (encoding == 0) return std::nullopt;
+    if (Remote.Bits == 0) return "no 'bits'";
+    if (!Remote.One || !Remote.Zero) return "no 'one' or no 'zero'";
+    const int64_t total = Remote.Pre_Bits + Remote.Bits + Remote.Post_Bits;
+    if (total > Max_Word_Bits) return std::to_string(total) + " bits with pre_data and post_data, more than 64";
+    if (!Fits(Remote.Pre_Data, Remote.Pre_Bits))
+        return "pre_data " + Hex(Remote.Pre_Data) + " is wider than pre_data_bits";
+    if (!Fits(Remote.Post_Data, Remote.Post_Bits))
+        return "post_data " + Hex(Remote.Post_Data) + " is wider than post_data_bits";
+    return std::nullopt;
+}
+
+void TReader::Finish_Remote() {
+    Close_Raw_Key();
+    Section = TSection::Outside;
+    const std::string remote = Remote.Name.empty() ? "" : "remote " + Quoted(Remote.Name) + ": ";
+    if (const std::optional<std::string> problem = Remote.Fault ? std::nullopt : Remote_Problem()) {
+        Refuse(Remote.Line, *problem);
+    }
+    if (Remote.Codes_Line > 0 && !(Remote.Flags & Encodings)) {
+        Refuse(Remote.Codes_Line, "'begin codes' in a remote without an encoding in 'flags'");
+    }
+    if (Remote.Fault) {
+        File.Errors.push_back({Remote.Fault->Line, remote + Remote.Fault->Message});
+        return;
+    }
+    const int32_t carrier = Remote.Frequency > 0 ? static_cast<int32_t>(Remote.Frequency) : Default_Carrier_Hz;
+    for (TKey& key : Remote.Keys) {
+        if (key.Code) {
+            if (!Fits(*key.Code, Remote.Bits)) {
+                Key_Error(key.Line, "code " + Hex(*key.Code) + " of key " + Quoted(key.Name) + " is wider than " +
+                                        std::to_string(Remote.Bits) + " bits");
+                continue;
+            }
+            key.Durations = Encode(Remote, *key.Code);
+            if (key.Durations.empty()) {
+                Key_Error(key.Line, "key " + Quoted(key.Name) + " has no mark");
+                continue;
+            }
+        }
+        // A raw key that ends with a space keeps it as written.
+        if (key.Durations.size() % 2 == 1) {
+            const int64_t space = Trailing_Space(Remote, key.Durations);
+            if (space > 0) key.Durations.push_back(space);
+        }
+        TIR_Record record{key.Name, std::nullopt, {{}, carrier}};
+        // A merged duration holds at most one half of each of 64 bits (20 s
+        // when doubled) and a few parts of 10 s: far within 32 bits.
+        for (int64_t d : key.Durations) record.Timing.Durations_us.push_back(static_cast<int32_t>(d));
+        File.Records.push_back(std::move(record));
+    }
+    std::stable_sort(Remote.Key_Errors.begin(), Remote.Key_Errors.end(),
+                     [](const TFormat_Error& a, const TFormat_Error& b) { return a.Line < b.Line; });
+    for (TFormat_Error& error : Remote.Key_Errors) File.Errors.push_back({error.Line, remote + error.Message});
+}
+
+// LIRC names are single words; a '#' would start a comment.
+std::string Word_Of(std::string_view name, std::string_view if_empty) {
+    std::string word(name.empty() ? if_empty : name);
+    for (char& c : word) {
+        if (Is_Blank(c) || c == '#' || static_cast<unsigned char>(c) < ' ') c = '_';
+    }
+    return word;
+}
+
+}  // namespace
+
+TIR_File Read_Lircd_Conf(std::string_view text) { return TReader().Read(text); }
+
+std::string Write_Lircd_Conf(const std::vector<TIR_Record>& records, std::string_view remote_name) {
+    std::vector<const TIR_Record*> written;
+    int64_t gap = 0;
+    for (const TIR_Record& record : records) {
+        const std::vector<int32_t>& d = record.Timing.Durations_us;
+        if (d.empty()) continue;
+        written.push_back(&record);
+        if (d.size() % 2 == 0) gap = std::clamp<int64_t>(d.back(), gap, Max_Duration_us);
+    }
+    const int32_t frequency = !written.empty() && written.front()->Timing.Carrier_Hz > 0
+                                  ? written.front()->Timing.Carrier_Hz
+                                  : Default_Carrier_Hz;
+    std::string out = "# Raw codes written by QEV_LPT: durations in microseconds, mark first\n";
+    out += "begin remote\n\n  name  " + Word_Of(remote_name, "QEV_LPT") + "\n  flags RAW_CODES\n";
+    out += "  eps            30\n  aeps          100\n\n";
+    out += "  frequency    " + std::to_string(frequency) + "\n";
+    if (gap > 0) out += "  gap          " + std::to_string(gap) + "\n";
+    out += "\n      begin raw_codes\n";
+    for (const TIR_Record* record : written) {
+        out += "\n          name " + Word_Of(record->Name, "KEY") + "\n";
+        std::vector<int32_t> d = record->Timing.Durations_us;
+        if (d.size() % 2 == 0) d.pop_back();  // the remote's gap stands for it
+        for (std::size_t i = 0; i < d.size(); ++i) {
+            // Clamped to what a reader accepts, so the file always reads back.
+            const long long us = std::clamp<long long>(d[i], 1, Max_Duration_us);
+            char number[16];
+            std::snprintf(number, sizeof number, "%9lld", us);
+            out += (i % 6 == 0 ? "        " : "") + std::string(number) + (i % 6 == 5 || i + 1 == d.size() ? "\n" : "");
+        }
+    }
+    out += "\n      end raw_codes\n\nend remote\n";
+    return out;
+}
+
+}  // namespace qev

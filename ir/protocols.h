@@ -1,0 +1,54 @@
+// The infrared protocols: their names, the ranges of their fields, and the
+// encoder from an address and command to the durations of one frame.
+//
+//   NEC        8-bit address, 8-bit command: address, ~address, command, ~command
+//   NECext     16-bit address, 16-bit command, sent as they are
+//   NEC42      13-bit address, 8-bit command, each followed by its inverse
+//   Samsung32  8-bit address sent twice, 8-bit command and its inverse
+//   RC5        5-bit address, 6-bit command (bi-phase, 889 us half bits)
+//   RC5X       5-bit address, 7-bit command (the second start bit carries ~bit 6)
+//   RC6        mode 0: 8-bit address, 8-bit command (bi-phase, 444 us units)
+//   SIRC       7-bit command, 5-bit address (600 us units)
+//   SIRC15     7-bit command, 8-bit address
+//   SIRC20     7-bit command, 13-bit address
+#ifndef QEV_IR_PROTOCOLS_H
+#define QEV_IR_PROTOCOLS_H
+
+#include "ir/ir_signal.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace qev {
+
+struct TProtocol_Info {
+    TProtocol Protocol;
+    const char* Name;         // as in Flipper files: "NEC", "NECext", "RC5X", ...
+    uint32_t Address_Max;     // largest address, e.g. 0xFF
+    uint32_t Command_Max;     // largest command
+    int32_t Frame_Period_us;  // from the start of one frame to the start of the next
+    int32_t Carrier_Hz;       // the usual carrier of its remotes
+};
+
+// Every protocol, in the order of TProtocol.
+std::span<const TProtocol_Info> All_Protocols();
+const TProtocol_Info& Protocol_Info(TProtocol protocol);
+// A protocol by its name, in any case ("nec", "NECext"); nothing for others.
+std::optional<TProtocol> Find_Protocol(std::string_view name);
+
+// Why a code cannot be encoded ("address 0x120 is beyond NEC's 0xFF"), or
+// nothing when it can.
+std::optional<std::string> Code_Problem(const TIR_Code& code);
+
+// One frame of the code, with the toggle bit of RC5 and RC6 clear: marks
+// and spaces, the last space lasting to the frame period, so that frames
+// sent one after another come at the protocol's spacing. A code with a
+// problem gives no durations.
+TIR_Timing Encode(const TIR_Code& code);
+
+}  // namespace qev
+
+#endif

@@ -1,0 +1,123 @@
+#include "ir/table_codes.h"
+
+#include "ir/decoder.h"
+#include "ir/protocols.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace qev {
+namespace {
+
+std::string Plural(int32_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+}  // namespace
+
+TLevels Levels_Of_Record(const TIR_Record& record, int32_t max_samples, bool* cut) {
+    const TIR_Timing timing = record.Code ? Encode(*record.Code) : record.Timing;
+    int64_t end_us = 0;
+    for (const int32_t d : timing.Durations_us) end_us += std::max(d, 0);
+    int64_t wanted = Sample_Of_us(end_us);
+    if (!record.Code) {
+        // Raw durations: a known protocol gets its frame period from the
+        // start of its last frame; an unknown signal that stops on a mark
+        // gets a gap.
+        const TLevels natural = Sample_Timing(timing, std::max(max_samples, 0));
+        if (const auto decoded = Decode_Levels(natural)) {
+            const int32_t period = Protocol_Info(decoded->Code.Protocol).Frame_Period_us;
+            wanted = std::max(wanted, decoded->Last_Frame_Start + Sample_Of_us(period));
+        } else if (timing.Durations_us.size() % 2 == 1) {
+            wanted += Sample_Of_us(Default_Gap_us);
+        }
+    }
+    if (cut != nullptr) *cut = wanted > max_samples;
+    return Sample_Timing(timing, max_samples, static_cast<int32_t>(std::min<int64_t>(wanted, max_samples)));
+}
+
+TLevels Row_Levels(const TCommand_Table& table, int32_t row) {
+    const TCommand_Record& record = table.Row(row);
+    TLevels levels;
+    levels.reserve(static_cast<std::size_t>(record.Byte_Count) * 8);
+    for (int32_t j = 0; j < record.Byte_Count; ++j) {
+        for (int bit = 0; bit < 8; ++bit) levels.push_back((record.Bytes[static_cast<std::size_t>(j)] >> bit) & 1u);
+    }
+    return levels;
+}
+
+TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_Table& table,
+                              const TImport_Limits& limits) {
+    TImport_Result result;
+    const int32_t rows = std::min(limits.Rows, table.Rows());
+    const int32_t samples = std::min(limits.Samples, table.Row_Capacity() * 8);
+    for (const TIR_Record& record : records) {
+        std::string name = record.Name;
+        if (name.empty()) {
+            char text[24];
+            std::snprintf(text, sizeof text, "Code_%03d", table.Command_Count + 1);
+            name = text;
+        }
+        name = name.substr(0, std::min(name.find('\0'), std::size_t{Command_Name_Limit}));
+        if (Find_Command(table, name) >= 0) {
+            if (result.Duplicates++ == 0) result.First_Duplicate = name;
+            continue;
+        }
+        if (table.Command_Count >= rows) {
+            ++result.Left_Out;
+            continue;
+        }
+        bool cut = false;
+        const TLevels levels = Levels_Of_Record(record, samples, &cut);
+        const int32_t row = table.Command_Count++;
+        if (!table.Set_Name(row, record.Name.empty() ? name : record.Name)) ++result.Renamed;
+        uint8_t* bytes = table.Row_Bytes(row);
+        const int32_t byte_count = Row_Capacity_For(static_cast<int32_t>(levels.size()));
+        std::fill(bytes, bytes + byte_count, uint8_t{0});
+        for (std::size_t i = 0; i < levels.size(); ++i) {
+            if (levels[i] != 0) bytes[i / 8] = static_cast<uint8_t>(bytes[i / 8] | 1u << (i % 8));
+        }
+        table.Row(row).Byte_Count = byte_count;
+        if (cut) ++result.Cut;
+        ++result.Added;
+    }
+    return result;
+}
+
+std::vector<TIR_Record> Export_Records(const TCommand_Table& table, bool parsed_where_known) {
+    std::vector<TIR_Record> records;
+    for (int32_t row = 0; row < table.Command_Count; ++row) {
+        const TLevels levels = Row_Levels(table, row);
+        TIR_Record record;
+        record.Name = table.Row(row).Name;
+        const auto decoded = parsed_where_known ? Decode_Levels(levels) : std::nullopt;
+        if (decoded && decoded->Repeats == 0) {
+            record.Code = decoded->Code;
+        } else {
+            record.Timing = Timing_Of_Levels(levels);
+        }
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+std::vector<std::string> Describe_Import(const TImport_Result& result) {
+    std::vector<std::string> lines;
+    if (result.Duplicates > 0) {
+        lines.push_back(Plural(result.Duplicates, "command was", "commands were") +
+                        " not added: the name is already in the table (first: " + result.First_Duplicate + ")");
+    }
+    if (result.Left_Out > 0) {
+        lines.push_back(Plural(result.Left_Out, "command was", "commands were") +
+                        " not added: the table is full (MAX_RMTCMD_NUM)");
+    }
+    if (result.Cut > 0) {
+        lines.push_back(Plural(result.Cut, "command was", "commands were") + " cut to MAX_RMTCMD_BIT_LENGTH samples");
+    }
+    if (result.Renamed > 0) {
+        lines.push_back(Plural(result.Renamed, "name was", "names were") + " cut to 79 characters");
+    }
+    return lines;
+}
+
+}  // namespace qev

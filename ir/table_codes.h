@@ -1,0 +1,62 @@
+// Between code file records and the Command table.
+//
+// An imported command becomes the waveform the program would have learned:
+// the durations sampled at 8 kHz, ending with idle samples up to the
+// protocol's frame period (so that repeated sends come at the right
+// spacing), cut at the length the table holds.
+#ifndef QEV_IR_TABLE_CODES_H
+#define QEV_IR_TABLE_CODES_H
+
+#include "ir/ir_signal.h"
+#include "ir/sampling.h"
+#include "store/command_table.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qev {
+
+// Idle time after an imported signal of no known protocol that does not say
+// how long its gap is: enough for any receiver to see the frame end.
+constexpr int32_t Default_Gap_us = 40000;
+
+// The waveform of a record, at most `max_samples` long; `cut` (when given)
+// tells whether it had to be cut to fit.
+TLevels Levels_Of_Record(const TIR_Record& record, int32_t max_samples, bool* cut = nullptr);
+
+// The levels of row `row`: eight per packed byte.
+TLevels Row_Levels(const TCommand_Table& table, int32_t row);
+
+struct TImport_Limits {
+    int32_t Rows = 0;     // rows the table may use (MAX_RMTCMD_NUM)
+    int32_t Samples = 0;  // samples a command may hold (MAX_RMTCMD_BIT_LENGTH)
+};
+
+struct TImport_Result {
+    int32_t Added = 0;
+    int32_t Duplicates = 0;  // names already in the table, left out
+    std::string First_Duplicate;
+    int32_t Left_Out = 0;  // records beyond the table's last row
+    int32_t Cut = 0;       // commands cut to the sample limit
+    int32_t Renamed = 0;   // names cut to the name field
+};
+
+// Adds the records after the rows in use, in their order. A record whose
+// name is already in the table (or earlier in the file) is left out; an
+// empty name becomes "Code_NNN" after the row it fills.
+TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_Table& table,
+                              const TImport_Limits& limits);
+
+// The rows in use as records: durations from the waveform (its idle end is
+// the last space). With `parsed_where_known`, a row that decodes to one
+// frame of a known protocol is given as its code instead.
+std::vector<TIR_Record> Export_Records(const TCommand_Table& table, bool parsed_where_known);
+
+// The sentences an import reports besides the file's own errors, e.g.
+// "3 commands were not added: their names are already in the table (first: POWER)".
+std::vector<std::string> Describe_Import(const TImport_Result& result);
+
+}  // namespace qev
+
+#endif

@@ -1,0 +1,283 @@
+// Encoding protocol codes, sampling them at 8 kHz and decoding them again.
+#include "ir/decoder.h"
+#include "ir/protocols.h"
+#include "ir/sampling.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numeric>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace qev {
+namespace {
+
+constexpr int32_t Plenty = 1 << 20;
+
+TLevels Sampled(const TIR_Code& code) { return Sample_Timing(Encode(code), Plenty); }
+
+// Levels of several copies of one sampled frame, one after another.
+TLevels Repeated(const TLevels& frame, int copies) {
+    TLevels levels;
+    for (int i = 0; i < copies; ++i) levels.insert(levels.end(), frame.begin(), frame.end());
+    return levels;
+}
+
+struct TRound_Trip {
+    const char* Name;
+    TIR_Code Code;
+};
+
+class Round_Trip_Test : public ::testing::TestWithParam<TRound_Trip> {};
+
+TEST_P(Round_Trip_Test, Decodes_To_The_Encoded_Code) {
+    const TIR_Code code = GetParam().Code;
+    const TLevels levels = Sampled(code);
+    ASSERT_FALSE(levels.empty());
+    const auto decoded = Decode_Levels(levels);
+    ASSERT_TRUE(decoded.has_value()) << Describe_Code(code);
+    EXPECT_EQ(decoded->Code, code) << Describe_Decoded(decoded);
+    EXPECT_EQ(decoded->Repeats, 0);
+    // The frame lasts exactly the protocol's period, so copies come at its spacing.
+    EXPECT_EQ(static_cast<int64_t>(levels.size()), Sample_Of_us(Protocol_Info(code.Protocol).Frame_Period_us));
+
+    const auto thrice = Decode_Levels(Repeated(levels, 3));
+    ASSERT_TRUE(thrice.has_value());
+    EXPECT_EQ(thrice->Code, code);
+    EXPECT_EQ(thrice->Repeats, 2);
+    EXPECT_EQ(thrice->Last_Frame_Start, 2 * static_cast<int32_t>(levels.size()));
+}
+
+// A receiver module stretches or shortens its marks; a capture on a busy
+// host may take a sample late. Every mark a sample longer, then a sample
+// shorter, must still decode.
+TEST_P(Round_Trip_Test, Decodes_With_Marks_A_Sample_Longer_Or_Shorter) {
+    const TIR_Code code = GetParam().Code;
+    for (const int change : {+1, -1}) {
+        TLevels levels = Sampled(code);
+        for (std::size_t i = 1; i < levels.size(); ++i) {
+            if (levels[i] != 0 || levels[i - 1] == 0) continue;  // i: the first idle sample after a mark
+            if (change > 0) {
+                levels[i] = 1;
+                ++i;
+            } else {
+                levels[i - 1] = 0;
+            }
+        }
+        const auto decoded = Decode_Levels(levels);
+        ASSERT_TRUE(decoded.has_value()) << Describe_Code(code) << " marks changed by " << change;
+        EXPECT_EQ(decoded->Code, code);
+    }
+}
+
+// A sample taken late reads the level after an edge that came between its
+// due time and the read, so a capture's edges come on time or a sample
+// early. Every edge either way at random (a fixed seed per run):
+TEST_P(Round_Trip_Test, Decodes_With_Every_Edge_Jittered_By_A_Sample) {
+    const TIR_Code code = GetParam().Code;
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        std::mt19937 random(seed);
+        const TLevels clean = Sampled(code);
+        TLevels levels = clean;
+        for (std::size_t i = 1; i + 1 < clean.size(); ++i) {
+            if (clean[i] == clean[i - 1]) continue;
+            if (random() % 2 != 0) levels[i - 1] = clean[i];
+        }
+        const auto decoded = Decode_Levels(levels);
+        ASSERT_TRUE(decoded.has_value()) << Describe_Code(code) << " seed " << seed;
+        EXPECT_EQ(decoded->Code, code) << "seed " << seed;
+    }
+}
+
+// Values chosen so that no code reads as another protocol's: an NECext
+// address is not a byte and its inverse, an RC5X command has bit 6 set.
+const TRound_Trip Round_Trips[] = {
+    {"NEC_low", {TProtocol::NEC, 0x04, 0x08}},
+    {"NEC_zero", {TProtocol::NEC, 0x00, 0x00}},
+    {"NEC_high", {TProtocol::NEC, 0xFF, 0xFF}},
+    {"NEC_mixed", {TProtocol::NEC, 0xA5, 0x5A}},
+    {"NECext_example", {TProtocol::NECext, 0x87EE, 0xA05D}},
+    {"NECext_all_ones", {TProtocol::NECext, 0xFFFF, 0xFFFF}},
+    {"NECext_command_not_inverted", {TProtocol::NECext, 0x1234, 0x0042}},
+    {"NEC42_top", {TProtocol::NEC42, 0x1FFF, 0xFF}},
+    {"NEC42_mixed", {TProtocol::NEC42, 0x0ABC, 0x3C}},
+    {"Samsung32_tv", {TProtocol::Samsung32, 0x07, 0x02}},
+    {"Samsung32_high", {TProtocol::Samsung32, 0xFF, 0xE6}},
+    {"RC5_zero", {TProtocol::RC5, 0x00, 0x00}},
+    {"RC5_tv_power", {TProtocol::RC5, 0x00, 0x0C}},
+    {"RC5_top", {TProtocol::RC5, 0x1F, 0x3F}},
+    {"RC5_mixed", {TProtocol::RC5, 0x15, 0x2A}},
+    {"RC5X_low", {TProtocol::RC5X, 0x03, 0x40}},
+    {"RC5X_top", {TProtocol::RC5X, 0x1F, 0x7F}},
+    {"RC6_zero", {TProtocol::RC6, 0x00, 0x00}},
+    {"RC6_tv_power", {TProtocol::RC6, 0x00, 0x0C}},
+    {"RC6_top", {TProtocol::RC6, 0xFF, 0xFF}},
+    {"RC6_mixed", {TProtocol::RC6, 0x5A, 0xA5}},
+    {"SIRC_power", {TProtocol::SIRC, 0x01, 0x15}},
+    {"SIRC_top", {TProtocol::SIRC, 0x1F, 0x7F}},
+    {"SIRC_zero", {TProtocol::SIRC, 0x00, 0x00}},
+    {"SIRC15_mixed", {TProtocol::SIRC15, 0xA4, 0x33}},
+    {"SIRC15_top", {TProtocol::SIRC15, 0xFF, 0x7F}},
+    {"SIRC20_mixed", {TProtocol::SIRC20, 0x1A5A, 0x4C}},
+    {"SIRC20_top", {TProtocol::SIRC20, 0x1FFF, 0x7F}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Every_Protocol, Round_Trip_Test, ::testing::ValuesIn(Round_Trips),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// The NEC frame as the protocol describes it, unit by unit.
+TEST(Encode_Test, Nec_Frame_Is_The_Standard_One) {
+    const TIR_Timing timing = Encode({TProtocol::NEC, 0x04, 0x08});
+    ASSERT_EQ(timing.Durations_us.size(), 2u + 64u + 2u);
+    EXPECT_EQ(timing.Durations_us[0], 9000);
+    EXPECT_EQ(timing.Durations_us[1], 4500);
+    EXPECT_EQ(timing.Carrier_Hz, 38000);
+    // Address 0x04 least significant bit first: 0 0 1 0 0 0 0 0.
+    std::vector<int32_t> first_spaces;
+    for (int i = 0; i < 8; ++i) first_spaces.push_back(timing.Durations_us[3 + 2 * i]);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_NEAR(first_spaces[i], i == 2 ? 1687.5 : 562.5, 1) << "bit " << i;
+    }
+    const int64_t total = std::accumulate(timing.Durations_us.begin(), timing.Durations_us.end(), int64_t{0});
+    EXPECT_EQ(total, 108000);
+}
+
+// Edges are rounded on their absolute time, so none drifts along the frame.
+TEST(Encode_Test, Edge_Times_Stay_On_The_Half_Microsecond_Grid) {
+    const TIR_Timing timing = Encode({TProtocol::NEC, 0x00, 0x00});  // all units odd and even in turn
+    int64_t t = 0;
+    for (const int32_t d : timing.Durations_us) {
+        t += d;
+        const double units = t / 562.5;
+        EXPECT_LE(std::abs(units - std::round(units)) * 562.5, 0.5 + 1e-9) << "edge at " << t;
+    }
+}
+
+TEST(Encode_Test, Codes_Beyond_A_Protocols_Fields_Are_Refused) {
+    struct TCase {
+        TIR_Code Code;
+        const char* Problem;
+    };
+    const TCase cases[] = {
+        {{TProtocol::NEC, 0x100, 0}, "address 0x100 is beyond NEC's 0xFF"},
+        {{TProtocol::RC5, 0, 0x40}, "command 0x40 is beyond RC5's 0x3F"},
+        {{TProtocol::SIRC, 0x20, 0}, "address 0x20 is beyond SIRC's 0x1F"},
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(Code_Problem(c.Code).value_or(""), c.Problem);
+        EXPECT_TRUE(Encode(c.Code).Durations_us.empty());
+    }
+}
+
+TEST(Protocol_Names_Test, Are_Found_In_Any_Case) {
+    for (const TProtocol_Info& info : All_Protocols()) {
+        std::string lower = info.Name;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_EQ(Find_Protocol(lower), info.Protocol) << info.Name;
+        EXPECT_EQ(Protocol_Info(info.Protocol).Name, info.Name);
+    }
+    EXPECT_FALSE(Find_Protocol("NEC1").has_value());
+    EXPECT_FALSE(Find_Protocol("").has_value());
+}
+
+// The simulated remote's NEC frame with one repeat frame, sampled at the
+// start of each sample period.
+TEST(Decode_Test, Nec_With_A_Repeat_Frame) {
+    TLevels levels = Sampled({TProtocol::NEC, 0x04, 0x08});
+    TIR_Timing repeat;
+    repeat.Durations_us = {9000, 2250, 563, 96187};
+    const TLevels tail = Sample_Timing(repeat, Plenty);
+    levels.insert(levels.end(), tail.begin(), tail.end());
+    const auto decoded = Decode_Levels(levels);
+    ASSERT_TRUE(decoded.has_value());
+    EXPECT_EQ(Describe_Decoded(decoded), "NEC  address 0x04  command 0x08  (+1 repeat)");
+    EXPECT_EQ(decoded->Last_Frame_Start, 864);
+}
+
+TEST(Decode_Test, What_Is_Not_A_Known_Protocol_Is_Unknown) {
+    struct TCase {
+        const char* Name;
+        std::vector<int32_t> Durations;
+    };
+    const TCase cases[] = {
+        {"nothing", {}},
+        {"one_long_mark", {20000, 10000}},
+        {"nec_leader_alone", {9000, 4500, 563, 40000}},
+        {"nec_with_31_bits", {}},  // built below
+        {"regular_pulses", {500, 500, 500, 500, 500, 500, 500, 500, 500, 50000}},
+    };
+    for (const TCase& c : cases) {
+        TIR_Timing timing;
+        timing.Durations_us = c.Durations;
+        if (std::string(c.Name) == "nec_with_31_bits") {
+            timing = Encode({TProtocol::NEC, 0x04, 0x08});
+            timing.Durations_us.erase(timing.Durations_us.begin() + 2, timing.Durations_us.begin() + 4);
+        }
+        const auto decoded = Decode_Levels(Sample_Timing(timing, Plenty));
+        EXPECT_FALSE(decoded.has_value()) << c.Name << ": " << Describe_Decoded(decoded);
+    }
+    EXPECT_EQ(Describe_Decoded(std::nullopt), "Unknown protocol");
+}
+
+TEST(Decode_Test, Describes_Wide_Fields_With_Four_Digits_And_Counts_Repeats) {
+    TDecoded decoded{{TProtocol::NECext, 0x87EE, 0xA05D}, 2, 0, 0};
+    EXPECT_EQ(Describe_Decoded(decoded), "NECext  address 0x87EE  command 0xA05D  (+2 repeats)");
+    EXPECT_EQ(Describe_Code({TProtocol::RC5, 0x1, 0xC}), "RC5  address 0x01  command 0x0C");
+}
+
+// Sampling rounds each edge's absolute time, never a duration, so durations
+// that are not multiples of a sample keep every edge within half a sample.
+TEST(Sampling_Test, Edges_Stay_Within_Half_A_Sample_Of_Their_Time) {
+    TIR_Timing timing;
+    for (int i = 0; i < 400; ++i) timing.Durations_us.push_back(i % 2 == 0 ? 190 + i % 7 : 310 + i % 11);
+    const TLevels levels = Sample_Timing(timing, Plenty);
+    int64_t t = 0;
+    std::vector<int64_t> edges;
+    for (const int32_t d : timing.Durations_us) edges.push_back(t += d);
+    std::size_t k = 0;
+    for (std::size_t i = 1; i < levels.size() && k < edges.size(); ++i) {
+        if (levels[i] == levels[i - 1]) continue;
+        const double sample_time = static_cast<double>(i) * Sample_Period_us;
+        EXPECT_LE(std::abs(sample_time - static_cast<double>(edges[k])), Sample_Period_us / 2.0) << "edge " << k;
+        ++k;
+    }
+    EXPECT_EQ(k, edges.size() - 1);  // the last space ends with the levels
+}
+
+TEST(Sampling_Test, Length_Padding_And_Cut) {
+    struct TCase {
+        const char* Name;
+        std::vector<int32_t> Durations;
+        int32_t Max, Min;
+        std::size_t Length;
+        std::size_t Active;
+    };
+    const TCase cases[] = {
+        {"whole_samples", {250, 375}, 100, 0, 5, 2},
+        {"half_rounds_up", {62, 63}, 100, 0, 1, 0},
+        {"padded_to_minimum", {1000}, 100, 20, 20, 8},
+        {"cut_at_maximum", {1000, 1000}, 10, 0, 10, 8},
+        {"cut_inside_a_mark", {250, 250, 2000}, 6, 0, 6, 4},
+        {"negative_durations_count_as_zero", {-500, 250}, 100, 0, 2, 0},
+    };
+    for (const TCase& c : cases) {
+        TIR_Timing timing;
+        timing.Durations_us = c.Durations;
+        const TLevels levels = Sample_Timing(timing, c.Max, c.Min);
+        EXPECT_EQ(levels.size(), c.Length) << c.Name;
+        EXPECT_EQ(static_cast<std::size_t>(std::count(levels.begin(), levels.end(), 1)), c.Active) << c.Name;
+    }
+}
+
+TEST(Sampling_Test, Levels_Give_Back_Their_Durations) {
+    const TLevels levels{0, 0, 1, 1, 1, 0, 1, 0, 0, 0};
+    const TIR_Timing timing = Timing_Of_Levels(levels);
+    EXPECT_EQ(timing.Durations_us, (std::vector<int32_t>{375, 125, 125, 375}));
+    EXPECT_EQ(Sample_Timing(timing, Plenty), TLevels(levels.begin() + 2, levels.end()));
+    EXPECT_TRUE(Timing_Of_Levels(TLevels(5, 0)).Durations_us.empty());
+}
+
+}  // namespace
+}  // namespace qev

@@ -1,0 +1,450 @@
+// Reading LIRC's remote definitions into durations, and writing raw codes.
+#include "ir/lircd_conf.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace qev {
+namespace {
+
+using TDurations = std::vector<int32_t>;
+
+std::vector<std::string> Names_Of(const TIR_File& file) {
+    std::vector<std::string> names;
+    for (const TIR_Record& record : file.Records) names.push_back(record.Name);
+    return names;
+}
+
+std::string Errors_Of(const TIR_File& file) {
+    std::string text;
+    for (const TFormat_Error& error : file.Errors) text += std::to_string(error.Line) + ": " + error.Message + "\n";
+    return text;
+}
+
+// An NEC frame of the 32 bits written as '0' and '1': leader, bits, stop mark.
+TDurations Nec_Frame(std::string_view bits, int32_t trailing_space) {
+    TDurations d = {9000, 4500};
+    for (char bit : bits) d.insert(d.end(), {560, bit == '1' ? 1690 : 560});
+    d.insert(d.end(), {560, trailing_space});
+    return d;
+}
+
+std::string Nec_Remote(std::string_view flags) {
+    std::string text = "# NEC remote\nbegin remote\n  name  TV\n  bits           16\n  flags ";
+    text += flags;
+    return text +
+           "\n"
+           "  eps            30\n"
+           "  aeps          100\n"
+           "  header       9000  4500\n"
+           "  one           560  1690\n"
+           "  zero          560   560\n"
+           "  ptrail        560\n"
+           "  repeat       9000  2250\n"
+           "  pre_data_bits   16\n"
+           "  pre_data       0x20DF\n"
+           "  gap          108000\n"
+           "  toggle_bit_mask 0x0\n"
+           "      begin codes\n"
+           "          KEY_POWER                0x10EF\n"
+           "          KEY_VOLUMEUP             0x40BF\n"
+           "          KEY_MUTE                 0x906F 0x807F  # a second frame, not sent\n"
+           "      end codes\n"
+           "end remote\n";
+}
+
+TEST(Lircd_Space_Enc, Nec_Remote_Gives_Its_Frames) {
+    struct Row {
+        const char* name;
+        const char* flags;
+        int32_t trailing_space;
+    };
+    // Every NEC frame has 16 ones and 16 zeros: 67980 us up to the end of
+    // the stop mark, so a constant 108 ms frame leaves 40020 us.
+    for (const Row& row : std::vector<Row>{{"constant length", "SPACE_ENC|CONST_LENGTH", 40020},
+                                           {"gap after the frame", "SPACE_ENC", 108000},
+                                           {"flags in any case", "space_enc | const_length", 40020}}) {
+        SCOPED_TRACE(row.name);
+        const TIR_File file = Read_Lircd_Conf(Nec_Remote(row.flags));
+        EXPECT_EQ(Errors_Of(file), "");
+        ASSERT_EQ(Names_Of(file), (std::vector<std::string>{"KEY_POWER", "KEY_VOLUMEUP", "KEY_MUTE"}));
+        EXPECT_EQ(file.Records[0].Timing.Durations_us, Nec_Frame("0010000011011111"
+                                                                 "0001000011101111",
+                                                                 row.trailing_space));
+        EXPECT_EQ(file.Records[1].Timing.Durations_us, Nec_Frame("0010000011011111"
+                                                                 "0100000010111111",
+                                                                 row.trailing_space));
+        EXPECT_EQ(file.Records[2].Timing.Durations_us, Nec_Frame("0010000011011111"
+                                                                 "1001000001101111",
+                                                                 row.trailing_space));
+        for (const TIR_Record& record : file.Records) {
+            EXPECT_FALSE(record.Code.has_value());
+            EXPECT_EQ(record.Timing.Carrier_Hz, 38000);
+        }
+    }
+}
+
+TEST(Lircd_Space_Enc, Frame_Parts_Merge_Vanish_And_End_With_The_Gap) {
+    struct Row {
+        const char* name;
+        const char* flags;
+        const char* parameters;
+        const char* code;
+        TDurations durations;
+    };
+    // A 1 is 100 us of mark and 300 of space, a 0 is 100 and 100.
+    const std::vector<Row> rows = {
+        {"bits alone end with a mark", "SPACE_ENC", "", "2", {100, 300, 100}},
+        {"header and trailing mark",
+         "SPACE_ENC",
+         "header 1000 500\nptrail 50",
+         "2",
+         {1000, 500, 100, 300, 100, 100, 50}},
+        {"a header without its space is not sent", "SPACE_ENC", "header 1000 0", "2", {100, 300, 100}},
+        {"plead joins the first mark", "SPACE_ENC", "plead 200", "0x2", {300, 300, 100}},
+        {"pre_data and pre before the code",
+         "SPACE_ENC",
+         "pre_data_bits 1\npre_data 1\npre 400 600",
+         "2",
+         {100, 300, 400, 600, 100, 300, 100}},
+        {"pre without pre_data is not sent", "SPACE_ENC", "pre 400 600", "2", {100, 300, 100}},
+        {"post and post_data after the code",
+         "SPACE_ENC",
+         "post_data_bits 2\npost_data 1\npost 700 800",
+         "2",
+         {100, 300, 100, 100, 700, 800, 100, 100, 100}},
+        {"post without post_data is not sent", "SPACE_ENC", "post 700 800", "2", {100, 300, 100}},
+        {"constant length without a gap ends with a mark", "SPACE_ENC|CONST_LENGTH", "", "2", {100, 300, 100}},
+        {"an empty mark joins the spaces", "SPACE_ENC", "zero 0 100\nptrail 50", "2", {100, 400, 50}},
+        {"a space before the first mark is idle", "SPACE_ENC", "zero 0 100\nptrail 50", "1", {100, 300, 50}},
+        {"the gap replaces the last space", "SPACE_ENC", "gap 5000", "3", {100, 300, 100, 5000}},
+        {"constant length leaves the gap's rest", "SPACE_ENC|CONST_LENGTH", "gap 8000", "2", {100, 300, 100, 7500}},
+        {"a gap shorter than the frame keeps 5 ms", "SPACE_ENC|CONST_LENGTH", "gap 300", "2", {100, 300, 100, 5000}},
+        {"a second gap value is the repeat's", "SPACE_ENC", "gap 5000 9000", "2", {100, 300, 100, 5000}},
+        {"foot after the trailing mark",
+         "SPACE_ENC",
+         "ptrail 50\nfoot 600 700\ngap 5000",
+         "2",
+         {100, 300, 100, 100, 650, 5000}},
+        {"repeat-only flags change nothing",
+         "SPACE_ENC|NO_HEAD_REP|NO_FOOT_REP|REPEAT_HEADER",
+         "",
+         "2",
+         {100, 300, 100}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string text = std::string("begin remote\nname R\nflags ") + row.flags +
+                                 "\nbits 2\none 100 300\nzero 100 100\n" + row.parameters + "\nbegin codes\nKEY " +
+                                 row.code + "\nend codes\nend remote\n";
+        const TIR_File file = Read_Lircd_Conf(text);
+        EXPECT_EQ(Errors_Of(file), "");
+        ASSERT_EQ(file.Records.size(), 1u);
+        EXPECT_EQ(file.Records[0].Timing.Durations_us, row.durations);
+    }
+}
+
+TEST(Lircd_Bi_Phase, Rc5_Gives_The_Standard_Frame) {
+    // Start bits 1 1, toggle 0, address 0, command 0x0C, in 889 us halves.
+    const TDurations frame = {889, 889, 1778, 889, 889, 889,  889, 889, 889,  889, 889, 889,
+                              889, 889, 889,  889, 889, 1778, 889, 889, 1778, 889, 889, 90664};
+    struct Row {
+        const char* name;
+        const char* parameters;
+        const char* code;
+    };
+    for (const Row& row :
+         std::vector<Row>{{"first start bit as plead", "bits 13\nplead 889", "0x100C"},
+                          {"first start bit in the code", "bits 14", "0x300C"},
+                          {"the older flag name", "bits 13\nplead 889\nflags SHIFT_ENC|CONST_LENGTH", "0x100C"}}) {
+        SCOPED_TRACE(row.name);
+        const std::string text = std::string("begin remote\nname RC5_TV\nflags RC5|CONST_LENGTH\n") + row.parameters +
+                                 "\none 889 889\nzero 889 889\ngap 113778\ntoggle_bit_mask 0x800\n"
+                                 "begin codes\nKEY_POWER " +
+                                 row.code + "\nend codes\nend remote\n";
+        const TIR_File file = Read_Lircd_Conf(text);
+        EXPECT_EQ(Errors_Of(file), "");
+        ASSERT_EQ(file.Records.size(), 1u);
+        EXPECT_EQ(file.Records[0].Timing.Durations_us, frame);
+    }
+}
+
+TEST(Lircd_Bi_Phase, Rc6_Doubles_The_Masked_Bit) {
+    const TIR_File file = Read_Lircd_Conf(
+        "begin remote\n  name  RC6_TV\n  bits 21\n  flags RC6|CONST_LENGTH\n  header 2666 889\n"
+        "  one 444 444\n  zero 444 444\n  rc6_mask 0x10000\n  gap 106667\n"
+        "  begin codes\n    KEY_TOGGLE_CLEAR 0x10000C\n    KEY_TOGGLE_SET 0x11000C\n  end codes\nend remote\n");
+    EXPECT_EQ(Errors_Of(file), "");
+    ASSERT_EQ(file.Records.size(), 2u);
+    // Leader, start bit 1, mode 000, the toggle bit in 888 us halves, address 0, command 0x0C.
+    EXPECT_EQ(file.Records[0].Timing.Durations_us,
+              (TDurations{2666, 889, 444, 888, 444, 444, 444, 444, 444, 888, 888, 444, 444, 444,
+                          444,  444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 444,
+                          444,  444, 444, 444, 444, 444, 888, 444, 444, 888, 444, 444, 444, 83576}));
+    EXPECT_EQ(file.Records[1].Timing.Durations_us,
+              (TDurations{2666, 889, 444, 888, 444, 444, 444, 444, 1332, 1332, 444, 444,  444, 444,
+                          444,  444, 444, 444, 444, 444, 444, 444, 444,  444,  444, 444,  444, 444,
+                          444,  444, 444, 444, 888, 444, 444, 888, 444,  444,  444, 83576}));
+}
+
+TEST(Lircd_Raw_Codes, Durations_Over_Lines_With_The_Gap_For_An_Odd_Count) {
+    struct Row {
+        const char* name;
+        const char* flags;
+        int32_t odd_key_space;
+    };
+    for (const Row& row : std::vector<Row>{{"gap after the frame", "RAW_CODES", 20000},
+                                           {"constant length", "RAW_CODES|CONST_LENGTH", 20000 - 2100}}) {
+        SCOPED_TRACE(row.name);
+        const std::string text = std::string("# comment\r\nBEGIN REMOTE\r\n  NAME  SAT\r\n  FLAGS ") + row.flags +
+                                 "\r\n  Frequency 36000\r\n  GAP 20000\r\n  Begin Raw_Codes\r\n"
+                                 "    name KEY_1  # three marks\r\n     300  200  400\r\n     500 700\r\n"
+                                 "    NAME KEY_2\r\n     100  0x64  100  150\r\n"
+                                 "  end raw_codes\r\nend remote\r\n";
+        const TIR_File file = Read_Lircd_Conf(text);
+        EXPECT_EQ(Errors_Of(file), "");
+        ASSERT_EQ(Names_Of(file), (std::vector<std::string>{"KEY_1", "KEY_2"}));
+        EXPECT_EQ(file.Records[0].Timing.Durations_us, (TDurations{300, 200, 400, 500, 700, row.odd_key_space}));
+        EXPECT_EQ(file.Records[1].Timing.Durations_us, (TDurations{100, 100, 100, 150}));  // its own last space
+        EXPECT_EQ(file.Records[0].Timing.Carrier_Hz, 36000);
+    }
+}
+
+TEST(Lircd_Read, Several_Remotes_Follow_One_Another) {
+    const TIR_File file = Read_Lircd_Conf(
+        "begin remote\nname A\nflags RAW_CODES\nfrequency 0\nbegin raw_codes\nname A1\n100\nname A2\n200\n"
+        "end raw_codes\nend remote\n\n"
+        "begin remote\nname B\nflags SPACE_ENC\nbits 1\none 10 30\nzero 10 10\nfrequency 40000\n"
+        "begin codes\nB1 1\nend codes\nend remote\n"
+        "begin remote\nname C\nflags RAW_CODES\nbegin raw_codes\nname C1\n300\nend raw_codes\nend remote");
+    EXPECT_EQ(Errors_Of(file), "");
+    ASSERT_EQ(Names_Of(file), (std::vector<std::string>{"A1", "A2", "B1", "C1"}));
+    EXPECT_EQ(file.Records[0].Timing.Carrier_Hz, 38000);  // frequency 0 means the default
+    EXPECT_EQ(file.Records[2].Timing.Carrier_Hz, 40000);
+    EXPECT_EQ(file.Records[2].Timing.Durations_us, (TDurations{10}));
+    EXPECT_EQ(file.Records[3].Timing.Durations_us, (TDurations{300}));
+}
+
+// A good remote of nine lines on either side of each faulty one.
+std::string Good_Remote(std::string_view key) {
+    return "begin remote\n  name  OTHER\n  flags RAW_CODES\n  gap 10000\n  begin raw_codes\n    name " +
+           std::string(key) + "\n    500 500 500\n  end raw_codes\nend remote\n";
+}
+
+TEST(Lircd_Read, A_Remote_It_Cannot_Reproduce_Is_Left_Out_With_One_Error) {
+    struct Row {
+        const char* name;
+        std::string text;
+        int64_t line;  // within the text
+        std::string message;
+    };
+    const std::string nec = "begin remote\nname TV\nbits 16\none 560 1690\nzero 560 560\n";
+    const std::string codes = "begin codes\nKEY 0x1\nend codes\nend remote\n";
+    std::vector<Row> rows;
+    for (const char* flag : {"RCMM", "XMP", "GRUNDIG", "BO", "SPACE_FIRST", "SERIAL", "REVERSE", "GOLDSTAR"}) {
+        rows.push_back({flag, nec + "flags SPACE_ENC|" + flag + "\n" + codes, 6,
+                        "remote 'TV': flag '" + std::string(flag) + "' is not supported"});
+    }
+    const std::vector<Row> more = {
+        {"an unknown flag", nec + "flags SPACE_ENC|FAST\n" + codes, 6, "flag 'FAST' is not supported"},
+        {"no flags", nec + codes, 1, "neither RAW_CODES nor an encoding"},
+        {"only CONST_LENGTH", nec + "flags CONST_LENGTH\n" + codes, 1, "neither RAW_CODES nor an encoding"},
+        {"two encodings", nec + "flags SPACE_ENC|RC5\n" + codes, 1, "more than one encoding"},
+        {"no bits", "begin remote\nname TV\nflags SPACE_ENC\none 1 1\nzero 1 1\n" + codes, 1, "no 'bits'"},
+        {"no zero", "begin remote\nname TV\nflags RC5\nbits 13\none 889 889\n" + codes, 1, "no 'zero'"},
+        {"no one", "begin remote\nname TV\nflags RC6\nbits 21\nzero 444 444\n" + codes, 1, "no 'one'"},
+        {"65 bits in all", nec + "flags SPACE_ENC\npre_data_bits 40\npost_data_bits 9\n" + codes, 1,
+         "65 bits with pre_data and post_data"},
+        {"pre_data wider than its bits", nec + "flags SPACE_ENC\npre_data_bits 8\npre_data 0x1FF\n" + codes, 1,
+         "pre_data 0x1FF is wider"},
+        {"a bad number", nec + "flags SPACE_ENC\nheader 9000 45x0\n" + codes, 7, "bad number '45x0' for 'header'"},
+        {"a negative number", nec + "flags SPACE_ENC\nptrail -5\n" + codes, 7, "bad number '-5' for 'ptrail'"},
+        {"a number beyond its range", nec + "flags SPACE_ENC\ngap 20000000\n" + codes, 7,
+         "'gap' 20000000 is beyond 10000000"},
+        {"bits beyond 64", nec + "flags SPACE_ENC\nbits 65\n" + codes, 7, "'bits' 65 is beyond 64"},
+        {"one number for a pair", nec + "flags SPACE_ENC\nheader 9000\n" + codes, 7, "'header' takes 2 numbers"},
+        {"three numbers for gap", nec + "flags SPACE_ENC\ngap 1 2 3\n" + codes, 7, "'gap' takes 1 or 2 numbers"},
+        {"an unknown parameter", nec + "flags SPACE_ENC\ncolour blue\n" + codes, 7, "unknown parameter 'colour'"},
+        {"codes without their end", nec + "flags SPACE_ENC\nbegin codes\nKEY 0x1\nend remote\n", 7,
+         "'begin codes' without 'end codes'"},
+        {"raw codes without their end", "begin remote\nflags RAW_CODES\nbegin raw_codes\nname K\n1\nend remote\n", 3,
+         "'begin raw_codes' without 'end raw_codes'"},
+        {"a remote without its end", nec + "flags SPACE_ENC\nbegin codes\nKEY 0x1\nend codes\n", 1,
+         "'begin remote' without 'end remote'"},
+        {"codes in a raw remote", "begin remote\nflags RAW_CODES\n" + codes, 3,
+         "'begin codes' in a remote without an encoding"},
+        {"durations before a name",
+         "begin remote\nflags RAW_CODES\nbegin raw_codes\n100 200\nend raw_codes\nend remote\n", 4,
+         "durations before the first 'name'"},
+        {"end codes among the parameters", nec + "flags SPACE_ENC\nend codes\n" + codes, 7, "unexpected 'end codes'"},
+    };
+    rows.insert(rows.end(), more.begin(), more.end());
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TIR_File file = Read_Lircd_Conf(Good_Remote("FIRST") + row.text + Good_Remote("LAST"));
+        EXPECT_EQ(Names_Of(file), (std::vector<std::string>{"FIRST", "LAST"}));
+        ASSERT_EQ(file.Errors.size(), 1u) << Errors_Of(file);
+        EXPECT_EQ(file.Errors[0].Line, 9 + row.line);
+        EXPECT_NE(file.Errors[0].Message.find(row.message), std::string::npos) << file.Errors[0].Message;
+    }
+}
+
+TEST(Lircd_Read, Blocks_Left_Open_At_The_End_Of_The_File) {
+    struct Row {
+        const char* name;
+        const char* text;
+        int64_t line;
+        const char* message;
+    };
+    for (const Row& row :
+         std::vector<Row>{{"remote", "begin remote\nflags RAW_CODES\n", 1, "'begin remote' without 'end remote'"},
+                          {"codes", "begin remote\nflags RC5\nbits 1\none 1 1\nzero 1 1\nbegin codes\nK 1\n", 6,
+                           "'begin codes' without 'end codes'"},
+                          {"raw codes", "begin remote\nflags RAW_CODES\nbegin raw_codes\nname K\n100", 3,
+                           "'begin raw_codes' without 'end raw_codes'"}}) {
+        SCOPED_TRACE(row.name);
+        const TIR_File file = Read_Lircd_Conf(Good_Remote("FIRST") + row.text);
+        EXPECT_EQ(Names_Of(file), (std::vector<std::string>{"FIRST"}));
+        ASSERT_EQ(file.Errors.size(), 1u) << Errors_Of(file);
+        EXPECT_EQ(file.Errors[0].Line, 9 + row.line);
+        EXPECT_NE(file.Errors[0].Message.find(row.message), std::string::npos) << file.Errors[0].Message;
+    }
+}
+
+TEST(Lircd_Read, A_Bad_Key_Is_Left_Out_Alone) {
+    struct Row {
+        const char* name;
+        bool raw;
+        std::string key_lines;  // on line 10 of the file onwards
+        int64_t line;
+        const char* message;
+    };
+    std::string many = "name KEY_BAD\n";
+    for (int i = 0; i < 65537; ++i) many += "100\n";
+    const std::vector<Row> rows = {
+        {"no code", false, "KEY_BAD\n", 10, "key 'KEY_BAD' has no code"},
+        {"a bad code", false, "KEY_BAD 0xZZ\n", 10, "bad code '0xZZ' for key 'KEY_BAD'"},
+        {"a code beyond 64 bits", false, "KEY_BAD 0x10000000000000000\n", 10, "bad code"},
+        {"a code wider than bits", false, "KEY_BAD 0x100\n", 10, "code 0x100 of key 'KEY_BAD' is wider than 8 bits"},
+        {"a code without a mark", false, "KEY_BAD 0x0\n", 10, "key 'KEY_BAD' has no mark"},
+        {"a bad duration", true, "name KEY_BAD\n100 1o0\n", 11, "bad duration '1o0' for key 'KEY_BAD'"},
+        {"a zero duration", true, "name KEY_BAD\n100 0\n", 11, "duration 0 for key 'KEY_BAD' is outside 1..10000000"},
+        {"a duration too long", true, "name KEY_BAD\n10000001\n", 11, "duration 10000001 for key 'KEY_BAD' is outside"},
+        {"no durations", true, "name KEY_BAD\n", 10, "key 'KEY_BAD' has no durations"},
+        {"a name without a key", true, "name\n100 200\n", 10, "'name' takes one key name"},
+        {"too many durations", true, many, 10, "more than 65536 durations for key 'KEY_BAD'"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        // Keys of a remote whose 0 bit sends nothing but a space.
+        const std::string text =
+            row.raw ? "begin remote\nname R\nflags RAW_CODES\n\n\nbegin raw_codes\nname KEY_A\n100\n\n" +
+                          row.key_lines + "name KEY_B\n300\nend raw_codes\nend remote\n"
+                    : "begin remote\nname R\nflags SPACE_ENC\nbits 8\none 100 300\nzero 0 100\nbegin codes\n"
+                      "KEY_A 0x1\nEND 0x2\n" +
+                          row.key_lines + "KEY_B 0x3\nend codes\nend remote\n";
+        const TIR_File file = Read_Lircd_Conf(text);
+        EXPECT_EQ(Names_Of(file), row.raw ? (std::vector<std::string>{"KEY_A", "KEY_B"})
+                                          : (std::vector<std::string>{"KEY_A", "END", "KEY_B"}));
+        ASSERT_EQ(file.Errors.size(), 1u) << Errors_Of(file);
+        EXPECT_EQ(file.Errors[0].Line, row.line);
+        EXPECT_NE(file.Errors[0].Message.find(row.message), std::string::npos) << file.Errors[0].Message;
+    }
+}
+
+TEST(Lircd_Read, Key_Errors_Come_In_Line_Order) {
+    // The width of a code is checked once the whole remote is read, after
+    // the bad number on a later line was found.
+    const TIR_File file = Read_Lircd_Conf(
+        "begin remote\nflags SPACE_ENC\nbits 4\none 1 3\nzero 1 1\nbegin codes\n"
+        "WIDE 0x10\nGOOD 0x1\nBAD 0xG\nend codes\nend remote\n");
+    EXPECT_EQ(Names_Of(file), (std::vector<std::string>{"GOOD"}));
+    EXPECT_EQ(Errors_Of(file),
+              "7: code 0x10 of key 'WIDE' is wider than 4 bits\n"
+              "9: bad code '0xG' for key 'BAD'\n");
+}
+
+TEST(Lircd_Read, Text_That_Is_Not_A_Remote_File) {
+    struct Row {
+        const char* name;
+        const char* text;
+        int64_t line;
+    };
+    for (const Row& row : std::vector<Row>{{"empty", "", 1},
+                                           {"comments only", "# nothing\n#\n", 1},
+                                           {"another format", "\n\nFiletype: IR signals file\nVersion: 1\n", 3}}) {
+        SCOPED_TRACE(row.name);
+        const TIR_File file = Read_Lircd_Conf(row.text);
+        EXPECT_TRUE(file.Records.empty());
+        ASSERT_EQ(file.Errors.size(), 1u) << Errors_Of(file);
+        EXPECT_EQ(file.Errors[0].Line, row.line);
+        EXPECT_NE(file.Errors[0].Message.find("not a lircd.conf file"), std::string::npos);
+    }
+    // Between remotes, stray text is a fault of its own line only.
+    const TIR_File file = Read_Lircd_Conf(Good_Remote("FIRST") + "stray words\n" + Good_Remote("LAST"));
+    EXPECT_EQ(Names_Of(file), (std::vector<std::string>{"FIRST", "LAST"}));
+    EXPECT_EQ(Errors_Of(file), "10: 'stray' outside a remote\n");
+}
+
+TIR_Record Raw_Record(std::string name, TDurations durations, int32_t carrier = 38000) {
+    return {std::move(name), std::nullopt, {std::move(durations), carrier}};
+}
+
+TEST(Lircd_Write, Lays_Out_One_Raw_Remote) {
+    const std::vector<TIR_Record> records = {
+        Raw_Record("Power on", {9000, 4500, 560, 1690, 560, 560, 560, 40000}, 36000),
+        Raw_Record("KEY#2", {100, 200, 10000001}, 40000),
+        {"Encoded", TIR_Code{TProtocol::NEC, 1, 2}, {}},
+        Raw_Record("KEY_3", {300, 50000}),
+    };
+    EXPECT_EQ(Write_Lircd_Conf(records, "Living room"),
+              "# Raw codes written by QEV_LPT: durations in microseconds, mark first\n"
+              "begin remote\n\n"
+              "  name  Living_room\n"
+              "  flags RAW_CODES\n"
+              "  eps            30\n"
+              "  aeps          100\n\n"
+              "  frequency    36000\n"
+              "  gap          50000\n\n"
+              "      begin raw_codes\n\n"
+              "          name Power_on\n"
+              "             9000     4500      560     1690      560      560\n"
+              "              560\n\n"
+              "          name KEY_2\n"
+              "              100      200 10000000\n\n"
+              "          name KEY_3\n"
+              "              300\n\n"
+              "      end raw_codes\n\n"
+              "end remote\n");
+}
+
+TEST(Lircd_Write, Defaults_For_A_Missing_Name_Carrier_And_Gap) {
+    const std::string text = Write_Lircd_Conf({Raw_Record("K", {100, 200, 300}, 0)}, "");
+    EXPECT_NE(text.find("\n  name  QEV_LPT\n"), std::string::npos);
+    EXPECT_NE(text.find("\n  frequency    38000\n"), std::string::npos);
+    EXPECT_EQ(text.find("gap"), std::string::npos);  // no record ends with a space
+}
+
+TEST(Lircd_Write, Reads_Back_As_Written) {
+    TDurations long_one;
+    for (int32_t i = 1; i <= 15; ++i) long_one.push_back(100 * i);
+    long_one.push_back(45000);
+    const std::vector<TIR_Record> records = {
+        Raw_Record("KEY_LONG", long_one, 36000),
+        Raw_Record("KEY SHORT", {900, 450, 560, 45000}, 36000),
+        Raw_Record("KEY_NO_GAP", {900, 450, 560}, 36000),
+    };
+    const TIR_File file = Read_Lircd_Conf(Write_Lircd_Conf(records, "Round trip"));
+    EXPECT_EQ(Errors_Of(file), "");
+    ASSERT_EQ(Names_Of(file), (std::vector<std::string>{"KEY_LONG", "KEY_SHORT", "KEY_NO_GAP"}));
+    EXPECT_EQ(file.Records[0].Timing.Durations_us, long_one);
+    EXPECT_EQ(file.Records[1].Timing.Durations_us, (TDurations{900, 450, 560, 45000}));
+    // A record without a trailing space gets the remote's gap.
+    EXPECT_EQ(file.Records[2].Timing.Durations_us, (TDurations{900, 450, 560, 45000}));
+    for (const TIR_Record& record : file.Records) EXPECT_EQ(record.Timing.Carrier_Hz, 36000);
+}
+
+}  // namespace
+}  // namespace qev

@@ -1,0 +1,196 @@
+// Importing code file records into the Command table and exporting them.
+#include "io/sim_remote.h"
+#include "ir/code_files.h"
+#include "ir/decoder.h"
+#include "ir/protocols.h"
+#include "ir/table_codes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace qev {
+namespace {
+
+constexpr int32_t Nec_Frame_Samples = 864;  // 108 ms
+
+TIR_Record Parsed(const std::string& name, TProtocol protocol, uint32_t address, uint32_t command) {
+    return {name, TIR_Code{protocol, address, command}, {}};
+}
+
+TIR_Record Raw(const std::string& name, std::vector<int32_t> durations) { return {name, std::nullopt, {durations}}; }
+
+// What the simulated remote puts on the receiver line, read at the start
+// of each sample period as a capture would.
+TLevels Simulated_Remote(unsigned address, unsigned command, int32_t samples) {
+    const io::Waveform waveform = io::Waveform::nec(address, command, 0);
+    io::WaveformCursor cursor;
+    cursor.attach(&waveform);
+    TLevels levels;
+    for (int32_t i = 0; i < samples; ++i) levels.push_back(cursor.level(int64_t{i} * io::kCellNs) ? 1 : 0);
+    return levels;
+}
+
+class Table_Codes_Test : public ::testing::Test {
+protected:
+    TCommand_Table table;
+    TImport_Limits limits{8, 4000};
+    void SetUp() override { table.Allocate(8, 500); }
+    TImport_Result Import(const std::vector<TIR_Record>& records) { return Import_Records(records, table, limits); }
+};
+
+TEST_F(Table_Codes_Test, A_Parsed_Nec_Code_Is_The_Simulated_Remotes_Waveform) {
+    const TImport_Result result = Import({Parsed("POWER", TProtocol::NEC, 0x04, 0x08)});
+    EXPECT_EQ(result.Added, 1);
+    ASSERT_EQ(table.Command_Count, 1);
+    EXPECT_EQ(table.Row(0).Name, "POWER");
+    EXPECT_EQ(table.Row(0).Byte_Count, Nec_Frame_Samples / 8);
+    EXPECT_EQ(Row_Levels(table, 0), Simulated_Remote(0x04, 0x08, Nec_Frame_Samples));
+}
+
+TEST_F(Table_Codes_Test, Commands_End_Idle_Up_To_The_Frame_Period) {
+    const TIR_Timing nec = Encode({TProtocol::NEC, 0x10, 0x20});
+    std::vector<int32_t> without_gap = nec.Durations_us;
+    without_gap.pop_back();
+    struct TCase {
+        const char* Name;
+        TIR_Record Record;
+        std::size_t Length;
+    };
+    const TCase cases[] = {
+        {"parsed_nec", Parsed("a", TProtocol::NEC, 1, 2), 864},
+        {"parsed_rc5", Parsed("b", TProtocol::RC5, 1, 2), 910},
+        {"parsed_sirc", Parsed("c", TProtocol::SIRC, 1, 2), 360},
+        {"raw_nec_without_its_gap", Raw("d", without_gap), 864},
+        {"raw_nec_with_a_short_gap", Raw("e", {without_gap.begin(), without_gap.end()}), 864},
+        {"raw_unknown_gets_a_40_ms_gap", Raw("f", {1000, 1000, 1000}), 24 + 320},
+        {"raw_unknown_keeps_its_own_gap", Raw("g", {1000, 1000, 1000, 5000}), 64},
+        {"cut_at_the_limit", Raw("h", {600000, 100}), 4000},
+    };
+    for (const TCase& c : cases) {
+        bool cut = false;
+        const TLevels levels = Levels_Of_Record(c.Record, limits.Samples, &cut);
+        EXPECT_EQ(levels.size(), c.Length) << c.Name;
+        EXPECT_EQ(cut, std::string(c.Name) == "cut_at_the_limit") << c.Name;
+    }
+}
+
+// A raw record whose durations are not multiples of a sample keeps every
+// edge within half a sample of its time.
+TEST_F(Table_Codes_Test, Raw_Durations_Off_The_Grid_Keep_Their_Edge_Times) {
+    std::vector<int32_t> durations;
+    for (int i = 0; i < 41; ++i) durations.push_back(i % 2 == 0 ? 530 + 3 * i : 1690 - 7 * i);
+    const TLevels levels = Levels_Of_Record(Raw("x", durations), limits.Samples);
+    int64_t t = 0;
+    std::size_t edge = 0;
+    for (std::size_t i = 1; i < levels.size(); ++i) {
+        if (levels[i] == levels[i - 1]) continue;
+        t += durations[edge++];
+        EXPECT_LE(std::abs(static_cast<double>(i) * Sample_Period_us - static_cast<double>(t)), 62.5) << edge;
+    }
+    EXPECT_EQ(edge, durations.size());
+}
+
+TEST_F(Table_Codes_Test, Import_Appends_Skips_Known_Names_And_Stops_When_Full) {
+    Import({Parsed("OLD", TProtocol::NEC, 1, 1)});
+    std::vector<TIR_Record> records{Parsed("OLD", TProtocol::NEC, 2, 2), Parsed("A", TProtocol::NEC, 3, 3),
+                                    Parsed("A", TProtocol::NEC, 4, 4), Raw("", {500, 500, 500})};
+    for (int i = 0; i < 6; ++i) records.push_back(Parsed("K" + std::to_string(i), TProtocol::RC6, 0, i));
+    const TImport_Result result = Import(records);
+    EXPECT_EQ(result.Added, 7);
+    EXPECT_EQ(result.Duplicates, 2);
+    EXPECT_EQ(result.First_Duplicate, "OLD");
+    EXPECT_EQ(result.Left_Out, 1);
+    ASSERT_EQ(table.Command_Count, 8);
+    EXPECT_EQ(table.Row(0).Name, "OLD");
+    EXPECT_EQ(Decode_Levels(Row_Levels(table, 0))->Code.Address, 1u);  // the old row is kept
+    EXPECT_EQ(table.Row(1).Name, "A");
+    EXPECT_EQ(Decode_Levels(Row_Levels(table, 1))->Code.Command, 3u);  // the first of the file's two
+    EXPECT_EQ(table.Row(2).Name, "Code_003");
+    EXPECT_EQ(table.Row(7).Name, "K4");
+    EXPECT_EQ(Describe_Import(result),
+              (std::vector<std::string>{"2 commands were not added: the name is already in the table (first: OLD)",
+                                        "1 command was not added: the table is full (MAX_RMTCMD_NUM)"}));
+}
+
+TEST_F(Table_Codes_Test, Long_Names_Are_Cut_And_Told) {
+    const std::string long_name(100, 'n');
+    const TImport_Result result = Import({Parsed(long_name, TProtocol::NEC, 1, 1)});
+    EXPECT_EQ(result.Renamed, 1);
+    EXPECT_EQ(table.Row(0).Name, long_name.substr(0, Command_Name_Limit));
+    EXPECT_EQ(Import({Parsed(long_name, TProtocol::NEC, 1, 1)}).Duplicates, 1);  // same name once cut
+}
+
+// Every format written from the table and read back gives the same
+// waveforms, sample for sample. A lircd.conf remote has one gap for all its
+// keys, the longest: there only the signals are the same, and the idle end
+// may grow.
+TEST_F(Table_Codes_Test, Every_Format_Round_Trips_The_Table) {
+    Import({Parsed("NEC", TProtocol::NEC, 0x04, 0x08), Parsed("RC6", TProtocol::RC6, 0x00, 0x0C),
+            Parsed("SONY", TProtocol::SIRC15, 0x97, 0x2A), Raw("ODD", {375, 250, 1250, 125, 625, 3000})});
+    for (const TCode_Format format : {TCode_Format::Flipper, TCode_Format::Lircd, TCode_Format::Pronto}) {
+        SCOPED_TRACE(Format_Name(format));
+        const std::string text = Code_File_Text(Export_Records(table, format == TCode_Format::Flipper), format, "tv");
+        TIR_File file;
+        const std::string path = ::testing::TempDir() + "/round_trip" +
+                                 (format == TCode_Format::Flipper ? ".ir"
+                                  : format == TCode_Format::Lircd ? ".conf"
+                                                                  : ".pronto");
+        ASSERT_EQ(Save_Text_File(path, text), 0);
+        file = Read_Code_File(path, format);
+        EXPECT_TRUE(file.Errors.empty()) << (file.Errors.empty() ? "" : file.Errors[0].Message);
+        TCommand_Table copy;
+        copy.Allocate(8, 500);
+        Import_Records(file.Records, copy, limits);
+        ASSERT_EQ(copy.Command_Count, table.Command_Count);
+        for (int32_t row = 0; row < table.Command_Count; ++row) {
+            EXPECT_EQ(copy.Row(row).Name, table.Row(row).Name);
+            TLevels original = Row_Levels(table, row);
+            TLevels read_back = Row_Levels(copy, row);
+            if (format == TCode_Format::Lircd) {
+                EXPECT_GE(read_back.size(), original.size());
+                const auto signal_end = [](const TLevels& levels) {
+                    const auto idle_end = std::find(levels.rbegin(), levels.rend(), 1) - levels.rbegin();
+                    return levels.size() - static_cast<std::size_t>(idle_end);
+                };
+                original.resize(signal_end(original));
+                read_back.resize(signal_end(read_back));
+            }
+            EXPECT_EQ(read_back, original) << table.Row(row).Name;
+        }
+    }
+}
+
+TEST_F(Table_Codes_Test, Flipper_Export_Names_The_Codes_It_Knows) {
+    Import({Parsed("NEC", TProtocol::NEC, 0x04, 0x08), Raw("ODD", {375, 250, 1250})});
+    const std::vector<TIR_Record> records = Export_Records(table, true);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].Code, (TIR_Code{TProtocol::NEC, 0x04, 0x08}));
+    EXPECT_FALSE(records[1].Code.has_value());
+    // 15 samples of signal and the 40 ms gap, filled up to whole bytes.
+    EXPECT_EQ(records[1].Timing.Durations_us, (std::vector<int32_t>{375, 250, 1250, 336 * 125 - 1875}));
+}
+
+TEST(Code_Files_Test, Formats_Come_From_Extensions) {
+    EXPECT_EQ(Format_Of_Path("a/b/tv.RMT"), TCode_Format::Command_File);
+    EXPECT_EQ(Format_Of_Path("tv.ir"), TCode_Format::Flipper);
+    EXPECT_EQ(Format_Of_Path("/etc/lirc/lircd.conf"), TCode_Format::Lircd);
+    EXPECT_EQ(Format_Of_Path("codes.Pronto"), TCode_Format::Pronto);
+    EXPECT_FALSE(Format_Of_Path("tv.txt").has_value());
+    EXPECT_FALSE(Format_Of_Path("ir").has_value());
+}
+
+TEST(Code_Files_Test, A_File_That_Cannot_Be_Read_Says_Why) {
+    const TIR_File missing = Read_Code_File("/nonexistent/tv.ir", TCode_Format::Flipper);
+    ASSERT_EQ(missing.Errors.size(), 1u);
+    EXPECT_EQ(Describe_Error("/nonexistent/tv.ir", missing.Errors[0]), "/nonexistent/tv.ir: No such file or directory");
+    const TIR_File folder = Read_Code_File("/", TCode_Format::Pronto);
+    ASSERT_EQ(folder.Errors.size(), 1u);
+    EXPECT_TRUE(folder.Records.empty());
+    EXPECT_EQ(Describe_Error("tv.ir", {12, "bad duration 'x9'"}), "tv.ir, line 12: bad duration 'x9'");
+}
+
+}  // namespace
+}  // namespace qev
