@@ -31,6 +31,10 @@ struct TFile_Request {
     std::string Filter;
     std::string Default_Extension;  // added to a typed name that has none ("rmt")
     bool Must_Exist = true;         // an open dialog accepts only existing files
+    // When set, receives the index (from 0) of the filter the user left
+    // chosen. The dialog also gives a typed name without extension that
+    // filter's extension rather than Default_Extension.
+    int* Chosen_Filter = nullptr;
 };
 
 class TUser_Feedback {

@@ -33,12 +33,13 @@ set(allowed_dialogs/ui "dialogs/core;controls;${core_below}")
 set(allowed_app/window
     "learn/ui;macro/ui;dialogs/ui;net;learn/core;macro/core;dialogs/core;controls;${core_below}")
 set(allowed_app "app/window;${allowed_app/window}")
+set(allowed_tools "ir;store;base")
 
 # Longest names first, so app/core wins over app.
 set(layers app/settings app/core app/window learn/core learn/ui macro/core macro/ui dialogs/core dialogs/ui
-    base io store irport ir net controls app)
+    base io store irport ir net controls app tools)
 # Folders that build without Qt.
-set(display_free base io store app/settings irport ir app/core learn/core macro/core dialogs/core)
+set(display_free base io store app/settings irport ir app/core learn/core macro/core dialogs/core tools)
 
 function(layer_of path out)
   set(found "")
@@ -54,7 +55,7 @@ function(layer_of path out)
 endfunction()
 
 set(files "")
-foreach(top base io store app irport ir learn macro net dialogs controls)
+foreach(top base io store app irport ir learn macro net dialogs controls tools)
   if(IS_DIRECTORY "${ROOT}/${top}")
     file(GLOB_RECURSE found RELATIVE "${ROOT}" "${ROOT}/${top}/*.h" "${ROOT}/${top}/*.cpp")
     list(APPEND files ${found})

@@ -5,8 +5,10 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -53,7 +55,21 @@ std::optional<std::string> TQt_Feedback::Choose_File(const TFile_Request& reques
     dialog.setOption(QFileDialog::DontConfirmOverwrite);  // the caller asks its own question
     dialog.setDefaultSuffix(To_Q(request.Default_Extension));
     if (!request.Initial_Name.empty()) dialog.selectFile(To_Q(request.Initial_Name));
+    const QStringList filters = Qt_Name_Filters(request.Filter).split(QStringLiteral(";;"));
+    if (request.Chosen_Filter != nullptr) {
+        // "Flipper Files(*.ir)" gives a bare name the extension "ir"; "*.*" keeps the default.
+        const auto suffix_of = [&](const QString& filter) {
+            const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
+            return match.hasMatch() ? match.captured(1) : To_Q(request.Default_Extension);
+        };
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&](const QString& filter) { dialog.setDefaultSuffix(suffix_of(filter)); });
+        if (!filters.isEmpty()) dialog.setDefaultSuffix(suffix_of(filters.front()));
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    if (request.Chosen_Filter != nullptr) {
+        *request.Chosen_Filter = static_cast<int>(std::max<qsizetype>(filters.indexOf(dialog.selectedNameFilter()), 0));
+    }
     return From_Q(dialog.selectedFiles().front());
 }
 

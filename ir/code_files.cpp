@@ -26,6 +26,20 @@ bool Ends_With(std::string_view text, std::string_view end) {
 
 }  // namespace
 
+const char* const Import_Filter =
+    "IR Code Files(*.ir;*.conf;*.pronto)|*.ir;*.conf;*.pronto|Flipper Files(*.ir)|*.ir|"
+    "LIRC Files(*.conf)|*.conf|Pronto Files(*.pronto)|*.pronto|All files(*.*)|*.*";
+const char* const Export_Filter = "Flipper Files(*.ir)|*.ir|LIRC Files(*.conf)|*.conf|Pronto Files(*.pronto)|*.pronto";
+
+TExport_Target Export_Target(const std::string& path, int filter) {
+    constexpr TCode_Format Formats[] = {TCode_Format::Flipper, TCode_Format::Lircd, TCode_Format::Pronto};
+    constexpr const char* Extensions[] = {".ir", ".conf", ".pronto"};
+    const std::size_t index = filter >= 0 && filter < 3 ? static_cast<std::size_t>(filter) : 0;
+    TExport_Target target{path, Formats[index]};
+    if (Format_Of_Path(path) != target.Format) target.Path += Extensions[index];
+    return target;
+}
+
 std::optional<TCode_Format> Format_Of_Path(std::string_view path) {
     const std::string lower = Lower(path);
     if (Ends_With(lower, ".rmt")) return TCode_Format::Command_File;

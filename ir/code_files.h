@@ -24,6 +24,21 @@ std::optional<TCode_Format> Format_Of_Path(std::string_view path);
 // "Command file", "Flipper .ir", "lircd.conf", "Pronto hex".
 const char* Format_Name(TCode_Format format);
 
+// The file dialog filters of importing and exporting, '|'-separated pairs
+// of description and patterns.
+extern const char* const Import_Filter;
+extern const char* const Export_Filter;
+
+// Where an export goes and in which format: the format of the filter chosen
+// (its index in Export_Filter), the path given that format's extension when
+// it does not already end with it ("tv" or "tv.txt" with the Flipper filter
+// become "tv.ir", "tv.txt.ir").
+struct TExport_Target {
+    std::string Path;
+    TCode_Format Format;
+};
+TExport_Target Export_Target(const std::string& path, int filter);
+
 // Largest code file read; anything bigger is refused rather than read into
 // memory.
 constexpr std::size_t Code_File_Limit = 64u << 20;

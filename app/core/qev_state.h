@@ -13,6 +13,7 @@
 #include "app/core/main_view.h"
 #include "app/settings/settings.h"
 #include "base/user_feedback.h"
+#include "ir/code_files.h"
 #include "irport/counter.h"
 #include "irport/port_library.h"
 #include "irport/priority.h"
@@ -114,6 +115,17 @@ public:
     // Writes REPEAT and the table; the status bar shows the file's name
     // afterwards. A failure is shown as "Can't Create File".
     bool Save_Command_File(const std::string& path);
+    // Adds the commands of a Flipper (.ir), lircd.conf (.conf) or Pronto
+    // (.pronto) file after the rows in use, as waveforms of at most
+    // MAX_RMTCMD_BIT_LENGTH samples. Names already in the table are left
+    // out. The file's first fault (with its line and how many more there
+    // were) and what was left out are shown in one box; the list and keys
+    // are refreshed. The number of commands added, or -1 when nothing could
+    // be read.
+    int32_t Import_Code_File(const std::string& path);
+    // Writes the table as a file of `format` (not a Command file); a failure
+    // is shown as "Can't Create File".
+    bool Export_Code_File(const std::string& path, TCode_Format format);
     // Error boxes through Feedback, as the store's readers and writers report.
     TError_Sink Error_Sink();
 };

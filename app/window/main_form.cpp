@@ -174,6 +174,8 @@ void TQEV_Main_Form::Create_Menu() {
     const TItem items[] = {
         {"File", "ReadfromFile", "&Read from File", &TQEV_Main_Form::ReadfromFileClick},
         {"File", "SavetoFile", "&Save to File", &TQEV_Main_Form::SavetoFileClick},
+        {"File", "Import", "&Import\u2026", &TQEV_Main_Form::ImportClick},
+        {"File", "Export", "E&xport\u2026", &TQEV_Main_Form::ExportClick},
         {"File", "SetUp", "SetUp(&X)", &TQEV_Main_Form::SetUpClick},
         {"File", "Exit", "&Exit", &TQEV_Main_Form::ExitClick},
         {"Edit", "CaptureCommand", "&Capture Command", &TQEV_Main_Form::CaptureCommandClick},
@@ -195,7 +197,7 @@ void TQEV_Main_Form::Create_Menu() {
         menu->setObjectName(QString::fromLatin1(m.component));
         for (const TItem& item : items) {
             if (std::string_view(item.menu) != m.component) continue;
-            QAction* action = menu->addAction(QString::fromLatin1(item.caption));
+            QAction* action = menu->addAction(QString::fromUtf8(item.caption));
             action->setObjectName(QString::fromLatin1(item.component));
             connect(action, &QAction::triggered, this, item.handler);
         }
@@ -382,8 +384,10 @@ void TQEV_Main_Form::Send_ButtonClick() {
 
 // RMT_OpenDialog and RMT_SaveDialog: they start in RMT_DIR and offer the
 // file name chosen last.
-std::optional<std::string> TQEV_Main_Form::Ask_File(bool save, std::string& last_name, const char* filter) {
-    const TFile_Request request{save, state_.Settings.RMT_DIR, last_name, filter, "rmt"};
+std::optional<std::string> TQEV_Main_Form::Ask_File(bool save, std::string& last_name, const char* filter,
+                                                    int* chosen_filter) {
+    TFile_Request request{save, state_.Settings.RMT_DIR, last_name, filter, "rmt"};
+    request.Chosen_Filter = chosen_filter;
     auto file = state_.Feedback.Choose_File(request);
     if (file) last_name = File_Name_Of(*file);
     return file;
@@ -402,6 +406,23 @@ void TQEV_Main_Form::SavetoFileClick() {
         return;
     state_.Settings.RMT_DIR = Folder_Of(*file);
     state_.Save_Command_File(*file);
+}
+
+// Import and Export: the code files of other infrared tools.
+void TQEV_Main_Form::ImportClick() {
+    const auto file = Ask_File(false, import_name_, Import_Filter);
+    if (file) state_.Import_Code_File(*file);
+}
+
+void TQEV_Main_Form::ExportClick() {
+    int filter = 0;
+    const auto file = Ask_File(true, export_name_, Export_Filter, &filter);
+    if (!file) return;
+    const auto [path, format] = Export_Target(*file, filter);
+    if (std::filesystem::exists(path) &&
+        !state_.Feedback.Ask_OK("Specified File Already Exists. Overwrite OK?", "File Exists"))
+        return;
+    state_.Export_Code_File(path, format);
 }
 
 void TQEV_Main_Form::ExitClick() { close(); }

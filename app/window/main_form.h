@@ -67,6 +67,8 @@ public:
     void Send_ButtonClick();
     void ReadfromFileClick();
     void SavetoFileClick();
+    void ImportClick();
+    void ExportClick();
     void ExitClick();
     void Clear_All_DataClick();
     void CaptureCommandClick();
@@ -98,7 +100,8 @@ private:
     void Draw_Enabled_Face(TPictureButton* key);
     void Draw_Disabled_Face(TPictureButton* key);
     void Set_Caption_Color(TPictureButton* key, bool enabled);
-    std::optional<std::string> Ask_File(bool save, std::string& last_name, const char* filter);
+    std::optional<std::string> Ask_File(bool save, std::string& last_name, const char* filter,
+                                        int* chosen_filter = nullptr);
     bool Open_Server(std::string* error);
     void Set_Server_Check(bool open);
 
@@ -117,6 +120,8 @@ private:
     QImage background_;  // the background bitmap; null without one
     std::string open_name_ = "temp.rmt";
     std::string save_name_ = "temp.rmt";
+    std::string import_name_;
+    std::string export_name_;
     bool shut_down_ = false;
     bool close_pending_ = false;  // a close that waits for a long action to end
 };

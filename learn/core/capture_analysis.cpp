@@ -1,9 +1,12 @@
 #include "learn/core/capture_analysis.h"
 
+#include "ir/decoder.h"
+
 #include "base/text_scan.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace qev {
 
@@ -95,6 +98,13 @@ TRegistration Register_Command(TQEV_State& state, const std::string& name, int32
     ++state.Table.Command_Count;
     state.View.Refresh_Command_View();
     return {TRegistration_Result::Registered, row};
+}
+
+std::string Decoded_Text(const int32_t* samples, int32_t count) {
+    if (count <= 0) return {};
+    std::vector<uint8_t> levels(static_cast<std::size_t>(count));
+    for (int32_t i = 0; i < count; ++i) levels[static_cast<std::size_t>(i)] = samples[i] != 0 ? 1 : 0;
+    return Describe_Decoded(Decode_Levels(levels));
 }
 
 }  // namespace qev

@@ -31,6 +31,10 @@ int32_t Leading_Digits_Value(std::string_view text);
 // except the last.
 std::string Sample_Listing(const int32_t* samples, int32_t count);
 
+// What the samples decode to: "NEC  address 0x04  command 0x08  (+1 repeat)",
+// or "Unknown protocol"; "" when there are no samples.
+std::string Decoded_Text(const int32_t* samples, int32_t count);
+
 // ">>>>>>> File Data Start <<<<<<<", one "%03d: %02X" line per packed byte of
 // the row, ">>>>>>> File Data END <<<<<<<".
 std::string Byte_Dump(const TCommand_Record& row);

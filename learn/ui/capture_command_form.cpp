@@ -155,7 +155,12 @@ void TCapture_Command_Form::Create_Chart() {
 
     chart_view_ = new QChartView(chart, this);
     chart_view_->setObjectName(QStringLiteral("DataView_Chart"));
-    chart_view_->setGeometry(328, 8, Form_Width - 336, Form_Height - 16);
+    chart_view_->setGeometry(328, 8, Form_Width - 336, Form_Height - 16 - Decoded_Height);
+
+    decoded_label_ = new QLabel(this);
+    decoded_label_->setObjectName(QStringLiteral("Decoded_Label"));
+    decoded_label_->setGeometry(336, Form_Height - 8 - Decoded_Height, Form_Width - 344, Decoded_Height);
+    decoded_label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 }
 
 // ---- Handlers ---------------------------------------------------------------
@@ -215,6 +220,7 @@ void TCapture_Command_Form::Show_Capture(int32_t count) {
     series_->setVisible(count > 0);
     Set_Time_Axis(count);
     memo_->setPlainText(QString::fromLatin1(Sample_Listing(samples, count)));
+    decoded_label_->setText(QString::fromLatin1(Decoded_Text(samples, count)));
     if (const auto length = Propose_Data_Length(samples, count, state_.Settings.DEV_LEADER_LENGTH))
         length_edit_->setText(QString::number(*length));
 }
@@ -224,6 +230,7 @@ void TCapture_Command_Form::Show_Capture(int32_t count) {
 void TCapture_Command_Form::Clear_Chart() {
     upper_->clear();
     series_->setVisible(false);
+    decoded_label_->clear();
 }
 
 // The bottom axis spans `samples` whole samples, labelled at round numbers.

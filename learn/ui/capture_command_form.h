@@ -31,6 +31,7 @@ class TCapture_Command_Form : public QDialog {
 public:
     static constexpr int Form_Width = 752;
     static constexpr int Form_Height = 452;
+    static constexpr int Decoded_Height = 20;  // the decoded line under the chart
 
     TCapture_Command_Form(qev::TQEV_State& state, QWidget* parent);
 
@@ -70,6 +71,7 @@ private:
     QPushButton* registration_button_ = nullptr;
     QPushButton* ok_button_ = nullptr;
     QLabel* prompt_label_ = nullptr;
+    QLabel* decoded_label_ = nullptr;  // what the capture decodes to, under the chart
     QPlainTextEdit* memo_ = nullptr;
     QChartView* chart_view_ = nullptr;
     QLineSeries* upper_ = nullptr;

@@ -38,6 +38,7 @@ public:
     }
     std::optional<std::string> Choose_File(const TFile_Request& request) override {
         File_Requests.push_back(request);
+        if (request.Chosen_Filter != nullptr) *request.Chosen_Filter = Chosen_Filter;
         return Next(Files);
     }
     std::optional<std::string> Choose_Folder(const std::string& title, const std::string& initial_folder) override {
@@ -64,6 +65,7 @@ public:
     std::vector<TShown_Message> Messages;
     std::deque<TMessage_Answer> Answers;
     std::deque<std::string> Files;  // answers of the file dialogs; "" = Cancel
+    int Chosen_Filter = 0;          // the filter index a file dialog reports
     std::vector<TFile_Request> File_Requests;
     std::deque<std::string> Folders;  // answers of the folder dialogs; "" = Cancel
     std::vector<std::string> Folder_Requests;

@@ -1,6 +1,8 @@
 // The capture dialog on the simulated port: learn, list, propose, test,
 // register and send, as a user does it.
 #include "controls/up_down.h"
+#include "ir/protocols.h"
+#include "ir/sampling.h"
 #include "learn/core/capture_analysis.h"
 #include "learn/ui/capture_command_form.h"
 #include "tests/support/qt/window_fixture.h"
@@ -185,6 +187,14 @@ TEST_F(Capture_Test, Learns_Proposes_Registers_And_Sends_The_Simulated_Remote) {
     EXPECT_EQ(lines.back(), "******** IR Receive End *********");
     EXPECT_EQ(dialog->Series1()->color(), QColor(Qt::red));
 
+    // Under the chart: what the capture decodes to, the remote's own code.
+    const auto* decoded = Child<QLabel>("Decoded_Label");
+    EXPECT_EQ(decoded->text(), "NEC  address 0x04  command 0x08  (+1 repeat)");
+    const QRect chart = Child<QWidget>("DataView_Chart")->geometry();
+    EXPECT_GE(decoded->geometry().top(), chart.bottom());
+    EXPECT_LE(decoded->geometry().bottom(), dialog->height());
+    EXPECT_EQ(decoded->geometry().left(), chart.left() + 8);
+
     // The NEC frame: a 9 ms leader (72 samples); the repeat frame's leader
     // starts 108 ms (864 samples) after the first edge.
     const std::vector<int32_t> samples = Buffer(1024);
@@ -344,6 +354,39 @@ TEST_F(Capture_Test, The_Chart_Draws_Each_Sample_As_A_Step) {
         EXPECT_EQ(bottom->min(), 0);
         EXPECT_EQ(bottom->max(), count) << "the last sample ends at its index + 1";
     }
+}
+
+// The line under the chart names the code the samples carry, whatever the
+// listing shows, and is emptied with the chart.
+TEST_F(Capture_Test, The_Decoded_Line_Names_What_Was_Heard) {
+    struct Row {
+        const char* name;
+        std::vector<int32_t> samples;
+        const char* text;
+    };
+    const auto sampled = [](const TIR_Code& code) {
+        std::vector<int32_t> samples;
+        for (const uint8_t level : Sample_Timing(Encode(code), 4096)) samples.push_back(level != 0 ? 255 : 0);
+        return samples;
+    };
+    const std::vector<Row> rows = {
+        {"rc5", sampled({TProtocol::RC5, 0x00, 0x0C}), "RC5  address 0x00  command 0x0C"},
+        {"sony", sampled({TProtocol::SIRC, 0x01, 0x15}), "SIRC  address 0x01  command 0x15"},
+        {"noise", {255, 0, 255, 255, 0, 0, 0, 255}, "Unknown protocol"},
+        {"nothing", {0}, "Unknown protocol"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::copy(row.samples.begin(), row.samples.end(), form->State().Samples.Data());
+        dialog->Show_Capture(static_cast<int32_t>(row.samples.size()));
+        EXPECT_EQ(Child<QLabel>("Decoded_Label")->text(), row.text);
+        EXPECT_EQ(Memo().split('\n').size(), static_cast<qsizetype>(row.samples.size()) + 2) << "the listing unchanged";
+    }
+    // A new capture empties it, and one that hears nothing leaves it empty.
+    TSim_Port_Controls(form->State().Port).Remote_Set_Auto(0);
+    form->State().Receive_Time_Limit_Seconds = 0.05;
+    Click("Start_Caputure_Button");
+    EXPECT_EQ(Child<QLabel>("Decoded_Label")->text(), "");
 }
 
 TEST_F(Capture_Test, The_Bottom_Axis_Reads_Whole_Sample_Numbers_Before_And_After_A_Capture) {
