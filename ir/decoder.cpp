@@ -131,6 +131,14 @@ struct TGrid {
     int64_t Unit_Of(double edge_us, bool rising) const {
         return static_cast<int64_t>(std::floor((edge_us - (rising ? Rise_Phase : Fall_Phase)) / Unit + 0.5));
     }
+    // An edge of a bi-phase frame is at most a sample and a half from its
+    // grid point (half a sample of rounding, one of jitter); a signal whose
+    // edges are not on any such grid is some other protocol.
+    bool On_Grid(double edge_us, bool rising) const {
+        const double offset = edge_us - (rising ? Rise_Phase : Fall_Phase);
+        const double miss = std::abs(offset - Unit * std::floor(offset / Unit + 0.5));
+        return miss <= std::max(0.3 * Unit, 1.5 * Sample_Period_us);
+    }
 };
 
 TGrid Grid_Of(const TRuns& runs, std::size_t r, double unit) {
@@ -162,12 +170,18 @@ std::optional<THalves> Read_Halves(const TRuns& runs, std::size_t r, double unit
     THalves halves;
     halves.Levels.assign(idle_halves, 0);
     const TGrid grid = Grid_Of(runs, r, unit);
+    // Marks stretched or shortened by more than a sample and a half are not
+    // a receiver's doing: the signal is not bi-phase at this unit.
+    if (std::abs(grid.Fall_Phase - grid.Rise_Phase) > 1.5 * Sample_Period_us) return std::nullopt;
     const int64_t first_unit =
         grid.Unit_Of(runs.Start[r] * double{Sample_Period_us}, true) - static_cast<int64_t>(idle_halves);
     std::size_t i = r;
     for (; i < runs.Size() && halves.Levels.size() < needed; ++i) {
         const bool mark = i % 2 == 0;
         const double end_us = runs.Start[i] * double{Sample_Period_us} + runs[i];
+        // The gap's end is the next frame's start, on a grid of its own.
+        const bool gap = !mark && runs[i] >= Frame_Gap_us;
+        if (!gap && !grid.On_Grid(end_us, !mark)) return std::nullopt;
         const int64_t end_unit = grid.Unit_Of(end_us, !mark) - first_unit;
         const int64_t so_far = static_cast<int64_t>(halves.Levels.size());
         const auto units = static_cast<std::size_t>(std::max<int64_t>(end_unit - so_far, 0));
@@ -263,8 +277,10 @@ std::optional<TFrame> Try_Sirc(const TRuns& runs, std::size_t r) {
     return frame;
 }
 
+// RC5 before SIRC: an RC5 frame opening with two marked halves (1.8 ms) is
+// within reach of Sony's 2.4 ms leader, while no RC5 mark is as long as that.
 std::optional<TFrame> Try_Any(const TRuns& runs, std::size_t r) {
-    for (const auto& decoder : {Try_Nec, Try_Samsung, Try_Rc6, Try_Sirc, Try_Rc5}) {
+    for (const auto& decoder : {Try_Nec, Try_Samsung, Try_Rc6, Try_Rc5, Try_Sirc}) {
         if (auto frame = decoder(runs, r)) return frame;
     }
     return std::nullopt;

@@ -127,6 +127,29 @@ const TRound_Trip Round_Trips[] = {
 INSTANTIATE_TEST_SUITE_P(Every_Protocol, Round_Trip_Test, ::testing::ValuesIn(Round_Trips),
                          [](const auto& info) { return std::string(info.param.Name); });
 
+// Every address and command of the protocols whose fields are small enough
+// to try them all (NEC, RC5, RC5X, RC6, SIRC, SIRC15): each decodes to
+// itself, except the RC5X commands below 64, which are RC5's.
+TEST(Exhaustive_Round_Trip_Test, Every_Code_Of_The_Smaller_Protocols_Decodes_To_Itself) {
+    for (const TProtocol protocol :
+         {TProtocol::NEC, TProtocol::RC5, TProtocol::RC5X, TProtocol::RC6, TProtocol::SIRC, TProtocol::SIRC15}) {
+        const TProtocol_Info& info = Protocol_Info(protocol);
+        int failures = 0;
+        for (uint32_t address = 0; address <= info.Address_Max; ++address) {
+            for (uint32_t command = 0; command <= info.Command_Max; ++command) {
+                const TIR_Code code{protocol, address, command};
+                TIR_Code expected = code;
+                if (protocol == TProtocol::RC5X && command < 0x40) expected.Protocol = TProtocol::RC5;
+                const auto decoded = Decode_Levels(Sampled(code));
+                if ((!decoded || decoded->Code != expected) && failures++ < 5) {
+                    ADD_FAILURE() << Describe_Code(code) << " decodes to " << Describe_Decoded(decoded);
+                }
+            }
+        }
+        EXPECT_EQ(failures, 0) << info.Name;
+    }
+}
+
 // The NEC frame as the protocol describes it, unit by unit.
 TEST(Encode_Test, Nec_Frame_Is_The_Standard_One) {
     const TIR_Timing timing = Encode({TProtocol::NEC, 0x04, 0x08});
