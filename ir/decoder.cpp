@@ -167,6 +167,7 @@ struct THalves {
 
 std::optional<THalves> Read_Halves(const TRuns& runs, std::size_t r, double unit, std::size_t idle_halves,
                                    std::size_t needed, int max_units) {
+    if (r >= runs.Size()) return std::nullopt;  // a leader with nothing after it
     THalves halves;
     halves.Levels.assign(idle_halves, 0);
     const TGrid grid = Grid_Of(runs, r, unit);

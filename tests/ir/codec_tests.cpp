@@ -228,6 +228,8 @@ TEST(Decode_Test, What_Is_Not_A_Known_Protocol_Is_Unknown) {
         {"nothing", {}},
         {"one_long_mark", {20000, 10000}},
         {"nec_leader_alone", {9000, 4500, 563, 40000}},
+        {"rc6_leader_alone", {3420, 503}},
+        {"rc6_leader_and_a_mark", {2666, 889, 444}},
         {"nec_with_31_bits", {}},  // built below
         {"regular_pulses", {500, 500, 500, 500, 500, 500, 500, 500, 500, 50000}},
     };

@@ -228,6 +228,17 @@ TEST_F(Capture_Test, Learns_Proposes_Registers_And_Sends_The_Simulated_Remote) {
     for (int32_t i = 0; i < bytes * 8; ++i)
         expected.push_back(i < proposed && samples[static_cast<std::size_t>(i)] ? 0xFF : 0xFE);
     EXPECT_EQ(Tx_Values(), expected);
+
+    // Saved, the learned command is the remote's own code to the command-line tool.
+    const std::string saved = profile.File("learned.rmt");
+    ASSERT_TRUE(form->State().Save_Command_File(saved));
+    FILE* tool = popen((std::string(QEV_IR_PATH) + " decode '" + saved + "'").c_str(), "r");
+    ASSERT_NE(tool, nullptr);
+    std::string printed;
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, tool) != nullptr) printed += buffer;
+    EXPECT_EQ(pclose(tool), 0);
+    EXPECT_EQ(printed, "POWER  NEC  address 0x04  command 0x08\n");
 }
 
 TEST_F(Capture_Test, Test_Sends_The_Length_Once_Whatever_Repeat_Says) {

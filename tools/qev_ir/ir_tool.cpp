@@ -1,0 +1,426 @@
+#include "tools/qev_ir/ir_tool.h"
+
+#include "base/regular_file.h"
+#include "base/text_scan.h"
+#include "ir/code_files.h"
+#include "ir/decoder.h"
+#include "ir/ir_signal.h"
+#include "ir/protocols.h"
+#include "ir/sampling.h"
+#include "ir/table_codes.h"
+#include "store/command_file.h"
+#include "store/command_table.h"
+
+#include <unistd.h>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace qev {
+namespace {
+
+constexpr int32_t Command_Samples_Limit = Ir_Tool_Command_Samples;
+constexpr int32_t Row_Bytes_Limit = Command_Samples_Limit / 8;
+constexpr TCommand_File_Limits Read_Limits{Max_Table_Rows, Row_Bytes_Limit};
+constexpr TImport_Limits Import_Limits{Max_Table_Rows, Command_Samples_Limit};
+constexpr int32_t New_File_Repeat = 1;
+
+constexpr const char* Extensions_Text = ".rmt, .ir, .conf or .pronto";
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+// The store's messages may run over several lines (a heading, then a
+// detail); on a terminal each message keeps to one.
+std::string One_Line(std::string_view text) {
+    std::string line;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view piece = Trim_Blanks(text.substr(start, end - start));
+        if (!piece.empty()) {
+            if (!line.empty())
+                line += std::string_view(".:!?").find(line.back()) == std::string_view::npos ? ". " : " ";
+            line += piece;
+        }
+        start = end + 1;
+    }
+    return line;
+}
+
+// The error stream. Every message counts against the run: a run that had
+// anything to say about its input does not end with success.
+class TMessages {
+public:
+    explicit TMessages(std::ostream& err) : err_(err) {}
+
+    void Problem(std::string_view text) {
+        err_ << "qev-ir: " << text << '\n';
+        problems_ = true;
+    }
+    bool Any() const { return problems_; }
+
+    // The sink the Command store reports through, naming the file.
+    TError_Sink Sink_For(const std::string& path) {
+        return [this, path](const std::string& text, const std::string&) { Problem(path + ": " + One_Line(text)); };
+    }
+
+private:
+    std::ostream& err_;
+    bool problems_ = false;
+};
+
+int Usage_Error(std::ostream& err, std::string_view text) {
+    err << "qev-ir: " << text << "\nTry 'qev-ir --help'.\n";
+    return Ir_Tool_Usage;
+}
+
+// 0 when the path names a readable regular file, else why not.
+int Open_Error(const std::string& path) {
+    int error = 0;
+    const int fd = Open_Regular_File(path, &error);
+    if (fd < 0) return error != 0 ? error : EINVAL;
+    ::close(fd);
+    return 0;
+}
+
+// Reads a Command file into `table`, sized for the largest file. A file
+// that cannot be opened is told with its system reason (the store would
+// only say it cannot be opened). false when nothing was read.
+bool Read_Command_File(const std::string& path, TCommand_Table& table, TCommand_File_Result& result,
+                       TMessages& messages) {
+    if (const int error = Open_Error(path); error != 0) {
+        messages.Problem(path + ": " + std::strerror(error));
+        return false;
+    }
+    TCommand_File_Reader reader(path, messages.Sink_For(path));
+    if (!reader.Is_Open()) return false;
+    table.Allocate(Max_Table_Rows, Row_Bytes_Limit);
+    result = reader.Read(Read_Limits, table);
+    return result.Result >= 0;
+}
+
+void Report_Format_Errors(const std::string& path, const TIR_File& file, TMessages& messages) {
+    for (const TFormat_Error& error : file.Errors) messages.Problem(Describe_Error(path, error));
+}
+
+// Why a name cannot stand in a Command file line, or nothing: the reader
+// splits fields at commas, starts a comment at ';', takes any line holding
+// "@REPEAT" for the repetition count and ends lines at CR and LF.
+std::optional<std::string> Command_Name_Problem(std::string_view name) {
+    for (const char c : name) {
+        if (c == ',') return std::string("a command name cannot hold ',' (it separates the fields of a Command file)");
+        if (c == ';') return std::string("a command name cannot hold ';' (it starts a comment in a Command file)");
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            return std::string("a command name cannot hold control characters");
+        }
+    }
+    if (name.find("@REPEAT") != std::string_view::npos) {
+        return std::string("a command name cannot hold '@REPEAT' (it marks the repetition line of a Command file)");
+    }
+    return std::nullopt;
+}
+
+// "tv" for "/home/me/tv.conf": the file name up to its last '.'.
+std::string Stem_Of(const std::string& path) {
+    const std::string name = File_Name_Of(path);
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+// A lircd.conf remote is named after its file, unless the file has the
+// generic name LIRC gives it; then the source file names it.
+std::string Remote_Name(const std::string& in, const std::string& out) {
+    const std::string stem = Stem_Of(out);
+    return Lower(stem) == "lircd" ? Stem_Of(in) : stem;
+}
+
+// A number as a person writes it: decimal, or hexadecimal after "0x".
+std::optional<uint32_t> Parse_Number(std::string_view text) {
+    unsigned base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    std::size_t pos = 0;
+    const TDigits digits = Take_Digits(text, pos, base, UINT32_MAX);
+    if (digits.Count == 0 || pos != text.size() || digits.Overflow) return std::nullopt;
+    return static_cast<uint32_t>(digits.Value);
+}
+
+std::string Protocol_Names() {
+    std::string names;
+    for (const TProtocol_Info& info : All_Protocols()) {
+        if (!names.empty()) names += ", ";
+        names += info.Name;
+    }
+    return names;
+}
+
+std::string Description(const std::optional<TDecoded>& decoded) {
+    return decoded ? Describe_Decoded(decoded) : std::string("unknown");
+}
+
+// ---- decode ---------------------------------------------------------------------
+
+int Decode(const std::string& path, TCode_Format format, std::ostream& out, TMessages& messages) {
+    if (format == TCode_Format::Command_File) {
+        TCommand_Table table;
+        TCommand_File_Result result;
+        if (!Read_Command_File(path, table, result, messages)) return Ir_Tool_Failed;
+        for (int32_t row = 0; row < table.Command_Count; ++row) {
+            out << table.Row(row).Name << "  " << Description(Decode_Levels(Row_Levels(table, row))) << '\n';
+        }
+    } else {
+        const TIR_File file = Read_Code_File(path, format);
+        Report_Format_Errors(path, file, messages);
+        for (const TIR_Record& record : file.Records) {
+            // A parsed record is its code; only durations need the decoder.
+            const std::string text = record.Code
+                                         ? Describe_Code(*record.Code)
+                                         : Description(Decode_Levels(Levels_Of_Record(record, Command_Samples_Limit)));
+            out << record.Name << "  " << text << '\n';
+        }
+    }
+    return messages.Any() ? Ir_Tool_Failed : Ir_Tool_Ok;
+}
+
+// ---- convert --------------------------------------------------------------------
+
+int Nothing_To_Write(const std::string& in, const std::string& out, TMessages& messages) {
+    messages.Problem(in + ": no commands to convert; " + out + " was not written");
+    return Ir_Tool_Failed;
+}
+
+// Leaves out the records whose names a Command file could not read back.
+std::vector<TIR_Record> Storable_Records(std::vector<TIR_Record> records, const std::string& in, TMessages& messages) {
+    std::vector<TIR_Record> kept;
+    kept.reserve(records.size());
+    for (TIR_Record& record : records) {
+        if (const std::optional<std::string> problem = Command_Name_Problem(record.Name)) {
+            messages.Problem(in + ": '" + One_Line(record.Name) + "' was not added: " + *problem);
+            continue;
+        }
+        kept.push_back(std::move(record));
+    }
+    return kept;
+}
+
+int Convert(const std::string& in, TCode_Format in_format, const std::string& out, TCode_Format out_format,
+            TMessages& messages) {
+    const bool from_table = in_format == TCode_Format::Command_File;
+    TCommand_Table table;
+    int32_t repeat = New_File_Repeat;
+    std::vector<TIR_Record> records;
+    if (from_table) {
+        TCommand_File_Result result;
+        if (!Read_Command_File(in, table, result, messages)) return Ir_Tool_Failed;
+        repeat = result.Repeat.value_or(New_File_Repeat);
+    } else {
+        TIR_File file = Read_Code_File(in, in_format);
+        Report_Format_Errors(in, file, messages);
+        records = std::move(file.Records);
+    }
+
+    if (out_format == TCode_Format::Command_File) {
+        // A Command file copied to a Command file keeps its rows and its
+        // repetition count exactly; other files are sampled into a table.
+        if (!from_table) {
+            table.Allocate(Max_Table_Rows, Row_Bytes_Limit);
+            const TImport_Result imported =
+                Import_Records(Storable_Records(std::move(records), in, messages), table, Import_Limits);
+            for (const std::string& line : Describe_Import(imported)) messages.Problem(in + ": " + line);
+        }
+        if (table.Command_Count == 0) return Nothing_To_Write(in, out, messages);
+        if (!Save_Command_File(out, repeat, table, messages.Sink_For(out))) return Ir_Tool_Failed;
+    } else {
+        if (from_table) {
+            records = Export_Records(table, out_format == TCode_Format::Flipper);
+        } else if (out_format != TCode_Format::Flipper) {
+            // lircd.conf and Pronto hold durations only.
+            for (TIR_Record& record : records) {
+                if (!record.Code) continue;
+                record.Timing = Encode(*record.Code);
+                record.Code.reset();
+            }
+        }
+        if (records.empty()) return Nothing_To_Write(in, out, messages);
+        const std::string text = Code_File_Text(records, out_format, Remote_Name(in, out));
+        if (const int error = Save_Text_File(out, text); error != 0) {
+            messages.Problem(out + ": " + std::strerror(error));
+            return Ir_Tool_Failed;
+        }
+    }
+    return messages.Any() ? Ir_Tool_Failed : Ir_Tool_Ok;
+}
+
+// ---- encode ---------------------------------------------------------------------
+
+int Encode_Command(const std::vector<std::string>& args, std::ostream& err, TMessages& messages) {
+    const std::string& path = args[1];
+    const std::string& name = args[2];
+    if (Format_Of_Path(path) != TCode_Format::Command_File) {
+        return Usage_Error(err, "'" + path + "': encode writes a Command file (.rmt)");
+    }
+    if (name.empty()) return Usage_Error(err, "the command name is empty");
+    if (name.size() > static_cast<std::size_t>(Command_Name_Limit)) {
+        return Usage_Error(err, "the command name is " + std::to_string(name.size()) + " characters long; " +
+                                    std::to_string(Command_Name_Limit) + " at most");
+    }
+    if (const std::optional<std::string> problem = Command_Name_Problem(name)) return Usage_Error(err, *problem);
+    const std::optional<TProtocol> protocol = Find_Protocol(args[3]);
+    if (!protocol) return Usage_Error(err, "unknown protocol '" + args[3] + "' (known: " + Protocol_Names() + ")");
+    const std::optional<uint32_t> address = Parse_Number(args[4]);
+    if (!address)
+        return Usage_Error(err, "address '" + args[4] + "' is not a number (decimal, or hexadecimal after 0x)");
+    const std::optional<uint32_t> command = Parse_Number(args[5]);
+    if (!command)
+        return Usage_Error(err, "command '" + args[5] + "' is not a number (decimal, or hexadecimal after 0x)");
+    const TIR_Code code{*protocol, *address, *command};
+    if (const std::optional<std::string> problem = Code_Problem(code)) return Usage_Error(err, *problem);
+
+    TCommand_Table table;
+    int32_t repeat = New_File_Repeat;
+    if (const int error = Open_Error(path); error == ENOENT) {
+        table.Allocate(Max_Table_Rows, Row_Bytes_Limit);
+    } else if (error != 0) {
+        messages.Problem(path + ": " + std::strerror(error));
+        return Ir_Tool_Failed;
+    } else {
+        // Saving a file the store could not read whole would drop what it
+        // left out, so any complaint leaves the file as it is.
+        TCommand_File_Result result;
+        if (!Read_Command_File(path, table, result, messages) || result.Result != 0 || messages.Any()) {
+            messages.Problem(path + ": left unchanged, as saving it would lose what could not be read");
+            return Ir_Tool_Failed;
+        }
+        repeat = result.Repeat.value_or(New_File_Repeat);
+    }
+    if (Find_Command(table, name) >= 0) {
+        messages.Problem(path + ": a command named '" + name + "' is already in the file");
+        return Ir_Tool_Failed;
+    }
+    const TImport_Result imported = Import_Records({TIR_Record{name, code, {}}}, table, Import_Limits);
+    const std::vector<std::string> lines = Describe_Import(imported);
+    if (imported.Added != 1 || !lines.empty()) {
+        for (const std::string& line : lines) messages.Problem(path + ": " + line);
+        return Ir_Tool_Failed;
+    }
+    if (!Save_Command_File(path, repeat, table, messages.Sink_For(path))) return Ir_Tool_Failed;
+    return Ir_Tool_Ok;
+}
+
+// ---- the command line -----------------------------------------------------------
+
+struct TTool_Command {
+    const char* Name;
+    const char* Arguments;
+    std::size_t Argument_Count;
+};
+
+constexpr TTool_Command Tool_Commands[] = {
+    {"convert", "IN OUT", 2},
+    {"decode", "FILE", 1},
+    {"encode", "FILE.rmt NAME PROTOCOL ADDRESS COMMAND", 5},
+};
+
+int Run_Command(const TTool_Command& command, const std::vector<std::string>& args, std::ostream& out,
+                std::ostream& err) {
+    if (args.size() != command.Argument_Count + 1) {
+        return Usage_Error(err, std::string(command.Name) + " takes " + std::to_string(command.Argument_Count) +
+                                    (command.Argument_Count == 1 ? " argument: " : " arguments: ") + command.Arguments);
+    }
+    TMessages messages(err);
+    const std::string_view name = command.Name;
+    if (name == "encode") return Encode_Command(args, err, messages);
+
+    // convert and decode: the formats first, before any file is touched.
+    std::vector<TCode_Format> formats;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::optional<TCode_Format> format = Format_Of_Path(args[i]);
+        if (!format) {
+            return Usage_Error(err, "'" + args[i] + "': unknown extension (use " + Extensions_Text + ")");
+        }
+        formats.push_back(*format);
+    }
+    if (name == "decode") return Decode(args[1], formats[0], out, messages);
+    return Convert(args[1], formats[0], args[2], formats[1], messages);
+}
+
+}  // namespace
+
+std::string Ir_Tool_Usage_Text() {
+    std::string text =
+        "Usage: qev-ir COMMAND ARGUMENT...\n"
+        "Converts, decodes and creates infrared remote-control commands.\n"
+        "\n"
+        "  qev-ir convert IN OUT\n"
+        "      Writes the commands of IN to OUT, in the formats their extensions name.\n"
+        "  qev-ir decode FILE\n"
+        "      Prints a line for each command: its name and the protocol, address and\n"
+        "      command it carries, or 'unknown'.\n"
+        "  qev-ir encode FILE.rmt NAME PROTOCOL ADDRESS COMMAND\n"
+        "      Adds a command to a Command file, creating the file (@REPEAT = 1) if it\n"
+        "      does not exist. ADDRESS and COMMAND are decimal, or hexadecimal after 0x.\n"
+        "  qev-ir --help\n"
+        "      Prints this text.\n"
+        "\n"
+        "Formats, by extension in any case:\n"
+        "  .rmt     Command file\n"
+        "  .ir      Flipper infrared file\n"
+        "  .conf    lircd.conf\n"
+        "  .pronto  Pronto hex\n"
+        "\n"
+        "Protocols, in any case, with their largest address and command:\n";
+    for (const TProtocol_Info& info : All_Protocols()) {
+        char line[96];
+        std::snprintf(line, sizeof line, "  %-10s  address 0x%X  command 0x%X\n", info.Name,
+                      static_cast<unsigned>(info.Address_Max), static_cast<unsigned>(info.Command_Max));
+        text += line;
+    }
+    text +=
+        "\n"
+        "Exit status: 0 done, 1 a failure or a problem in the input (told on stderr),\n"
+        "2 a wrong command line.\n";
+    return text;
+}
+
+int Run_Ir_Tool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        err << Ir_Tool_Usage_Text();
+        return Ir_Tool_Usage;
+    }
+    const std::string& first = args[0];
+    int status = Ir_Tool_Usage;
+    if (first == "--help" || first == "-h" || first == "help") {
+        out << Ir_Tool_Usage_Text();
+        status = Ir_Tool_Ok;
+    } else {
+        const TTool_Command* command = nullptr;
+        for (const TTool_Command& c : Tool_Commands) {
+            if (first == c.Name) command = &c;
+        }
+        if (command == nullptr) return Usage_Error(err, "unknown command '" + first + "'");
+        status = Run_Command(*command, args, out, err);
+    }
+    // Output that never arrived (a full disk, a closed pipe) is a failure too.
+    if (!out.flush()) {
+        err << "qev-ir: standard output could not be written\n";
+        if (status == Ir_Tool_Ok) status = Ir_Tool_Failed;
+    }
+    return status;
+}
+
+}  // namespace qev
