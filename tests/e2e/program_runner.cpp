@@ -48,6 +48,14 @@ bool Catches_Sigterm(pid_t pid) {
 
 std::string Binary_Folder() { return std::filesystem::read_symlink("/proc/self/exe").parent_path().string(); }
 
+std::vector<std::string> Logged_Port_Values(const std::string& log) {
+    std::vector<std::string> values;
+    std::ifstream lines(log);
+    std::string time, port, value;
+    while (lines >> time >> port >> value) values.push_back(value);
+    return values;
+}
+
 TProgram_Runner::TProgram_Runner(std::string executable, const std::string& profile)
     : executable_(std::move(executable)) {
     Environment = {{"HOME", profile},     {"USERPROFILE", profile}, {"QT_QPA_PLATFORM", "offscreen"},

@@ -7,11 +7,16 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace qev::test {
 
 // The folder of the running test binary, where QEV_LPT and libio.so are built.
 std::string Binary_Folder();
+
+// The values written to the data register, from the simulated port's log
+// file (IO_SIM_TXLOG: one line per write, time, port and value).
+std::vector<std::string> Logged_Port_Values(const std::string& log);
 
 class TProgram_Runner {
 public:

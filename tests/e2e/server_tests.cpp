@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <vector>
 
 namespace qev::test {
@@ -16,16 +15,6 @@ namespace {
 const std::string Greeting = "Welcome to QEV_LPT\r\n# ";
 const std::string OK = "Command OK\r\n# ";
 const std::string Error = "Command Error\a\r\n# ";
-
-// The values written to the data register, from the simulated port's log
-// file (one line per write: time, port, value).
-std::vector<std::string> Logged_Values(const std::string& log) {
-    std::vector<std::string> values;
-    std::istringstream lines(Read_File(log));
-    std::string time, port, value;
-    while (lines >> time >> port >> value) values.push_back(value);
-    return values;
-}
 
 TEST(Command_Server, The_Worked_Exchange_Byte_For_Byte) {
     TTemp_Dir profile;
@@ -82,7 +71,7 @@ TEST(Command_Server, The_Worked_Exchange_Byte_For_Byte) {
     append(8, "FF");                    // POWER
     append(4, "FF"), append(12, "FE");  // PLAY
     append(8, "FF"), append(8, "FF");   // POWER twice more
-    EXPECT_EQ(Logged_Values(profile.File("tx.log")), expected);
+    EXPECT_EQ(Logged_Port_Values(profile.File("tx.log")), expected);
 }
 
 TEST(Command_Server, A_Port_In_Use_At_Start_Up_Ends_The_Program_Without_A_Window) {
