@@ -1,4 +1,5 @@
 // The real libio.so on its simulated port, driven by the real clock.
+#include "ir/decoder.h"
 #include "irport/receiver.h"
 #include "irport/transmitter.h"
 #include "tests/support/sim_port_controls.h"
@@ -26,6 +27,21 @@ protected:
         ASSERT_EQ(port.Load_Port_Library(), 0);
         TSim_Port_Controls(port).Reset();
         clock.Calc_Tick_Period();
+    }
+    // The remote plays against the wall clock: a capture that a busy host
+    // held up took samples late and squeezed the frame. Such a capture is
+    // repeated (a few times at most); the last one stands if none was on time.
+    TReceive_Report Capture_On_Time(const TReceive_Request& request, std::vector<int32_t>& buffer) {
+        const TSim_Port_Controls sim(port);
+        TReceive_Report report;
+        for (int attempt = 1; attempt <= 5; ++attempt) {
+            sim.Remote_Trigger();
+            report = Receive_Samples(clock, port, request, buffer.data(), static_cast<int32_t>(buffer.size()));
+            if (report.Result != TReceive_Result::Received || report.Late_Samples == 0) break;
+            std::fprintf(stderr, "capture %d took %lld samples late; capturing again\n", attempt,
+                         static_cast<long long>(report.Late_Samples));
+        }
+        return report;
     }
 };
 
@@ -81,14 +97,7 @@ TEST_F(Libio_Test, The_Receiver_Learns_The_Simulated_NEC_Frame) {
     // The remote plays against the wall clock: a capture that a busy host
     // held up took samples late and squeezed the frame. Such a capture is
     // repeated (a few times at most); the last one stands if none was on time.
-    TReceive_Report report;
-    for (int attempt = 1; attempt <= 5; ++attempt) {
-        sim.Remote_Trigger();
-        report = Receive_Samples(clock, port, request, buffer.data(), 1024);
-        if (report.Result != TReceive_Result::Received || report.Late_Samples == 0) break;
-        std::fprintf(stderr, "capture %d took %lld samples late; capturing again\n", attempt,
-                     static_cast<long long>(report.Late_Samples));
-    }
+    const TReceive_Report report = Capture_On_Time(request, buffer);
     ASSERT_EQ(report.Result, TReceive_Result::Received);
     // Decode: leader of ~72 samples, space of ~36, then 32 bits whose spaces
     // are ~4.5 samples (0) or ~13.5 samples (1), least significant bit first.
@@ -106,6 +115,37 @@ TEST_F(Libio_Test, The_Receiver_Learns_The_Simulated_NEC_Frame) {
         if (run(0) > 9) bits |= 1u << b;
     }
     EXPECT_EQ(bits, 0x04u | (0xFBu << 8) | (0x08u << 16) | (0xF7u << 24));
+}
+
+// What the simulated remote sends, captured by the receiver, is named by
+// the decoder: its address, its command and its repeat frames.
+TEST_F(Libio_Test, Captures_Of_The_Simulated_Remote_Decode_To_Its_Code) {
+    struct TCase {
+        const char* Name;
+        unsigned Address, Command;
+        int Repeats;
+        const char* Decoded;
+    };
+    const TCase cases[] = {
+        {"default_remote", 0x04, 0x08, 1, "NEC  address 0x04  command 0x08  (+1 repeat)"},
+        {"high_bytes", 0xFF, 0xFE, 0, "NEC  address 0xFF  command 0xFE"},
+        {"mixed_bits", 0xA5, 0x5A, 3, "NEC  address 0xA5  command 0x5A  (+3 repeats)"},
+    };
+    const TSim_Port_Controls sim(port);
+    sim.Remote_Set_Auto(0);
+    sim.Remote_Set_Delay_Ns(2'000'000);
+    TReceive_Request request;
+    request.Time_Limit_Seconds = 2.0;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ASSERT_EQ(sim.Remote_Set_Nec(c.Address, c.Command, c.Repeats), 0);
+        std::vector<int32_t> buffer(4096);  // room for three repeat frames
+        request.Samples = static_cast<int32_t>(buffer.size());
+        ASSERT_EQ(Capture_On_Time(request, buffer).Result, TReceive_Result::Received);
+        std::vector<uint8_t> levels;
+        for (const int32_t sample : buffer) levels.push_back(sample != 0 ? 1 : 0);
+        EXPECT_EQ(Describe_Decoded(Decode_Levels(levels)), c.Decoded);
+    }
 }
 
 }  // namespace
