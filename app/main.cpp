@@ -1,11 +1,14 @@
 // QEV_LPT: learns infrared remote-control commands from a receiver on the
 // parallel port and plays them back through an LED, from a window drawn as a
 // remote control.
+#include "app/icons/qev_lpt.xpm"
 #include "app/orderly_exit.h"
 #include "app/window/main_form.h"
 #include "controls/qt_feedback.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QPixmap>
 
 #include <cstdio>
 #include <exception>
@@ -41,6 +44,10 @@ int main(int argc, char* argv[]) {
     // own Settings file, Kitchen.INI.
     const std::string executable = qev::Started_Executable_Path(argc > 0 ? argv[0] : nullptr);
     TQEV_Application application(argc, argv);
+    // The desktop entry's name, so that a desktop shows the window under the
+    // menu entry's icon and name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.qevlpt.qev_lpt"));
+    QApplication::setWindowIcon(QIcon(QPixmap(qev_lpt_xpm)));
     try {
         qev::TMonotonic_Counter counter;
         qev::TLinux_Priority priority;

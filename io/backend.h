@@ -25,9 +25,18 @@ enum PortOffset : unsigned { kData = 0, kStatus = 1, kControl = 2, kUnused = 3 }
 constexpr unsigned offset_of(unsigned short port) { return port & 3u; }
 
 // ---- ppdev: /dev/parportN ---------------------------------------------------
-// Opens and claims the device. On failure *why says what went wrong and
-// *device_missing tells whether the device file simply does not exist.
-bool ppdev_start(const char* device, std::string* why, bool* device_missing);
+// Why the device could not be used. `reason` names the device and what went
+// wrong in a few words ("/dev/parport0: Permission denied"); `detail` says
+// what would help, or what the driver answered ("" when there is nothing to
+// add); `device_missing` is set when the device file does not exist.
+struct PpdevFailure {
+    bool device_missing = false;
+    std::string reason;
+    std::string detail;
+};
+
+// Opens and claims the device; on failure fills *failure.
+bool ppdev_start(const char* device, PpdevFailure* failure);
 void ppdev_stop() noexcept;
 unsigned char ppdev_in(unsigned short port) noexcept;
 void ppdev_out(unsigned short port, unsigned char value) noexcept;

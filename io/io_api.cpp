@@ -5,10 +5,15 @@
 // released by a destructor function at dlclose or process exit:
 //   IO_BACKEND unset  ppdev when IO_DEVICE (default /dev/parport0) opens and
 //                     claims, otherwise sim; a device that exists but cannot be
-//                     used is reported on stderr before falling back.
+//                     used is reported in one stderr line before falling back,
+//                     and IoFallbackReason keeps why. A missing device is the
+//                     normal case on most machines and says nothing.
 //   IO_BACKEND=sim|ppdev|direct  that backend; when it cannot start the
 //                     library reports why on stderr and runs as "none":
 //                     reads give 0xFF, writes are ignored.
+// IoPortDescription says where the port is, in words for people. Both texts
+// are fixed at load; they live in plain arrays, which no exit-time destructor
+// takes away while the library is still in use.
 #include "io/backend.h"
 #include "io/env_util.h"
 
@@ -16,6 +21,8 @@
 #include "io/io_api.h"
 #pragma GCC visibility pop
 
+#include <cstdarg>
+#include <cstdio>
 #include <exception>
 
 namespace qev::io {
@@ -39,50 +46,88 @@ const char* backend_name(BackendKind kind) {
 
 constexpr const char* kDefaultDevice = "/dev/parport0";
 
+constexpr std::size_t kTextSize = 512;
+char g_description[kTextSize] = "no port";
+char g_fallback_reason[kTextSize] = "";
+
+void set_text(char (&text)[kTextSize], const char* format, ...) __attribute__((format(printf, 2, 3)));
+void set_text(char (&text)[kTextSize], const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+}
+
+// "<reason> (<detail>)", or the reason alone when there is no detail.
+std::string with_detail(const PpdevFailure& failure) {
+    return failure.detail.empty() ? failure.reason : failure.reason + " (" + failure.detail + ")";
+}
+
+void choose_automatically(const char* device) {
+    PpdevFailure failure;
+    if (ppdev_start(device, &failure)) {
+        g_backend = BackendKind::Ppdev;
+        set_text(g_description, "%s (ppdev)", device);
+        return;
+    }
+    // No parallel port at all is the normal case on a modern machine; a port
+    // that exists but cannot be used is worth a word, or the user's LED stays
+    // dark without one.
+    if (!failure.device_missing) {
+        warn("%s: using the simulated port", with_detail(failure).c_str());
+        set_text(g_fallback_reason, "%s", failure.reason.c_str());
+    }
+    std::string why;
+    if (sim_start(&why)) {
+        g_backend = BackendKind::Sim;
+        if (g_fallback_reason[0] != '\0') {
+            set_text(g_description, "simulated port (%s)", g_fallback_reason);
+        } else {
+            set_text(g_description, "simulated port");
+        }
+    } else {
+        warn("simulated port: %s; no port access", why.c_str());
+        set_text(g_description, "no port (the simulated port could not start)");
+    }
+}
+
 void choose_backend() {
     const char* forced = env_value("IO_BACKEND");
     const char* device = env_value("IO_DEVICE");
     if (device == nullptr) device = kDefaultDevice;
-    std::string why;
-
     if (forced == nullptr) {
-        bool missing = false;
-        if (ppdev_start(device, &why, &missing)) {
-            g_backend = BackendKind::Ppdev;
-            return;
-        }
-        // No parallel port at all is the normal case on a modern machine; a port
-        // that exists but cannot be used is worth a word.
-        if (!missing) warn("%s; using the simulated port", why.c_str());
-        why.clear();
-        if (sim_start(&why)) {
-            g_backend = BackendKind::Sim;
-        } else {
-            warn("simulated port: %s; no port access", why.c_str());
-        }
+        choose_automatically(device);
         return;
     }
 
+    std::string why;
     if (equals_ignoring_case(forced, "sim")) {
         if (sim_start(&why)) {
             g_backend = BackendKind::Sim;
+            set_text(g_description, "simulated port");
             return;
         }
     } else if (equals_ignoring_case(forced, "ppdev")) {
-        bool missing = false;
-        if (ppdev_start(device, &why, &missing)) {
+        PpdevFailure failure;
+        if (ppdev_start(device, &failure)) {
             g_backend = BackendKind::Ppdev;
+            set_text(g_description, "%s (ppdev)", device);
             return;
         }
+        why = with_detail(failure);
     } else if (equals_ignoring_case(forced, "direct")) {
         if (direct_start(&why)) {
             g_backend = BackendKind::Direct;
+            set_text(g_description, "direct I/O");
             return;
         }
     } else {
-        why = "not one of sim, ppdev, direct";
+        warn("IO_BACKEND=%s: not one of sim, ppdev, direct; no port access", forced);
+        set_text(g_description, "no port (IO_BACKEND=%s is not one of sim, ppdev, direct)", forced);
+        return;
     }
     warn("IO_BACKEND=%s: %s; no port access", forced, why.c_str());
+    set_text(g_description, "no port (IO_BACKEND=%s could not start)", forced);
 }
 
 __attribute__((constructor)) void load_library() {
@@ -91,9 +136,11 @@ __attribute__((constructor)) void load_library() {
     } catch (const std::exception& e) {
         g_backend = BackendKind::None;
         warn("start-up failed: %s; no port access", e.what());
+        set_text(g_description, "no port (start-up failed)");
     } catch (...) {
         g_backend = BackendKind::None;
         warn("start-up failed; no port access");
+        set_text(g_description, "no port (start-up failed)");
     }
 }
 
@@ -224,5 +271,9 @@ void LeftPortShift(unsigned short port, int in_bit) {
 int IsDriverInstalled(void) { return qev::io::current_backend() != qev::io::BackendKind::None ? 1 : 0; }
 
 const char* IoBackendName(void) { return qev::io::backend_name(qev::io::current_backend()); }
+
+const char* IoPortDescription(void) { return qev::io::g_description; }
+
+const char* IoFallbackReason(void) { return qev::io::g_fallback_reason; }
 
 }  // extern "C"

@@ -13,6 +13,10 @@
 //   sim    a simulated port inside the process (default without a parallel port)
 //   ppdev  /dev/parportN through the Linux ppdev driver
 //   direct ioperm + inb/outb (root, x86 only; only when IO_BACKEND=direct)
+// Left to choose, it takes ppdev when the device opens and can be claimed, and
+// otherwise the simulated port; a device that exists but cannot be used (no
+// permission, held by another driver) is named in one line on stderr,
+// "libio: /dev/parport0: Permission denied (...): using the simulated port".
 //
 // The port functions never allocate, lock or sleep; PortIn and PortOut cost
 // well under a microsecond on the sim backend (about 30 ns, most of it one
@@ -42,6 +46,26 @@ void RightPortShift(unsigned short port, int in_bit);    // value >> 1, in_bit (
 void LeftPortShift(unsigned short port, int in_bit);     // value << 1, in_bit (non-zero = 1) enters bit 0
 int IsDriverInstalled(void);                             // 1 when the chosen backend works
 
+// ---- The port in use -------------------------------------------------------
+// Fixed when the library is loaded; the strings stay valid until it is unloaded.
+
+// "sim", "ppdev", "direct", or "none" when a forced backend could not start.
+const char* IoBackendName(void);
+
+// Where the port is, in words for people: "simulated port", "/dev/parport0
+// (ppdev)" (the device in use), "direct I/O", "no port (IO_BACKEND=ppdev could
+// not start)" or "no port (IO_BACKEND=x is not one of sim, ppdev, direct)"; and
+// when the automatic choice fell back from a device that exists but cannot be
+// used: "simulated port (/dev/parport0: Permission denied)".
+const char* IoPortDescription(void);
+
+// Why the automatic choice fell back to the simulated port, the device and
+// what went wrong: "/dev/parport0: Permission denied", "/dev/parport0: in use
+// by lp", "/dev/parport0: not a ppdev device". "" when it did not fall back:
+// ppdev in use, no device file at all, or IO_BACKEND set. The line the
+// library writes on stderr at load adds what would help.
+const char* IoFallbackReason(void);
+
 // ---- Introspection and control of the simulated port ------------------------
 // Used by tests and benchmarks; the program itself never calls these.
 // All times are CLOCK_MONOTONIC in nanoseconds, the program's own counter.
@@ -49,9 +73,6 @@ int IsDriverInstalled(void);                             // 1 when the chosen ba
 // Call them from the thread that uses the port, not while it is in a timed
 // loop (configuring the remote allocates); IoSimTxCount, IoSimTxEntry and
 // IoSimRemoteTrigger may be called from any thread.
-
-// "sim", "ppdev", "direct", or "none" when a forced backend could not start.
-const char* IoBackendName(void);
 
 // Power-on state: data registers 0x00, control registers 0x2C, log emptied,
 // remote re-armed with the waveform chosen by the environment. Every IO_SIM_*

@@ -65,6 +65,8 @@ int TPort_Library::Load_Port_Library(const char* name) {
     Resolve_Slot(handle_, "RightPortShift", t.RightPortShift);
     Resolve_Slot(handle_, "LeftPortShift", t.LeftPortShift);
     Resolve_Slot(handle_, "IsDriverInstalled", t.IsDriverInstalled);
+    Resolve_Slot(handle_, "IoPortDescription", port_description_);
+    Resolve_Slot(handle_, "IoBackendName", backend_name_);
     static const bool registered = std::atexit(Unload_All_At_Exit) == 0;
     (void)registered;
     Live_Libraries().push_back(this);
@@ -76,6 +78,8 @@ int TPort_Library::Unload_Port_Library() {
     void* handle = handle_;
     handle_ = nullptr;
     functions_ = TPort_Function_Table{};
+    port_description_ = nullptr;
+    backend_name_ = nullptr;
     auto& live = Live_Libraries();
     live.erase(std::remove(live.begin(), live.end(), this), live.end());
     return dlclose(handle);
@@ -95,6 +99,15 @@ std::string Port_Library_Problem(const TPort_Library& port, const std::string& n
 }
 
 void* TPort_Library::Resolve(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
+
+std::string TPort_Library::Port_Description() const {
+    if (!handle_) return {};
+    for (const auto text : {port_description_, backend_name_}) {
+        const char* words = text ? text() : nullptr;
+        if (words && *words) return words;
+    }
+    return "unknown";
+}
 
 void TPort_Library::Prepare_Port(unsigned base) const {
     const unsigned control = base + Control_Register;

@@ -6,6 +6,9 @@
 // table; a missing function leaves its slot empty and is never called: writes through an empty slot do nothing and
 // reads give 0 (an idle receiver line).
 //
+// Where the port is (IoPortDescription) is looked up the same way, and may be
+// missing too: a libio.so from before it, or a partial one, still works.
+//
 // Tests replace the table with in-process fakes (Set_Function_Table).
 #ifndef QEV_PORT_LIBRARY_H
 #define QEV_PORT_LIBRARY_H
@@ -65,6 +68,12 @@ public:
     void Set_Function_Table(const TPort_Function_Table& table) { functions_ = table; }
     // Any other symbol of the loaded library (the simulated port's controls).
     void* Resolve(const char* name) const;
+    // Where the port is, in words for people, as the library says
+    // (IoPortDescription): "simulated port", "/dev/parport0 (ppdev)",
+    // "simulated port (/dev/parport0: Permission denied)". A library without
+    // it gives its backend's name (IoBackendName), one without either
+    // "unknown". Empty when no library is loaded.
+    std::string Port_Description() const;
 
     void Port_Out(unsigned port, uint8_t value) const {
         if (functions_.PortOut) functions_.PortOut(static_cast<unsigned short>(port), value);
@@ -80,6 +89,8 @@ public:
 private:
     void* handle_ = nullptr;
     TPort_Function_Table functions_;
+    const char* (*port_description_)() = nullptr;  // IoPortDescription, when the library has it
+    const char* (*backend_name_)() = nullptr;      // IoBackendName, when the library has it
     std::string load_error_;
 };
 

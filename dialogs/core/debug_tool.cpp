@@ -6,6 +6,8 @@ TDebug_Tool::TDebug_Tool(TQEV_State& state) : state_(state) {
     rx_led_color_ = Lamp_White;
     const uint8_t data = state_.Port.Port_In(state_.Port_Base() + Data_Register);
     tx_led_color_ = (data & Data_LED_Line_Bit) != 0 ? Lamp_Red : Lamp_White;
+    const std::string port = state_.Port.Port_Description();
+    port_caption_ = "Port: " + (port.empty() ? std::string("none (the port library is not loaded)") : port);
 }
 
 void TDebug_Tool::Debug_TimerTimer() {

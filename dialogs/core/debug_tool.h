@@ -1,6 +1,7 @@
 // What the debug tool dialog does without a window: it switches the LED line
 // by hand and tells the colour of its two lamps, the LED line's and the
-// receiver line's, from the port's registers at the base in use.
+// receiver line's, from the port's registers at the base in use; and it names
+// the port the program uses, so a dark LED on a simulated port is explained.
 //
 // Colours are kept as 0x00BBGGRR values (red in the lowest byte), the layout
 // the lamps' colours were chosen in: red 0x0000FF, yellow 0x00FFFF, white
@@ -11,6 +12,7 @@
 #include "app/core/qev_state.h"
 
 #include <cstdint>
+#include <string>
 
 namespace qev {
 
@@ -30,6 +32,10 @@ public:
 
     uint32_t TX_LED_Color() const { return tx_led_color_; }
     uint32_t RX_LED_Color() const { return rx_led_color_; }
+    // "Port: " and where the port is, as the port library describes it when
+    // the dialog opens ("Port: simulated port (/dev/parport0: Permission
+    // denied)"), or "Port: none (the port library is not loaded)".
+    const std::string& Port_Caption() const { return port_caption_; }
 
     // Refreshes the receiver lamp from status bit 0x10 (set: yellow). The LED
     // lamp is left alone.
@@ -43,6 +49,7 @@ private:
     TQEV_State& state_;
     uint32_t tx_led_color_ = Lamp_White;
     uint32_t rx_led_color_ = Lamp_White;
+    std::string port_caption_;
 };
 
 }  // namespace qev

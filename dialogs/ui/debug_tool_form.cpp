@@ -85,6 +85,13 @@ void TDebug_Tool_Form::Create_Components() {
         label->move(48, l.label_top);
         label->adjustSize();
     }
+
+    port_label_ = new QLabel(QString::fromStdString(tool_.Port_Caption()), this);
+    port_label_->setObjectName(QStringLiteral("Port_Label"));
+    port_label_->setGeometry(Port_Label_Geometry);
+    port_label_->setWordWrap(true);
+    port_label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    port_label_->setToolTip(port_label_->text());
 }
 
 void TDebug_Tool_Form::Show_Lamps() {

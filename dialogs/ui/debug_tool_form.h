@@ -6,7 +6,10 @@
 // shows the receiver line, yellow while it sees infrared; it starts white and
 // is refreshed ten times a second by Debug_Timer, which runs from construction
 // until Cancel or the dialog's destruction. Whatever the buttons wrote stays
-// on the port after the dialog closes.
+// on the port after the dialog closes. Port_Label, under Cancel, names the
+// port in use ("Port: simulated port (/dev/parport0: Permission denied)"),
+// so a dark LED on the simulated port explains itself; a text too long for
+// two lines shows whole in its tooltip.
 #ifndef QEV_DEBUG_TOOL_FORM_H
 #define QEV_DEBUG_TOOL_FORM_H
 
@@ -28,6 +31,8 @@ public:
     static constexpr int Form_Width = 362;
     static constexpr int Form_Height = 235;
     static constexpr int Timer_Interval_Ms = 100;
+    // Under Cancel, across the dialog: room for two lines of the port's name.
+    static constexpr QRect Port_Label_Geometry{24, 194, 314, 32};
 
     TDebug_Tool_Form(qev::TQEV_State& state, QWidget* parent);
 
@@ -48,6 +53,7 @@ private:
     QPushButton* cancel_button_ = nullptr;
     TLamp* tx_lamp_ = nullptr;
     TLamp* rx_lamp_ = nullptr;
+    QLabel* port_label_ = nullptr;
     QTimer* timer_ = nullptr;
 };
 

@@ -1,7 +1,8 @@
 // io_probe: loads libio.so the way the program does (dlopen, dlsym by name)
-// and reports what it finds as key=value lines on stdout. The tests run it
-// with a chosen environment, because the library picks its backend when it
-// is loaded.
+// and reports what it finds as key=value lines on stdout: the backend, the
+// port's description and fallback reason, then what the mode asks for. The
+// tests run it with a chosen environment, because the library picks its
+// backend when it is loaded.
 //
 //   io_probe LIBRARY info             backend, driver state, IoSim* answers
 //   io_probe LIBRARY io               info, then writes and reads base 0x378
@@ -71,6 +72,8 @@ int main(int argc, char** argv) {
     auto left_shift = RESOLVE(LeftPortShift);
     auto installed = RESOLVE(IsDriverInstalled);
     auto backend = RESOLVE(IoBackendName);
+    auto description = RESOLVE(IoPortDescription);
+    auto fallback_reason = RESOLVE(IoFallbackReason);
     auto tx_count = RESOLVE(IoSimTxCount);
     auto tx_entry = RESOLVE(IoSimTxEntry);
     auto remote_start = RESOLVE(IoSimRemoteStartNs);
@@ -91,6 +94,8 @@ int main(int argc, char** argv) {
     if (g_missing != 0) return 4;
 
     std::printf("backend=%s\n", backend());
+    std::printf("description=%s\n", description());
+    std::printf("fallback_reason=%s\n", fallback_reason());
     std::printf("installed=%d\n", installed());
 
     if (mode == "info" || mode == "io") {

@@ -1,4 +1,5 @@
 #include "tests/io/sim_test_support.h"
+#include "tests/support/unprivileged.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
@@ -181,14 +183,11 @@ std::string ReadAll(const std::string& path) {
     return buffer.str();
 }
 
-}  // namespace
-
-ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
-    ProcessResult result;
-    TempDir dir;
-    const std::string out_path = dir.File("stdout");
-    const std::string err_path = dir.File("stderr");
-
+// Starts the program with stdout and stderr in the two files and waits at
+// most 20 s for it. Its exit code, 128 + the signal that ended it, or -1 when
+// it could not be started.
+int SpawnAndWait(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& out_path,
+                 const std::string& err_path) {
     std::vector<std::string> env_strings;
     for (char** e = environ; *e != nullptr; ++e) {
         if (std::strncmp(*e, "IO_", 3) != 0) env_strings.emplace_back(*e);
@@ -211,7 +210,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         ADD_FAILURE() << "posix_spawn " << argv[0] << ": " << std::strerror(rc);
-        return result;
+        return -1;
     }
 
     int status = 0;
@@ -221,11 +220,14 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
         waitpid(pid, &status, 0);
         ADD_FAILURE() << argv[0] << " did not finish within 20 s";
     }
-    if (WIFEXITED(status)) {
-        result.exit_code = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        result.exit_code = 128 + WTERMSIG(status);
-    }
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+ProcessResult Collect(int exit_code, const std::string& out_path, const std::string& err_path) {
+    ProcessResult result;
+    result.exit_code = exit_code;
     result.out = ReadAll(out_path);
     result.err = ReadAll(err_path);
     std::istringstream lines(result.out);
@@ -235,6 +237,41 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
     }
     for (const char c : result.err) result.err_lines += (c == '\n');
     return result;
+}
+
+constexpr uid_t kNobody = 65534;
+
+}  // namespace
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    TempDir dir;
+    const std::string out_path = dir.File("stdout");
+    const std::string err_path = dir.File("stderr");
+    return Collect(SpawnAndWait(argv, env, out_path, err_path), out_path, err_path);
+}
+
+ProcessResult RunProcessUnprivileged(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                                     std::optional<unsigned> only_group) {
+    TempDir dir;
+    qev::test::Give_To_Test_User(dir.Path());  // the program's output files are made there
+    const std::string out_path = dir.File("stdout");
+    const std::string err_path = dir.File("stderr");
+    const auto body = [&] { return SpawnAndWait(argv, env, out_path, err_path); };
+    if (!only_group) return Collect(qev::test::Run_Unprivileged(body), out_path, err_path);
+    if (geteuid() != 0) {
+        ADD_FAILURE() << "choosing the group needs root";
+        return {};
+    }
+    const pid_t child = fork();
+    if (child < 0) return {};
+    if (child == 0) {
+        const gid_t group = *only_group;
+        if (setgroups(1, &group) != 0 || setgid(group) != 0 || setuid(kNobody) != 0) _exit(255);
+        _exit(body() & 0xFF);
+    }
+    int status = 0;
+    const bool done = waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) != 255;
+    return Collect(done ? WEXITSTATUS(status) : -1, out_path, err_path);
 }
 
 }  // namespace iotest

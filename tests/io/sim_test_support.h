@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -90,6 +91,13 @@ struct ProcessResult {
     int err_lines = 0;
 };
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env);
+
+// As RunProcess, as an ordinary user, for permission cases: when the tests
+// run as root the program runs as user nobody (tests/support/unprivileged.h),
+// with `only_group` as its one group when given (root only), and otherwise
+// as the user the tests run as.
+ProcessResult RunProcessUnprivileged(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                                     std::optional<unsigned> only_group = std::nullopt);
 
 }  // namespace iotest
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 namespace qev {
 namespace {
@@ -97,6 +98,47 @@ TEST(Port_Library, Says_In_One_Line_What_A_Library_Leaves_Undone) {
         port.Port_Out(0x378, 0xFF);
         EXPECT_EQ(port.Port_In(0x379), 0);
     }
+}
+
+// The description is optional: a library without IoPortDescription still
+// loads and works, and names its backend instead, or says "unknown".
+TEST(Port_Library, Describes_The_Port_As_The_Library_Can) {
+    struct Row {
+        const char* name;
+        std::string path;
+        std::optional<std::string> backend;  // IO_BACKEND as the library loads
+        int loaded;
+        const char* description;
+    };
+    const std::vector<Row> rows = {
+        {"the_real_one", Bin() + "/libio.so", "sim", 0, "simulated port"},
+        // /dev/null is no ppdev device: the automatic choice falls back and says so.
+        {"the_real_one_fallen_back", Bin() + "/libio.so", std::nullopt, 0,
+         "simulated port (/dev/null: not a ppdev device)"},
+        {"from_before_the_description", Bin() + "/before_description/libio.so", "sim", 0, "sim"},
+        {"with_neither_description_nor_backend_name", Bin() + "/only_port_out/libio.so", "sim", 0, "unknown"},
+        {"missing", Bin() + "/none/libio.so", "sim", 1, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::TEnv_Guard backend{"IO_BACKEND", row.backend};
+        test::TEnv_Guard device{"IO_DEVICE", "/dev/null"};
+        TPort_Library port;
+        ASSERT_EQ(port.Load_Port_Library(row.path.c_str()), row.loaded) << port.Load_Error();
+        EXPECT_EQ(port.Port_Description(), row.description);
+        if (row.loaded == 0) {
+            EXPECT_EQ(port.Unload_Port_Library(), 0);
+            EXPECT_EQ(port.Port_Description(), "") << "nothing is said once the library is released";
+        }
+    }
+}
+
+TEST(Port_Library, A_Table_Set_By_Hand_Has_No_Description) {
+    TFake_Counter counter;
+    TFake_Port fake(counter);
+    TPort_Library port;
+    port.Set_Function_Table(TFake_Port::Table());
+    EXPECT_EQ(port.Port_Description(), "");
 }
 
 TEST(Port_Library, A_Table_Set_By_Hand_Counts_As_Loaded) {

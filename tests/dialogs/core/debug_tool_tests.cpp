@@ -4,9 +4,12 @@
 #include "tests/support/fake_port.h"
 #include "tests/support/priority_recorder.h"
 #include "tests/support/recording_feedback.h"
+#include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
 #include <vector>
 
 namespace qev {
@@ -130,6 +133,32 @@ TEST_F(Debug_Tool_Test, The_Buttons_Write_0xFF_And_0x00_At_The_Base_In_Use) {
         EXPECT_EQ(fake.Writes[1].Port, base);
         EXPECT_EQ(fake.Writes[1].Value, 0x00);
         EXPECT_EQ(tool.RX_LED_Color(), Lamp_White) << "the buttons leave the RX lamp alone";
+    }
+}
+
+TEST_F(Debug_Tool_Test, Names_The_Port_In_Use) {
+    test::TEnv_Guard backend{"IO_BACKEND", std::nullopt};
+    struct Row {
+        const char* name;
+        std::string library;  // "": the fake port set by hand, no library loaded
+        const char* device;   // IO_DEVICE as the library loads
+        const char* caption;
+    };
+    const std::string bin = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+    const std::vector<Row> rows = {
+        {"no_library", "", "/nonexistent/parport0", "Port: none (the port library is not loaded)"},
+        {"no_parallel_port", bin + "/libio.so", "/nonexistent/parport0", "Port: simulated port"},
+        {"a_device_that_is_no_port", bin + "/libio.so", "/dev/null",
+         "Port: simulated port (/dev/null: not a ppdev device)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::TEnv_Guard device{"IO_DEVICE", row.device};
+        if (!row.library.empty()) {
+            ASSERT_EQ(state.Port.Load_Port_Library(row.library.c_str()), 0) << state.Port.Load_Error();
+        }
+        EXPECT_EQ(TDebug_Tool(state).Port_Caption(), row.caption);
+        state.Port.Unload_Port_Library();
     }
 }
 

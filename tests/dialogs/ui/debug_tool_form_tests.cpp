@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace qev::test {
@@ -95,6 +96,7 @@ TEST_F(Debug_Tool_Form_Test, Is_A_Fixed_Dialog_With_Its_Caption_And_Components) 
         {"TX_LED_Label", "TX LED", "Status_GroupBox", {48, 29, 0, 0}},
         {"RX_LED_Shape", nullptr, "Status_GroupBox", {16, 68, 17, 17}},
         {"RX_LED_Label", "RX LED", "Status_GroupBox", {48, 70, 0, 0}},
+        {"Port_Label", "Port: simulated port", "Debug_Tool_Form", {24, 194, 314, 32}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -122,6 +124,44 @@ TEST_F(Debug_Tool_Form_Test, Is_A_Fixed_Dialog_With_Its_Caption_And_Components) 
     EXPECT_EQ(Timer()->interval(), 100);
     EXPECT_TRUE(Timer()->isActive()) << "running from construction";
     EXPECT_EQ(Timer()->parent(), dialog.get());
+}
+
+TEST_F(Debug_Tool_Form_Test, Names_The_Port_The_Program_Uses) {
+    // The library loaded again as on a machine whose device cannot be used.
+    TEnv_Guard backend{"IO_BACKEND", std::nullopt};
+    const std::string long_name = profile.File("a_parallel_port_device_file");
+    Write_File(long_name, "");
+    struct Row {
+        const char* name;
+        std::string device;  // IO_DEVICE as the library loads
+        std::string caption;
+        bool wraps;  // takes the label's second line
+    };
+    const std::vector<Row> rows = {
+        {"no_parallel_port", "/nonexistent/parport0", "Port: simulated port", false},
+        {"a_device_that_is_no_port", "/dev/null", "Port: simulated port (/dev/null: not a ppdev device)", false},
+        {"two_lines", long_name, "Port: simulated port (" + long_name + ": not a ppdev device)", true},
+    };
+    TPort_Library& port = form->State().Port;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TEnv_Guard device{"IO_DEVICE", row.device};
+        // Their library is unloaded by the load below.
+        peek = nullptr;
+        set_loopback = nullptr;
+        ASSERT_EQ(port.Load_Port_Library(form->State().Port_Library_Name.c_str()), 0) << port.Load_Error();
+        Open();
+        auto* label = Child<QLabel>("Port_Label");
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->text().toStdString(), row.caption);
+        EXPECT_EQ(label->toolTip(), label->text()) << "the whole text, should it not fit";
+        EXPECT_TRUE(label->isVisible());
+        const int height = label->heightForWidth(label->width());
+        EXPECT_LE(height, label->height()) << "the whole text shows";
+        EXPECT_EQ(height > label->fontMetrics().height() + label->fontMetrics().leading(), row.wraps) << height;
+        EXPECT_EQ(Child<QPushButton>("Cancel_Button")->geometry(), QRect(128, 152, 105, 33)) << "left where it was";
+        dialog.reset();
+    }
 }
 
 TEST_F(Debug_Tool_Form_Test, The_TX_Lamp_Opens_With_The_LED_Line_As_It_Was_Left) {

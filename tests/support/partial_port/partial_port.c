@@ -1,6 +1,7 @@
-/* A port library that offers only some of libio.so's functions: built once
-   with PortOut alone and once with PortIn alone, to show how the program
-   copes with a library that lacks one. Writes go nowhere; reads are idle. */
+/* A port library that offers only some of libio.so's functions: built with
+   PortOut alone, with PortIn alone, and with both and IoBackendName but no
+   IoPortDescription, to show how the program copes with a library that lacks
+   one. Writes go nowhere; reads are idle. */
 #if defined(WITH_PORT_OUT)
 void PortOut(unsigned short port, unsigned char value) {
     (void)port;
@@ -12,4 +13,7 @@ unsigned char PortIn(unsigned short port) {
     (void)port;
     return 0;
 }
+#endif
+#if defined(WITH_BACKEND_NAME)
+const char* IoBackendName(void) { return "sim"; }
 #endif
