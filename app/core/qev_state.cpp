@@ -76,6 +76,12 @@ TCommand_File_Limits TQEV_State::Command_File_Limits() const {
     return {Row_Limit(), std::min(Row_Capacity_For(Settings.MAX_RMTCMD_BIT_LENGTH), Table.Row_Capacity())};
 }
 
+std::string TQEV_State::Port_Summary() const {
+    const std::string description = Port.Port_Description();
+    if (description.empty()) return "no port library";
+    return description.substr(0, description.find(" ("));
+}
+
 TError_Sink TQEV_State::Error_Sink() {
     return [this](const std::string& text, const std::string& caption) { Feedback.Show_Error(text, caption); };
 }
@@ -84,6 +90,7 @@ int32_t TQEV_State::Load_Command_File(const std::string& path, int report_errors
     TCommand_File_Reader reader(path, report_errors == 1 ? Error_Sink() : TError_Sink{});
     if (!reader.Is_Open()) return -1;
     Settings.RMT_DIR = Folder_Of(path);
+    Command_File_Path = path;
     View.Set_Status_Text(File_Name_Of(path));
     const TCommand_File_Result read = reader.Read(Command_File_Limits(), Table);
     if (read.Repeat) Settings.REPEAT = *read.Repeat;
@@ -97,15 +104,17 @@ bool TQEV_State::Save_Command_File(const std::string& path) {
     return true;
 }
 
-void TQEV_State::Send_Command(int32_t row) {
+void TQEV_State::Send_Command(int32_t row) { Send_Command(row, Settings.REPEAT); }
+
+void TQEV_State::Send_Command(int32_t row, int32_t times) {
     if (row < 0 || row >= std::min(Table.Command_Count, Table.Rows())) return;
     Unpack_Command(row);
-    if (Settings.REPEAT <= 0 || !Port.Functions().PortOut) return;
+    if (times <= 0 || !Port.Functions().PortOut) return;
     // One raised section for all repetitions: between two of them the line
     // holds the last sample for its tick and the next one starts half a tick
     // later, with no priority system calls in between.
     TRaised_Priority raised(Clock);
-    for (int32_t i = 0; i < Settings.REPEAT; ++i) Transmit_Command();
+    for (int32_t i = 0; i < times; ++i) Transmit_Command();
 }
 
 void TQEV_State::Transmit_Command() {

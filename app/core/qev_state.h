@@ -27,7 +27,7 @@
 namespace qev {
 
 enum class TShut_Down_Result {
-    Written,       // all fourteen keys are in the Settings file
+    Written,       // all sixteen keys are in the Settings file
     No_Profile,    // no profile folder: reported, nothing written
     Write_Failed,  // the file refused a key: reported; the shutdown must stop here
 };
@@ -52,8 +52,15 @@ public:
     // What the port library leaves undone, found at start-up; empty when
     // sending and learning both work (see Port_Library_Problem).
     std::string Port_Problem;
+    // Where the port is, in a few words for the status bar: the port
+    // library's description without its reason in brackets ("simulated
+    // port", "/dev/parport0"); "no port library" when none is loaded.
+    std::string Port_Summary() const;
     // Longest wait of a capture for the remote's first edge.
     double Receive_Time_Limit_Seconds = 10.0;
+    // The Command file loaded last, as its path was given (the file whose
+    // name the status bar shows); empty until one is.
+    std::string Command_File_Path;
 
     // ---- Long actions ---------------------------------------------------------
     // A macro run or a capture lets window events through while it works, so
@@ -89,6 +96,8 @@ public:
     // raised once for all of them (nothing for REPEAT <= 0, a row not in use
     // or a port library without PortOut: then the priority is not touched).
     void Send_Command(int32_t row);
+    // The same with `times` transmissions in place of REPEAT.
+    void Send_Command(int32_t row, int32_t times);
     // Sends the first Sample count samples of the buffer once (cut to the
     // buffer's capacity).
     void Transmit_Command();
@@ -106,8 +115,8 @@ public:
     // capacity of MAX_RMTCMD_BIT_LENGTH, never more than was allocated.
     TCommand_File_Limits Command_File_Limits() const;
     // Reads a Command file into the table, replacing it from row 0. As soon
-    // as the file is open, RMT_DIR becomes its folder and the status bar
-    // shows its name; each good repetition line sets REPEAT; after a read
+    // as the file is open, RMT_DIR becomes its folder, Command_File_Path its
+    // path and the status bar shows its name; each good repetition line sets REPEAT; after a read
     // the list and keys are refreshed. 0: read without complaint; 1: read
     // with faults; -1: not a readable file, or a bad repetition line (the
     // table is then unchanged). report_errors = 1 shows the faults.

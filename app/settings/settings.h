@@ -1,6 +1,7 @@
-// The Settings record: fourteen process-wide values kept in the Settings file
+// The Settings record: sixteen process-wide values kept in the Settings file
 // (an INI file in the profile folder), read once at start-up and written once
-// at shutdown. Field names are the INI keys.
+// at shutdown. Field names are the INI keys; the keys of [LIRC] carry the
+// section's name in front (LIRC_PORT), since [SERVER] has a PORT too.
 #ifndef QEV_SETTINGS_H
 #define QEV_SETTINGS_H
 
@@ -32,6 +33,9 @@ struct TSettings {
     int32_t PORT = 9999;  // TCP port of the Command server
     int32_t STARTUP = 0;  // non-zero: server starts with the program
     int32_t ECHO = 1;     // non-zero: server echoes typed characters
+    // [LIRC]
+    int32_t LIRC_ENABLE = 0;   // ENABLE, non-zero: the LIRC listener is open while the program runs
+    int32_t LIRC_PORT = 8765;  // PORT, TCP port of the LIRC listener (lircd's own port by default)
 
     bool See_Through() const { return BUTTON_TRANSPARENCY == "YES"; }
     friend bool operator==(const TSettings&, const TSettings&) = default;

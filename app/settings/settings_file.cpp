@@ -17,7 +17,7 @@ std::string Upper_Case(std::string text) {
 
 }  // namespace
 
-const std::array<TSettings_Key, 14> Settings_Keys = {{
+const std::array<TSettings_Key, 16> Settings_Keys = {{
     {"FORM", "BACK_IMAGE", TKind::Text, &TSettings::BACK_IMAGE},
     {"FORM", "BUTTON_TRANSPARENCY", TKind::Upper_Text, &TSettings::BUTTON_TRANSPARENCY},
     {"FORM", "TRANSPARENCY_MODE", TKind::Integer, nullptr, &TSettings::TRANSPARENCY_MODE},
@@ -32,6 +32,8 @@ const std::array<TSettings_Key, 14> Settings_Keys = {{
     {"SERVER", "PORT", TKind::Integer, nullptr, &TSettings::PORT},
     {"SERVER", "STARTUP", TKind::Integer, nullptr, &TSettings::STARTUP},
     {"SERVER", "ECHO", TKind::Integer, nullptr, &TSettings::ECHO},
+    {"LIRC", "ENABLE", TKind::Integer, nullptr, &TSettings::LIRC_ENABLE},
+    {"LIRC", "PORT", TKind::Integer, nullptr, &TSettings::LIRC_PORT},
 }};
 
 void Read_Settings(const TIni_File& file, TSettings& s, const std::string& profile,

@@ -16,6 +16,8 @@
 #include "macro/core/macro_line.h"
 #include "macro/ui/macro_command_form.h"
 #include "net/command_server.h"
+#include "net/lirc_program.h"
+#include "net/lirc_server.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -39,14 +41,15 @@ const QColor Yellow{255, 255, 0};
 
 // Dialogs are created for one showing, shown modally over the main window
 // and destroyed after it; a failure while doing so leaves the main window as
-// it was, without a message.
+// it was, without a message. true when the dialog was accepted.
 template <typename TDialog>
-void Run_Dialog(TQEV_State& state, QWidget* owner) {
+bool Run_Dialog(TQEV_State& state, QWidget* owner) {
     try {
         TDialog dialog(state, owner);
-        dialog.exec();
+        return dialog.exec() == QDialog::Accepted;
     } catch (...) {
     }
+    return false;
 }
 
 QPixmap With_Black_Transparent(const QImage& image) {
@@ -68,6 +71,8 @@ TQEV_Main_Form::TQEV_Main_Form(TCounter& counter, TPriority_Api& priority, TUser
             return Execute_Macro_Line(context, line, unused_line_index, 0) == 0;
         },
         [this] { return state_.Settings.ECHO != 0; });
+    lirc_program_ = std::make_unique<TLirc_State_Program>(state_, QEV_PROGRAM_VERSION);
+    lirc_server_ = std::make_unique<TLirc_Server>(*lirc_program_);
     setObjectName(QStringLiteral("QEV_Main_Form"));
     setWindowTitle(QStringLiteral("QEV_LPT"));
     setFont(Form_Font(12, false));
@@ -149,6 +154,11 @@ void TQEV_Main_Form::Create_Components() {
     status_text_ = new QLabel(status_bar_);
     status_text_->setObjectName(QStringLiteral("QEV_Form_StatusBar_Text"));
     status_bar_->addWidget(status_text_, 1);
+    // Which port the program uses, from start-up on; the tooltip says why
+    // when the library fell back to the simulated port.
+    port_text_ = new QLabel(status_bar_);
+    port_text_->setObjectName(QStringLiteral("QEV_Form_StatusBar_Port"));
+    status_bar_->addPermanentWidget(port_text_);
     const int bar_height = status_bar_->sizeHint().height();
     status_bar_->setGeometry(0, Client_Height - bar_height, Client_Width, bar_height);
 }
@@ -208,6 +218,8 @@ void TQEV_Main_Form::Create_Menu() {
 
 bool TQEV_Main_Form::Start_Up() {
     if (!state_.Start_Up()) return false;
+    port_text_->setText(To_Q(state_.Port_Summary()));
+    port_text_->setToolTip(To_Q(state_.Port.Port_Description()));
     if (Apply_Background() != 0) {
         state_.Release_Buffers();
         return false;
@@ -227,6 +239,9 @@ bool TQEV_Main_Form::Start_Up() {
             return false;
         }
     }
+    // The LIRC listener is optional: a port that cannot be opened is told
+    // and the program starts without it.
+    Apply_Lirc_Settings();
     return true;
 }
 
@@ -248,6 +263,7 @@ void TQEV_Main_Form::closeEvent(QCloseEvent* event) {
             return;
         }
         server_->Close();  // no client's line may run on what is released next
+        lirc_server_->Close();
         state_.Port.Unload_Port_Library();
         state_.Release_Buffers();
         shut_down_ = true;
@@ -466,8 +482,22 @@ void TQEV_Main_Form::ServerClick() {
     Set_Server_Check(true);
 }
 
+void TQEV_Main_Form::Apply_Lirc_Settings() {
+    const TSettings& settings = state_.Settings;
+    std::string error;
+    if (!lirc_server_->Apply(settings.LIRC_ENABLE != 0, settings.LIRC_PORT, &error))
+        state_.Feedback.Show_Error("The LIRC listener cannot open port " + std::to_string(settings.LIRC_PORT) +
+                                       " on 127.0.0.1: " + error + "\nQEV_LPT goes on without it.",
+                                   "LIRC Listener");
+}
+
 void TQEV_Main_Form::MacroClick() { Run_Dialog<TMacro_Command_Form>(state_, this); }
-void TQEV_Main_Form::SetUpClick() { Run_Dialog<TSetUp_Form>(state_, this); }
+
+// OK applies [LIRC] at once: the listener opens, closes or moves.
+void TQEV_Main_Form::SetUpClick() {
+    if (Run_Dialog<TSetUp_Form>(state_, this)) Apply_Lirc_Settings();
+}
+
 void TQEV_Main_Form::PerformanceClick() { Run_Dialog<TPerformanceInfo_Form>(state_, this); }
 void TQEV_Main_Form::DBToolClick() { Run_Dialog<TDebug_Tool_Form>(state_, this); }
 void TQEV_Main_Form::LPTAddressClick() { Run_Dialog<TLPT_Address_Form>(state_, this); }

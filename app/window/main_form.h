@@ -26,7 +26,9 @@ class TPictureButton;
 
 namespace qev {
 class TCommand_Server;
-}
+class TLirc_Server;
+class TLirc_State_Program;
+}  // namespace qev
 
 class TQEV_Main_Form : public QMainWindow, public qev::TMain_View {
     Q_OBJECT
@@ -47,6 +49,7 @@ public:
 
     qev::TQEV_State& State() { return state_; }
     qev::TCommand_Server& Server() { return *server_; }
+    qev::TLirc_Server& Lirc_Server() { return *lirc_server_; }
 
     // ---- Operations used by the other windows ------------------------------
     void Send_Command(int32_t row);
@@ -56,6 +59,9 @@ public:
     void Map_Keys() override;
     int Apply_Background() override;
     void Build_Key_Table();
+    // Makes the LIRC listener follow [LIRC] ENABLE and PORT; a port that
+    // cannot be opened is told in one message and the program goes on.
+    void Apply_Lirc_Settings();
 
     // ---- TMain_View -----------------------------------------------------------
     void Set_Status_Text(const std::string& text) override;
@@ -107,6 +113,10 @@ private:
 
     qev::TQEV_State state_;
     std::unique_ptr<qev::TCommand_Server> server_;  // QEV_ServerSocket
+    // The listener for LIRC's clients and the state it reaches; the listener
+    // goes first, since its protocol refers to the program.
+    std::unique_ptr<qev::TLirc_State_Program> lirc_program_;
+    std::unique_ptr<qev::TLirc_Server> lirc_server_;
     std::vector<TKey_Entry> key_table_;
     std::vector<TPictureButton*> keys_;  // the 39 keys in Key table order
     TPictureButton* send_button_ = nullptr;
@@ -116,8 +126,9 @@ private:
     QLabel* command_label_ = nullptr;
     QStatusBar* status_bar_ = nullptr;
     QLabel* status_text_ = nullptr;
-    QImage picture_;     // what Vey_Image holds
-    QImage background_;  // the background bitmap; null without one
+    QLabel* port_text_ = nullptr;  // the port in use, at the status bar's right end
+    QImage picture_;               // what Vey_Image holds
+    QImage background_;            // the background bitmap; null without one
     std::string open_name_ = "temp.rmt";
     std::string save_name_ = "temp.rmt";
     std::string import_name_;

@@ -77,6 +77,12 @@ std::string Setup_Effect_Text(TSetup_Field field, const TQEV_State& state) {
             return "Takes effect the next time the Command server is started.";
         case TSetup_Field::ECHO:
             return "Takes effect at once, from the next character the Command server receives.";
+        case TSetup_Field::LIRC_ENABLE:
+            return "Takes effect at once: OK opens the LIRC listener on its PORT (127.0.0.1 only) for irsend and "
+                   "other LIRC clients, or closes it and its connections.";
+        case TSetup_Field::LIRC_PORT:
+            return "Takes effect at once: OK reopens an enabled LIRC listener on the new port (its clients are "
+                   "disconnected); a port that cannot be opened is reported and the listener stays closed.";
     }
     return std::string();
 }

@@ -15,11 +15,13 @@ std::optional<TSetup_Range> Setup_Range(TSetup_Field field) {
         case TSetup_Field::DEV_LEADER_LENGTH:
             return TSetup_Range{0, 32767};
         case TSetup_Field::PORT:
+        case TSetup_Field::LIRC_PORT:
             return TSetup_Range{1024, 32767};
         case TSetup_Field::BACK_IMAGE:
         case TSetup_Field::BUTTON_TRANSPARENCY:
         case TSetup_Field::RMT_DIR:
         case TSetup_Field::RMT_FILE:
+        case TSetup_Field::LIRC_ENABLE:
             break;
     }
     return std::nullopt;
@@ -53,6 +55,8 @@ TSetup_Values Setup_Values(const TSettings& settings) {
     values.RMT_FILE = settings.RMT_FILE;
     values.PORT = Clamped(TSetup_Field::PORT, settings.PORT);
     values.ECHO = Clamped(TSetup_Field::ECHO, settings.ECHO);
+    values.LIRC_ENABLE = settings.LIRC_ENABLE != 0;
+    values.LIRC_PORT = Clamped(TSetup_Field::LIRC_PORT, settings.LIRC_PORT);
     return values;
 }
 
@@ -74,6 +78,8 @@ void Setup_OK(const TSetup_Values& values, TQEV_State& state) {
     settings.RMT_FILE = values.RMT_FILE;
     settings.PORT = values.PORT;
     settings.ECHO = values.ECHO;
+    settings.LIRC_ENABLE = values.LIRC_ENABLE ? 1 : 0;
+    settings.LIRC_PORT = values.LIRC_PORT;
 }
 
 namespace {

@@ -5,7 +5,8 @@
 //
 // The dialog edits every setting but Base_Address (the port address dialog
 // has it) and STARTUP (edited in the Settings file only). Nothing here writes
-// the Settings file: the shutdown does.
+// the Settings file: the shutdown does; nor opens the LIRC listener: the
+// main window makes it follow LIRC_ENABLE and LIRC_PORT after OK.
 #ifndef QEV_DIALOGS_CORE_SETUP_VALUES_H
 #define QEV_DIALOGS_CORE_SETUP_VALUES_H
 
@@ -33,6 +34,8 @@ enum class TSetup_Field {
     RMT_FILE,
     PORT,
     ECHO,
+    LIRC_ENABLE,
+    LIRC_PORT,
 };
 
 // The range of a number field's spinner. The spinners hold 16-bit numbers;
@@ -45,7 +48,8 @@ struct TSetup_Range {
 };
 
 // The spinner range of a number field; nothing for the text fields
-// (BACK_IMAGE, BUTTON_TRANSPARENCY, RMT_DIR, RMT_FILE).
+// (BACK_IMAGE, BUTTON_TRANSPARENCY, RMT_DIR, RMT_FILE) and the check box
+// (LIRC_ENABLE).
 std::optional<TSetup_Range> Setup_Range(TSetup_Field field);
 
 // The items of the BUTTON_TRANSPARENCY box.
@@ -74,11 +78,14 @@ struct TSetup_Values {
     std::string RMT_FILE;
     int32_t PORT = 9999;
     int32_t ECHO = 1;
+    bool LIRC_ENABLE = false;
+    int32_t LIRC_PORT = 8765;
     friend bool operator==(const TSetup_Values&, const TSetup_Values&) = default;
 };
 
 // What the dialog shows when it opens: the Settings, each number brought to
-// the nearest limit of its spinner's range (a PORT of 80 shows 1024).
+// the nearest limit of its spinner's range (a PORT of 80 shows 1024), the
+// check box ticked for any LIRC_ENABLE but 0.
 TSetup_Values Setup_Values(const TSettings& settings);
 
 // OK: stores the values into the Settings in this order: BACK_IMAGE,
@@ -86,8 +93,9 @@ TSetup_Values Setup_Values(const TSettings& settings);
 // background (its result is not looked at: a picture that cannot be read
 // has been reported and the rest is stored all the same) and binds and
 // paints the keys; then MAX_RMTCMD_NUM, REPEAT, MAX_RMTCMD_BIT_LENGTH,
-// MIN_LEADER_LENGTH, DEV_LEADER_LENGTH, RMT_DIR, RMT_FILE, PORT, ECHO. No
-// value is checked beyond the spinner ranges.
+// MIN_LEADER_LENGTH, DEV_LEADER_LENGTH, RMT_DIR, RMT_FILE, PORT, ECHO,
+// LIRC_ENABLE (1 or 0), LIRC_PORT. No value is checked beyond the spinner
+// ranges.
 void Setup_OK(const TSetup_Values& values, TQEV_State& state);
 
 // The Browse buttons. Each dialog starts in the stored RMT_DIR, not in what

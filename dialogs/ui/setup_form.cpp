@@ -5,6 +5,7 @@
 #include "controls/up_down.h"
 #include "dialogs/core/setup_effects.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,7 +17,7 @@ using namespace qev;
 
 namespace {
 
-// The dialog's grid: five group boxes one below the other, each a column of
+// The dialog's grid: six group boxes one below the other, each a column of
 // labels and a column of fields, then the OK button at the bottom right.
 constexpr int Margin = 8;
 constexpr int Group_Gap = 6;
@@ -93,6 +94,14 @@ void TSetUp_Form::Create_Components() {
     QGroupBox* server = Add_Group(top, "GroupBox1", "Server Section", 2);
     Add_Number_Row(server, 0, TSetup_Field::PORT, "PORT_Label", "PORT", "Port_Edit", "PORT_UpDown");
     Add_Number_Row(server, 1, TSetup_Field::ECHO, "ECHO_Label", "Echo", "Echo_Edit", "ECHO_UpDown");
+
+    QGroupBox* lirc = Add_Group(top, "LIRC_GroupBox", "LIRC Section", 2);
+    Add_Label(lirc, 0, TSetup_Field::LIRC_ENABLE, "LIRC_ENABLE_Label", "Enable");
+    lirc_enable_box_ = new QCheckBox(lirc);
+    lirc_enable_box_->setObjectName(QStringLiteral("LIRC_Enable_CheckBox"));
+    // As wide as its box: a click beside an empty caption would do nothing.
+    lirc_enable_box_->setGeometry(Field_Left, Row_Top(0), lirc_enable_box_->sizeHint().width(), Field_Height);
+    Add_Number_Row(lirc, 1, TSetup_Field::LIRC_PORT, "LIRC_PORT_Label", "PORT", "LIRC_Port_Edit", "LIRC_PORT_UpDown");
 
     ok_button_ = new QPushButton(QStringLiteral("OK"), this);
     ok_button_->setObjectName(QStringLiteral("OK_Button"));
@@ -173,6 +182,8 @@ void TSetUp_Form::Show_Values(const TSetup_Values& values) {
     rmt_file_edit_->setText(To_Q(values.RMT_FILE));
     Set_Spinner(TSetup_Field::PORT, values.PORT);
     Set_Spinner(TSetup_Field::ECHO, values.ECHO);
+    lirc_enable_box_->setChecked(values.LIRC_ENABLE);
+    Set_Spinner(TSetup_Field::LIRC_PORT, values.LIRC_PORT);
 }
 
 TSetup_Values TSetUp_Form::Values() const {
@@ -189,6 +200,8 @@ TSetup_Values TSetUp_Form::Values() const {
     values.RMT_FILE = From_Q(rmt_file_edit_->text());
     values.PORT = Spinner_Value(TSetup_Field::PORT);
     values.ECHO = Spinner_Value(TSetup_Field::ECHO);
+    values.LIRC_ENABLE = lirc_enable_box_->isChecked();
+    values.LIRC_PORT = Spinner_Value(TSetup_Field::LIRC_PORT);
     return values;
 }
 

@@ -1,4 +1,4 @@
-// TSetUp_Form: the setup dialog. It shows the Settings in five groups, as the
+// TSetUp_Form: the setup dialog. It shows the Settings in six groups, as the
 // Settings file groups them, and OK stores every field into the running
 // program's Settings (the shutdown writes them to the file). Closing it by
 // its close box or Escape changes nothing.
@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -32,7 +33,7 @@ class TSetUp_Form : public QDialog {
 
 public:
     static constexpr int Form_Width = 617;
-    static constexpr int Form_Height = 585;
+    static constexpr int Form_Height = 677;
 
     TSetUp_Form(qev::TQEV_State& state, QWidget* parent);
 
@@ -65,9 +66,10 @@ private:
     QComboBox* transparency_box_ = nullptr;
     QLineEdit* dir_edit_ = nullptr;
     QLineEdit* rmt_file_edit_ = nullptr;
+    QCheckBox* lirc_enable_box_ = nullptr;
     QPushButton* ok_button_ = nullptr;
     // The spinner of each number field, by field; none for the text fields.
-    std::array<TUp_Down*, static_cast<std::size_t>(qev::TSetup_Field::ECHO) + 1> spinners_{};
+    std::array<TUp_Down*, static_cast<std::size_t>(qev::TSetup_Field::LIRC_PORT) + 1> spinners_{};
 };
 
 #endif

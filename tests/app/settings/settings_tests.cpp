@@ -164,6 +164,8 @@ TEST_F(Settings_File_Test, Missing_File_Gives_Every_Default) {
     EXPECT_EQ(settings.PORT, 9999);
     EXPECT_EQ(settings.STARTUP, 0);
     EXPECT_EQ(settings.ECHO, 1);
+    EXPECT_EQ(settings.LIRC_ENABLE, 0);
+    EXPECT_EQ(settings.LIRC_PORT, 8765);
     EXPECT_EQ(bases, std::vector<int32_t>{0x378});
 }
 
@@ -194,7 +196,7 @@ TEST_F(Settings_File_Test, Other_Transparency_Words_Are_Kept_Upper_Cased_And_Mea
     EXPECT_FALSE(settings.See_Through());
 }
 
-TEST_F(Settings_File_Test, Writing_Produces_All_Fourteen_Keys_In_Order) {
+TEST_F(Settings_File_Test, Writing_Produces_All_Sixteen_Keys_In_Order) {
     settings.RMT_DIR = "/profile";
     settings.BUTTON_TRANSPARENCY = "YES";
     settings.Base_Address = 0x3bc;
@@ -207,7 +209,8 @@ TEST_F(Settings_File_Test, Writing_Produces_All_Fourteen_Keys_In_Order) {
               "[WAVEFORM]\nMAX_RMTCMD_BIT_LENGTH=1024\nMIN_LEADER_LENGTH=8\nDEV_LEADER_LENGTH=2\n"
               "[LPT]\nBase_Address=0x3BC\n"
               "[DIR]\nRMT_DIR=/profile\nRMT_FILE=\n"
-              "[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1\n");
+              "[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1\n"
+              "[LIRC]\nENABLE=0\nPORT=8765\n");
     ASSERT_TRUE(Write_Settings(file, settings));
     EXPECT_EQ(Read_File(path), first) << "a second shutdown must not change the file";
 }
@@ -237,6 +240,8 @@ TEST_F(Settings_File_Test, Written_Settings_Read_Back_Unchanged) {
     settings.PORT = 10001;
     settings.STARTUP = 1;
     settings.ECHO = 0;
+    settings.LIRC_ENABLE = 1;
+    settings.LIRC_PORT = 18765;
     TSettings written = settings;
     TIni_File file(path);
     ASSERT_TRUE(Write_Settings(file, settings));
@@ -248,11 +253,11 @@ TEST_F(Settings_File_Test, Written_Settings_Read_Back_Unchanged) {
 TEST_F(Settings_File_Test, The_Keys_Are_Read_And_Written_In_One_Order) {
     std::vector<std::string> names;
     for (const TSettings_Key& key : Settings_Keys) names.push_back(std::string(key.Section) + "." + key.Key);
-    EXPECT_EQ(names, (std::vector<std::string>{"FORM.BACK_IMAGE", "FORM.BUTTON_TRANSPARENCY", "FORM.TRANSPARENCY_MODE",
-                                               "COMMAND.MAX_RMTCMD_NUM", "COMMAND.REPEAT",
-                                               "WAVEFORM.MAX_RMTCMD_BIT_LENGTH", "WAVEFORM.MIN_LEADER_LENGTH",
-                                               "WAVEFORM.DEV_LEADER_LENGTH", "LPT.Base_Address", "DIR.RMT_DIR",
-                                               "DIR.RMT_FILE", "SERVER.PORT", "SERVER.STARTUP", "SERVER.ECHO"}));
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "FORM.BACK_IMAGE", "FORM.BUTTON_TRANSPARENCY", "FORM.TRANSPARENCY_MODE",
+                         "COMMAND.MAX_RMTCMD_NUM", "COMMAND.REPEAT", "WAVEFORM.MAX_RMTCMD_BIT_LENGTH",
+                         "WAVEFORM.MIN_LEADER_LENGTH", "WAVEFORM.DEV_LEADER_LENGTH", "LPT.Base_Address", "DIR.RMT_DIR",
+                         "DIR.RMT_FILE", "SERVER.PORT", "SERVER.STARTUP", "SERVER.ECHO", "LIRC.ENABLE", "LIRC.PORT"}));
 }
 
 TEST_F(Settings_File_Test, A_Start_And_A_Shutdown_Keep_A_Hand_Written_File_Byte_For_Byte) {
@@ -281,12 +286,74 @@ TEST_F(Settings_File_Test, A_Start_And_A_Shutdown_Keep_A_Hand_Written_File_Byte_
         "[SERVER]\r\n"
         "PORT=9999\r\n"
         "STARTUP=0\r\n"
-        "ECHO=1\r\n";
+        "ECHO=1\r\n"
+        "; irsend -a 127.0.0.1:8765 SEND_ONCE tv POWER\r\n"
+        "[lirc]\r\n"
+        "  enable = 1  \r\n"
+        "Port=18765\r\n";
     Write_File(path, hand_written);
     Read();
     TIni_File file(path);
     ASSERT_TRUE(Write_Settings(file, settings));
     EXPECT_EQ(Read_File(path), hand_written);
+}
+
+TEST_F(Settings_File_Test, The_LIRC_Section_Reads_Like_The_Others) {
+    struct Row {
+        const char* name;
+        const char* text;
+        int32_t enable;
+        int32_t port;
+    };
+    const std::vector<Row> rows = {
+        {"absent", "[SERVER]\nPORT=1234\n", 0, 8765},
+        {"enabled", "[LIRC]\nENABLE=1\nPORT=18765\n", 1, 18765},
+        {"any_case_and_blanks", "[ lirc ]\n Enable = 2 \nport=$2000\n", 2, 0x2000},
+        {"not_numbers", "[LIRC]\nENABLE=yes\nPORT=lircd\n", 0, 8765},
+        {"server_port_is_another_key", "[SERVER]\nPORT=1234\n[LIRC]\nENABLE=1\n", 1, 8765},
+        {"kept_out_of_range", "[LIRC]\nPORT=70000\n", 0, 70000},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Write_File(path, row.text);
+        settings = TSettings{};
+        Read();
+        EXPECT_EQ(settings.LIRC_ENABLE, row.enable);
+        EXPECT_EQ(settings.LIRC_PORT, row.port);
+    }
+}
+
+TEST_F(Settings_File_Test, A_File_From_Before_The_LIRC_Section_Gains_It_At_The_End_And_Nothing_Else_Changes) {
+    struct Row {
+        const char* name;
+        std::string before;
+        std::string added;
+    };
+    const std::vector<Row> rows = {
+        {"lf", "; old\n[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1\n", "[LIRC]\nENABLE=0\nPORT=8765\n"},
+        {"cr_lf", "[SERVER]\r\nPORT=9999\r\nSTARTUP=0\r\nECHO=1\r\n", "[LIRC]\r\nENABLE=0\r\nPORT=8765\r\n"},
+        {"no_final_line_end", "[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1", "\n[LIRC]\nENABLE=0\nPORT=8765\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        // Every other key as a start reads it, so only [LIRC] is new.
+        const std::string others =
+            "[FORM]\nBACK_IMAGE=\nBUTTON_TRANSPARENCY=NO\nTRANSPARENCY_MODE=1\n[COMMAND]\nMAX_RMTCMD_NUM=256\n"
+            "REPEAT=1\n[WAVEFORM]\nMAX_RMTCMD_BIT_LENGTH=1024\nMIN_LEADER_LENGTH=8\nDEV_LEADER_LENGTH=2\n[LPT]\n"
+            "Base_Address=0x378\n[DIR]\nRMT_DIR=/profile\nRMT_FILE=\n";
+        const std::string eol = row.name == std::string("cr_lf") ? "\r\n" : "\n";
+        std::string head = others;
+        for (std::size_t at = 0; eol == "\r\n" && (at = head.find('\n', at)) != std::string::npos; at += 2)
+            head.replace(at, 1, "\r\n");
+        Write_File(path, head + row.before);
+        settings = TSettings{};
+        Read();
+        EXPECT_EQ(settings.LIRC_ENABLE, 0);
+        EXPECT_EQ(settings.LIRC_PORT, 8765);
+        TIni_File file(path);
+        ASSERT_TRUE(Write_Settings(file, settings));
+        EXPECT_EQ(Read_File(path), head + row.before + row.added);
+    }
 }
 
 TEST_F(Settings_File_Test, A_Write_Protected_File_Refuses_The_Shutdown) {

@@ -95,6 +95,36 @@ TEST_F(Window_Test, Menu_Items_Carry_Their_Captions) {
     EXPECT_FALSE(form->findChild<QAction*>(QStringLiteral("Server"))->isChecked()) << "closed at start";
 }
 
+// The status bar names the port in use from start-up on; its tooltip says
+// why the library fell back to the simulated port.
+TEST_F(Window_Test, The_Status_Bar_Names_The_Port_In_Use) {
+    struct TCase {
+        const char* Name;
+        const char* Backend;  // nullptr lets the library choose
+        bool Device_Is_A_File;
+        const char* Text;
+        const char* Tooltip_Start;
+    };
+    const TCase cases[] = {
+        {"simulated", "sim", false, "simulated port", "simulated port"},
+        {"fell_back", nullptr, true, "simulated port", "simulated port ("},
+        {"forced_backend_failed", "ppdev", true, "no port", "no port (IO_BACKEND=ppdev could not start)"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string device = profile.File("not_a_port");
+        Write_File(device, "");
+        TEnv_Guard chosen{"IO_BACKEND", c.Backend ? std::optional<std::string>(c.Backend) : std::nullopt};
+        TEnv_Guard path{"IO_DEVICE", c.Device_Is_A_File ? device : profile.File("missing")};
+        form.reset();
+        Start();
+        const auto* port = Named_Child<QLabel>(*form, "QEV_Form_StatusBar_Port");
+        EXPECT_EQ(port->text().toStdString(), c.Text);
+        EXPECT_EQ(port->toolTip().toStdString().rfind(c.Tooltip_Start, 0), 0u) << port->toolTip().toStdString();
+        EXPECT_EQ(form->Status_Text(), "") << "the file name's place is kept";
+    }
+}
+
 TEST_F(Window_Test, A_Fresh_Start_Has_Every_Key_Disabled_And_An_Empty_List) {
     Start();
     for (TPictureButton* key : form->Keys()) EXPECT_FALSE(key->isEnabled()) << key->objectName().toStdString();

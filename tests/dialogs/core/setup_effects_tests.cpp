@@ -48,6 +48,8 @@ TEST(Setup_Effects, Three_Settings_Take_Effect_At_The_Next_Start) {
         {"rmt_file", TSetup_Field::RMT_FILE, true},
         {"port", TSetup_Field::PORT, false},
         {"echo", TSetup_Field::ECHO, false},
+        {"lirc_enable", TSetup_Field::LIRC_ENABLE, false},
+        {"lirc_port", TSetup_Field::LIRC_PORT, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -80,6 +82,8 @@ TEST_F(Setup_Effects_Test, Each_Text_Says_When_Its_Value_Takes_Effect_And_What_C
         {"rmt_file", TSetup_Field::RMT_FILE, {"Takes effect at the next start", "Until then it is not read"}},
         {"port", TSetup_Field::PORT, {"the next time the Command server is started"}},
         {"echo", TSetup_Field::ECHO, {"Takes effect at once", "Command server"}},
+        {"lirc_enable", TSetup_Field::LIRC_ENABLE, {"Takes effect at once", "LIRC listener", "127.0.0.1", "closes"}},
+        {"lirc_port", TSetup_Field::LIRC_PORT, {"Takes effect at once", "reopens", "disconnected"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

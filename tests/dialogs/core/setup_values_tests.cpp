@@ -60,6 +60,8 @@ TEST(Setup_Ranges, Each_Number_Field_Has_Its_Range_And_Text_Fields_None) {
         {"rmt_file", TSetup_Field::RMT_FILE, std::nullopt},
         {"port", TSetup_Field::PORT, TSetup_Range{1024, 32767}},
         {"echo", TSetup_Field::ECHO, TSetup_Range{0, 1}},
+        {"lirc_enable", TSetup_Field::LIRC_ENABLE, std::nullopt},
+        {"lirc_port", TSetup_Field::LIRC_PORT, TSetup_Range{1024, 32767}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -131,6 +133,9 @@ TEST_F(Setup_Values_Test, Opening_Shows_The_Settings_Brought_Into_The_Spinner_Ra
         {"tolerance_negative", &TSettings::DEV_LEADER_LENGTH, &TSetup_Values::DEV_LEADER_LENGTH, -1, 0},
         {"echo_five", &TSettings::ECHO, &TSetup_Values::ECHO, 5, 1},
         {"echo_off", &TSettings::ECHO, &TSetup_Values::ECHO, 0, 0},
+        {"lirc_port_default", &TSettings::LIRC_PORT, &TSetup_Values::LIRC_PORT, 8765, 8765},
+        {"lirc_port_below_the_range", &TSettings::LIRC_PORT, &TSetup_Values::LIRC_PORT, 80, 1024},
+        {"lirc_port_above_the_range", &TSettings::LIRC_PORT, &TSetup_Values::LIRC_PORT, 65535, 32767},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -151,6 +156,25 @@ TEST_F(Setup_Values_Test, Opening_Shows_The_Texts_As_They_Are) {
     EXPECT_EQ(values.BUTTON_TRANSPARENCY_Item, Transparency_Yes_Item);
     EXPECT_EQ(values.RMT_DIR, "");
     EXPECT_EQ(values.RMT_FILE, "/home/user/tv.rmt");
+}
+
+TEST_F(Setup_Values_Test, The_LIRC_Box_Is_Ticked_For_Any_Enable_But_0_And_Stores_1_Or_0) {
+    struct Row {
+        const char* name;
+        int32_t setting;
+        bool ticked;
+        int32_t stored;
+    };
+    const std::vector<Row> rows = {
+        {"off", 0, false, 0}, {"on", 1, true, 1}, {"two", 2, true, 1}, {"negative", -1, true, 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        state.Settings.LIRC_ENABLE = row.setting;
+        const TSetup_Values values = Setup_Values(state.Settings);
+        EXPECT_EQ(values.LIRC_ENABLE, row.ticked);
+        Setup_OK(values, state);
+        EXPECT_EQ(state.Settings.LIRC_ENABLE, row.stored);
+    }
 }
 
 TEST_F(Setup_Values_Test, A_Port_Of_80_Is_Shown_And_Stored_As_1024) {
@@ -182,6 +206,8 @@ const std::vector<TOrder_Row> Order_Rows = {
     {"rmt_file", [](const TSettings& s) { return s.RMT_FILE; }, false},
     {"port", [](const TSettings& s) { return std::to_string(s.PORT); }, false},
     {"echo", [](const TSettings& s) { return std::to_string(s.ECHO); }, false},
+    {"lirc_enable", [](const TSettings& s) { return std::to_string(s.LIRC_ENABLE); }, false},
+    {"lirc_port", [](const TSettings& s) { return std::to_string(s.LIRC_PORT); }, false},
 };
 
 // Settings and dialog values that differ in every field.
@@ -199,6 +225,8 @@ TSettings Old_Settings() {
     settings.RMT_FILE = "/old/tv.rmt";
     settings.PORT = 9999;
     settings.ECHO = 1;
+    settings.LIRC_ENABLE = 0;
+    settings.LIRC_PORT = 8765;
     return settings;
 }
 
@@ -216,6 +244,8 @@ TSetup_Values New_Values() {
     values.RMT_FILE = "/new/dvd.rmt";
     values.PORT = 20000;
     values.ECHO = 0;
+    values.LIRC_ENABLE = true;
+    values.LIRC_PORT = 18765;
     return values;
 }
 
@@ -236,6 +266,8 @@ TEST_F(Setup_Values_Test, OK_Stores_The_Background_Fields_Applies_Them_And_Then_
     expected.RMT_FILE = "/new/dvd.rmt";
     expected.PORT = 20000;
     expected.ECHO = 0;
+    expected.LIRC_ENABLE = 1;
+    expected.LIRC_PORT = 18765;
     EXPECT_EQ(state.Settings, expected);
 
     EXPECT_EQ(view.View_Calls, (std::vector<std::string>{"Apply_Background", "Map_Keys"}));

@@ -8,6 +8,7 @@
 #include "tests/support/qt/window_fixture.h"
 #include "tests/support/sim_port_controls.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QImage>
@@ -67,15 +68,17 @@ protected:
         Type(Edit("DEV_LEADER_LENGTH_Edit"), "4");
         Type(Edit("Port_Edit"), "20,000");
         Type(Edit("Echo_Edit"), "0");
+        QTest::mouseClick(Child<QCheckBox>("LIRC_Enable_CheckBox"), Qt::LeftButton);
+        Type(Edit("LIRC_Port_Edit"), "18,765");
     }
 };
 
 TEST_F(Setup_Test, Opens_As_The_Fixed_Setup_Window_Centred_On_The_Main_Window) {
     EXPECT_EQ(dialog->objectName(), "SetUp_Form");
     EXPECT_EQ(dialog->windowTitle(), "Setup");
-    EXPECT_EQ(dialog->size(), QSize(617, 585));
-    EXPECT_EQ(dialog->minimumSize(), QSize(617, 585));
-    EXPECT_EQ(dialog->maximumSize(), QSize(617, 585));
+    EXPECT_EQ(dialog->size(), QSize(617, 677));
+    EXPECT_EQ(dialog->minimumSize(), QSize(617, 677));
+    EXPECT_EQ(dialog->maximumSize(), QSize(617, 677));
     EXPECT_EQ(dialog->parentWidget(), form.get());
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -85,16 +88,14 @@ TEST_F(Setup_Test, Opens_As_The_Fixed_Setup_Window_Centred_On_The_Main_Window) {
     EXPECT_LE(offset.manhattanLength(), 4) << offset.x() << ", " << offset.y();
 }
 
-TEST_F(Setup_Test, Five_Groups_From_Top_To_Bottom_Then_The_OK_Button) {
+TEST_F(Setup_Test, Six_Groups_From_Top_To_Bottom_Then_The_OK_Button) {
     struct Row {
         const char* name;
         const char* caption;
     };
-    const std::vector<Row> rows = {{"FORM_GroupBox", "Form Section"},
-                                   {"COMMAND_GroupBox", "Command Section"},
-                                   {"Waveform_GroupBox", "Waveform Section"},
-                                   {"DIR_GroupBox", "DIR Section"},
-                                   {"GroupBox1", "Server Section"}};
+    const std::vector<Row> rows = {{"FORM_GroupBox", "Form Section"},         {"COMMAND_GroupBox", "Command Section"},
+                                   {"Waveform_GroupBox", "Waveform Section"}, {"DIR_GroupBox", "DIR Section"},
+                                   {"GroupBox1", "Server Section"},           {"LIRC_GroupBox", "LIRC Section"}};
     int bottom = 0;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -110,7 +111,27 @@ TEST_F(Setup_Test, Five_Groups_From_Top_To_Bottom_Then_The_OK_Button) {
     EXPECT_EQ(ok->text(), "OK");
     EXPECT_GT(ok->geometry().top(), bottom);
     EXPECT_TRUE(dialog->rect().contains(ok->geometry()));
-    EXPECT_EQ(dialog->findChildren<QGroupBox*>().size(), 5);
+    EXPECT_EQ(dialog->findChildren<QGroupBox*>().size(), 6);
+}
+
+// The controls of the dialog before the LIRC group was added keep their
+// places; the LIRC group sits below them and the OK button keeps its corner.
+TEST_F(Setup_Test, The_Groups_Keep_Their_Places_And_LIRC_Comes_Last) {
+    struct Row {
+        const char* name;
+        QRect geometry;
+    };
+    const std::vector<Row> rows = {
+        {"FORM_GroupBox", {8, 8, 601, 115}},       {"COMMAND_GroupBox", {8, 129, 601, 86}},
+        {"Waveform_GroupBox", {8, 221, 601, 115}}, {"DIR_GroupBox", {8, 342, 601, 86}},
+        {"GroupBox1", {8, 434, 601, 86}},          {"LIRC_GroupBox", {8, 526, 601, 86}},
+        {"OK_Button", {513, 641, 96, 28}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(Child<QWidget>(row.name)->geometry(), row.geometry);
+    }
+    EXPECT_EQ(dialog->height() - Child<QWidget>("OK_Button")->geometry().bottom(), 9) << "8 pixels below OK";
 }
 
 // One row of the dialog: its label and the field beside it.
@@ -146,6 +167,10 @@ const std::vector<TField_Row> Field_Rows = {
      "RMT_File_Browe_Button"},
     {"port", TSetup_Field::PORT, "GroupBox1", "PORT_Label", "PORT", "Port_Edit", "PORT_UpDown"},
     {"echo", TSetup_Field::ECHO, "GroupBox1", "ECHO_Label", "Echo", "Echo_Edit", "ECHO_UpDown"},
+    {"lirc_enable", TSetup_Field::LIRC_ENABLE, "LIRC_GroupBox", "LIRC_ENABLE_Label", "Enable", "LIRC_Enable_CheckBox",
+     nullptr},
+    {"lirc_port", TSetup_Field::LIRC_PORT, "LIRC_GroupBox", "LIRC_PORT_Label", "PORT", "LIRC_Port_Edit",
+     "LIRC_PORT_UpDown"},
 };
 
 TEST_F(Setup_Test, Every_Setting_Has_Its_Label_And_Field_In_Its_Group) {
@@ -233,6 +258,7 @@ const std::vector<TSpinner_Row> Spinner_Rows = {
      32767},
     {"port", "Port_Edit", "PORT_UpDown", &TSettings::PORT, 1024, 32767},
     {"echo", "Echo_Edit", "ECHO_UpDown", &TSettings::ECHO, 0, 1},
+    {"lirc_port", "LIRC_Port_Edit", "LIRC_PORT_UpDown", &TSettings::LIRC_PORT, 1024, 32767},
 };
 
 TEST_F(Setup_Test, Spinners_Keep_Their_Ranges_Whatever_The_Settings_Hold) {
@@ -255,6 +281,31 @@ TEST_F(Setup_Test, Spinners_Keep_Their_Ranges_Whatever_The_Settings_Hold) {
     }
 }
 
+TEST_F(Setup_Test, The_LIRC_Box_Shows_Enable_And_OK_Stores_It) {
+    struct Row {
+        const char* name;
+        int32_t setting;
+        bool shown;
+        bool click;
+        int32_t stored;
+    };
+    const std::vector<Row> rows = {
+        {"off_left_off", 0, false, false, 0},    {"off_ticked", 0, false, true, 1},
+        {"on_left_on", 1, true, false, 1},       {"on_cleared", 1, true, true, 0},
+        {"two_shown_ticked", 2, true, false, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        State().Settings.LIRC_ENABLE = row.setting;
+        Open();
+        auto* box = Child<QCheckBox>("LIRC_Enable_CheckBox");
+        EXPECT_EQ(box->isChecked(), row.shown);
+        if (row.click) QTest::mouseClick(box, Qt::LeftButton);
+        Click("OK_Button");
+        EXPECT_EQ(State().Settings.LIRC_ENABLE, row.stored);
+    }
+}
+
 TEST_F(Setup_Test, Numbers_Of_Four_Or_More_Digits_Show_Grouped_By_Commas) {
     struct Row {
         const char* name;
@@ -272,6 +323,7 @@ TEST_F(Setup_Test, Numbers_Of_Four_Or_More_Digits_Show_Grouped_By_Commas) {
         {"tolerance_zero", &TSettings::DEV_LEADER_LENGTH, 0, "DEV_LEADER_LENGTH_Edit", "0"},
         {"port_default", &TSettings::PORT, 9999, "Port_Edit", "9,999"},
         {"echo_on", &TSettings::ECHO, 1, "Echo_Edit", "1"},
+        {"lirc_port_default", &TSettings::LIRC_PORT, 8765, "LIRC_Port_Edit", "8,765"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -312,6 +364,9 @@ TEST_F(Setup_Test, A_Typed_Number_Counts_Only_Within_The_Range) {
         {"repeat_empty", "REPEAT_Edit", &TSettings::REPEAT, "", 1},
         {"repeat_negative", "REPEAT_Edit", &TSettings::REPEAT, "-3", 1},
         {"repeat_largest", "REPEAT_Edit", &TSettings::REPEAT, "32767", 32767},
+        {"lirc_port_plain", "LIRC_Port_Edit", &TSettings::LIRC_PORT, "18765", 18765},
+        {"lirc_port_below_the_range", "LIRC_Port_Edit", &TSettings::LIRC_PORT, "80", 8765},
+        {"lirc_port_text", "LIRC_Port_Edit", &TSettings::LIRC_PORT, "lircd", 8765},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -387,6 +442,8 @@ TEST_F(Setup_Test, OK_Stores_Every_Field_Shows_The_Background_And_Closes) {
     expected.RMT_FILE = "/rooms/living.rmt";
     expected.PORT = 20000;
     expected.ECHO = 0;
+    expected.LIRC_ENABLE = 1;
+    expected.LIRC_PORT = 18765;
     Open();
     Change_Every_Field(bitmap);
     dialog->show();

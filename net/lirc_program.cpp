@@ -1,0 +1,23 @@
+#include "net/lirc_program.h"
+
+#include <algorithm>
+
+namespace qev {
+
+std::string TLirc_State_Program::Remote_Name() const { return Lirc_Remote_Name(state_.Command_File_Path); }
+
+std::vector<std::string> TLirc_State_Program::Command_Names() const {
+    std::vector<std::string> names;
+    const int32_t rows = std::min(state_.Table.Command_Count, state_.Table.Rows());
+    for (int32_t row = 0; row < rows; ++row) names.push_back(state_.Table.Row(row).Name);
+    return names;
+}
+
+bool TLirc_State_Program::Send(const std::string& name, int32_t times) {
+    const int32_t row = state_.Find_Command(name);
+    if (row < 0 || times < 1 || !state_.Port.Functions().PortOut) return false;
+    state_.Send_Command(row, times);
+    return true;
+}
+
+}  // namespace qev

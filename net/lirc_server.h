@@ -1,0 +1,91 @@
+// TLirc_Server: the LIRC listener's sockets, on the GUI thread.
+//
+// Listens on one TCP port of the IPv4 loopback address, 127.0.0.1, where
+// lircd's own TCP listener and irsend's -a HOST:PORT meet (both speak IPv4
+// only). Loopback only because the protocol has no authentication: anyone
+// who reaches the port transmits any learned command; a client on another
+// host goes through a tunnel of the user's choice (ssh -L).
+//
+// Any number of connections; each one's input is cut into lines by its own
+// TLirc_Line_Reader and every line is answered on that connection at once,
+// in order (net/lirc_protocol.h has the requests and replies). One
+// TLirc_Protocol serves all connections, so one key repeats at a time
+// whichever client started it, and a SEND_STOP may come on another
+// connection, as irsend sends it. The repetition of SEND_START runs from a
+// zero-interval QTimer, one transmission per timeout, so the window handles
+// its events between transmissions; a request holds the GUI thread only as
+// long as its own send.
+//
+// Bounds per connection: Qt holds at most 16 kB of its input, the line
+// reader at most one line of 1,025 bytes, and while more than Output_Limit
+// bytes of replies wait for a client that does not read, that connection is
+// not read (TCP then holds the client back). A connection that closes or
+// fails is deleted later and changes nothing else; a repetition it started
+// goes on to its end, as in lircd.
+#ifndef QEV_NET_LIRC_SERVER_H
+#define QEV_NET_LIRC_SERVER_H
+
+#include "net/lirc_protocol.h"
+
+#include <QObject>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+
+class QTcpServer;
+class QTimer;
+
+namespace qev {
+
+class TLirc_Connection;
+
+class TLirc_Server : public QObject {
+    Q_OBJECT
+public:
+    // Replies a connection may have waiting before it is no longer read.
+    static constexpr std::size_t Output_Limit = 64 * 1024;
+
+    explicit TLirc_Server(TLirc_Program& program, QObject* parent = nullptr);
+    ~TLirc_Server() override;
+
+    // Listens on `port` of 127.0.0.1 (0: any free port). Opening an open
+    // listener closes it first. false, with the socket layer's error text in
+    // *error (when not null), when the port cannot be opened.
+    bool Open(uint16_t port, std::string* error);
+    // Closes the listener and every connection and ends any repetition.
+    void Close();
+    bool Is_Open() const;
+    // The port listened on; 0 when closed.
+    uint16_t Port() const;
+
+    // Makes the listener follow the [LIRC] settings: closed while `enable`
+    // is false; else open on `port`, reopened when it listens on another
+    // one (its clients are then disconnected) and left alone when it
+    // already listens there. false, with the reason in *error, when it
+    // should listen and cannot: it is then closed.
+    bool Apply(bool enable, int32_t port, std::string* error);
+
+    std::size_t Connection_Count() const { return connections_.size(); }
+    // Bytes of replies waiting to be sent, over all connections.
+    std::size_t Output_Backlog() const;
+    const TLirc_Protocol& Protocol() const { return protocol_; }
+
+private:
+    friend class TLirc_Listener;
+    void Accept(qintptr descriptor);
+    void Read_Connection(TLirc_Connection* connection);
+    void Retire(TLirc_Connection* connection);
+    void Repeat_Once();
+    void Follow_Repetition();
+
+    TLirc_Protocol protocol_;
+    QTcpServer* listener_;
+    QTimer* repeat_timer_;
+    std::unordered_set<TLirc_Connection*> connections_;
+};
+
+}  // namespace qev
+
+#endif
