@@ -6,14 +6,12 @@
 // knows nothing of commands: it is given a callback that runs a line and
 // one that says whether to echo.
 //
-// Per connection: QAbstractSocket::LowDelayOption (the protocol writes many
-// small pieces; with Nagle's algorithm a client would wait for its delayed
-// acknowledgement, ~40 ms, for each reply), the greeting, and on every
-// readyRead all waiting bytes, read and handled in pieces of at most 127.
-// Each piece of output is one write, flushed at once. A connection that
-// closes or fails is deleted later and changes nothing else; the Server
-// input line keeps what it holds across connections, and across Close() and
-// Open().
+// The sockets are a TTcp_Listener's (net/tcp_listener.h): per connection
+// QAbstractSocket::LowDelayOption, the greeting, and on every readyRead all
+// waiting bytes, read and handled in pieces of at most 127. Each piece of
+// output is one write, flushed at once. A connection that closes or fails
+// is deleted later and changes nothing else; the Server input line keeps
+// what it holds across connections, and across Close() and Open().
 //
 // Flow control: while more than Output_Limit bytes of a connection's output
 // wait to be sent (a client that sends without reading its echo), that
@@ -32,6 +30,7 @@
 #define QEV_NET_COMMAND_SERVER_H
 
 #include "net/server_input_line.h"
+#include "net/tcp_listener.h"
 
 #include <QObject>
 
@@ -39,19 +38,14 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <unordered_set>
-
-class QTcpServer;
 
 namespace qev {
-
-class TServer_Connection;
 
 class TCommand_Server : public QObject {
     Q_OBJECT
 public:
     // Output a connection may have waiting before it is no longer read.
-    static constexpr std::size_t Output_Limit = 64 * 1024;
+    static constexpr std::size_t Output_Limit = TTcp_Listener::Output_Limit;
 
     // run_line: runs one line, true on success. echo: asked for each byte.
     TCommand_Server(std::function<bool(const std::string&)> run_line, std::function<bool()> echo,
@@ -73,21 +67,15 @@ public:
     uint16_t Port() const;
 
     // Connections accepted and not yet closed.
-    std::size_t Connection_Count() const { return connections_.size(); }
+    std::size_t Connection_Count() const { return sockets_.Connection_Count(); }
     // Bytes of output waiting to be sent, over all connections.
     std::size_t Output_Backlog() const;
     const TServer_Input_Line& Input_Line() const { return input_line_; }
 
 private:
-    friend class TServer_Listener;
-    void Accept(qintptr descriptor);
-    void Read_Connection(TServer_Connection* connection);
-    void Retire(TServer_Connection* connection);
-    void Resume_Accepting_Later();
-
     TServer_Input_Line input_line_;
-    QTcpServer* listener_;
-    std::unordered_set<TServer_Connection*> connections_;
+    // Last: its connections go before the input line they feed.
+    TTcp_Listener sockets_;
 };
 
 }  // namespace qev

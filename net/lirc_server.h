@@ -16,6 +16,8 @@
 // its events between transmissions; a request holds the GUI thread only as
 // long as its own send.
 //
+// The sockets are a TTcp_Listener's (net/tcp_listener.h).
+//
 // Bounds per connection: Qt holds at most 16 kB of its input, the line
 // reader at most one line of 1,025 bytes, and while more than Output_Limit
 // bytes of replies wait for a client that does not read, that connection is
@@ -26,26 +28,24 @@
 #define QEV_NET_LIRC_SERVER_H
 
 #include "net/lirc_protocol.h"
+#include "net/tcp_listener.h"
 
 #include <QObject>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_set>
+#include <string_view>
 
-class QTcpServer;
 class QTimer;
 
 namespace qev {
-
-class TLirc_Connection;
 
 class TLirc_Server : public QObject {
     Q_OBJECT
 public:
     // Replies a connection may have waiting before it is no longer read.
-    static constexpr std::size_t Output_Limit = 64 * 1024;
+    static constexpr std::size_t Output_Limit = TTcp_Listener::Output_Limit;
 
     explicit TLirc_Server(TLirc_Program& program, QObject* parent = nullptr);
     ~TLirc_Server() override;
@@ -67,23 +67,20 @@ public:
     // should listen and cannot: it is then closed.
     bool Apply(bool enable, int32_t port, std::string* error);
 
-    std::size_t Connection_Count() const { return connections_.size(); }
+    std::size_t Connection_Count() const { return sockets_.Connection_Count(); }
     // Bytes of replies waiting to be sent, over all connections.
     std::size_t Output_Backlog() const;
     const TLirc_Protocol& Protocol() const { return protocol_; }
 
 private:
-    friend class TLirc_Listener;
-    void Accept(qintptr descriptor);
-    void Read_Connection(TLirc_Connection* connection);
-    void Retire(TLirc_Connection* connection);
+    void Answer(TTcp_Connection& connection, std::string_view bytes);
     void Repeat_Once();
     void Follow_Repetition();
 
     TLirc_Protocol protocol_;
-    QTcpServer* listener_;
     QTimer* repeat_timer_;
-    std::unordered_set<TLirc_Connection*> connections_;
+    // Last: its connections go before the protocol they are answered by.
+    TTcp_Listener sockets_;
 };
 
 }  // namespace qev

@@ -8,24 +8,11 @@
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <vector>
 
 namespace qev::test {
 namespace {
-
-// Runs a shell command line; its standard output and exit status.
-std::pair<std::string, int> Run_Shell(const std::string& command) {
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return {"", -1};
-    std::string output;
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-    const int status = pclose(pipe);
-    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
 
 TEST(Code_Files_End_To_End, A_Flipper_Nec_Code_Goes_Out_As_The_Simulated_Remotes_Own) {
     TTemp_Dir profile;

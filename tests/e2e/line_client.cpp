@@ -31,18 +31,6 @@ int Milliseconds_Left(Time limit) {
 
 }  // namespace
 
-uint16_t Free_Loopback_Port() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = Loopback(0);
-    socklen_t size = sizeof address;
-    uint16_t port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
-
 TLine_Client::~TLine_Client() {
     if (fd_ >= 0) ::close(fd_);
 }

@@ -3,14 +3,13 @@
 #ifndef QEV_TEST_LINE_CLIENT_H
 #define QEV_TEST_LINE_CLIENT_H
 
+#include "tests/support/free_port.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace qev::test {
-
-// A port on 127.0.0.1 that nothing listened on a moment ago.
-uint16_t Free_Loopback_Port();
 
 class TLine_Client {
 public:

@@ -4,14 +4,13 @@
 // log.
 #include "tests/e2e/line_client.h"
 #include "tests/e2e/program_runner.h"
+#include "tests/support/lirc_replies.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -46,17 +45,8 @@ void Append_Hold(std::vector<std::string>& values) {
     }
 }
 
-std::string Ok(const std::string& request, const std::vector<std::string>& data = {}) {
-    std::string reply = "BEGIN\n" + request + "\nSUCCESS\n";
-    if (!data.empty()) {
-        reply += "DATA\n" + std::to_string(data.size()) + "\n";
-        for (const std::string& line : data) reply += line + "\n";
-    }
-    return reply + "END\n";
-}
-std::string Err(const std::string& request, const std::string& message) {
-    return "BEGIN\n" + request + "\nERROR\nDATA\n1\n" + message + "\nEND\n";
-}
+using lirc::Err;
+using lirc::Ok;
 
 // A scratch profile whose Settings load tv.rmt at start-up and enable the
 // LIRC listener on a free loopback port; the program logs its port writes.
@@ -129,18 +119,6 @@ TEST_F(Lirc_End_To_End, A_Raw_Client_Gets_Every_Reply_Form_Byte_For_Byte) {
     EXPECT_EQ(Log(), expected);
 }
 
-// Runs a shell command line; what it printed (standard output and error) and
-// its exit status.
-std::pair<std::string, int> Run_Shell(const std::string& command) {
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) return {"", -1};
-    std::string output;
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-    const int status = pclose(pipe);
-    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
-
 // irsend from Debian's lirc package, found along PATH or in /usr/bin.
 std::string Irsend() {
     const char* path = std::getenv("PATH");
@@ -159,30 +137,30 @@ TEST_F(Lirc_End_To_End, Irsend_Sends_Lists_And_Hears_The_Errors) {
     if (irsend.empty()) GTEST_SKIP() << "irsend is not installed (Debian's lirc package; scripts/install-deps adds it)";
     const std::string at = irsend + " -a 127.0.0.1:" + std::to_string(port) + " ";
 
-    const auto [list, list_status] = Run_Shell(at + "LIST tv ''");
+    const auto [list, list_status] = Run_Shell(at + "LIST tv ''", true);
     EXPECT_EQ(list_status, 0) << list;
     for (const char* name : {"POWER", "PLAY", "HOLD"})
         EXPECT_NE(list.find(std::string("0000000000000000 ") + name + "\n"), std::string::npos) << list;
-    const auto [remotes, remotes_status] = Run_Shell(at + "LIST '' ''");
+    const auto [remotes, remotes_status] = Run_Shell(at + "LIST '' ''", true);
     EXPECT_EQ(remotes_status, 0) << remotes;
     EXPECT_NE(remotes.find("tv\n"), std::string::npos) << remotes;
 
-    const auto [sent, sent_status] = Run_Shell(at + "SEND_ONCE tv POWER");
+    const auto [sent, sent_status] = Run_Shell(at + "SEND_ONCE tv POWER", true);
     EXPECT_EQ(sent_status, 0) << sent;
-    const auto [counted, counted_status] = Run_Shell(at + "--count=2 SEND_ONCE tv PLAY");
+    const auto [counted, counted_status] = Run_Shell(at + "--count=2 SEND_ONCE tv PLAY", true);
     EXPECT_EQ(counted_status, 0) << counted;
-    const auto [unknown, unknown_status] = Run_Shell(at + "SEND_ONCE tv MUTE");
+    const auto [unknown, unknown_status] = Run_Shell(at + "SEND_ONCE tv MUTE", true);
     EXPECT_NE(unknown_status, 0);
     EXPECT_NE(unknown.find("unknown command: \"MUTE\""), std::string::npos) << unknown;
 
     // Held down: irsend leaves after SEND_START, and a second one stops it.
-    const auto [started, started_status] = Run_Shell(at + "SEND_START tv HOLD");
+    const auto [started, started_status] = Run_Shell(at + "SEND_START tv HOLD", true);
     EXPECT_EQ(started_status, 0) << started;
     std::this_thread::sleep_for(400ms);
-    const auto [stopped, stopped_status] = Run_Shell(at + "SEND_STOP tv HOLD");
+    const auto [stopped, stopped_status] = Run_Shell(at + "SEND_STOP tv HOLD", true);
     EXPECT_EQ(stopped_status, 0) << stopped;
     Expect_Quiet();
-    const auto [again, again_status] = Run_Shell(at + "SEND_STOP tv HOLD");
+    const auto [again, again_status] = Run_Shell(at + "SEND_STOP tv HOLD", true);
     EXPECT_NE(again_status, 0);
     EXPECT_NE(again.find("not repeating"), std::string::npos) << again;
     EXPECT_EQ(program.Terminate(), 0);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -54,6 +55,16 @@ std::vector<std::string> Logged_Port_Values(const std::string& log) {
     std::string time, port, value;
     while (lines >> time >> port >> value) values.push_back(value);
     return values;
+}
+
+std::pair<std::string, int> Run_Shell(const std::string& command, bool with_errors) {
+    FILE* pipe = popen((with_errors ? command + " 2>&1" : command).c_str(), "r");
+    if (pipe == nullptr) return {"", -1};
+    std::string output;
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+    const int status = pclose(pipe);
+    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
 TProgram_Runner::TProgram_Runner(std::string executable, const std::string& profile)

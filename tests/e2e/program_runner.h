@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qev::test {
@@ -17,6 +18,11 @@ std::string Binary_Folder();
 // The values written to the data register, from the simulated port's log
 // file (IO_SIM_TXLOG: one line per write, time, port and value).
 std::vector<std::string> Logged_Port_Values(const std::string& log);
+
+// Runs a shell command line: what it printed on its standard output (and on
+// its standard error too when `with_errors`), and its exit status (-1 when
+// it did not exit by itself).
+std::pair<std::string, int> Run_Shell(const std::string& command, bool with_errors = false);
 
 class TProgram_Runner {
 public:

@@ -3,21 +3,16 @@
 // other threads where many connections or blocking sends are needed.
 #include "net/command_server.h"
 #include "tests/net/fake_macro_line.h"
+#include "tests/net/loopback_client.h"
 
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -36,8 +31,17 @@ namespace {
 
 using namespace std::string_literals;
 using test::Fake_Run;
+using test::Raw_Connect;
+using test::Raw_Receive;
+using test::Raw_Reset;
+using test::Raw_Send;
+using test::Run_Events_Until;
+using test::Run_Events_Until_Done;
+using test::TClient;
+using test::Wait_Ms;
 
-constexpr int Wait_Ms = 10000;
+// For the loads: a thousand connections, floods of bytes.
+constexpr int Long_Wait_Ms = 60000;
 const std::string Greeting = "Welcome to QEV_LPT\r\n# ";
 const std::string OK = "Command OK\r\n# ";
 const std::string Error = "Command Error\a\r\n# ";
@@ -59,48 +63,6 @@ std::string Visible(const std::string& bytes) {
     return out;
 }
 
-// Runs the event loop until `done` holds, looking at it after every batch
-// of events and at least every 2 ms. false when `timeout_ms` passed first.
-bool Run_Events_Until(const std::function<bool()>& done, int timeout_ms = 60000) {
-    QTimer tick;
-    tick.start(2);
-    const QDeadlineTimer deadline(timeout_ms);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-// A Qt client on the test's thread; what it receives is gathered as it comes.
-class TClient {
-public:
-    TClient() {
-        QObject::connect(&socket_, &QTcpSocket::readyRead, [this] {
-            const QByteArray bytes = socket_.readAll();
-            received.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        });
-    }
-    bool Connect(const QHostAddress& host, uint16_t port) {
-        socket_.connectToHost(host, port);
-        const bool connected =
-            QTest::qWaitFor([&] { return socket_.state() == QAbstractSocket::ConnectedState; }, Wait_Ms);
-        if (connected) socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        return connected;
-    }
-    void Send(const std::string& bytes) {
-        socket_.write(bytes.data(), static_cast<qint64>(bytes.size()));
-        socket_.flush();
-    }
-    bool Closed() const { return socket_.state() == QAbstractSocket::UnconnectedState; }
-    QTcpSocket& Socket() { return socket_; }
-
-    std::string received;
-
-private:
-    QTcpSocket socket_;
-};
-
 // Waits until `client` has received as many bytes as `expected` holds, then
 // compares everything it received.
 ::testing::AssertionResult Receives(TClient& client, const std::string& expected) {
@@ -110,57 +72,6 @@ private:
     if (client.received == expected) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "received \"" << Visible(client.received) << "\"\n expected \""
                                          << Visible(expected) << "\"";
-}
-
-// ---- Plain POSIX clients, for other threads --------------------------------
-
-// A blocking IPv4 loopback connection (-1 on failure); buffer sizes of 0
-// leave the system's.
-int Raw_Connect(uint16_t port, int send_buffer = 0, int receive_buffer = 0) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return -1;
-    if (send_buffer > 0) setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &send_buffer, sizeof send_buffer);
-    if (receive_buffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
-    timeval limit{10, 0};  // a server that stops answering fails the test instead of hanging it
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-bool Raw_Send(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Reads until `count` bytes have arrived (or the connection ends or times out).
-std::string Raw_Receive(int fd, std::size_t count) {
-    std::string got;
-    char buffer[4096];
-    while (got.size() < count) {
-        const ssize_t n = recv(fd, buffer, std::min(sizeof buffer, count - got.size()), 0);
-        if (n <= 0) break;
-        got.append(buffer, static_cast<std::size_t>(n));
-    }
-    return got;
-}
-
-// Closes with a reset instead of an orderly end.
-void Raw_Reset(int fd) {
-    linger hard{1, 0};
-    setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    close(fd);
 }
 
 // ---- The fixture -----------------------------------------------------------
@@ -190,7 +101,7 @@ protected:
     // A client that has been greeted, or null.
     std::unique_ptr<TClient> Connect(const QHostAddress& host = QHostAddress(QHostAddress::LocalHost)) {
         auto client = std::make_unique<TClient>();
-        if (!client->Connect(host, port)) return nullptr;
+        if (!client->Connect(port, host)) return nullptr;
         if (!Receives(*client, Greeting)) return nullptr;
         return client;
     }
@@ -376,16 +287,16 @@ TEST_F(Command_Server_Test, A_Thousand_Connections_Are_Each_Greeted_And_Answered
         for (const int fd : fds) close(fd);
         done = true;
     });
-    const bool all_greeted = Run_Events_Until([&] { return greeted + failed == Count; });
+    const bool all_greeted = Run_Events_Until([&] { return greeted + failed == Count; }, Long_Wait_Ms);
     EXPECT_EQ(server.Connection_Count(), static_cast<std::size_t>(greeted.load()));
     all_counted = true;
-    const bool finished = Run_Events_Until([&] { return done.load(); });
+    const bool finished = Run_Events_Until([&] { return done.load(); }, Long_Wait_Ms);
     clients.join();
     EXPECT_TRUE(all_greeted && finished);
     EXPECT_EQ(greeted, Count);
     EXPECT_EQ(answered, Count);
     EXPECT_EQ(failed, 0);
-    EXPECT_TRUE(Run_Events_Until([&] { return server.Connection_Count() == 0; }));
+    EXPECT_TRUE(Run_Events_Until([&] { return server.Connection_Count() == 0; }, Long_Wait_Ms));
 }
 
 // A line's run blocks the thread, or lets events through as a macro does:
@@ -408,7 +319,8 @@ TEST_F(Command_Server_Test, Bytes_Arriving_During_A_Long_Line_Are_Handled_In_Ord
             if (line != "SLOW") return;
             a->Send("NEXT\r");
             b->Send("X\r");
-            if (row.lets_events_through) Run_Events_Until([&] { return b->received.size() >= Greeting.size() + 3; });
+            if (row.lets_events_through)
+                Run_Events_Until([&] { return b->received.size() >= Greeting.size() + 3; }, Long_Wait_Ms);
         };
         a->Send("SLOW\r");
         ASSERT_TRUE(Receives(*a, Greeting + "SLOW\r\n" + Error + "NEXT\r\n" + Error));
@@ -478,7 +390,7 @@ TEST_F(Command_Server_Test, Connections_That_Reset_Leave_The_Server_Serving) {
     }
     ASSERT_TRUE(Run_Events_Until([&] { return runs.size() == 10; }, Wait_Ms));
     for (const int fd : fds) Raw_Reset(fd);
-    EXPECT_TRUE(Run_Events_Until([&] { return server.Connection_Count() == 0; }));
+    EXPECT_TRUE(Run_Events_Until([&] { return server.Connection_Count() == 0; }, Long_Wait_Ms));
     EXPECT_TRUE(server.Is_Open());
     auto client = Connect();
     ASSERT_TRUE(client);
@@ -516,12 +428,8 @@ TEST_F(Command_Server_Test, A_Client_That_Does_Not_Read_Is_Held_Back) {
         done = true;
     });
     std::size_t peak = 0;
-    const bool finished = Run_Events_Until(
-        [&] {
-            peak = std::max(peak, server.Output_Backlog());
-            return done.load();
-        },
-        120000);
+    const bool finished = Run_Events_Until_Done(
+        done, [&] { return server.Output_Backlog(); }, &peak, 120000);
     client.join();
     ASSERT_TRUE(finished);
     EXPECT_TRUE(stalled) << "the client sent all " << Offered << " bytes without reading";
@@ -591,12 +499,8 @@ TEST_F(Command_Server_Test, Floods_Of_Random_Bytes_From_Many_Connections_Leave_I
         done = true;
     });
     std::size_t peak = 0;
-    const bool finished = Run_Events_Until(
-        [&] {
-            peak = std::max(peak, server.Output_Backlog());
-            return done.load();
-        },
-        120000);
+    const bool finished = Run_Events_Until_Done(
+        done, [&] { return server.Output_Backlog(); }, &peak, 120000);
     flood.join();
     ASSERT_TRUE(finished);
     EXPECT_EQ(ended, Clients);  // each sent everything and was ended by the server in turn
@@ -604,7 +508,7 @@ TEST_F(Command_Server_Test, Floods_Of_Random_Bytes_From_Many_Connections_Leave_I
     EXPECT_LE(longest_run, 127u);
     EXPECT_LE(peak, TCommand_Server::Output_Limit + 4096);
     EXPECT_LE(server.Input_Line().Line().size(), 127u);
-    EXPECT_TRUE(Run_Events_Until([&] { return server.Connection_Count() == 0; }));
+    EXPECT_TRUE(Run_Events_Until([&] { return server.Connection_Count() == 0; }, Long_Wait_Ms));
 
     auto client = Connect();
     ASSERT_TRUE(client);

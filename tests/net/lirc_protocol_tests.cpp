@@ -4,6 +4,7 @@
 #include "net/lirc_program.h"
 #include "net/lirc_protocol.h"
 #include "tests/net/fake_lirc_program.h"
+#include "tests/support/lirc_replies.h"
 #include "tests/support/state_fixture.h"
 
 #include <gtest/gtest.h>
@@ -21,18 +22,8 @@ using TFake_Program = test::TFake_Lirc_Program;
 
 const TLirc_Clock::time_point T0{};
 
-std::string Ok(const std::string& request, const std::vector<std::string>& data = {}) {
-    std::string reply = "BEGIN\n" + request + "\nSUCCESS\n";
-    if (!data.empty()) {
-        reply += "DATA\n" + std::to_string(data.size()) + "\n";
-        for (const std::string& line : data) reply += line + "\n";
-    }
-    return reply + "END\n";
-}
-
-std::string Err(const std::string& request, const std::string& message) {
-    return "BEGIN\n" + request + "\nERROR\nDATA\n1\n" + message + "\nEND\n";
-}
+using test::lirc::Err;
+using test::lirc::Ok;
 
 // One request on a fresh protocol (nothing repeating): its exact reply and
 // what it sent.

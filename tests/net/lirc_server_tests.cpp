@@ -3,23 +3,17 @@
 // another thread for a client that does not read.
 #include "net/lirc_server.h"
 #include "tests/net/fake_lirc_program.h"
+#include "tests/net/loopback_client.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QTcpServer>
-#include <QTcpSocket>
-#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -30,7 +24,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int Wait_Ms = 10000;
+using test::Raw_Connect;
+using test::Raw_Receive;
+using test::Raw_Send;
+using test::Run_Events_For;
+using test::Run_Events_Until;
+using test::Run_Events_Until_Done;
+using test::TClient;
 
 std::string Ok(const std::string& request, const std::vector<std::string>& data = {}) {
     return Lirc_Reply(request, true, data);
@@ -38,58 +38,6 @@ std::string Ok(const std::string& request, const std::vector<std::string>& data 
 std::string Err(const std::string& request, const std::string& message) {
     return Lirc_Reply(request, false, {message});
 }
-
-// Runs the event loop until `done` holds; false when `timeout_ms` passed first.
-bool Run_Events_Until(const std::function<bool()>& done, int timeout_ms = Wait_Ms) {
-    QTimer tick;
-    tick.start(2);
-    const QDeadlineTimer deadline(timeout_ms);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-// Runs the event loop for `ms` milliseconds.
-void Run_Events_For(int ms) {
-    const QDeadlineTimer deadline(ms);
-    (void)Run_Events_Until([&] { return deadline.hasExpired(); }, ms + 1000);
-}
-
-// A Qt client on the test's thread; what it receives is gathered as it comes.
-class TClient {
-public:
-    TClient() {
-        QObject::connect(&socket_, &QTcpSocket::readyRead, [this] { received += socket_.readAll().toStdString(); });
-    }
-    // true when connected; false at once when refused.
-    bool Connect(uint16_t port, const QHostAddress& host = QHostAddress(QHostAddress::LocalHost)) {
-        socket_.connectToHost(host, port);
-        (void)Run_Events_Until([&] {
-            return socket_.state() == QAbstractSocket::ConnectedState ||
-                   socket_.state() == QAbstractSocket::UnconnectedState;
-        });
-        return socket_.state() == QAbstractSocket::ConnectedState;
-    }
-    void Send(const std::string& bytes) {
-        socket_.write(bytes.data(), static_cast<qint64>(bytes.size()));
-        socket_.flush();
-    }
-    // Waits for as many bytes as `expected` holds and returns what came.
-    std::string Receive(const std::string& expected) {
-        (void)Run_Events_Until([&] { return received.size() >= expected.size(); });
-        std::string got = received;
-        received.clear();
-        return got;
-    }
-    bool Closed() const { return socket_.state() == QAbstractSocket::UnconnectedState; }
-
-    std::string received;
-
-private:
-    QTcpSocket socket_;
-};
 
 class Lirc_Server_Test : public ::testing::Test {
 protected:
@@ -287,49 +235,26 @@ TEST_F(Lirc_Server_Test, A_Client_That_Does_Not_Read_Is_Held_Back_And_Still_Answ
     std::atomic<bool> done{false};
     std::size_t replies = 0;
     std::thread client([&] {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        int small = 16 * 1024;
-        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        timeval limit{20, 0};
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        const int fd = Raw_Connect(port, 0, 16 * 1024, 20);
+        if (fd >= 0) {
             // Writes everything before reading anything, from a second thread.
             std::thread writer([&] {
                 std::string all;
                 for (std::size_t i = 0; i < Requests; ++i) all += "VERSION\n";
-                std::size_t at = 0;
-                while (at < all.size()) {
-                    const ssize_t n = send(fd, all.data() + at, all.size() - at, MSG_NOSIGNAL);
-                    if (n <= 0) break;
-                    at += static_cast<std::size_t>(n);
-                }
+                (void)Raw_Send(fd, all);
             });
             std::this_thread::sleep_for(500ms);  // not reading meanwhile
-            std::string got;
-            char buffer[65536];
-            while (got.size() < Requests * reply.size()) {
-                const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-                if (n <= 0) break;
-                got.append(buffer, static_cast<std::size_t>(n));
-            }
+            const std::string got = Raw_Receive(fd, Requests * reply.size());
             writer.join();
             for (std::size_t at = 0; at + reply.size() <= got.size(); at += reply.size())
                 if (got.compare(at, reply.size(), reply) == 0) ++replies;
+            close(fd);
         }
-        close(fd);
         done = true;
     });
     std::size_t peak = 0;
-    const bool finished = Run_Events_Until(
-        [&] {
-            peak = std::max(peak, server.Output_Backlog());
-            return done.load();
-        },
-        60000);
+    const bool finished = Run_Events_Until_Done(
+        done, [&] { return server.Output_Backlog(); }, &peak, 60000);
     client.join();
     ASSERT_TRUE(finished);
     EXPECT_EQ(replies, Requests) << "every request answered, in order";

@@ -3,6 +3,7 @@
 // cancel, closed at shutdown; a port that cannot be opened is one message and
 // the program goes on.
 #include "net/lirc_server.h"
+#include "tests/support/free_port.h"
 #include "tests/support/qt/window_fixture.h"
 
 #include <QApplication>
@@ -20,13 +21,6 @@
 
 namespace qev::test {
 namespace {
-
-// A port nobody listens on now.
-uint16_t Free_Port() {
-    QTcpServer probe;
-    EXPECT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-    return probe.serverPort();
-}
 
 // One within the setup dialog's range (1,024 to 32,767), which the system's
 // choice of a free port lies above: the first free one from a start that
@@ -91,7 +85,7 @@ protected:
 };
 
 TEST_F(Lirc_Listener_Test, Enabled_It_Opens_At_Start_Up_With_The_Start_Up_File_As_Its_Remote) {
-    const uint16_t port = Free_Port();
+    const uint16_t port = Free_Loopback_Port();
     const std::string tv = Command_File("tv.rmt", "@REPEAT = 1\r\nPOWER,0F\r\n");
     Write_File(Settings_File(), "[DIR]\nRMT_FILE=" + tv + "\n[LIRC]\nENABLE=1\nPORT=" + std::to_string(port) + "\n");
     Start();
@@ -173,7 +167,7 @@ TEST_F(Lirc_Listener_Test, Setup_OK_Applies_The_LIRC_Settings_At_Once_And_Cancel
 }
 
 TEST_F(Lirc_Listener_Test, Shutdown_Closes_It_And_Keeps_The_Settings) {
-    const uint16_t port = Free_Port();
+    const uint16_t port = Free_Loopback_Port();
     Write_File(Settings_File(), "[LIRC]\nENABLE=1\nPORT=" + std::to_string(port) + "\n");
     Start();
     ASSERT_TRUE(Listener().Is_Open());

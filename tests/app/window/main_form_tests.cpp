@@ -4,6 +4,7 @@
 #include "app/window/key_table.h"
 #include "controls/system_colors.h"
 #include "net/command_server.h"
+#include "tests/support/free_port.h"
 #include "tests/support/qt/window_fixture.h"
 
 #include <QAbstractItemView>
@@ -463,13 +464,6 @@ TEST_F(Window_Test, A_Key_Click_Shows_In_The_Port_Log_File) {
 namespace qev::test {
 namespace {
 
-// A port nobody listens on now.
-uint16_t Free_Port() {
-    QTcpServer probe;
-    EXPECT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-    return probe.serverPort();
-}
-
 // Reads from a client until `bytes` have come (events keep flowing meanwhile).
 QByteArray Read_Client(QTcpSocket& client, qsizetype bytes) {
     QByteArray got;
@@ -496,7 +490,7 @@ TEST_F(Server_Test, The_Server_Item_Toggles_The_Server_With_Its_Check_Mark) {
     ASSERT_TRUE(Item()->isEnabled());
     EXPECT_FALSE(Item()->isCheckable()) << "no box drawn while closed";
     EXPECT_FALSE(form->Server().Is_Open());
-    const uint16_t port = Free_Port();
+    const uint16_t port = Free_Loopback_Port();
     form->State().Settings.PORT = port;
     Item()->trigger();
     ASSERT_TRUE(form->Server().Is_Open());
@@ -530,7 +524,7 @@ TEST_F(Server_Test, A_Port_In_Use_Says_So_And_Leaves_The_Server_Closed) {
 }
 
 TEST_F(Server_Test, A_Client_Line_Sends_A_Command_Through_The_Port) {
-    const uint16_t port = Free_Port();
+    const uint16_t port = Free_Loopback_Port();
     Write_File(Settings_File(), "[SERVER]\nSTARTUP=1\nPORT=" + std::to_string(port) + "\n");
     Start();
     ASSERT_TRUE(form->Server().Is_Open()) << "STARTUP opens it during start-up";

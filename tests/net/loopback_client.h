@@ -1,0 +1,65 @@
+// What the socket tests of both servers drive them with: the test thread's
+// event loop, a Qt client on that thread, and plain POSIX clients for other
+// threads (many connections, blocking sends, clients that do not read).
+#ifndef QEV_TEST_NET_LOOPBACK_CLIENT_H
+#define QEV_TEST_NET_LOOPBACK_CLIENT_H
+
+#include <QHostAddress>
+#include <QTcpSocket>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace qev::test {
+
+// How long a test waits for what should come at once.
+constexpr int Wait_Ms = 10000;
+
+// Runs the event loop until `done` holds, looking at it after every batch
+// of events and at least every 2 ms. false when `timeout_ms` passed first.
+bool Run_Events_Until(const std::function<bool()>& done, int timeout_ms = Wait_Ms);
+// Runs the event loop until another thread sets `done`, measuring `backlog`
+// after every batch of events; *peak is the largest measure seen. false
+// when `timeout_ms` passed first.
+bool Run_Events_Until_Done(const std::atomic<bool>& done, const std::function<std::size_t()>& backlog,
+                           std::size_t* peak, int timeout_ms);
+// Runs the event loop for `ms` milliseconds.
+void Run_Events_For(int ms);
+
+// A Qt client on the test's thread; what it receives is gathered as it comes.
+class TClient {
+public:
+    TClient();
+    // true when connected (with LowDelayOption, so small writes go at once);
+    // false at once when refused.
+    bool Connect(uint16_t port, const QHostAddress& host = QHostAddress(QHostAddress::LocalHost));
+    void Send(const std::string& bytes);
+    // Waits for as many bytes as `expected` holds and returns what came,
+    // which is then no longer in `received`.
+    std::string Receive(const std::string& expected);
+    bool Closed() const { return socket_.state() == QAbstractSocket::UnconnectedState; }
+    QTcpSocket& Socket() { return socket_; }
+
+    std::string received;
+
+private:
+    QTcpSocket socket_;
+};
+
+// A blocking IPv4 loopback connection (-1 on failure); buffer sizes of 0
+// leave the system's. A receive waits at most `receive_timeout_s`, so a
+// server that stops answering fails the test instead of hanging it.
+int Raw_Connect(uint16_t port, int send_buffer = 0, int receive_buffer = 0, int receive_timeout_s = 10);
+// Sends all of `bytes`; false when the connection fails first.
+bool Raw_Send(int fd, const std::string& bytes);
+// Reads until `count` bytes have arrived (or the connection ends or times out).
+std::string Raw_Receive(int fd, std::size_t count);
+// Closes with a reset instead of an orderly end.
+void Raw_Reset(int fd);
+
+}  // namespace qev::test
+
+#endif
