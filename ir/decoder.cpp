@@ -1,6 +1,7 @@
 #include "ir/decoder.h"
 
 #include "ir/protocols.h"
+#include "ir/sampling.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,14 +24,15 @@ struct TRuns {
 
 TRuns Runs_Of(std::span<const uint8_t> levels) {
     TRuns runs;
-    std::size_t i = 0;
-    while (i < levels.size() && levels[i] == 0) ++i;
-    while (i < levels.size()) {
-        const bool on = levels[i] != 0;
-        const std::size_t start = i;
-        while (i < levels.size() && (levels[i] != 0) == on) ++i;
-        runs.Us.push_back(static_cast<int32_t>((i - start) * Sample_Period_us));
-        runs.Start.push_back(static_cast<int32_t>(start));
+    runs.Us = Timing_Of_Levels(levels).Durations_us;
+    // The durations start at the first active sample; each run starts where
+    // the one before it ended.
+    auto start = static_cast<int32_t>(std::find_if(levels.begin(), levels.end(), [](uint8_t l) { return l != 0; }) -
+                                      levels.begin());
+    runs.Start.reserve(runs.Us.size());
+    for (const int32_t us : runs.Us) {
+        runs.Start.push_back(start);
+        start += us / Sample_Period_us;
     }
     return runs;
 }

@@ -1,8 +1,8 @@
 #include "ir/flipper_file.h"
 
 #include "base/text_scan.h"
+#include "ir/format_text.h"
 #include "ir/protocols.h"
-#include "ir/quoted.h"
 
 #include <array>
 #include <cstdio>
@@ -265,12 +265,10 @@ private:
     }
 };
 
-// A name on one line; the reader trims it and refuses an empty one.
-std::string One_Line_Name(const std::string& name, std::size_t ordinal) {
-    std::string line(Trim_Blanks(name));
-    for (char& c : line) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
+// A name on one line; the reader refuses an empty one, so that one is named
+// by its place.
+std::string Written_Name(const std::string& name, std::size_t ordinal) {
+    std::string line = One_Line_Name(name);
     if (!line.empty()) return line;
     char text[32];
     std::snprintf(text, sizeof text, "Code_%03zu", ordinal);
@@ -282,14 +280,9 @@ std::string One_Line_Name(const std::string& name, std::size_t ordinal) {
 TIR_File Read_Flipper_File(std::string_view text) {
     TReader reader;
     int header_lines = 0;
-    int64_t line_number = 0;
-    for (std::size_t pos = 0; pos < text.size();) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = Trim_Blanks(text.substr(pos, end - pos));
-        pos = end + 1;
-        ++line_number;
-        if (line.empty() || line[0] == '#') continue;
+    TContent_Lines lines(text);
+    for (std::string_view line; lines.Next(line);) {
+        const int64_t line_number = lines.Number();
         if (header_lines < 2) {
             if (std::optional<std::string> problem = Header_Problem(header_lines, line)) {
                 return TIR_File{{}, {{line_number, std::move(*problem)}}};
@@ -299,10 +292,11 @@ TIR_File Read_Flipper_File(std::string_view text) {
         }
         reader.Take_Line(line_number, line);
     }
+    const int64_t after_last = lines.Number() + 1;
     if (header_lines == 0) {
-        return TIR_File{{}, {{line_number + 1, "the file is empty; it should start with 'Filetype: IR signals file'"}}};
+        return TIR_File{{}, {{after_last, "the file is empty; it should start with 'Filetype: IR signals file'"}}};
     }
-    if (header_lines == 1) return TIR_File{{}, {{line_number + 1, "the file ends before its 'Version: 1' line"}}};
+    if (header_lines == 1) return TIR_File{{}, {{after_last, "the file ends before its 'Version: 1' line"}}};
     reader.Finish();
     return std::move(reader.File);
 }
@@ -319,7 +313,7 @@ std::string Write_Flipper_File(const std::vector<TIR_Record>& records) {
         ++ordinal;
         const std::vector<int32_t>& durations = record.Timing.Durations_us;
         if (!record.Code && durations.empty()) continue;
-        out += "#\nname: " + One_Line_Name(record.Name, ordinal) + "\n";
+        out += "#\nname: " + Written_Name(record.Name, ordinal) + "\n";
         if (record.Code) {
             out += "type: parsed\nprotocol: " + std::string(Protocol_Info(record.Code->Protocol).Name) +
                    "\naddress: " + Little_Endian_Text(record.Code->Address) +

@@ -1,7 +1,7 @@
 #include "ir/lircd_conf.h"
 
 #include "base/text_scan.h"
-#include "ir/quoted.h"
+#include "ir/format_text.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,7 +1,7 @@
 #include "ir/pronto.h"
 
 #include "base/text_scan.h"
-#include "ir/quoted.h"
+#include "ir/format_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -82,28 +82,13 @@ std::optional<std::string> Read_Code(std::string_view code, TIR_Timing& timing) 
     return std::nullopt;
 }
 
-// A name on one line; the reader trims it, so the writer does too.
-std::string One_Line_Name(const std::string& name) {
-    std::string line(Trim_Blanks(name));
-    for (char& c : line) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
-    return line;
-}
-
 }  // namespace
 
 TIR_File Read_Pronto_File(std::string_view text) {
     TIR_File file;
-    int64_t line_number = 0;
     int codes = 0;  // every code line counts, read or not, so names do not shift
-    for (std::size_t pos = 0; pos < text.size();) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = Trim_Blanks(text.substr(pos, end - pos));
-        pos = end + 1;
-        ++line_number;
-        if (line.empty() || line[0] == '#') continue;
+    TContent_Lines lines(text);
+    for (std::string_view line; lines.Next(line);) {
         ++codes;
         const std::size_t colon = line.rfind(':');
         const std::string_view name =
@@ -111,7 +96,7 @@ TIR_File Read_Pronto_File(std::string_view text) {
         const std::string_view code = colon == std::string_view::npos ? line : line.substr(colon + 1);
         TIR_Record record;
         if (std::optional<std::string> problem = Read_Code(code, record.Timing)) {
-            file.Errors.push_back({line_number, std::move(*problem)});
+            file.Errors.push_back({lines.Number(), std::move(*problem)});
             continue;
         }
         record.Name = name.empty() ? Default_Name(codes) : std::string(name);

@@ -20,12 +20,12 @@ TLevels Levels_Of_Record(const TIR_Record& record, int32_t max_samples, bool* cu
     int64_t end_us = 0;
     for (const int32_t d : timing.Durations_us) end_us += std::max(d, 0);
     int64_t wanted = Sample_Of_us(end_us);
+    TLevels levels = Sample_Timing(timing, std::max(max_samples, 0));
     if (!record.Code) {
         // Raw durations: a known protocol gets its frame period from the
         // start of its last frame; an unknown signal that stops on a mark
         // gets a gap.
-        const TLevels natural = Sample_Timing(timing, std::max(max_samples, 0));
-        if (const auto decoded = Decode_Levels(natural)) {
+        if (const auto decoded = Decode_Levels(levels)) {
             const int32_t period = Protocol_Info(decoded->Code.Protocol).Frame_Period_us;
             wanted = std::max(wanted, decoded->Last_Frame_Start + Sample_Of_us(period));
         } else if (timing.Durations_us.size() % 2 == 1) {
@@ -33,7 +33,10 @@ TLevels Levels_Of_Record(const TIR_Record& record, int32_t max_samples, bool* cu
         }
     }
     if (cut != nullptr) *cut = wanted > max_samples;
-    return Sample_Timing(timing, max_samples, static_cast<int32_t>(std::min<int64_t>(wanted, max_samples)));
+    // The idle end: samples after the last duration are idle.
+    const auto length = static_cast<std::size_t>(std::clamp<int64_t>(wanted, 0, std::max(max_samples, 0)));
+    if (length > levels.size()) levels.resize(length, 0);
+    return levels;
 }
 
 TLevels Row_Levels(const TCommand_Table& table, int32_t row) {
