@@ -1,5 +1,7 @@
 #include "app/orderly_exit.h"
 
+#include "base/stop_request.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QSocketNotifier>
@@ -15,6 +17,10 @@ namespace {
 int signal_pipe[2] = {-1, -1};
 
 void On_Close_Signal(int) {
+    // Seen at once by whatever long action runs (a wait, a capture's wait
+    // for the remote, a macro run, queued server lines); the byte wakes the
+    // event loop, which then closes the window.
+    qev::Request_Program_Stop();
     const char byte = 1;
     [[maybe_unused]] ssize_t ignored = ::write(signal_pipe[1], &byte, 1);
 }
@@ -37,6 +43,8 @@ void Install_Close_Signals() {
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    // A closed terminal: the Settings file is written as for SIGTERM.
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 TClose_On_Signal::TClose_On_Signal(QWidget* window) : QObject(window), window_(window) {

@@ -1,4 +1,4 @@
-// SIGTERM and SIGINT end the program in an orderly way, as the window's
+// SIGTERM, SIGINT and SIGHUP end the program in an orderly way, as the window's
 // close box does, so the shutdown sequence runs and the Settings file is
 // written (what a desktop session's logout or a service manager expects).
 //

@@ -1,5 +1,6 @@
 #include "controls/qt_feedback.h"
 
+#include "base/stop_request.h"
 #include "controls/local_text.h"
 
 #include <QApplication>
@@ -81,8 +82,18 @@ std::optional<std::string> TQt_Feedback::Choose_Folder(const std::string& title,
 
 void TQt_Feedback::Process_Pending_Events() { QCoreApplication::processEvents(); }
 
+// Sleeps in short slices so that a request to end the program cuts the
+// wait short (the window is not served meanwhile, as the macro language
+// says of @WAIT).
 void TQt_Feedback::Sleep_Ms(int milliseconds) {
-    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    using Clock = std::chrono::steady_clock;
+    constexpr auto Slice = std::chrono::milliseconds(20);
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
+    while (!Program_Stop_Requested()) {
+        const Clock::time_point now = Clock::now();
+        if (now >= end) return;
+        std::this_thread::sleep_for(std::min<Clock::duration>(end - now, Slice));
+    }
 }
 
 }  // namespace qev
