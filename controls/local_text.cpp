@@ -65,26 +65,36 @@ void Append_Utf8(std::string& out, char32_t c) {
 }  // namespace
 
 QString To_Q(std::string_view text) {
-    std::u32string chars;
-    chars.reserve(text.size());
+    // Built character by character: QString::fromUcs4 would drop a leading
+    // byte-order mark.
+    QString shown;
+    shown.reserve(static_cast<qsizetype>(text.size()));
+    const auto append = [&shown](char32_t c) {
+        if (QChar::requiresSurrogates(c)) {
+            shown.append(QChar(QChar::highSurrogate(c)));
+            shown.append(QChar(QChar::lowSurrogate(c)));
+        } else {
+            shown.append(QChar(static_cast<char16_t>(c)));
+        }
+    };
     for (std::size_t at = 0; at < text.size();) {
         const auto b = static_cast<unsigned char>(text[at]);
         if (b < 0x80) {
-            chars.push_back(b);
+            append(b);
             ++at;
             continue;
         }
         std::size_t length = 0;
         const char32_t c = Decode(text, at, length);
         if (length == 0 || Stands_For_A_Byte(c)) {
-            chars.push_back(Byte_Base + b);  // one byte, one character
+            append(Byte_Base + b);  // one byte, one character
             ++at;
         } else {
-            chars.push_back(c);
+            append(c);
             at += length;
         }
     }
-    return QString::fromUcs4(chars.data(), static_cast<qsizetype>(chars.size()));
+    return shown;
 }
 
 std::string From_Q(const QString& text) {

@@ -1,5 +1,7 @@
 #include "irport/receiver.h"
 
+#include "base/stop_request.h"
+
 #include <algorithm>
 
 namespace qev {
@@ -28,6 +30,7 @@ TReceive_Report Receive_Samples(TSample_Clock& clock, const TPort_Library& port,
     {
         TRaised_Priority raised(clock);
         const int64_t give_up = counter.Read() + limit_units;
+        int64_t late_before = 0;
         for (;;) {
             // Wait for a start: back-to-back reads, the clock consulted only
             // every few polls so the line is seen within a fraction of a tick.
@@ -38,9 +41,15 @@ TReceive_Report Receive_Samples(TSample_Clock& clock, const TPort_Library& port,
                     report.Result = TReceive_Result::No_Signal;
                     return report;
                 }
+                if (Program_Stop_Requested()) {
+                    report.Result = TReceive_Result::Stopped;
+                    return report;
+                }
                 clock.Pace_Open_Wait(now);
             }
             clock.Start_Tick();
+            late_before = clock.Late_Ticks;  // the leader's readings count too
+            clock.Max_Lateness = 0;
             int32_t confirmed = 0;
             while (confirmed < request.Min_Leader) {
                 clock.Wait_Tick();
@@ -52,8 +61,6 @@ TReceive_Report Receive_Samples(TSample_Clock& clock, const TPort_Library& port,
         }
         report.Start_Counter = clock.Last_Start;
         std::fill(buffer, buffer + marks, Leader_Marker);
-        const int64_t late_before = clock.Late_Ticks;
-        clock.Max_Lateness = 0;
         for (int32_t pos = marks; pos < length; ++pos) {
             clock.Wait_Tick();
             buffer[pos] = port_in(status) & Receiver_Line_Bit;

@@ -13,6 +13,7 @@ enum class TReceive_Result {
     Received,   // the buffer holds a leader and the samples after it
     No_Signal,  // nothing arrived within the time limit; the buffer is unchanged
     No_Port,    // the port library offers no PortIn; nothing was read
+    Stopped,    // the program was asked to end while waiting; the buffer is unchanged
 };
 
 struct TReceive_Report {
@@ -20,7 +21,7 @@ struct TReceive_Report {
     int64_t Start_Counter = 0;  // counter value when the accepted start was seen
     int32_t False_Starts = 0;   // starts dropped before the leader was confirmed
     int32_t Samples = 0;        // samples stored (the requested length, cut to the buffer)
-    int64_t Late_Samples = 0;   // samples taken more than half a tick late (see TSample_Clock)
+    int64_t Late_Samples = 0;   // samples (the leader's included) taken more than half a tick late
     int64_t Max_Lateness = 0;   // the latest sample's lateness, in counter units
 };
 
@@ -32,7 +33,8 @@ struct TReceive_Request {
 };
 
 // Waits (polling the status register back to back) for the line to become
-// active, confirms Min_Leader active readings one tick apart starting half a
+// active, giving up at the time limit or when the program is asked to end
+// (base/stop_request.h), confirms Min_Leader active readings one tick apart starting half a
 // tick after the start (a drop before that is a false start: wait again),
 // marks positions 0 .. Min_Leader with 16, samples the line once per tick up
 // to the requested length, restores priority and rewrites every stored value

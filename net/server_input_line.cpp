@@ -1,5 +1,7 @@
 #include "net/server_input_line.h"
 
+#include "base/stop_request.h"
+
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -34,7 +36,7 @@ void TServer_Input_Line::Greet(const TSend& send) {
 }
 
 void TServer_Input_Line::Feed(std::string_view chunk, const TSend& send) {
-    while (!chunk.empty()) {
+    while (!chunk.empty() && !Program_Stop_Requested()) {
         const std::size_t size = chunk.size() < Read_Size ? chunk.size() : Read_Size;
         Feed_Piece(chunk.substr(0, size), send);
         chunk.remove_prefix(size);
@@ -51,6 +53,9 @@ void TServer_Input_Line::Feed_Piece(std::string_view piece, const TSend& send) {
     for (const char b : piece) {
         if (b == LF) continue;
         if (b == CR) {
+            // The program is ending: this line and every one queued behind
+            // it are dropped, unanswered.
+            if (Program_Stop_Requested()) break;
             if (echo_()) out += "\r\n";
             // Copy and empty first: the run may let events through, and the
             // bytes that arrive meanwhile belong to the next line.

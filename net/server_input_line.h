@@ -42,6 +42,10 @@
 // and Feed() be called again, for this or another connection, meanwhile:
 // those bytes start the next line, and each reply goes to the connection
 // whose carriage return ended the line.
+//
+// Ending: once the program has been asked to end (base/stop_request.h), a
+// carriage return runs nothing and Feed() drops the rest of its chunk: the
+// line under way finishes, the lines queued behind it are not started.
 #ifndef QEV_NET_SERVER_INPUT_LINE_H
 #define QEV_NET_SERVER_INPUT_LINE_H
 

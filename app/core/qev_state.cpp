@@ -1,6 +1,7 @@
 #include "app/core/qev_state.h"
 
 #include "app/settings/settings_file.h"
+#include "base/stop_request.h"
 #include "irport/transmitter.h"
 
 #include <algorithm>
@@ -94,12 +95,16 @@ int32_t TQEV_State::Load_Command_File(const std::string& path, int report_errors
     View.Set_Status_Text(File_Name_Of(path));
     const TCommand_File_Result read = reader.Read(Command_File_Limits(), Table);
     if (read.Repeat) Settings.REPEAT = *read.Repeat;
-    if (read.Result >= 0) View.Refresh_Command_View();
+    if (read.Result >= 0) {
+        Unsaved_Rows = false;  // the table is the file's now
+        View.Refresh_Command_View();
+    }
     return read.Result;
 }
 
 bool TQEV_State::Save_Command_File(const std::string& path) {
     if (!qev::Save_Command_File(path, Settings.REPEAT, Table, Error_Sink())) return false;
+    Unsaved_Rows = false;
     View.Set_Status_Text(File_Name_Of(path));
     return true;
 }
@@ -113,8 +118,10 @@ void TQEV_State::Send_Command(int32_t row, int32_t times) {
     // One raised section for all repetitions: between two of them the line
     // holds the last sample for its tick and the next one starts half a tick
     // later, with no priority system calls in between.
+    // A request to end the program lets the transmission under way finish
+    // and drops the repetitions after it.
     TRaised_Priority raised(Clock);
-    for (int32_t i = 0; i < times; ++i) Transmit_Command();
+    for (int32_t i = 0; i < times && (i == 0 || !Program_Stop_Requested()); ++i) Transmit_Command();
 }
 
 void TQEV_State::Transmit_Command() {

@@ -61,6 +61,10 @@ public:
     // The Command file loaded last, as its path was given (the file whose
     // name the status bar shows); empty until one is.
     std::string Command_File_Path;
+    // The table holds commands learned or imported since it was last loaded
+    // from or saved to a Command file (or cleared): a load from the network
+    // would lose them, so it is refused meanwhile.
+    bool Unsaved_Rows = false;
 
     // ---- Long actions ---------------------------------------------------------
     // A macro run or a capture lets window events through while it works, so

@@ -65,11 +65,7 @@ TQEV_Main_Form::TQEV_Main_Form(TCounter& counter, TPriority_Api& priority, TUser
     // Each line a client sends runs as one macro line, silently; echo follows
     // the ECHO setting byte by byte.
     server_ = std::make_unique<TCommand_Server>(
-        [this](const std::string& line) {
-            TMacro_Context context{state_};
-            int32_t unused_line_index = 0;
-            return Execute_Macro_Line(context, line, unused_line_index, 0) == 0;
-        },
+        [this](const std::string& line) { return Execute_Network_Line(state_, line) == 0; },
         [this] { return state_.Settings.ECHO != 0; });
     lirc_program_ = std::make_unique<TLirc_State_Program>(state_, QEV_PROGRAM_VERSION);
     lirc_server_ = std::make_unique<TLirc_Server>(*lirc_program_);
@@ -446,6 +442,7 @@ void TQEV_Main_Form::ExitClick() { close(); }
 void TQEV_Main_Form::Clear_All_DataClick() {
     if (!state_.Feedback.Ask_OK("Are You Sure?", "Clear All Data")) return;
     state_.Table.Command_Count = 0;
+    state_.Unsaved_Rows = false;  // nothing left to lose
     Refresh_Command_List();
     Disable_All_Keys();
 }

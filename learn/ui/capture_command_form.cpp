@@ -257,8 +257,9 @@ void TCapture_Command_Form::Show_Receive_Result(const TReceive_Report& report) {
                                        std::to_string(static_cast<int>(state_.Receive_Time_Limit_Seconds)) +
                                        " seconds. Point the remote at the receiver and try again.",
                                    "Capture Error");
-    else
+    else if (report.Result == TReceive_Result::No_Port)
         state_.Feedback.Show_Error("No port library (libio.so) is loaded: nothing can be received.", "Capture Error");
+    // Stopped: the program is ending; nothing to say.
 }
 
 // Appends the packed-byte dump and scrolls to it: to its end first, then to

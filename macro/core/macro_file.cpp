@@ -13,20 +13,22 @@ namespace {
 
 constexpr const char* Macro_Filter = "Macro Files(*.mcr)|*.mcr|All Files(*.*)|*.*";
 
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+// A name without an extension gets ".mcr", unless a file to import has
+// exactly that name (one chosen under "All Files" opens as it is).
 std::optional<std::string> Ask_Macro_File(TQEV_State& state, bool save, std::string& last_name) {
     TFile_Request request{save, state.Settings.RMT_DIR, last_name, Macro_Filter, "mcr"};
     request.Must_Exist = false;  // the handlers check for themselves
     auto file = state.Feedback.Choose_File(request);
     if (file) {
-        *file = With_Macro_Extension(*file);
+        if (save || !Exists(*file)) *file = With_Macro_Extension(*file);
         last_name = File_Name_Of(*file);
     }
     return file;
-}
-
-bool Exists(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::exists(path, error);
 }
 
 }  // namespace
@@ -55,6 +57,12 @@ std::string Macro_File_From_Text(std::string_view text) {
             bytes.push_back(c);
     }
     return bytes;
+}
+
+bool Take_Byte_Order_Mark(std::string& text) {
+    if (!text.starts_with(Byte_Order_Mark)) return false;
+    text.erase(0, Byte_Order_Mark.size());
+    return true;
 }
 
 std::string With_Macro_Extension(const std::string& path) {

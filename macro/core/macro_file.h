@@ -19,11 +19,19 @@ namespace qev {
 std::string Macro_Text_From_File(std::string_view bytes);
 // The file's bytes for a text whose lines are separated by '\n'.
 std::string Macro_File_From_Text(std::string_view text);
+// A UTF-8 byte-order mark at the start of a file.
+inline constexpr std::string_view Byte_Order_Mark = "\xEF\xBB\xBF";
+// Removes a leading byte-order mark from `text`; true when there was one.
+// The text widget cannot hold one at its start, so the dialog keeps it
+// aside and puts it back on export.
+bool Take_Byte_Order_Mark(std::string& text);
+
 // A file name without an extension gets ".mcr".
 std::string With_Macro_Extension(const std::string& path);
 
 // Macro_ImportClick without the dialog: asks for a file (offering
-// `last_name`, which becomes the name chosen), refuses a missing one with
+// `last_name`, which becomes the name chosen; a name without an extension
+// gets ".mcr" unless a file of exactly that name exists), refuses a missing one with
 // "File doesn't Exists." / "File Read Error", moves RMT_DIR to its folder
 // and returns its text ('\n' between lines). Nothing when cancelled or refused.
 std::optional<std::string> Import_Macro_File(TQEV_State& state, std::string& last_name);

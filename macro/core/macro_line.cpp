@@ -50,16 +50,25 @@ std::string Macro_Load_Path(const std::string& rmt_dir, const std::string& name)
     return path + name;
 }
 
+bool Network_May_Load(std::string_view name) {
+    constexpr std::string_view Extension = ".rmt";
+    return name.size() > Extension.size() && name.ends_with(Extension) && name.find('/') == std::string_view::npos;
+}
+
 int Execute_Macro_Line(TMacro_Context& context, std::string_view line, int32_t& current_line, int interactive) {
     const TMacro_Words words = Split_Macro_Line(line);
     TQEV_State& state = context.State;
+    const bool from_network = context.Origin == TMacro_Origin::Network;
     if (words.Keyword.empty()) return 0;
     if (words.Keyword == "@LOAD") {
+        if (from_network && (!Network_May_Load(words.Argument) || state.Unsaved_Rows)) return Failed;
         return state.Load_Command_File(Macro_Load_Path(state.Settings.RMT_DIR, words.Argument), interactive);
     }
     if (words.Keyword == "@WAIT") {
-        // A negative wait does not wait; the longest is 2^31 - 1 ms.
+        // A negative wait does not wait; the longest is 2^31 - 1 ms, from the
+        // network Network_Max_Wait_Ms. A request to end the program ends it.
         const int32_t milliseconds = Number_Of(words.Argument);
+        if (from_network && milliseconds > Network_Max_Wait_Ms) return Failed;
         if (milliseconds > 0) state.Feedback.Sleep_Ms(milliseconds);
         return 0;
     }
@@ -85,6 +94,12 @@ int Execute_Macro_Line(TMacro_Context& context, std::string_view line, int32_t& 
     if (row < 0) return Failed;
     state.Send_Command(row);
     return 0;
+}
+
+int Execute_Network_Line(TQEV_State& state, std::string_view line) {
+    TMacro_Context context{state, nullptr, nullptr, TMacro_Origin::Network};
+    int32_t unused_line_index = 0;
+    return Execute_Macro_Line(context, line, unused_line_index, 0);
 }
 
 }  // namespace qev

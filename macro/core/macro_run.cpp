@@ -1,5 +1,7 @@
 #include "macro/core/macro_run.h"
 
+#include "base/stop_request.h"
+
 #include <cstdio>
 
 namespace qev {
@@ -28,7 +30,7 @@ void TMacro_Executor::Run() {
     TMacro_Context context{state_, &loop_, this};
     for (int32_t i = 0; i < display_.Line_Count(); ++i) {
         state_.Feedback.Process_Pending_Events();
-        if (loop_.Abort_Requested || state_.Stop_Requested) break;
+        if (loop_.Abort_Requested || state_.Stop_Requested || Program_Stop_Requested()) break;
         // The current line and its line break, from wherever the last step left the caret.
         selection_length_ = display_.Line_Start(i + 1) - display_.Line_Start(i);
         display_.Show_Selection(selection_start_, selection_length_);

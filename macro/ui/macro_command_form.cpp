@@ -114,17 +114,24 @@ void TMacro_Command_Form::Macro_Execute_ButtonClick() {
 void TMacro_Command_Form::Abort_ButtonClick() { executor_.Abort(); }
 
 void TMacro_Command_Form::Macro_ImportClick() {
-    if (const auto text = Import_Macro_File(state_, import_name_)) memo_->setPlainText(To_Q(*text));
+    auto text = Import_Macro_File(state_, import_name_);
+    if (!text) return;
+    byte_order_mark_ = Take_Byte_Order_Mark(*text);
+    memo_->setPlainText(To_Q(*text));
 }
 
-void TMacro_Command_Form::Macro_ExportClick() { Export_Macro_File(state_, From_Q(memo_->toPlainText()), export_name_); }
+void TMacro_Command_Form::Macro_ExportClick() {
+    Export_Macro_File(state_, (byte_order_mark_ ? std::string(Byte_Order_Mark) : "") + Memo_Bytes(), export_name_);
+}
 
 void TMacro_Command_Form::Macro_CopyClick() { memo_->copy(); }
 
 void TMacro_Command_Form::Macro_PasteClick() { memo_->paste(); }  // nothing while read-only
 
 void TMacro_Command_Form::Macro_ClearClick() {
-    if (state_.Feedback.Ask_OK("Are You Sure?", "Clear All Data")) memo_->clear();
+    if (!state_.Feedback.Ask_OK("Are You Sure?", "Clear All Data")) return;
+    memo_->clear();
+    byte_order_mark_ = false;
 }
 
 void TMacro_Command_Form::Macro_CloseClick() { close(); }
@@ -159,6 +166,17 @@ void TMacro_Command_Form::keyPressEvent(QKeyEvent* event) {
 // ---- The text as the executor sees it ---------------------------------------------
 
 int32_t TMacro_Command_Form::Line_Count() const { return memo_->document()->blockCount(); }
+
+// The lines as they stand, '\n' between them. Taken block by block rather
+// than with toPlainText(), which makes a no-break space an ordinary one.
+std::string TMacro_Command_Form::Memo_Bytes() const {
+    std::string bytes;
+    for (QTextBlock block = memo_->document()->begin(); block.isValid(); block = block.next()) {
+        if (block != memo_->document()->begin()) bytes += '\n';
+        bytes += From_Q(block.text());
+    }
+    return bytes;
+}
 
 std::string TMacro_Command_Form::Line(int32_t index) const {
     return From_Q(memo_->document()->findBlockByNumber(index).text());

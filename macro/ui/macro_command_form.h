@@ -60,6 +60,8 @@ private:
     void Begin_Run() override;
     void End_Run() override;
     void Set_Running_Look(bool running);
+    // The whole text as bytes, lines separated by '\n'.
+    std::string Memo_Bytes() const;
 
     qev::TQEV_State& state_;
     qev::TMacro_Executor executor_;
@@ -71,6 +73,7 @@ private:
     std::string import_name_ = "temp.mcr";
     std::string export_name_ = "temp.mcr";
     bool close_pending_ = false;
+    bool byte_order_mark_ = false;  // the text imported last began with one
 };
 
 #endif

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 
 namespace qev {
 namespace {
@@ -29,20 +30,27 @@ protected:
         clock.Calc_Tick_Period();
     }
     // The remote plays against the wall clock: a capture that a busy host
-    // held up took samples late and squeezed the frame. Such a capture is
-    // repeated (a few times at most); the last one stands if none was on time.
-    TReceive_Report Capture_On_Time(const TReceive_Request& request, std::vector<int32_t>& buffer) {
+    // held up saw a squeezed frame. Such a capture is repeated; when a
+    // busy host held up every one of many, the test cannot judge the
+    // program and says so (skipped).
+    std::optional<TReceive_Report> Capture_On_Time(const TReceive_Request& request, std::vector<int32_t>& buffer) {
         const TSim_Port_Controls sim(port);
-        TReceive_Report report;
-        for (int attempt = 1; attempt <= 5; ++attempt) {
+        for (int attempt = 1; attempt <= Capture_Attempts; ++attempt) {
             sim.Remote_Trigger();
-            report = Receive_Samples(clock, port, request, buffer.data(), static_cast<int32_t>(buffer.size()));
-            if (report.Result != TReceive_Result::Received || report.Late_Samples == 0) break;
-            std::fprintf(stderr, "capture %d took %lld samples late; capturing again\n", attempt,
-                         static_cast<long long>(report.Late_Samples));
+            const TReceive_Report report =
+                Receive_Samples(clock, port, request, buffer.data(), static_cast<int32_t>(buffer.size()));
+            if (report.Result != TReceive_Result::Received ||
+                sim.Capture_Was_On_Time(report.Start_Counter, report.Max_Lateness, clock.Tick_Period))
+                return report;
+            std::fprintf(stderr,
+                         "capture %d was held up (start seen %lld ns after the remote's, %lld samples late, up to %lld "
+                         "ns); capturing again\n",
+                         attempt, static_cast<long long>(report.Start_Counter - sim.Remote_Start_Ns()),
+                         static_cast<long long>(report.Late_Samples), static_cast<long long>(report.Max_Lateness));
         }
-        return report;
+        return std::nullopt;
     }
+    static constexpr int Capture_Attempts = 20;
 };
 
 TEST_F(Libio_Test, All_Thirteen_Functions_Resolve_And_Release_Runs_Once) {
@@ -94,11 +102,9 @@ TEST_F(Libio_Test, The_Receiver_Learns_The_Simulated_NEC_Frame) {
     std::vector<int32_t> buffer(1024);
     TReceive_Request request;
     request.Time_Limit_Seconds = 2.0;
-    // The remote plays against the wall clock: a capture that a busy host
-    // held up took samples late and squeezed the frame. Such a capture is
-    // repeated (a few times at most); the last one stands if none was on time.
-    const TReceive_Report report = Capture_On_Time(request, buffer);
-    ASSERT_EQ(report.Result, TReceive_Result::Received);
+    const std::optional<TReceive_Report> report = Capture_On_Time(request, buffer);
+    if (!report) GTEST_SKIP() << "the host held up all " << Capture_Attempts << " captures";
+    ASSERT_EQ(report->Result, TReceive_Result::Received);
     // Decode: leader of ~72 samples, space of ~36, then 32 bits whose spaces
     // are ~4.5 samples (0) or ~13.5 samples (1), least significant bit first.
     std::size_t i = 0;
@@ -141,7 +147,9 @@ TEST_F(Libio_Test, Captures_Of_The_Simulated_Remote_Decode_To_Its_Code) {
         ASSERT_EQ(sim.Remote_Set_Nec(c.Address, c.Command, c.Repeats), 0);
         std::vector<int32_t> buffer(4096);  // room for three repeat frames
         request.Samples = static_cast<int32_t>(buffer.size());
-        ASSERT_EQ(Capture_On_Time(request, buffer).Result, TReceive_Result::Received);
+        const std::optional<TReceive_Report> report = Capture_On_Time(request, buffer);
+        if (!report) GTEST_SKIP() << "the host held up all " << Capture_Attempts << " captures";
+        ASSERT_EQ(report->Result, TReceive_Result::Received);
         std::vector<uint8_t> levels;
         for (const int32_t sample : buffer) levels.push_back(sample != 0 ? 1 : 0);
         EXPECT_EQ(Describe_Decoded(Decode_Levels(levels)), c.Decoded);

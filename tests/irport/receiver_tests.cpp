@@ -1,5 +1,7 @@
 // The receiver against a scripted receiver line.
 #include "irport/receiver.h"
+
+#include "base/stop_request.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/priority_recorder.h"
 
@@ -75,6 +77,25 @@ TEST_F(Receiver_Test, Samples_Taken_After_A_Hold_Up_Are_Counted_Late) {
     EXPECT_EQ(report.Late_Samples, 9);
     EXPECT_GT(report.Max_Lateness, 9 * Tick) << "the first wait after the hold-up";
     EXPECT_LT(report.Max_Lateness, 10 * Tick);
+}
+
+TEST_F(Receiver_Test, A_Hold_Up_During_The_Leader_Is_Counted_Late_Too) {
+    fake.Script_Line(Origin, Tick, Pattern({{72, 1}, {2000, 0}}));
+    fake.Hold_Up_At(Origin + 3 * Tick, 10 * Tick);  // while the leader is being confirmed
+    const TReceive_Report report = Receive();
+    ASSERT_EQ(report.Result, TReceive_Result::Received);
+    EXPECT_EQ(report.Late_Samples, 9);
+}
+
+TEST_F(Receiver_Test, A_Request_To_End_The_Program_Ends_The_Wait) {
+    fake.Script_Line(Origin + 100'000 * Tick, Tick, Pattern({{72, 1}}));  // far beyond the wait
+    Request_Program_Stop();
+    const TReceive_Report report = Receive(1024, 8, 1024, 10.0);
+    Clear_Program_Stop();
+    EXPECT_EQ(report.Result, TReceive_Result::Stopped);
+    EXPECT_LT(counter.Now, Origin + 100 * Tick) << "gave up at the first look at the clock";
+    for (int32_t v : buffer) ASSERT_EQ(v, Sentinel) << "buffer changed";
+    EXPECT_EQ(priority.Calls.back(), "restore process");
 }
 
 TEST_F(Receiver_Test, A_Leader_That_Drops_Early_Is_A_False_Start) {

@@ -1,6 +1,8 @@
 // The Command server's byte handling, without sockets: what each byte does
 // to the shared line and what each connection is sent, write by write.
 #include "net/server_input_line.h"
+
+#include "base/stop_request.h"
 #include "tests/net/fake_macro_line.h"
 
 #include <gtest/gtest.h>
@@ -252,6 +254,22 @@ TEST_F(Server_Input_Line_Test, Bytes_Handled_While_A_Line_Runs_Start_The_Next_Li
     EXPECT_EQ(Received(1), "POWER\r\nCommand OK\r\n# Y\r\nCommand Error\a\r\n# ");
     EXPECT_EQ(Received(2), "QQX\r\nCommand Error\a\r\n# Z");
     EXPECT_EQ(line.Line(), "");
+}
+
+// A request to end the program arriving during a line: that line is
+// answered, the lines queued behind it in the same chunk never run.
+TEST_F(Server_Input_Line_Test, A_Request_To_End_Drops_The_Queued_Lines) {
+    during_run = [&](const std::string& text) {
+        if (text == "POWER") Request_Program_Stop();
+    };
+    std::string chunk;
+    for (int i = 0; i < 100; ++i) chunk += "POWER\r";  // 600 bytes, as one write
+    Feed(1, chunk);
+    Feed(2, "POWER\r");  // a later read, too
+    Clear_Program_Stop();
+    EXPECT_EQ(runs, (std::vector<std::string>{"POWER"}));
+    EXPECT_EQ(Received(1), "POWER\r\nCommand OK\r\n# POWER");
+    EXPECT_EQ(Received(2), "");
 }
 
 // The exchange a terminal user and a second program have with the server,

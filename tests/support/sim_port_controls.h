@@ -46,6 +46,19 @@ struct TSim_Port_Controls {
 
     bool Available() const { return Tx_Count && Tx_Entry && Tx_Clear; }
 
+    // Whether a capture of the remote's last signal saw it as it was played,
+    // give or take one sample: its start seen within half a tick of the
+    // remote's start (counter units are nanoseconds of CLOCK_MONOTONIC, as
+    // the remote's) and no sample more than one tick late, so no edge moved
+    // by more than a sample. A busy host (or a busy hypervisor under the
+    // virtual machine) that held the capture up longer squeezed the
+    // waveform; such a capture says nothing about the program.
+    bool Capture_Was_On_Time(int64_t start_counter, int64_t max_lateness, int64_t tick_period) const {
+        if (max_lateness > tick_period || !Remote_Start_Ns) return false;
+        const long long start = Remote_Start_Ns();
+        return start >= 0 && start_counter - start <= tick_period / 2;
+    }
+
     // Every data-register write still held in the log, oldest first.
     std::vector<TSim_Tx_Write> Writes() const {
         std::vector<TSim_Tx_Write> writes;

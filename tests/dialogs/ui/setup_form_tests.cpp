@@ -458,6 +458,20 @@ TEST_F(Setup_Test, OK_Stores_Every_Field_Shows_The_Background_And_Closes) {
     EXPECT_EQ(background->pixmap().size(), QSize(64, 48)) << "the new background is shown at once";
 }
 
+// Paths the user did not touch keep every byte, UTF-8 or not, so the next
+// start finds the same Command file.
+TEST_F(Setup_Test, OK_Keeps_The_Bytes_Of_Untouched_Paths) {
+    State().Settings.RMT_DIR = "/ir/caf\xC9";
+    State().Settings.RMT_FILE = "/ir/caf\xC9/t\xE9l\xE9 \xE6\x97\xA5.rmt";
+    State().Settings.BACK_IMAGE = "/pictures/\x93\x64.bmp";
+    const TSettings expected = State().Settings;
+    Open();
+    Click("OK_Button");
+    EXPECT_EQ(State().Settings.RMT_DIR, expected.RMT_DIR);
+    EXPECT_EQ(State().Settings.RMT_FILE, expected.RMT_FILE);
+    EXPECT_EQ(State().Settings.BACK_IMAGE, expected.BACK_IMAGE);
+}
+
 TEST_F(Setup_Test, A_Picture_That_Cannot_Be_Read_Is_Reported_And_The_Rest_Is_Stored) {
     const std::string missing = profile.File("missing.bmp");
     Type(Edit("BACK_IMAGE_Edit"), missing.c_str());

@@ -38,5 +38,26 @@ TEST(Macro_File, A_Bare_Name_Gets_The_Macro_Extension) {
     EXPECT_EQ(With_Macro_Extension("evening.mcr"), "evening.mcr");
 }
 
+TEST(Macro_File, A_Leading_Byte_Order_Mark_Is_Taken_Aside) {
+    struct Row {
+        const char* name;
+        std::string text;
+        bool had_mark;
+        std::string rest;
+    };
+    const std::vector<Row> rows = {
+        {"at_the_start", "\xEF\xBB\xBFPOWER\n", true, "POWER\n"},
+        {"only_a_mark", "\xEF\xBB\xBF", true, ""},
+        {"in_the_middle", "A\xEF\xBB\xBF", false, "A\xEF\xBB\xBF"},
+        {"half_a_mark", "\xEF\xBBX", false, "\xEF\xBBX"},
+        {"none", "PLAY", false, "PLAY"},
+    };
+    for (Row row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(Take_Byte_Order_Mark(row.text), row.had_mark);
+        EXPECT_EQ(row.text, row.rest);
+    }
+}
+
 }  // namespace
 }  // namespace qev

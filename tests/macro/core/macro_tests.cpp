@@ -1,5 +1,6 @@
 // The macro language and its executor on a fake port: what each line
 // sends, how loops run, what fails and with which line number.
+#include "base/stop_request.h"
 #include "macro/core/macro_run.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/priority_recorder.h"
@@ -281,6 +282,74 @@ TEST_F(Macro_Test, Load_Takes_A_Bare_Name_From_RMT_DIR) {
     EXPECT_EQ(Macro_Load_Path("/", "x.rmt"), "/x.rmt");
     EXPECT_EQ(Macro_Load_Path("", "x.rmt"), "/x.rmt");
     EXPECT_EQ(Macro_Load_Path("/a", "b/x.rmt"), "b/x.rmt");
+}
+
+// From the network a line may wait only so long and load only the Command
+// files of RMT_DIR; everything else fails before the file system is asked,
+// so an existing and a missing path answer alike.
+TEST_F(Macro_Test, Network_Lines_Wait_And_Load_Within_Their_Bounds) {
+    std::filesystem::create_directory(profile.File("ir"));
+    Write_File(profile.File("ir/tv.rmt"), "TV,01\n");
+    Write_File(profile.File("ir/secret"), "SECRET,01\n");
+    Write_File(profile.File("ir/secret.txt"), "SECRET,01\n");
+    Write_File(profile.File("top.rmt"), "TOP,07\n");
+    state.Settings.RMT_DIR = profile.File("ir");
+    struct Row {
+        const char* name;
+        std::string line;
+        int result;
+        std::vector<int> sleeps;
+        const char* table_has;  // the command the table holds afterwards
+    };
+    const std::vector<Row> rows = {
+        {"longest_wait", "@WAIT " + std::to_string(Network_Max_Wait_Ms), 0, {Network_Max_Wait_Ms}, "POWER"},
+        {"wait_beyond_the_limit", "@WAIT " + std::to_string(Network_Max_Wait_Ms + 1), -1, {}, "POWER"},
+        {"wait_of_24_days", "@WAIT 2147483647", -1, {}, "POWER"},
+        {"negative_wait", "@WAIT -5", 0, {}, "POWER"},
+        {"absolute_path", "@LOAD " + profile.File("top.rmt"), -1, {}, "POWER"},
+        {"absolute_missing_path", "@LOAD " + profile.File("none.rmt"), -1, {}, "POWER"},
+        {"parent_folder", "@LOAD ../top.rmt", -1, {}, "POWER"},
+        {"sub_folder_of_a_missing_path", "@LOAD nothing/../tv.rmt", -1, {}, "POWER"},
+        {"no_extension", "@LOAD secret", -1, {}, "POWER"},
+        {"another_extension", "@LOAD secret.txt", -1, {}, "POWER"},
+        {"only_the_extension", "@LOAD .rmt", -1, {}, "POWER"},
+        {"no_argument", "@LOAD", -1, {}, "POWER"},
+        {"missing_command_file", "@LOAD none.rmt", -1, {}, "POWER"},
+        {"command_file_of_the_folder", "@LOAD tv.rmt", 0, {}, "TV"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        feedback.Sleeps.clear();
+        EXPECT_EQ(Execute_Network_Line(state, row.line), row.result);
+        EXPECT_EQ(feedback.Sleeps, row.sleeps);
+        EXPECT_EQ(state.Find_Command(row.table_has), 0);
+        EXPECT_EQ(state.Settings.RMT_DIR, profile.File("ir"));
+    }
+    EXPECT_TRUE(feedback.Messages.empty()) << "silent from the server";
+    // The dialog keeps the whole language.
+    EXPECT_EQ(Line("@LOAD " + profile.File("top.rmt"), 1), 0);
+    EXPECT_EQ(Line("@WAIT 2147483647", 1), 0);
+    EXPECT_EQ(feedback.Sleeps.back(), 2147483647);
+}
+
+TEST_F(Macro_Test, A_Network_Load_Keeps_Rows_Not_Saved_Since_They_Were_Added) {
+    Write_File(profile.File("tv.rmt"), "TV,01\n");
+    state.Settings.RMT_DIR = profile.Path();
+    state.Unsaved_Rows = true;  // a command was learned or imported
+    EXPECT_EQ(Execute_Network_Line(state, "@LOAD tv.rmt"), -1);
+    EXPECT_EQ(state.Find_Command("POWER"), 0) << "the table is unchanged";
+    ASSERT_TRUE(state.Save_Command_File(profile.File("kept.rmt")));
+    EXPECT_FALSE(state.Unsaved_Rows);
+    EXPECT_EQ(Execute_Network_Line(state, "@LOAD tv.rmt"), 0);
+    EXPECT_EQ(state.Find_Command("TV"), 0);
+}
+
+TEST_F(Macro_Test, A_Request_To_End_The_Program_Stops_The_Run_After_The_Current_Line) {
+    display.On_Select = [this] {
+        if (display.Selections.size() == 2) Request_Program_Stop();
+    };
+    EXPECT_EQ(Run({"POWER", "PLAY", "STOP"}), std::vector<std::string>{"POWER"});
+    Clear_Program_Stop();
 }
 
 TEST_F(Macro_Test, A_Failing_Load_In_The_Dialog_Shows_Its_Own_Box_First) {

@@ -235,6 +235,61 @@ TEST_F(Macro_Form_Test, Import_Takes_Every_Kind_Of_Line_End) {
     }
 }
 
+// A Macro file goes through the text widget and back byte for byte, as a
+// Command file keeps its names: bytes that are not UTF-8, control bytes,
+// a no-break space, a byte-order mark.
+TEST_F(Macro_Form_Test, Import_And_Export_Keep_Every_Byte) {
+    std::string every_byte;  // each value but the two line ends, 16 to a line
+    for (int b = 0, in_line = 0; b < 256; ++b) {
+        if (b == '\r' || b == '\n') continue;
+        every_byte += static_cast<char>(b);
+        if (++in_line % 16 == 0) every_byte += "\r\n";
+    }
+    struct Row {
+        const char* name;
+        std::string bytes;
+    };
+    const std::vector<Row> rows = {
+        {"every_byte_value", every_byte + "\r\n"},
+        {"latin1_name", "CAF\xC9\r\n@WAIT 10\r\n"},
+        {"shift_jis_name", "\x93\x64\x8C\xB9\r\n"},
+        {"utf8_with_no_break_space", "TV\xC2\xA0ON ; caf\xC3\xA9\r\n"},
+        {"byte_order_mark", "\xEF\xBB\xBFPOWER\r\nPLAY"},
+        {"utf8_of_the_byte_characters", "\xEF\x9F\x89\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Write_File(profile.File("in.mcr"), row.bytes);
+        const std::string out = profile.File(std::string(row.name) + ".mcr");
+        chosen_files = {profile.File("in.mcr"), out};
+        Trigger("Macro_Import");
+        Trigger("Macro_Export");
+        EXPECT_EQ(Read_File(out), row.bytes);
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Macro_Form_Test, A_Name_That_Is_Not_Utf8_Reaches_Its_Command) {
+    ASSERT_EQ(form->State().Load_Command_File(Command_File("cafe.rmt", "CAF\xC9,01\n"), 1), 0);
+    Write_File(profile.File("cafe.mcr"), "CAF\xC9\r\n");
+    chosen_files = {profile.File("cafe.mcr")};
+    Trigger("Macro_Import");
+    QTest::mouseClick(Child<QPushButton>("Macro_Execute_Button"), Qt::LeftButton);
+    EXPECT_TRUE(messages.empty()) << Texts().front();
+    EXPECT_EQ(Transmissions(), 1);
+}
+
+TEST_F(Macro_Form_Test, A_File_Without_Extension_Opens_As_It_Is) {
+    Write_File(profile.File("evening"), "PLAY\r\n");
+    Write_File(profile.File("morning.mcr"), "POWER\r\n");
+    chosen_files = {profile.File("evening"), profile.File("morning")};
+    Trigger("Macro_Import");
+    EXPECT_EQ(Memo()->toPlainText().toStdString(), "PLAY\n");
+    Trigger("Macro_Import");  // a typed name without extension gets .mcr
+    EXPECT_EQ(Memo()->toPlainText().toStdString(), "POWER\n");
+    EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(Macro_Form_Test, File_Dialogs_Offer_The_Name_Chosen_Last) {
     Write_File(profile.File("one.mcr"), "POWER\r\n");
     chosen_files = {profile.File("one.mcr"), "", profile.File("two.mcr"), ""};
