@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -250,12 +251,44 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
     return Collect(SpawnAndWait(argv, env, out_path, err_path), out_path, err_path);
 }
 
-ProcessResult RunProcessUnprivileged(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+namespace {
+
+// The folder of the running test program: the build's bin folder.
+std::string Build_Bin_Folder() {
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path().string();
+}
+
+// The build folder may be closed to other users (a clone in root's 0700
+// home, or in a mktemp -d folder): the build's own programs and libraries
+// named on the command line run from copies in `dir`, which the test user
+// may enter. Other arguments are left as they are.
+std::vector<std::string> With_Reachable_Build_Files(const std::vector<std::string>& argv, const TempDir& dir) {
+    const std::string bin = Build_Bin_Folder() + "/";
+    std::vector<std::string> reachable;
+    for (const std::string& arg : argv) {
+        std::error_code error;
+        if (!arg.starts_with(bin) || !std::filesystem::is_regular_file(arg, error)) {
+            reachable.push_back(arg);
+            continue;
+        }
+        const std::string copy = dir.File(std::to_string(reachable.size()) + "-" + arg.substr(arg.rfind('/') + 1));
+        std::filesystem::copy_file(arg, copy, error);
+        std::filesystem::permissions(copy, std::filesystem::perms(0755), error);
+        reachable.push_back(error ? arg : copy);
+    }
+    return reachable;
+}
+
+}  // namespace
+
+ProcessResult RunProcessUnprivileged(const std::vector<std::string>& given_argv, const std::vector<std::string>& env,
                                      std::optional<unsigned> only_group) {
     TempDir dir;
     qev::test::Give_To_Test_User(dir.Path());  // the program's output files are made there
     const std::string out_path = dir.File("stdout");
     const std::string err_path = dir.File("stderr");
+    const std::vector<std::string> argv = geteuid() == 0 ? With_Reachable_Build_Files(given_argv, dir) : given_argv;
     const auto body = [&] { return SpawnAndWait(argv, env, out_path, err_path); };
     if (!only_group) return Collect(qev::test::Run_Unprivileged(body), out_path, err_path);
     if (geteuid() != 0) {

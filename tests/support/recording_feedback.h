@@ -49,7 +49,10 @@ public:
         ++Event_Passes;
         if (On_Pending_Events) On_Pending_Events();
     }
-    void Sleep_Ms(int milliseconds) override { Sleeps.push_back(milliseconds); }
+    void Sleep_Ms(int milliseconds) override {
+        Sleeps.push_back(milliseconds);
+        if (On_Sleep) On_Sleep(milliseconds);
+    }
 
     void Set_Status_Text(const std::string& text) override { Status_Texts.push_back(text); }
     void Refresh_Command_View() override { ++Refreshes; }
@@ -72,6 +75,7 @@ public:
     int Event_Passes = 0;
     std::function<void()> On_Pending_Events;  // e.g. let a test's Qt events through
     std::vector<int> Sleeps;
+    std::function<void(int)> On_Sleep;  // e.g. really sleep, as the program does
     std::vector<std::string> Status_Texts;
     int Refreshes = 0;
     int Busy_Ends = 0;

@@ -4,7 +4,9 @@
 // Settings file.
 #include "app/orderly_exit.h"
 #include "base/stop_request.h"
+#include "controls/qt_feedback.h"
 #include "learn/ui/capture_command_form.h"
+#include "macro/ui/macro_command_form.h"
 #include "tests/support/qt/window_fixture.h"
 #include "tests/support/sim_port_controls.h"
 
@@ -61,6 +63,46 @@ TEST_P(Close_Signal_Test, During_A_Capture_s_Wait_Gives_Up_And_Shuts_Down_In_Ord
     EXPECT_TRUE(messages.empty()) << Texts().front();
     EXPECT_EQ(listing.count('\n'), 0) << "the capture stopped waiting for the remote: " << listing.toStdString();
     EXPECT_FALSE(form->isVisible()) << "the window closed";
+    EXPECT_NE(Read_File(Settings_File()).find("ECHO=1\n"), std::string::npos) << "the Settings file was written";
+    Clear_Program_Stop();
+}
+
+TEST_P(Close_Signal_Test, During_A_Minute_Long_Macro_Wait_Ends_The_Program_Within_A_Second) {
+    static const bool installed = (Install_Close_Signals(), true);
+    (void)installed;
+    const std::string log = profile.File("tx.log");  // read after the port library is gone
+    TEnv_Guard tx_log{"IO_SIM_TXLOG", log};
+    Start();
+    ASSERT_EQ(form->State().Load_Command_File(Command_File("tv.rmt", "POWER,FF\n"), 1), 0);
+    auto* close_on_signal = new TClose_On_Signal(form.get());
+    ASSERT_FALSE(close_on_signal->Start_Up_Done());
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    // Waits and event passes as the program has them.
+    feedback.On_Sleep = [](int milliseconds) { TQt_Feedback().Sleep_Ms(milliseconds); };
+    feedback.On_Pending_Events = [] { QCoreApplication::processEvents(); };
+
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point signalled;
+    QTimer::singleShot(0, form.get(), [&] {
+        auto* dialog = form->findChild<TMacro_Command_Form*>();
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QPlainTextEdit*>(QStringLiteral("Macro_Memo"))->setPlainText("@WAIT 60000\nPOWER");
+        std::thread sender([&signalled, signal = GetParam()] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            signalled = Clock::now();
+            ::kill(::getpid(), signal);
+        });
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Macro_Execute_Button")), Qt::LeftButton);
+        sender.join();
+    });
+    form->MacroClick();  // the modal dialog, until the signal answers it
+    for (int i = 0; i < 100 && form->isVisible(); ++i) QTest::qWait(10);
+    const double seconds = std::chrono::duration<double>(Clock::now() - signalled).count();
+
+    EXPECT_FALSE(form->isVisible()) << "the window closed";
+    EXPECT_LT(seconds, 1.0);
+    EXPECT_EQ(Read_File(log).find(" FF"), std::string::npos) << "the line after the wait did not run";
     EXPECT_NE(Read_File(Settings_File()).find("ECHO=1\n"), std::string::npos) << "the Settings file was written";
     Clear_Program_Stop();
 }
