@@ -19,9 +19,12 @@ TEST(Code_Files_End_To_End, A_Flipper_Nec_Code_Goes_Out_As_The_Simulated_Remotes
     Write_File(profile.File("tv.ir"),
                "Filetype: IR signals file\nVersion: 1\n#\nname: POWER\ntype: parsed\nprotocol: NEC\n"
                "address: 04 00 00 00\ncommand: 08 00 00 00\n");
-    const std::string tool = Binary_Folder() + "/qev-ir";
-    ASSERT_EQ(Run_Shell(tool + " convert '" + profile.File("tv.ir") + "' '" + profile.File("tv.rmt") + "'").second, 0);
-    EXPECT_EQ(Run_Shell(tool + " decode '" + profile.File("tv.rmt") + "'"),
+    const std::string tool = Shell_Quoted(Binary_Folder() + "/qev-ir");
+    ASSERT_EQ(
+        Run_Shell(tool + " convert " + Shell_Quoted(profile.File("tv.ir")) + " " + Shell_Quoted(profile.File("tv.rmt")))
+            .second,
+        0);
+    EXPECT_EQ(Run_Shell(tool + " decode " + Shell_Quoted(profile.File("tv.rmt"))),
               std::make_pair(std::string("POWER  NEC  address 0x04  command 0x08\n"), 0));
 
     const uint16_t port = Free_Loopback_Port();

@@ -49,4 +49,10 @@ void Write_File(const std::string& path, const std::string& data) {
 
 bool File_Exists(const std::string& path) { return std::filesystem::exists(path); }
 
+std::string Shell_Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 }  // namespace qev::test

@@ -36,6 +36,8 @@ private:
 std::string Read_File(const std::string& path);
 void Write_File(const std::string& path, const std::string& data);
 bool File_Exists(const std::string& path);
+// `text` as one word of a shell command line, whatever it holds (blanks, quotes).
+std::string Shell_Quoted(const std::string& text);
 
 }  // namespace qev::test
 

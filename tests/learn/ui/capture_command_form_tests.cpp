@@ -235,7 +235,7 @@ TEST_F(Capture_Test, Learns_Proposes_Registers_And_Sends_The_Simulated_Remote) {
     // Saved, the learned command is the remote's own code to the command-line tool.
     const std::string saved = profile.File("learned.rmt");
     ASSERT_TRUE(form->State().Save_Command_File(saved));
-    FILE* tool = popen((std::string(QEV_IR_PATH) + " decode '" + saved + "'").c_str(), "r");
+    FILE* tool = popen((Shell_Quoted(QEV_IR_PATH) + " decode " + Shell_Quoted(saved)).c_str(), "r");
     ASSERT_NE(tool, nullptr);
     std::string printed;
     char buffer[256];
