@@ -170,6 +170,7 @@ TPictureButton* TQEV_Main_Form::Create_Key(const char* name, const char* caption
     key->setGeometry(left, top, Key_Width, Key_Height);
     key->setFont(Form_Font(12, true));
     key->setFontColor(clCream);
+    key->setLegibleCaption(true);  // a live key's caption reads over any background
     key->setTabStop(true);
     return key;
 }
