@@ -3,6 +3,7 @@
 // remote control.
 #include "app/icons/qev_lpt.xpm"
 #include "app/orderly_exit.h"
+#include "app/secure_start.h"
 #include "app/window/main_form.h"
 #include "controls/qt_feedback.h"
 
@@ -36,14 +37,37 @@ public:
     }
 };
 
+// In a privileged run Qt looks for plugins in the system's folder alone: not
+// in QT_PLUGIN_PATH (gone from the environment by now), a qt.conf's folder or
+// the program's own folder. Set before the application object exists, and
+// again afterwards, because constructing it adds the program's folder back.
+void Keep_To_System_Plugins() { QCoreApplication::setLibraryPaths({QStringLiteral(QEV_QT_PLUGIN_DIR)}); }
+
+void Tell_Secure_Start(const qev::TSecure_Start& start) {
+    if (start.Capabilities_Dropped)
+        std::fprintf(stderr,
+                     "QEV_LPT: others than root can write to the program's folder; running without its "
+                     "capability\n");
+    std::string ignored;
+    for (const std::string& name : start.Removed_Variables)
+        if (name.starts_with("QT_")) ignored += " " + name;
+    for (const std::string& argument : start.Removed_Arguments) ignored += " " + argument;
+    if (!ignored.empty()) std::fprintf(stderr, "QEV_LPT: running with a capability, ignored:%s\n", ignored.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Before anything reads the environment or the arguments.
+    const qev::TSecure_Start secure = qev::Secure_Start(argc, argv);
+    Tell_Secure_Start(secure);
+    if (secure.Privileged) Keep_To_System_Plugins();
     Install_Close_Signals();
     // Taken before Qt sees the arguments: a link Kitchen -> QEV_LPT keeps its
     // own Settings file, Kitchen.INI.
     const std::string executable = qev::Started_Executable_Path(argc > 0 ? argv[0] : nullptr);
     TQEV_Application application(argc, argv);
+    if (secure.Privileged) Keep_To_System_Plugins();
     // The desktop entry's name, so that a desktop shows the window under the
     // menu entry's icon and name.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.qevlpt.qev_lpt"));

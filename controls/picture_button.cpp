@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QShortcutEvent>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -101,7 +102,19 @@ void Invert_Dotted_Frame(QPainter& p, const TEdges& r) {
     p.restore();
 }
 
+// Relative luminance of an sRGB colour (WCAG 2).
+double Relative_Luminance(const QColor& color) {
+    const auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
+}
+
 }  // namespace
+
+double Contrast_Ratio(const QColor& a, const QColor& b) {
+    const double la = Relative_Luminance(a);
+    const double lb = Relative_Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 
 TPictureButton::TPictureButton(QWidget* parent)
     : QWidget(parent),
@@ -232,6 +245,12 @@ void TPictureButton::setFontColor(const QColor& color) {
     update();
 }
 
+void TPictureButton::setLegibleCaption(bool on) {
+    if (on == legible_caption_) return;
+    legible_caption_ = on;
+    update();
+}
+
 void TPictureButton::setBevelInner(TBevelCut cut) {
     if (cut == bevel_inner_) return;
     bevel_inner_ = cut;
@@ -326,7 +345,7 @@ QImage TPictureButton::Render() {
     return face.toImage();
 }
 
-void TPictureButton::Draw_Face(QPainter& p, int W, int H) {
+void TPictureButton::Draw_Backdrop(QPainter& p, int W, int H) {
     const int d = Draw_Offset();
 
     TEdges r{0, 0, W, H};
@@ -365,21 +384,70 @@ void TPictureButton::Draw_Face(QPainter& p, int W, int H) {
             p.drawImage(origin.x() + d, origin.y() + d, picture_drawn_);
         }
     }
+}
+
+QRect TPictureButton::Caption_Box(const QFontMetrics& metrics, int W, int H, QSize* text) const {
+    const int d = Draw_Offset();
+    *text = metrics.size(Qt::TextShowMnemonic, caption_);
+    const QPoint origin = Caption_Origin(W, H, text->width(), text->height());
+    return QRect(origin.x() + d, origin.y() + d, W - (origin.x() + d), H - (origin.y() + d));
+}
+
+// The face as drawn so far, looked at under the caption's text and one pixel
+// around it: the outline is needed when the caption colour reads worse than
+// Legible_Contrast against any of those pixels.
+QColor TPictureButton::Outline_Color(int W, int H) {
+    if (!legible_caption_ || !isEnabled() || caption_.isEmpty() || W <= 0 || H <= 0) return QColor();
+    QSize text;
+    const QRect box = Caption_Box(QFontMetrics(font(), this), W, H, &text);
+    const QRect under = QRect(box.topLeft(), text).adjusted(-1, -1, 1, 1) & QRect(0, 0, W, H);
+    if (under.isEmpty()) return QColor();
+    QImage backdrop(W, H, QImage::Format_RGB32);
+    backdrop.fill(Fill_Color());
+    {
+        QPainter bp(&backdrop);
+        Draw_Backdrop(bp, W, H);
+    }
+    const QColor ink = FontColor();
+    double worst = 21.0;
+    for (int y = under.top(); y <= under.bottom(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(backdrop.constScanLine(y));
+        for (int x = under.left(); x <= under.right(); ++x) worst = std::min(worst, Contrast_Ratio(ink, line[x]));
+    }
+    if (worst >= Legible_Contrast) return QColor();
+    const QColor black(Qt::black), white(Qt::white);
+    return Contrast_Ratio(ink, black) >= Contrast_Ratio(ink, white) ? black : white;
+}
+
+QColor TPictureButton::Caption_Outline_Color() { return Outline_Color(width(), height()); }
+
+void TPictureButton::Draw_Face(QPainter& p, int W, int H) {
+    const int d = Draw_Offset();
+    Draw_Backdrop(p, W, H);
 
     if (!caption_.isEmpty()) {
+        const QColor outline = Outline_Color(W, H);
         p.setFont(font());
         background_clear_ = true;
-        const QSize text = p.fontMetrics().size(Qt::TextShowMnemonic, caption_);
-        const QPoint origin = Caption_Origin(W, H, text.width(), text.height());
-        const QRect box(origin.x() + d, origin.y() + d, W - (origin.x() + d), H - (origin.y() + d));
+        QSize text;
+        const QRect box = Caption_Box(p.fontMetrics(), W, H, &text);
         if (box.width() > 0 && box.height() > 0) {
+            constexpr int Flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic;
+            if (outline.isValid()) {
+                p.setPen(outline);
+                for (int dy = -1; dy <= 1; ++dy) {
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        if (dx != 0 || dy != 0) p.drawText(box.translated(dx, dy), Flags, caption_);
+                    }
+                }
+            }
             p.setPen(FontColor());
-            p.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic, caption_);
+            p.drawText(box, Flags, caption_);
         }
     }
 
+    TEdges r{0, 0, W, H};
     if (button_style_ == bsStdButton) {
-        r = TEdges{0, 0, W, H};
         if (d == 1) {
             // Held down on the key: flat.
             const QColor shadow = System_Color(TSystem_Color::Btn_Shadow);
@@ -391,7 +459,6 @@ void TPictureButton::Draw_Face(QPainter& p, int W, int H) {
             Frame_3D(p, r, System_Color(TSystem_Color::Btn_Highlight), System_Color(TSystem_Color::Btn_Shadow));
         }
     } else {
-        r = TEdges{0, 0, W, H};
         r.Shrink(d);
     }
 

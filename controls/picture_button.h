@@ -20,7 +20,8 @@
 // the key (any other key while Space is down cancels); Enter or Return at
 // once; the caption's accelerator (Alt + the character after '&') while the
 // key is enabled and shown. A disabled key gets no mouse or key input and
-// paints exactly as an enabled one: the owner gives it a disabled picture.
+// paints as an enabled one (the owner gives it a disabled picture), except
+// for the legible-caption outline, which only an enabled key needs.
 //
 // Accessors follow Qt's style: the getter carries the property's name
 // (ButtonStyle()), the setter "set" plus the name (setButtonStyle()). Setters
@@ -35,7 +36,12 @@
 #include <QString>
 #include <QWidget>
 
+class QFontMetrics;
 class QPainter;
+
+// WCAG 2 contrast ratio of two colours, 1 to 21: (L1 + 0.05) / (L2 + 0.05)
+// with L the relative luminance of the lighter and the darker one.
+double Contrast_Ratio(const QColor& a, const QColor& b);
 
 class TPictureButton : public QWidget {
     Q_OBJECT
@@ -68,6 +74,7 @@ private:
     Q_PROPERTY(bool Stretch READ Stretch WRITE setStretch)
     Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
     Q_PROPERTY(QColor FontColor READ FontColor WRITE setFontColor)
+    Q_PROPERTY(bool LegibleCaption READ LegibleCaption WRITE setLegibleCaption)
     Q_PROPERTY(TBevelCut BevelInner READ BevelInner WRITE setBevelInner)
     Q_PROPERTY(TBevelCut BevelOuter READ BevelOuter WRITE setBevelOuter)
     Q_PROPERTY(int Tag READ Tag WRITE setTag)
@@ -137,6 +144,18 @@ public:
     // key's caption looks the same as an enabled one's.
     QColor FontColor() const;
     void setFontColor(const QColor& color);
+
+    // Keeps an enabled key's caption readable whatever its picture shows:
+    // where the caption colour has less than Legible_Contrast against any
+    // pixel of the face under the caption (and one pixel around it), the
+    // caption gets a one-pixel outline in black or white, whichever differs
+    // more from it. Off by default: the caption is drawn as it is.
+    bool LegibleCaption() const { return legible_caption_; }
+    void setLegibleCaption(bool on);
+    // The contrast a legible caption keeps: WCAG 2's 4.5:1 for text.
+    static constexpr double Legible_Contrast = 4.5;
+    // The outline colour the caption gets now; invalid when it needs none.
+    QColor Caption_Outline_Color();
 
     TBevelCut BevelInner() const { return bevel_inner_; }
     void setBevelInner(TBevelCut cut);
@@ -237,7 +256,13 @@ private:
     void Picture_Changed();
     void Update_Accelerator();
     void Draw_Face(QPainter& p, int W, int H);
-
+    // Bevels, fill and picture: everything the caption is drawn over.
+    void Draw_Backdrop(QPainter& p, int W, int H);
+    // Where the caption goes on a W x H face: its box (to the face's right
+    // and bottom edges) and the size of its text.
+    QRect Caption_Box(const QFontMetrics& metrics, int W, int H, QSize* text) const;
+    // The legible caption's outline on a W x H face; invalid for none.
+    QColor Outline_Color(int W, int H);
     TButtonStyle button_style_ = bsStdButton;
     bool color_change_ = true;
     TFocusStyle focus_style_ = bfsStdButton;
@@ -254,6 +279,7 @@ private:
     bool stretch_ = false;
     QString caption_;
     QColor font_color_;  // invalid: the palette's ButtonText
+    bool legible_caption_ = false;
     TBevelCut bevel_inner_ = bvNone;
     TBevelCut bevel_outer_ = bvNone;
     int tag_ = 0;

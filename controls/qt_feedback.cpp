@@ -5,9 +5,14 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QSpacerItem>
 #include <QStringList>
+#include <QStyle>
 
 #include <algorithm>
 #include <chrono>
@@ -22,6 +27,41 @@ QWidget* Dialog_Parent() {
     return QApplication::activeWindow();
 }
 
+// The font a desktop draws window titles in, as near as Qt can tell: the
+// style's title-bar font, bold and two points larger (title bars use a
+// larger, bolder face than body text).
+QFont Title_Font() {
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    if (font.pointSizeF() > 0) font.setPointSizeF(font.pointSizeF() + 2);
+    return font;
+}
+
+// The width a window needs for `caption` in its title bar: the caption in
+// the title font, and room for the window's icon and three buttons, each a
+// square as high as the title bar (the style's, or the font's height and a
+// margin, whichever is more).
+int Caption_Width(const QString& caption, const QStyle* style) {
+    const QFontMetrics metrics(Title_Font());
+    const int bar = std::max(style ? style->pixelMetric(QStyle::PM_TitleBarHeight) : 0, metrics.height() + 8);
+    return metrics.horizontalAdvance(caption) + 4 * bar;
+}
+
+// A message box is only as wide as its text and buttons need; a short text
+// under a longer caption ("Are You Sure?" under "Clear All Data") leaves the
+// window manager too little title bar for the caption. An invisible item as
+// wide as the caption needs, laid over the button row, widens the box.
+void Fit_Caption(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr || grid->rowCount() == 0) return;
+    int width = Caption_Width(box.windowTitle(), box.style());
+    if (const QScreen* screen = box.screen()) width = std::min(width, screen->availableGeometry().width());
+    const QMargins margins = grid->contentsMargins();
+    grid->addItem(
+        new QSpacerItem(width - margins.left() - margins.right(), 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+        grid->rowCount() - 1, 0, 1, grid->columnCount());
+}
+
 }  // namespace
 
 TMessage_Answer Show_Message_Box(const std::string& text, const std::string& caption, TMessage_Kind kind) {
@@ -29,6 +69,7 @@ TMessage_Answer Show_Message_Box(const std::string& text, const std::string& cap
     QMessageBox box(question ? QMessageBox::Warning : QMessageBox::Critical, To_Q(caption), To_Q(text),
                     question ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
+    Fit_Caption(box);
     return box.exec() == QMessageBox::Ok ? TMessage_Answer::OK : TMessage_Answer::Cancel;
 }
 

@@ -23,6 +23,7 @@ public:
 };
 
 // A message box without a feedback object (the last-resort error of main()).
+// It is wide enough for the window manager to show its whole caption.
 TMessage_Answer Show_Message_Box(const std::string& text, const std::string& caption, TMessage_Kind kind);
 
 // "Description(*.rmt)|*.rmt|All Files(*.*)|*.*" as Qt's name filter list

@@ -27,9 +27,18 @@ QImage Copy_Background(const QImage& background, QRect rect) {
     return copy;
 }
 
+QColor Quarter_Brightness(QColor color) {
+    const QColor quarter(color.red() >> 2, color.green() >> 2, color.blue() >> 2);
+    return quarter == QColor(Qt::black) ? QColor(1, 1, 1) : quarter;
+}
+
 QImage Enabled_Face(const QImage& background, QRect rect, bool see_through, int32_t transparency_mode,
                     QColor face_color) {
     if (!see_through) return Solid_Picture(rect.size(), face_color);
+    // Nothing to see through: darkening the empty copy would leave it black,
+    // that is transparent, and the light face colour would show under the
+    // yellow caption.
+    if (background.isNull()) return Solid_Picture(rect.size(), Quarter_Brightness(face_color));
     QImage face = Copy_Background(background, rect);
     for (int x = 0; x < face.width(); ++x) {
         for (int y = 0; y < face.height(); ++y) {

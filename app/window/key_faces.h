@@ -3,7 +3,10 @@
 // With see-through keys the background bitmap shows through every key: at
 // full brightness on a disabled key, darkened on a live one. Pictures use
 // black as their transparent colour, so black pixels let the key's face
-// colour show.
+// colour show. Without a usable bitmap a disabled key is the shadow colour
+// and a live one the face colour at a quarter of its brightness: dark, so
+// the live keys' yellow captions read on them (at least 9.8:1, whatever the
+// face colour) and the live keys look darker, as over a bitmap.
 #ifndef QEV_KEY_FACES_H
 #define QEV_KEY_FACES_H
 
@@ -20,6 +23,10 @@ namespace qev {
 // quarter of itself when transparency_mode is non-zero, each part rounded down.
 uint32_t Darken_Color_Value(uint32_t value, int32_t transparency_mode);
 
+// Each channel of `color` at a quarter, rounded down; never black, which
+// would be the pictures' transparent colour.
+QColor Quarter_Brightness(QColor color);
+
 // A picture of one colour.
 QImage Solid_Picture(QSize size, QColor color);
 
@@ -31,7 +38,8 @@ QImage Blank_Picture(QSize size);
 QImage Copy_Background(const QImage& background, QRect rect);
 
 // Picture of a live key: the face colour with see-through off; the darkened
-// background under the key with see-through on.
+// background under the key with see-through on; with see-through on and no
+// background, the face colour at a quarter of its brightness.
 QImage Enabled_Face(const QImage& background, QRect rect, bool see_through, int32_t transparency_mode,
                     QColor face_color);
 

@@ -166,6 +166,7 @@ TPictureButton* TQEV_Main_Form::Create_Key(const char* name, const char* caption
     key->setGeometry(left, top, Key_Width, Key_Height);
     key->setFont(Form_Font(12, true));
     key->setFontColor(clCream);
+    key->setLegibleCaption(true);  // a live key's caption reads over any background
     key->setTabStop(true);
     return key;
 }
@@ -181,7 +182,7 @@ void TQEV_Main_Form::Create_Menu() {
         {"File", "ReadfromFile", "&Read from File", &TQEV_Main_Form::ReadfromFileClick},
         {"File", "SavetoFile", "&Save to File", &TQEV_Main_Form::SavetoFileClick},
         {"File", "Import", "&Import\u2026", &TQEV_Main_Form::ImportClick},
-        {"File", "Export", "E&xport\u2026", &TQEV_Main_Form::ExportClick},
+        {"File", "Export", "Ex&port\u2026", &TQEV_Main_Form::ExportClick},
         {"File", "SetUp", "SetUp(&X)", &TQEV_Main_Form::SetUpClick},
         {"File", "Exit", "&Exit", &TQEV_Main_Form::ExitClick},
         {"Edit", "CaptureCommand", "&Capture Command", &TQEV_Main_Form::CaptureCommandClick},

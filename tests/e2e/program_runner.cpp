@@ -97,8 +97,12 @@ bool TProgram_Runner::Start() {
     std::vector<char*> envp;
     for (auto& s : strings) envp.push_back(s.data());
     envp.push_back(nullptr);
-    std::string arg0 = executable_;
-    char* argv[] = {arg0.data(), nullptr};
+    std::vector<std::string> arguments{executable_};
+    arguments.insert(arguments.end(), Arguments.begin(), Arguments.end());
+    std::vector<char*> argv_list;
+    for (auto& argument : arguments) argv_list.push_back(argument.data());
+    argv_list.push_back(nullptr);
+    char** argv = argv_list.data();
     if (!Ordinary_User || geteuid() != 0) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);

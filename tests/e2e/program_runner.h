@@ -35,6 +35,8 @@ public:
     bool Ordinary_User = false;
     // When set, the child's standard error goes to this file.
     std::string Stderr_Path;
+    // Arguments after the program's name.
+    std::vector<std::string> Arguments;
 
     TProgram_Runner(std::string executable, const std::string& profile);
     ~TProgram_Runner();

@@ -50,7 +50,7 @@ TEST_F(Code_Exchange_Test, Import_And_Export_Follow_Save_To_File) {
     for (const QAction* item : items) names << item->objectName();
     EXPECT_EQ(names, (QStringList{"ReadfromFile", "SavetoFile", "Import", "Export", "SetUp", "Exit"}));
     EXPECT_EQ(Named_Child<QAction>(*form, "Import")->text(), QString::fromUtf8("&Import\u2026"));
-    EXPECT_EQ(Named_Child<QAction>(*form, "Export")->text(), QString::fromUtf8("E&xport\u2026"));
+    EXPECT_EQ(Named_Child<QAction>(*form, "Export")->text(), QString::fromUtf8("Ex&port\u2026"));
 }
 
 // A remote brought in from a Flipper file sends what the real remote sends.

@@ -38,5 +38,26 @@ TEST(Key_Face, The_Copy_Follows_The_Key_And_Is_Black_Beyond_The_Background) {
         << "no background: shadow fill even with see-through keys";
 }
 
+TEST(Key_Face, A_Live_See_Through_Key_Without_Background_Is_The_Face_Colour_At_A_Quarter) {
+    struct Row {
+        const char* name;
+        QColor face;
+        int32_t mode;
+        QRgb expected;
+    };
+    for (const Row& row : {Row{"light face", QColor(239, 239, 239), 0, qRgb(59, 59, 59)},
+                           Row{"either mode", QColor(239, 239, 239), 1, qRgb(59, 59, 59)},
+                           Row{"each channel on its own", QColor(200, 100, 51), 0, qRgb(50, 25, 12)},
+                           Row{"never the transparent black", QColor(3, 3, 3), 0, qRgb(1, 1, 1)}}) {
+        SCOPED_TRACE(row.name);
+        const QImage face = Enabled_Face(QImage(), QRect(10, 10, 57, 25), true, row.mode, row.face);
+        EXPECT_EQ(face.pixel(0, 0), row.expected);
+        EXPECT_EQ(face.pixel(56, 24), row.expected);
+    }
+    EXPECT_EQ(Enabled_Face(QImage(), QRect(0, 0, 57, 25), false, 0, QColor(239, 239, 239)).pixel(5, 5),
+              qRgb(239, 239, 239))
+        << "see-through off: the face colour itself";
+}
+
 }  // namespace
 }  // namespace qev
