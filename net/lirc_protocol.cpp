@@ -34,6 +34,19 @@ bool Same_Ignoring_Case(std::string_view a, std::string_view b) {
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
+// Whether a name's listed word (Lirc_Key_Word) is `word`, in any case when
+// `any_case`, without making the word.
+bool Lists_As(std::string_view name, std::string_view word, bool any_case) {
+    if (name.empty()) return word == "_";
+    if (name.size() != word.size()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto u = static_cast<unsigned char>(name[i]);
+        const char listed = u <= ' ' || u == 0x7F ? '_' : name[i];
+        if (any_case ? Lower(listed) != Lower(word[i]) : listed != word[i]) return false;
+    }
+    return true;
+}
+
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 std::string Error(std::string_view request, std::string message) {
@@ -138,17 +151,19 @@ std::optional<std::string> TLirc_Protocol::Handle(std::string_view line, TLirc_C
         return Error(line,
                      request.Arguments ? "hardware does not support multiple transmitters" : "no arguments given");
     if (Same_Ignoring_Case(directive, "SIMULATE")) return Error(line, "SIMULATE command is disabled");
-    const std::string illegal = "Illegal argument (protocol error): " + std::string(request.Arguments.value_or(""));
+    const auto illegal = [&] {
+        return Error(line, "Illegal argument (protocol error): " + std::string(request.Arguments.value_or("")));
+    };
     if (Same_Ignoring_Case(directive, "SET_INPUTLOG")) {
         // Nothing is received, so there is nothing to log: no file is opened.
-        if (request.Arguments && Words_Of(*request.Arguments, Is_Space).empty()) return Error(line, illegal);
+        if (request.Arguments && Words_Of(*request.Arguments, Is_Space).empty()) return illegal();
         return Lirc_Reply(line, true);
     }
     if (Same_Ignoring_Case(directive, "DRV_OPTION")) {
         // lircd reads "%32s %64s": a first word of more than 32 bytes gives both.
         const std::vector<std::string_view> fields =
             request.Arguments ? Words_Of(*request.Arguments, Is_Space) : std::vector<std::string_view>{};
-        if (fields.empty() || (fields.size() == 1 && fields.front().size() <= 32)) return Error(line, illegal);
+        if (fields.empty() || (fields.size() == 1 && fields.front().size() <= 32)) return illegal();
         return Error(line, "Cannot set driver option, code: 0");
     }
     return Error(line, "unknown directive: " + Quoted(directive));
@@ -165,9 +180,9 @@ std::string TLirc_Protocol::Find_Key(std::string_view word, bool* found) const {
     for (const std::string& name : names)
         if (name == word) return name;
     for (const std::string& name : names)
-        if (Lirc_Key_Word(name) == word) return name;
+        if (Lists_As(name, word, false)) return name;
     for (const std::string& name : names)
-        if (Same_Ignoring_Case(Lirc_Key_Word(name), word)) return name;
+        if (Lists_As(name, word, true)) return name;
     *found = false;
     return {};
 }

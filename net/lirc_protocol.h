@@ -201,7 +201,10 @@ public:
     // Ends any repetition (the listener closes, the program stops); a
     // SEND_ONCE cut short is answered "repeating interrupted".
     void Stop_Repeating();
-    // The reply of a SEND_ONCE whose repetitions have ended, once.
+    // The reply of a SEND_ONCE whose repetitions have ended, once. Its owner
+    // takes it after every Handle(), Repeat_Step() and Stop_Repeating(), so
+    // it goes to the client that waits for it before another SEND_ONCE can
+    // make a client wait.
     std::optional<std::string> Take_Late_Reply();
 
 private:

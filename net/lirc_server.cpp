@@ -98,6 +98,9 @@ void TLirc_Server::Answer(TTcp_Connection& connection, std::string_view bytes) {
                 replies += TLirc_Protocol::Too_Long_Reply(line);
             } else if (std::optional<std::string> reply = protocol_.Handle(line, TLirc_Clock::now())) {
                 replies += *reply;
+                // A SEND_STOP may have ended another client's SEND_ONCE: its
+                // reply goes out before a next line could start another.
+                Deliver_Late_Reply();
             } else {
                 awaiting_ = &connection;
                 held = true;

@@ -312,6 +312,28 @@ TEST_F(Lirc_Server_Test, A_Client_That_Does_Not_Read_Is_Held_Back_And_Still_Answ
     EXPECT_GT(peak, TLirc_Server::Output_Limit / 2) << "the limit was reached: the client was held back";
 }
 
+// A SEND_STOP that ends one client's SEND_ONCE count, followed in the same
+// read by a SEND_ONCE count of its own: each waiting client gets its own
+// reply, never the other's.
+TEST_F(Lirc_Server_Test, Each_Late_Reply_Goes_To_The_Client_That_Waits_For_It) {
+    program.Send_Time = 2ms;
+    auto first = Connect(), second = Connect(), third = Connect();
+    ASSERT_TRUE(first && second && third);
+    first->Send("SEND_ONCE tv POWER 600\n");
+    ASSERT_TRUE(Run_Events_Until([&] { return program.Sent.size() >= 2; }));
+    second->Send("SEND_STOP\nSEND_ONCE tv VOL-UP 600\n");
+    EXPECT_EQ(first->Receive(Err("SEND_ONCE tv POWER 600", "repeating interrupted")),
+              Err("SEND_ONCE tv POWER 600", "repeating interrupted"));
+    EXPECT_EQ(second->Receive(Ok("SEND_STOP")), Ok("SEND_STOP"));
+    ASSERT_TRUE(Run_Events_Until([&] { return server.Protocol().Repeating_Key() == "VOL-UP"; }));
+    third->Send("SEND_STOP\n");
+    EXPECT_EQ(third->Receive(Ok("SEND_STOP")), Ok("SEND_STOP"));
+    EXPECT_EQ(second->Receive(Err("SEND_ONCE tv VOL-UP 600", "repeating interrupted")),
+              Err("SEND_ONCE tv VOL-UP 600", "repeating interrupted"));
+    Run_Events_For(20);
+    EXPECT_EQ(first->received, "");
+}
+
 // Large replies to many small requests from a client that does not read:
 // the output is looked at before each reply, so what waits for the client
 // passes the limit by one reply at most, however many lines came in one
