@@ -89,6 +89,9 @@
 //   - LIST's code column is all zeros: the program keeps waveforms, not codes.
 //   - A key whose name has a blank or control character is listed and sent
 //     by its word with '_' (lircd.conf cannot hold such a name at all).
+//   - A key word in the exact case of a command's name reaches that command;
+//     lircd takes the first command whose name matches in any case (with
+//     POWER and power, "LIST tv power" lists POWER there, power here).
 //   - A count beyond 32 bits: lircd takes it modulo 2^32 (4294967296 sends
 //     as 0, 99999999999 is refused as "1215752191"); here it is too many,
 //     printed as written (without '+' and leading zeros).
