@@ -11,6 +11,9 @@ namespace qev {
 namespace {
 
 constexpr int Listen_Backlog = 5;
+// Twice the thousand concurrent clients the server is built for; fewer when
+// the descriptors are short (net/tcp_listener.h).
+constexpr std::size_t Max_Connections = 2048;
 constexpr rlim_t Open_File_Target = 65536;
 
 // Lets the process hold as many descriptors as its hard limit allows (up to
@@ -46,7 +49,8 @@ TCommand_Server::TCommand_Server(std::function<bool(const std::string&)> run_lin
                 .Make_Connection = nullptr,
                 .Accepted = [](TTcp_Connection& connection) { TServer_Input_Line::Greet(Sender(connection)); },
                 .Received = [this](TTcp_Connection& connection,
-                                   std::string_view bytes) { input_line_.Feed(bytes, Sender(connection)); }},
+                                   std::string_view bytes) { input_line_.Feed(bytes, Sender(connection)); },
+                .Max_Connections = Max_Connections},
                this) {}
 
 TCommand_Server::~TCommand_Server() = default;

@@ -1,12 +1,19 @@
 #include "net/lirc_server.h"
 
+#include "base/stop_request.h"
+
 #include <QTimer>
+
+#include <optional>
+#include <utility>
 
 namespace qev {
 
 namespace {
 
 constexpr int Listen_Backlog = 16;
+// Four times lircd's 256 clients, above the thousand the listeners are built for.
+constexpr std::size_t Max_Connections = 1024;
 // Bytes handed to the line reader at a time; the output limit is looked at
 // between two pieces.
 constexpr std::size_t Read_Piece = 4096;
@@ -21,15 +28,19 @@ public:
 }  // namespace
 
 TLirc_Server::TLirc_Server(TLirc_Program& program, QObject* parent)
+    : TLirc_Server(program, Lirc_Max_Repeat_Time, parent) {}
+
+TLirc_Server::TLirc_Server(TLirc_Program& program, std::chrono::milliseconds repeat_time_limit, QObject* parent)
     : QObject(parent),
-      protocol_(program),
+      protocol_(program, repeat_time_limit),
       repeat_timer_(new QTimer(this)),
       sockets_({.Address = QHostAddress(QHostAddress::LocalHost),
                 .Backlog = Listen_Backlog,
                 .Read_Piece = Read_Piece,
                 .Make_Connection = [](QObject* owner) -> TTcp_Connection* { return new TLirc_Connection(owner); },
                 .Accepted = nullptr,
-                .Received = [this](TTcp_Connection& connection, std::string_view bytes) { Answer(connection, bytes); }},
+                .Received = [this](TTcp_Connection& connection, std::string_view bytes) { Answer(connection, bytes); },
+                .Max_Connections = Max_Connections},
                this) {
     repeat_timer_->setInterval(0);
     connect(repeat_timer_, &QTimer::timeout, this, [this] { Repeat_Once(); });
@@ -46,6 +57,8 @@ void TLirc_Server::Close() {
     protocol_.Stop_Repeating();
     repeat_timer_->stop();
     sockets_.Close();
+    (void)protocol_.Take_Late_Reply();  // its connection is gone
+    awaiting_ = nullptr;
 }
 
 bool TLirc_Server::Is_Open() const { return sockets_.Is_Open(); }
@@ -68,18 +81,61 @@ bool TLirc_Server::Apply(bool enable, int32_t port, std::string* error) {
     return Open(static_cast<uint16_t>(port), error);
 }
 
-// Every line of the piece is answered; the replies go out as one write.
+// The lines of the piece are answered in order, their replies gathered into
+// one write, while the connection's output stays within Output_Limit: before
+// each reply the output waiting and the replies gathered are looked at, and
+// once they pass the limit the rest of the piece is handed back to the
+// listener, which hands it on again when the client has read. A SEND_ONCE
+// whose reply comes later holds the connection the same way until it does.
+// Once the program is asked to end, the lines not yet handled are dropped.
 void TLirc_Server::Answer(TTcp_Connection& connection, std::string_view bytes) {
     std::string replies;
-    static_cast<TLirc_Connection&>(connection).Lines.Feed(bytes, [&](std::string_view line, bool too_long) {
-        replies += too_long ? TLirc_Protocol::Too_Long_Reply(line) : protocol_.Handle(line, TLirc_Clock::now());
-    });
+    bool held = false;
+    bool stopping = false;
+    const std::size_t taken =
+        static_cast<TLirc_Connection&>(connection).Lines.Feed(bytes, [&](std::string_view line, bool too_long) {
+            if (too_long) {
+                replies += TLirc_Protocol::Too_Long_Reply(line);
+            } else if (std::optional<std::string> reply = protocol_.Handle(line, TLirc_Clock::now())) {
+                replies += *reply;
+                // A SEND_STOP may have ended another client's SEND_ONCE: its
+                // reply goes out before a next line could start another.
+                Deliver_Late_Reply();
+            } else {
+                awaiting_ = &connection;
+                held = true;
+                return false;
+            }
+            if (Program_Stop_Requested()) {
+                stopping = true;
+                return false;
+            }
+            return static_cast<std::size_t>(connection.bytesToWrite()) + replies.size() <= Output_Limit;
+        });
     if (!replies.empty()) connection.Send(replies);
+    if (held) sockets_.Hold(connection);
+    if (!stopping && taken < bytes.size()) sockets_.Keep(connection, bytes.substr(taken));
+    Deliver_Late_Reply();
     Follow_Repetition();
 }
 
+// A SEND_ONCE's reply, to the connection that asked, which may then go on.
+void TLirc_Server::Deliver_Late_Reply() {
+    const std::optional<std::string> reply = protocol_.Take_Late_Reply();
+    if (!reply) return;
+    const QPointer<TTcp_Connection> connection = std::exchange(awaiting_, nullptr);
+    if (!connection || connection->Retired()) return;
+    connection->Send(*reply);
+    sockets_.Resume(*connection);
+}
+
+// The repetition ends at once when the program is asked to end.
 void TLirc_Server::Repeat_Once() {
-    protocol_.Repeat_Step(TLirc_Clock::now());
+    if (Program_Stop_Requested())
+        protocol_.Stop_Repeating();
+    else
+        protocol_.Repeat_Step(TLirc_Clock::now());
+    Deliver_Late_Reply();
     Follow_Repetition();
 }
 

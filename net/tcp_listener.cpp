@@ -1,11 +1,15 @@
 #include "net/tcp_listener.h"
 
+#include "base/stop_request.h"
+
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QTcpServer>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -20,6 +24,9 @@ constexpr std::size_t Max_Read_Piece = 4096;
 // After accept() fails for want of file descriptors, accepting resumes after
 // this pause (the connection waits in the backlog meanwhile).
 constexpr int Accept_Retry_Ms = 100;
+
+// Connections of all listeners together (all on the GUI thread).
+std::size_t process_connections = 0;
 
 }  // namespace
 
@@ -50,6 +57,7 @@ TTcp_Listener::TTcp_Listener(TTcp_Listener_Setup setup, QObject* parent)
 TTcp_Listener::~TTcp_Listener() {
     // Delete the connections while what their signals reach still exists.
     const std::vector<TTcp_Connection*> all(connections_.begin(), connections_.end());
+    process_connections -= connections_.size();
     connections_.clear();
     for (TTcp_Connection* connection : all) {
         connection->disconnect(this);
@@ -88,7 +96,24 @@ std::size_t TTcp_Listener::Output_Backlog() const {
     return total;
 }
 
+std::size_t TTcp_Listener::Process_Connection_Count() { return process_connections; }
+
+std::size_t TTcp_Listener::Process_Connection_Limit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return SIZE_MAX;
+    return limit.rlim_cur > Descriptor_Reserve ? static_cast<std::size_t>(limit.rlim_cur) - Descriptor_Reserve : 0;
+}
+
+bool TTcp_Listener::Has_Room() const {
+    return connections_.size() < setup_.Max_Connections && process_connections < Process_Connection_Limit();
+}
+
 void TTcp_Listener::Accept(qintptr descriptor) {
+    // Beyond the limit: closed at once, so the client hears of it at once.
+    if (!Has_Room()) {
+        ::close(static_cast<int>(descriptor));
+        return;
+    }
     TTcp_Connection* connection = setup_.Make_Connection ? setup_.Make_Connection(this) : new TTcp_Connection(this);
     if (!connection->setSocketDescriptor(descriptor)) {
         delete connection;
@@ -98,6 +123,7 @@ void TTcp_Listener::Accept(qintptr descriptor) {
     connection->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connection->setReadBufferSize(Read_Buffer_Size);
     connections_.insert(connection);
+    ++process_connections;
     connect(connection, &QTcpSocket::readyRead, this, [this, connection] { Read(connection); });
     connect(connection, &QTcpSocket::bytesWritten, this, [this, connection] {
         if (connection->paused_ && static_cast<std::size_t>(connection->bytesToWrite()) <= Output_Limit / 2) {
@@ -115,27 +141,58 @@ void TTcp_Listener::Accept(qintptr descriptor) {
 void TTcp_Listener::Read(TTcp_Connection* connection) {
     // A nested call for a connection already being read leaves its bytes to
     // the outer loop, which reads until nothing is left.
-    if (connection->reading_ || connection->paused_ || connection->retired_) return;
+    if (connection->reading_ || connection->paused_ || connection->held_ || connection->retired_) return;
     connection->reading_ = true;
     char buffer[Max_Read_Piece];
-    while (!connection->retired_) {
+    std::string kept;
+    while (!connection->retired_ && !connection->held_ && !Program_Stop_Requested()) {
         if (static_cast<std::size_t>(connection->bytesToWrite()) > Output_Limit) {
             connection->paused_ = true;
             break;
         }
-        // Reading until read() gives nothing also lets Qt fetch more from the
-        // kernel again after its read buffer was full.
-        const qint64 count = connection->read(buffer, static_cast<qint64>(setup_.Read_Piece));
-        if (count <= 0) break;
-        setup_.Received(*connection, std::string_view(buffer, static_cast<std::size_t>(count)));
+        std::string_view piece;
+        if (!connection->kept_.empty()) {
+            kept = std::move(connection->kept_);
+            connection->kept_.clear();
+            piece = kept;
+        } else {
+            // Reading until read() gives nothing also lets Qt fetch more from
+            // the kernel again after its read buffer was full.
+            const qint64 count = connection->read(buffer, static_cast<qint64>(setup_.Read_Piece));
+            if (count <= 0) break;
+            piece = std::string_view(buffer, static_cast<std::size_t>(count));
+        }
+        const std::size_t size = piece.size();
+        setup_.Received(*connection, piece);
+        // The kept bytes are handed on again at once (the output the owner
+        // stopped for may have gone to the kernel meanwhile); an owner that
+        // took nothing of them without a reason to would be handed them for
+        // ever: they wait for the next event instead.
+        if (connection->kept_.size() >= size && !connection->held_ &&
+            static_cast<std::size_t>(connection->bytesToWrite()) <= Output_Limit)
+            break;
     }
     connection->reading_ = false;
     if (connection->retired_) connection->deleteLater();
 }
 
+void TTcp_Listener::Keep(TTcp_Connection& connection, std::string_view rest) {
+    if (!connection.retired_) connection.kept_.assign(rest.substr(0, Max_Read_Piece));
+}
+
+void TTcp_Listener::Hold(TTcp_Connection& connection) { connection.held_ = true; }
+
+void TTcp_Listener::Resume(TTcp_Connection& connection) {
+    if (!connection.held_) return;
+    connection.held_ = false;
+    // From the event loop: Resume() may come from inside another handler.
+    QTimer::singleShot(0, &connection, [this, pointer = &connection] { Read(pointer); });
+}
+
 void TTcp_Listener::Retire(TTcp_Connection* connection) {
-    connections_.erase(connection);
+    process_connections -= connections_.erase(connection);
     if (connection->retired_) return;
+    connection->kept_.clear();
     connection->retired_ = true;
     // Deleted later, never inside one of its own signals; while its bytes are
     // being handled, Read() deletes it when it is done.

@@ -16,6 +16,26 @@
 // wait to be sent (a client that sends without reading), that connection is
 // not read; the rest of its input stays in the kernel, TCP holds the client
 // back, and reading resumes once the output has drained to half the limit.
+// An owner that stops inside a piece (its output passed the limit between
+// two replies) hands the rest back with Keep(): at most one piece is kept,
+// and it is handed on again, before anything newer, when reading resumes.
+// An owner that must not be handed a connection's bytes for a while (a reply
+// that comes later) holds it with Hold() until Resume().
+//
+// Connection limit: each listener takes at most its setup's Max_Connections
+// at once, and all listeners of the process together at most the soft
+// RLIMIT_NOFILE less Descriptor_Reserve, so the descriptors the program
+// needs besides (its files, the Settings file written at shutdown, Qt's
+// own) are always left. A connection beyond either limit is accepted and
+// closed at once: its client sees the end of the connection straight away
+// (irsend and nc report it and exit) instead of hanging in the backlog
+// with no word of why, and the backlog stays free for the clients that fit.
+// A failed accept() (the descriptors ran out all the same) pauses accepting
+// for 100 ms while the connection waits in the backlog.
+//
+// Stop request: once the program is asked to end (base/stop_request.h),
+// nothing more is read from any connection and no kept bytes are handed on;
+// a piece being handled is the owner's to cut short.
 //
 // Re-entrancy: the owner's handling of a piece may let events through. A
 // nested read of the connection whose piece is being handled leaves its
@@ -59,7 +79,9 @@ private:
     friend class TTcp_Listener;
     bool reading_ = false;  // Read() is handing this connection's bytes on
     bool paused_ = false;   // not read until its output drains to half the limit
+    bool held_ = false;     // not read until the owner resumes it
     bool retired_ = false;  // delete when not reading_
+    std::string kept_;      // bytes the owner handed back, handed on again first
 };
 
 struct TTcp_Listener_Setup {
@@ -76,6 +98,8 @@ struct TTcp_Listener_Setup {
     std::function<void(TTcp_Connection&)> Accepted;
     // Handles a piece of a connection's input.
     std::function<void(TTcp_Connection&, std::string_view)> Received;
+    // The most connections this listener holds at once (see the header).
+    std::size_t Max_Connections = 1024;
 };
 
 class TTcp_Listener : public QObject {
@@ -83,6 +107,11 @@ class TTcp_Listener : public QObject {
 public:
     // Output a connection may have waiting before it is no longer read.
     static constexpr std::size_t Output_Limit = 64 * 1024;
+    // Descriptors left to the rest of the program however many clients
+    // connect: the idle program holds about 15 (30 or so on a desktop), a
+    // file dialog, a Command file load and the Settings file's save a few
+    // more each.
+    static constexpr std::size_t Descriptor_Reserve = 128;
 
     explicit TTcp_Listener(TTcp_Listener_Setup setup, QObject* parent = nullptr);
     ~TTcp_Listener() override;
@@ -104,11 +133,29 @@ public:
     // Bytes of output waiting to be sent, over all connections.
     std::size_t Output_Backlog() const;
 
+    // Called from inside Received: `rest`, the end of the piece being
+    // handled (at most one piece), was not handled; it is handed on again,
+    // first, when the connection is read next: once its output has drained
+    // or it is resumed. The owner keeps bytes only when it holds the
+    // connection or its output is over Output_Limit.
+    void Keep(TTcp_Connection& connection, std::string_view rest);
+    // No bytes of the connection are handed on until Resume().
+    void Hold(TTcp_Connection& connection);
+    // Ends Hold(): what the connection kept and what waits for it is handed
+    // on from the event loop.
+    void Resume(TTcp_Connection& connection);
+
+    // Connections all listeners of the process hold together now, and the
+    // most they may hold: the soft RLIMIT_NOFILE less Descriptor_Reserve.
+    static std::size_t Process_Connection_Count();
+    static std::size_t Process_Connection_Limit();
+
 private:
     friend class TTcp_Accepter;
     void Accept(qintptr descriptor);
     void Read(TTcp_Connection* connection);
     void Retire(TTcp_Connection* connection);
+    bool Has_Room() const;
     void Resume_Accepting_Later();
 
     TTcp_Listener_Setup setup_;

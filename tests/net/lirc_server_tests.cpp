@@ -1,19 +1,23 @@
 // The LIRC listener over real loopback connections: Qt clients on the test's
 // own thread, driven through its event loop, and a plain POSIX client on
 // another thread for a client that does not read.
+#include "base/stop_request.h"
 #include "net/lirc_server.h"
 #include "tests/net/fake_lirc_program.h"
 #include "tests/net/loopback_client.h"
 
 #include <unistd.h>
 
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -51,6 +55,7 @@ protected:
         port = server.Port();
         ASSERT_NE(port, 0);
     }
+    void TearDown() override { Clear_Program_Stop(); }
     std::unique_ptr<TClient> Connect() {
         auto client = std::make_unique<TClient>();
         if (!client->Connect(port)) return nullptr;
@@ -66,7 +71,7 @@ TEST_F(Lirc_Server_Test, Answers_Each_Request_Of_A_Connection_In_Order_However_T
     };
     const std::vector<Row> rows = {
         {"one_request", {"VERSION\n"}, Ok("VERSION", {"1.2.3"})},
-        {"cr_lf", {"LIST\r\n"}, Ok("LIST", {"tv"})},
+        {"cr_lf_echoes_the_cr", {"LIST\r\n"}, Ok("LIST\r", {"tv"})},
         {"three_in_one_write",
          {"VERSION\nSEND_ONCE tv POWER\nFOO\n"},
          Ok("VERSION", {"1.2.3"}) + Ok("SEND_ONCE tv POWER") + Err("FOO", "unknown directive: \"FOO\"")},
@@ -144,17 +149,61 @@ TEST_F(Lirc_Server_Test, Send_Start_Repeats_From_The_Event_Loop_Until_Send_Stop_
     EXPECT_EQ(starter->received, "") << "the starter hears nothing of the stop";
 }
 
-TEST_F(Lirc_Server_Test, A_Repetition_Nobody_Stops_Ends_At_Its_Bound_And_Its_Client_May_Leave) {
+// Bounded by time only (a short limit here): however many repetitions fit.
+TEST_F(Lirc_Server_Test, A_Repetition_Nobody_Stops_Ends_At_Its_Time_Limit_And_Its_Client_May_Leave) {
+    constexpr auto Limit = 400ms;
+    TLirc_Server limited(program, Limit);
+    std::string error;
+    ASSERT_TRUE(limited.Open(0, &error)) << error;
+    const auto start = std::chrono::steady_clock::now();
     {
-        auto client = Connect();
-        ASSERT_TRUE(client);
-        client->Send("SEND_START tv POWER\n");
-        EXPECT_EQ(client->Receive(Ok("SEND_START tv POWER")), Ok("SEND_START tv POWER"));
+        TClient client;
+        ASSERT_TRUE(client.Connect(limited.Port()));
+        client.Send("SEND_START tv POWER\n");
+        EXPECT_EQ(client.Receive(Ok("SEND_START tv POWER")), Ok("SEND_START tv POWER"));
     }  // irsend leaves at once
-    ASSERT_TRUE(Run_Events_Until([&] { return !server.Protocol().Repeating(); }));
-    EXPECT_EQ(program.Sent.size(), 1u + Lirc_Max_Repetitions) << "the first send and 100 repetitions";
+    ASSERT_TRUE(limited.Protocol().Repeating());
+    ASSERT_TRUE(Run_Events_Until([&] { return !limited.Protocol().Repeating(); }));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, Limit);
+    const std::size_t sent = program.Sent.size();
+    EXPECT_GE(sent, 2u);
     Run_Events_For(20);
-    EXPECT_EQ(program.Sent.size(), 1u + Lirc_Max_Repetitions);
+    EXPECT_EQ(program.Sent.size(), sent);
+}
+
+// A SEND_ONCE whose count repeats the key: answered when the repetitions
+// end; its client's later lines wait for that reply, other clients are
+// served meanwhile and may stop it.
+TEST_F(Lirc_Server_Test, A_Send_Once_Count_Answers_At_Its_End_And_Holds_Only_Its_Own_Client) {
+    program.Send_Time = 5ms;  // 600 repetitions: 3 s
+    auto sender = Connect(), other = Connect();
+    ASSERT_TRUE(sender && other);
+    sender->Send("SEND_ONCE tv POWER 600\nVERSION\n");
+    ASSERT_TRUE(Run_Events_Until([&] { return program.Sent.size() >= 3; }));
+    other->Send("LIST\n");
+    EXPECT_EQ(other->Receive(Ok("LIST", {"tv"})), Ok("LIST", {"tv"}));
+    EXPECT_TRUE(server.Protocol().Repeating()) << "served while the count goes on";
+    EXPECT_EQ(sender->received, "") << "neither the reply nor the next line's before the end";
+    other->Send("SEND_STOP\n");
+    EXPECT_EQ(other->Receive(Ok("SEND_STOP")), Ok("SEND_STOP"));
+    const std::string expected = Err("SEND_ONCE tv POWER 600", "repeating interrupted") + Ok("VERSION", {"1.2.3"});
+    EXPECT_EQ(sender->Receive(expected), expected);
+    EXPECT_LT(program.Sent.size(), 601u);
+
+    // Run to its end, with a client that leaves before it.
+    program.Send_Time = 0ms;
+    program.Sent.clear();
+    {
+        auto leaver = Connect();
+        ASSERT_TRUE(leaver);
+        leaver->Send("SEND_ONCE tv POWER 50\n");
+        ASSERT_TRUE(Run_Events_Until([&] { return !program.Sent.empty(); }));
+    }
+    ASSERT_TRUE(Run_Events_Until([&] { return !server.Protocol().Repeating(); }));
+    EXPECT_EQ(program.Sent.size(), 51u);
+    sender->Send("SEND_ONCE tv POWER 2\n");
+    EXPECT_EQ(sender->Receive(Ok("SEND_ONCE tv POWER 2")), Ok("SEND_ONCE tv POWER 2"));
+    EXPECT_EQ(program.Sent.size(), 54u);
 }
 
 TEST_F(Lirc_Server_Test, Close_Ends_The_Repetition_And_Every_Connection) {
@@ -261,6 +310,108 @@ TEST_F(Lirc_Server_Test, A_Client_That_Does_Not_Read_Is_Held_Back_And_Still_Answ
     // One piece of input read past the limit adds at most its replies.
     EXPECT_LE(peak, TLirc_Server::Output_Limit + 4096 / 8 * reply.size());
     EXPECT_GT(peak, TLirc_Server::Output_Limit / 2) << "the limit was reached: the client was held back";
+}
+
+// A SEND_STOP that ends one client's SEND_ONCE count, followed in the same
+// read by a SEND_ONCE count of its own: each waiting client gets its own
+// reply, never the other's.
+TEST_F(Lirc_Server_Test, Each_Late_Reply_Goes_To_The_Client_That_Waits_For_It) {
+    program.Send_Time = 2ms;
+    auto first = Connect(), second = Connect(), third = Connect();
+    ASSERT_TRUE(first && second && third);
+    first->Send("SEND_ONCE tv POWER 600\n");
+    ASSERT_TRUE(Run_Events_Until([&] { return program.Sent.size() >= 2; }));
+    second->Send("SEND_STOP\nSEND_ONCE tv VOL-UP 600\n");
+    EXPECT_EQ(first->Receive(Err("SEND_ONCE tv POWER 600", "repeating interrupted")),
+              Err("SEND_ONCE tv POWER 600", "repeating interrupted"));
+    EXPECT_EQ(second->Receive(Ok("SEND_STOP")), Ok("SEND_STOP"));
+    ASSERT_TRUE(Run_Events_Until([&] { return server.Protocol().Repeating_Key() == "VOL-UP"; }));
+    third->Send("SEND_STOP\n");
+    EXPECT_EQ(third->Receive(Ok("SEND_STOP")), Ok("SEND_STOP"));
+    EXPECT_EQ(second->Receive(Err("SEND_ONCE tv VOL-UP 600", "repeating interrupted")),
+              Err("SEND_ONCE tv VOL-UP 600", "repeating interrupted"));
+    Run_Events_For(20);
+    EXPECT_EQ(first->received, "");
+}
+
+// Large replies to many small requests from a client that does not read:
+// the output is looked at before each reply, so what waits for the client
+// passes the limit by one reply at most, however many lines came in one
+// read; every line is still answered, in order, once the client reads.
+TEST_F(Lirc_Server_Test, The_Output_Is_Checked_Before_Each_Reply_Of_A_Read) {
+    for (int i = 0; i < 4096; ++i) program.Names.push_back("KEY" + std::to_string(10000 + i));
+    constexpr std::size_t Requests = 4096 / 8;  // 4 kB of "LIST tv\n", one read
+    std::vector<std::string> lines;
+    for (const std::string& name : program.Names) lines.push_back(Lirc_Code_Line(name));
+    const std::string reply = Ok("LIST tv", lines);
+    ASSERT_GT(reply.size(), TLirc_Server::Output_Limit);
+    std::atomic<bool> held_back{false}, done{false};
+    std::size_t replies = 0;
+    std::thread client([&] {
+        const int fd = Raw_Connect(port, 0, 16 * 1024, 20);
+        if (fd >= 0) {
+            std::string all;
+            for (std::size_t i = 0; i < Requests; ++i) all += "LIST tv\n";
+            if (Raw_Send(fd, all)) {
+                // Not reading until the listener has been seen to hold back.
+                for (int i = 0; i < 20000 && !held_back; ++i) std::this_thread::sleep_for(1ms);
+                const std::string got = Raw_Receive(fd, Requests * reply.size());
+                for (std::size_t at = 0; at + reply.size() <= got.size(); at += reply.size())
+                    if (got.compare(at, reply.size(), reply) == 0) ++replies;
+            }
+            close(fd);
+        }
+        done = true;
+    });
+    std::size_t peak = 0;
+    const auto measure = [&] {
+        peak = std::max(peak, server.Output_Backlog());
+        return server.Output_Backlog();
+    };
+    const bool reached = Run_Events_Until([&] { return measure() > TLirc_Server::Output_Limit || done; });
+    // A while longer without the client reading: nothing more is answered.
+    const QDeadlineTimer settle(200);
+    (void)Run_Events_Until([&] { return measure(), settle.hasExpired(); });
+    held_back = true;
+    const bool finished = Run_Events_Until_Done(
+        done, [&] { return server.Output_Backlog(); }, &peak, 60000);
+    client.join();
+    ASSERT_TRUE(reached);
+    ASSERT_TRUE(finished);
+    EXPECT_LE(peak, TLirc_Server::Output_Limit + reply.size()) << "one reply past the limit at most";
+    EXPECT_EQ(replies, Requests) << "every line answered, in order";
+}
+
+// Once the program is asked to end, the lines still queued are dropped: the
+// send under way finishes and is answered, nothing more is handled or read.
+TEST_F(Lirc_Server_Test, A_Stop_Request_Drops_The_Queued_Lines) {
+    program.During_Send = [&] {
+        if (program.Sent.empty()) Request_Program_Stop();  // during the first send
+    };
+    auto client = Connect();
+    ASSERT_TRUE(client);
+    std::string lines;
+    for (int i = 0; i < 10; ++i) lines += "SEND_ONCE tv POWER\n";
+    client->Send(lines);
+    EXPECT_EQ(client->Receive(Ok("SEND_ONCE tv POWER")), Ok("SEND_ONCE tv POWER"));
+    client->Send("VERSION\n");
+    Run_Events_For(100);
+    EXPECT_EQ(program.Sent.size(), 1u) << "only the send under way";
+    EXPECT_EQ(client->received, "") << "no later line answered";
+}
+
+TEST_F(Lirc_Server_Test, A_Stop_Request_Ends_The_Repetition) {
+    program.Send_Time = 2ms;
+    auto client = Connect();
+    ASSERT_TRUE(client);
+    client->Send("SEND_START tv POWER\n");
+    EXPECT_EQ(client->Receive(Ok("SEND_START tv POWER")), Ok("SEND_START tv POWER"));
+    ASSERT_TRUE(Run_Events_Until([&] { return program.Sent.size() >= 3; }));
+    Request_Program_Stop();
+    ASSERT_TRUE(Run_Events_Until([&] { return !server.Protocol().Repeating(); }));
+    const std::size_t sent = program.Sent.size();
+    Run_Events_For(50);
+    EXPECT_EQ(program.Sent.size(), sent);
 }
 
 }  // namespace
