@@ -371,6 +371,10 @@ TEST_F(Ir_Tool_Test, Failures_Exit_1_And_Write_Nothing) {
                "Filetype: IR signals file\nVersion: 1\n#\nname: A;B\ntype: parsed\nprotocol: NEC\n"
                "address: 01 00 00 00\ncommand: 02 00 00 00\n");
     ASSERT_EQ(::mkdir(Path("box.rmt").c_str(), 0700), 0);
+    for (const char* huge : {"huge.rmt", "huge.ir"}) {  // sparse: nothing is written
+        Write_File(Path(huge), "");
+        ASSERT_EQ(::truncate(Path(huge).c_str(), off_t{20} << 30), 0);
+    }
     struct TCase {
         const char* Name;
         std::vector<std::string> Args;
@@ -387,6 +391,16 @@ TEST_F(Ir_Tool_Test, Failures_Exit_1_And_Write_Nothing) {
          Path("missing.ir") + ": No such file or directory",
          ""},
         {"decode_a_folder", {"decode", Path("box.rmt")}, Path("box.rmt") + ": Is a directory", ""},
+        {"decode_a_huge_command_file",
+         {"decode", Path("huge.rmt")},
+         Path("huge.rmt") +
+             ": Can't Open File. The file is 20.0 GB, more than 65535 commands of 16384 bytes can take (6.0 GB at "
+             "most).",
+         ""},
+        {"decode_a_huge_flipper_file",
+         {"decode", Path("huge.ir")},
+         Path("huge.ir") + ": the file is larger than 64 MB",
+         ""},
         {"decode_bad_repeat_line",
          {"decode", Path("bad_repeat.rmt")},
          Path("bad_repeat.rmt") + ": Can't Read REPEAT Value",
