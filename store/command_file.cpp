@@ -57,20 +57,15 @@ TCommand_File_Parser::TCommand_File_Parser(const TCommand_File_Limits& limits) :
 void TCommand_File_Parser::Feed(std::string_view bytes) {
     for (const char c : bytes) {
         if (Stopped()) return;
-        if (c == '\n') {  // LF or CR LF ends a line
-            pending_cr_ = false;
+        const bool lf_of_cr_lf = c == '\n' && after_cr_;
+        after_cr_ = c == '\r';
+        if (lf_of_cr_lf) continue;
+        if (c == '\r' || c == '\n') {  // CR LF, LF alone or CR alone ends a line
             End_Line();
             continue;
         }
         line_started_ = true;
-        if (pending_cr_) {  // that CR was part of the line
-            pending_cr_ = false;
-            Take('\r');
-        }
-        if (c == '\r')
-            pending_cr_ = true;
-        else
-            Take(c);
+        Take(c);
     }
 }
 
@@ -192,7 +187,7 @@ void TCommand_File_Parser::End_Line() {
     }
     // A fresh line.
     ++line_;
-    line_started_ = pending_cr_ = cut_ = in_field_ = overflow_ = repeat_negative_ = false;
+    line_started_ = cut_ = in_field_ = overflow_ = repeat_negative_ = false;
     keyword_matched_ = 0;
     repeat_state_ = TRepeat_State::Keyword;
     repeat_magnitude_ = 0;
@@ -216,10 +211,7 @@ void TCommand_File_Parser::Report(const TError_Sink& sink, const TFault& fault, 
 }
 
 TCommand_File_Result TCommand_File_Parser::Finish(TCommand_Table& table, const TError_Sink& sink) {
-    if (!Stopped() && (line_started_ || pending_cr_)) {  // a last line without a line end
-        if (pending_cr_) Take('\r');
-        End_Line();
-    }
+    if (!Stopped() && line_started_) End_Line();  // a last line without a line end
     // Each kind of fault once, in the order the file first showed them.
     const auto report_names = [&] {
         Report(sink, long_names_, "Command Name is too long (79 characters at most)", Command_Name_Limit, "characters");

@@ -5,12 +5,13 @@
 //   POWER,FF,01,00
 //   VOL-UP,1F,E0
 //
-// The writer produces CR LF line ends; the reader also takes LF alone. On
-// reading, ';' starts a comment; a line containing "@REPEAT" sets the
-// repetition count from the decimal number after the first '=' that follows
-// it; any other line is a record: comma-separated fields (runs of commas are
-// one separator), the first being the name and each further one a byte
-// written as up to two hexadecimal digits.
+// The writer produces CR LF line ends; the reader also takes LF alone and CR
+// alone (files from older Macintosh editors). On reading, ';' starts a
+// comment; a line containing "@REPEAT" sets the repetition count from the
+// decimal number after the first '=' that follows it; any other line is a
+// record: comma-separated fields (runs of commas are one separator), the
+// first being the name and each further one a byte written as up to two
+// hexadecimal digits.
 //
 // The store knows nothing of the Settings or the window: the reader is given
 // the limits of the table and a sink for its messages, and reports what the
@@ -102,8 +103,8 @@ private:
 
     // The line being read.
     bool line_started_ = false;
-    bool pending_cr_ = false;  // a CR that ends the line if LF follows
-    bool cut_ = false;         // after ';' (or a NUL byte) the line is a comment
+    bool after_cr_ = false;  // the last byte was a CR: a LF now belongs to it
+    bool cut_ = false;       // after ';' (or a NUL byte) the line is a comment
     std::size_t keyword_matched_ = 0;
     TRepeat_State repeat_state_ = TRepeat_State::Keyword;
     bool repeat_negative_ = false;

@@ -95,7 +95,6 @@ TEST_F(Command_File_Test, Record_Lines_Are_Read_Field_By_Field) {
         {"digits after other text do not count", "A,x5,1 2", "A", {0x00, 0x01}},
         {"lower-case keyword is a name", "@repeat = 5", "@repeat = 5", {}},
         {"CR LF line end", "MUTE,0F\r", "MUTE", {0x0F}},
-        {"a CR inside the line is text", "MU\rTE,0F", "MU\rTE", {0x0F}},
         {"a NUL byte ends the text like a comment", std::string("AB\0C,01", 7), "AB", {}},
     };
     for (const Row& row : rows) {
@@ -297,9 +296,41 @@ TEST_F(Command_File_Test, Text_Fed_In_Any_Pieces_Reads_The_Same) {
             EXPECT_EQ(parts.Row(i).Byte_Count, whole.Row(i).Byte_Count);
         }
     }
-    EXPECT_EQ(whole.Command_Count, 3);
+    EXPECT_EQ(whole.Command_Count, 4);
     EXPECT_EQ(whole.Row(1).Name, "VOL ");
-    EXPECT_EQ(whole.Row(1).Byte_Count, 2) << "1f and x\\rY";
+    EXPECT_EQ(whole.Row(1).Byte_Count, 2) << "1f and x";
+    EXPECT_EQ(whole.Row(2).Name, "Y") << "after a CR alone";
+}
+
+// CR LF as written, LF alone, and CR alone as older Macintosh editors wrote:
+// each ends a line, and a CR LF is one line end, not two.
+TEST_F(Command_File_Test, Every_Kind_Of_Line_End_Ends_A_Line) {
+    struct Row {
+        const char* name;
+        std::string text;
+        int line_of_fault;  // of the one record too long for a row
+    };
+    const std::vector<Row> rows = {
+        {"CR LF", "@REPEAT = 3\r\nA,01\r\n\r\nB,02,03\r\nC\r\n", 4},
+        {"LF", "@REPEAT = 3\nA,01\n\nB,02,03\nC\n", 4},
+        {"CR", "@REPEAT = 3\rA,01\r\rB,02,03\rC\r", 4},
+        {"mixed, no end at the end", "@REPEAT = 3\r\nA,01\r\rB,02,03\n\r\nC", 4},
+    };
+    limits.Row_Bytes = 1;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        messages.clear();
+        const TCommand_File_Result read = Read(row.text);
+        EXPECT_EQ(read.Repeat, 3);
+        ASSERT_EQ(table.Command_Count, 3);
+        EXPECT_EQ(table.Row(0).Name, "A");
+        EXPECT_EQ(table.Row(1).Name, "B");
+        EXPECT_EQ(table.Row(2).Name, "C");
+        EXPECT_EQ(Bytes(1), std::vector<uint8_t>{0x02});
+        EXPECT_EQ(messages,
+                  std::vector<std::string>{"Command Buffer Overflow\nLine " + std::to_string(row.line_of_fault) +
+                                           ": its first 1 bytes are kept. / File Read Error"});
+    }
 }
 
 TEST_F(Command_File_Test, Silent_Mode_Shows_Nothing_But_Returns_The_Same) {
