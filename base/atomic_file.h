@@ -8,11 +8,31 @@
 // over the target in one step, keeping the target's mode and owner.
 //
 // A symbolic link is followed: the file it points to is replaced and the
-// link stays. Where a rename would change what the user sees (a folder that
-// refuses new files while the file itself is writable, a file with several
-// hard links, an owner the program cannot give the temporary file), the
-// file is rewritten in place instead, and its old contents are put back
-// when that write fails.
+// link stays. Links are followed only where the kernel's own rule for
+// shared folders (fs.protected_symlinks) would follow them, whatever that
+// setting is on this machine: in a sticky, world-writable folder such as
+// /tmp, a link is followed only when it belongs to this user or to the
+// folder's owner. Any other link there may have been planted by another
+// user to make this program overwrite one of its files; the save is
+// refused with EACCES and nothing is touched.
+//
+// Where a rename would change what the user sees (a folder that refuses new
+// files while the file itself is writable, a file with several hard links,
+// an owner the program cannot give the temporary file), the file is
+// rewritten in place instead, and its old contents are put back when that
+// write fails.
+//
+// Temporary files are named ".qev-save-" and eight letters or digits: short,
+// so they fit beside a target of any legal name, and recognisably this
+// program's. A save holds an flock on its temporary file until it ends; a
+// save that was killed leaves an unlocked one behind, and the next save in
+// that folder removes every such file of this user's that no save holds.
+//
+// A file-size limit (RLIMIT_FSIZE) would end the program with SIGXFSZ in the
+// middle of a save. While that signal has its default action, a writer
+// switches it to "ignore" for the whole process (once, and for good), so the
+// write fails with EFBIG and the save fails like any other. A handler
+// installed by someone else is left alone.
 #ifndef QEV_BASE_ATOMIC_FILE_H
 #define QEV_BASE_ATOMIC_FILE_H
 
@@ -21,6 +41,9 @@
 #include <string_view>
 
 namespace qev {
+
+// The name every temporary file of a save begins with.
+constexpr std::string_view Temporary_File_Prefix = ".qev-save-";
 
 class TAtomic_File_Writer {
 public:
@@ -57,11 +80,15 @@ private:
 };
 
 // true when a save to `path` could go ahead: the file it names (links
-// followed) may be written, or does not exist yet. Touches nothing.
+// followed as a save follows them) may be written, or does not exist yet.
+// Touches nothing.
 bool Check_Writable(const std::string& path, int* error = nullptr);
 
 // The whole file in one go; errno of the failure in *error when given.
 bool Replace_File_Contents(const std::string& path, std::string_view data, int* error = nullptr);
+
+// Whether `name` (a name within a folder) is that of a save's temporary file.
+bool Is_Temporary_File_Name(std::string_view name);
 
 }  // namespace qev
 

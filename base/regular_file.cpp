@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdio>
 
 namespace qev {
 
@@ -41,16 +42,45 @@ long Read_Some(int fd, char* data, std::size_t size) {
     }
 }
 
-bool Read_Regular_File(const std::string& path, std::string& contents, int* error) {
+bool Read_Regular_File(const std::string& path, std::string& contents, int* error, std::size_t limit) {
     contents.clear();
     const int fd = Open_Regular_File(path, error);
     if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) > limit) {
+        ::close(fd);
+        Set_Error(error, EFBIG);
+        return false;
+    }
+    contents.reserve(static_cast<std::size_t>(st.st_size));
     char chunk[65536];
     long n;
-    while ((n = Read_Some(fd, chunk, sizeof chunk)) > 0) contents.append(chunk, static_cast<std::size_t>(n));
-    if (n < 0) Set_Error(error, errno);
+    while ((n = Read_Some(fd, chunk, sizeof chunk)) > 0) {
+        if (static_cast<std::size_t>(n) > limit - contents.size()) {  // it grew while being read
+            n = -1;
+            errno = EFBIG;
+            break;
+        }
+        contents.append(chunk, static_cast<std::size_t>(n));
+    }
+    if (n < 0) {
+        Set_Error(error, errno);
+        contents.clear();
+    }
     ::close(fd);
     return n == 0;
+}
+
+std::string Size_Text(uint64_t bytes) {
+    constexpr uint64_t Mega = uint64_t{1} << 20, Giga = uint64_t{1} << 30;
+    char text[32];
+    if (bytes < Mega)
+        std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
+    else if (bytes < Giga)
+        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / Mega);
+    else
+        std::snprintf(text, sizeof text, "%.1f GB", static_cast<double>(bytes) / Giga);
+    return text;
 }
 
 }  // namespace qev

@@ -66,8 +66,8 @@ const char* Format_Name(TCode_Format format) {
 TIR_File Read_Code_File(const std::string& path, TCode_Format format) {
     std::string text;
     int error = 0;
-    if (!Read_Regular_File(path, text, &error)) return {{}, {{0, std::strerror(error)}}};
-    if (text.size() > Code_File_Limit) return {{}, {{0, "the file is larger than 64 MB"}}};
+    if (!Read_Regular_File(path, text, &error, Code_File_Limit))
+        return {{}, {{0, error == EFBIG ? "the file is larger than 64 MB" : std::strerror(error)}}};
     switch (format) {
         case TCode_Format::Flipper:
             return Read_Flipper_File(text);

@@ -4,6 +4,7 @@
 #include "base/regular_file.h"
 #include "base/text_scan.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cstring>
@@ -56,20 +57,15 @@ TCommand_File_Parser::TCommand_File_Parser(const TCommand_File_Limits& limits) :
 void TCommand_File_Parser::Feed(std::string_view bytes) {
     for (const char c : bytes) {
         if (Stopped()) return;
-        if (c == '\n') {  // LF or CR LF ends a line
-            pending_cr_ = false;
+        const bool lf_of_cr_lf = c == '\n' && after_cr_;
+        after_cr_ = c == '\r';
+        if (lf_of_cr_lf) continue;
+        if (c == '\r' || c == '\n') {  // CR LF, LF alone or CR alone ends a line
             End_Line();
             continue;
         }
         line_started_ = true;
-        if (pending_cr_) {  // that CR was part of the line
-            pending_cr_ = false;
-            Take('\r');
-        }
-        if (c == '\r')
-            pending_cr_ = true;
-        else
-            Take(c);
+        Take(c);
     }
 }
 
@@ -191,7 +187,7 @@ void TCommand_File_Parser::End_Line() {
     }
     // A fresh line.
     ++line_;
-    line_started_ = pending_cr_ = cut_ = in_field_ = overflow_ = repeat_negative_ = false;
+    line_started_ = cut_ = in_field_ = overflow_ = repeat_negative_ = false;
     keyword_matched_ = 0;
     repeat_state_ = TRepeat_State::Keyword;
     repeat_magnitude_ = 0;
@@ -215,10 +211,7 @@ void TCommand_File_Parser::Report(const TError_Sink& sink, const TFault& fault, 
 }
 
 TCommand_File_Result TCommand_File_Parser::Finish(TCommand_Table& table, const TError_Sink& sink) {
-    if (!Stopped() && (line_started_ || pending_cr_)) {  // a last line without a line end
-        if (pending_cr_) Take('\r');
-        End_Line();
-    }
+    if (!Stopped() && line_started_) End_Line();  // a last line without a line end
     // Each kind of fault once, in the order the file first showed them.
     const auto report_names = [&] {
         Report(sink, long_names_, "Command Name is too long (79 characters at most)", Command_Name_Limit, "characters");
@@ -263,26 +256,54 @@ TCommand_File_Result Read_Command_Text(std::string_view text, const TCommand_Fil
 
 // ---- Files ------------------------------------------------------------------------
 
-TCommand_File_Reader::TCommand_File_Reader(const std::string& path, const TError_Sink& sink)
-    : fd_(Open_Regular_File(path)), sink_(sink) {
-    if (fd_ < 0) Send(sink_, "Can't Open File", "File Open Error");
+uint64_t Command_File_Size_Limit(const TCommand_File_Limits& limits) {
+    constexpr uint64_t Notes = uint64_t{16} << 20;
+    const auto rows = static_cast<uint64_t>(std::max(limits.Rows, 0));
+    const auto row_bytes = static_cast<uint64_t>(std::max(limits.Row_Bytes, 0));
+    const uint64_t longest_line = Command_Name_Limit + 3 * row_bytes + 2;
+    return Notes + 2 * rows * longest_line;
+}
+
+TCommand_File_Reader::TCommand_File_Reader(const std::string& path, const TCommand_File_Limits& limits,
+                                           const TError_Sink& sink)
+    : fd_(Open_Regular_File(path)), limits_(limits), sink_(sink) {
+    if (fd_ < 0) {
+        Send(sink_, "Can't Open File", "File Open Error");
+        return;
+    }
+    // Far more than the table can hold: refused before anything is read,
+    // rather than read for minutes to end in an empty table.
+    struct stat st {};
+    const uint64_t limit = Command_File_Size_Limit(limits_);
+    if (::fstat(fd_, &st) == 0 && static_cast<uint64_t>(st.st_size) > limit) {
+        ::close(fd_);
+        fd_ = -1;
+        Send(sink_,
+             "Can't Open File\nThe file is " + Size_Text(static_cast<uint64_t>(st.st_size)) + ", more than " +
+                 std::to_string(std::max(limits_.Rows, 0)) + " commands of " +
+                 std::to_string(std::max(limits_.Row_Bytes, 0)) + " bytes can take (" + Size_Text(limit) + " at most).",
+             "File Open Error");
+    }
 }
 
 TCommand_File_Reader::~TCommand_File_Reader() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-TCommand_File_Result TCommand_File_Reader::Read(const TCommand_File_Limits& limits, TCommand_Table& table) {
-    TCommand_File_Parser parser(limits);
+TCommand_File_Result TCommand_File_Reader::Read(TCommand_Table& table) {
+    TCommand_File_Parser parser(limits_);
     bool read_failed = false;
     if (fd_ >= 0) {
+        // A file that grows while it is read stops at the limit.
+        uint64_t left = Command_File_Size_Limit(limits_);
         char chunk[65536];
         long n;
         while (!parser.Stopped() && (n = Read_Some(fd_, chunk, sizeof chunk)) != 0) {
-            if (n < 0) {
+            if (n < 0 || static_cast<uint64_t>(n) > left) {
                 read_failed = true;
                 break;
             }
+            left -= static_cast<uint64_t>(n);
             parser.Feed(std::string_view(chunk, static_cast<std::size_t>(n)));
         }
         ::close(fd_);

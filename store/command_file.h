@@ -5,12 +5,13 @@
 //   POWER,FF,01,00
 //   VOL-UP,1F,E0
 //
-// The writer produces CR LF line ends; the reader also takes LF alone. On
-// reading, ';' starts a comment; a line containing "@REPEAT" sets the
-// repetition count from the decimal number after the first '=' that follows
-// it; any other line is a record: comma-separated fields (runs of commas are
-// one separator), the first being the name and each further one a byte
-// written as up to two hexadecimal digits.
+// The writer produces CR LF line ends; the reader also takes LF alone and CR
+// alone (files from older Macintosh editors). On reading, ';' starts a
+// comment; a line containing "@REPEAT" sets the repetition count from the
+// decimal number after the first '=' that follows it; any other line is a
+// record: comma-separated fields (runs of commas are one separator), the
+// first being the name and each further one a byte written as up to two
+// hexadecimal digits.
 //
 // The store knows nothing of the Settings or the window: the reader is given
 // the limits of the table and a sink for its messages, and reports what the
@@ -102,8 +103,8 @@ private:
 
     // The line being read.
     bool line_started_ = false;
-    bool pending_cr_ = false;  // a CR that ends the line if LF follows
-    bool cut_ = false;         // after ';' (or a NUL byte) the line is a comment
+    bool after_cr_ = false;  // the last byte was a CR: a LF now belongs to it
+    bool cut_ = false;       // after ';' (or a NUL byte) the line is a comment
     std::size_t keyword_matched_ = 0;
     TRepeat_State repeat_state_ = TRepeat_State::Keyword;
     bool repeat_negative_ = false;
@@ -123,21 +124,31 @@ private:
 TCommand_File_Result Read_Command_Text(std::string_view text, const TCommand_File_Limits& limits, TCommand_Table& table,
                                        const TError_Sink& sink);
 
-// A Command file opened for reading. Anything that is not a readable regular
-// file (missing, a folder, a device) is refused with "Can't Open File".
+// The largest Command file read for a table of `limits`: the longest file
+// such a table can give (every record with the longest name, a comma and two
+// digits per byte, CR LF) twice over, for the spacing and comments of a file
+// written by hand, plus 16 MB for notes of any length: 16.2 MB for the
+// default table of 256 rows of 128 bytes.
+uint64_t Command_File_Size_Limit(const TCommand_File_Limits& limits);
+
+// A Command file opened for reading a table of `limits`. Anything that is
+// not a readable regular file (missing, a folder, a device) is refused with
+// "Can't Open File", and so is a file larger than Command_File_Size_Limit,
+// with a second line that says so; nothing is read then.
 class TCommand_File_Reader {
 public:
-    TCommand_File_Reader(const std::string& path, const TError_Sink& sink);
+    TCommand_File_Reader(const std::string& path, const TCommand_File_Limits& limits, const TError_Sink& sink);
     ~TCommand_File_Reader();
     TCommand_File_Reader(const TCommand_File_Reader&) = delete;
     TCommand_File_Reader& operator=(const TCommand_File_Reader&) = delete;
 
     bool Is_Open() const { return fd_ >= 0; }
     // Reads the whole file into the table (see TCommand_File_Parser).
-    TCommand_File_Result Read(const TCommand_File_Limits& limits, TCommand_Table& table);
+    TCommand_File_Result Read(TCommand_Table& table);
 
 private:
     int fd_ = -1;
+    TCommand_File_Limits limits_;
     TError_Sink sink_;
 };
 

@@ -88,12 +88,12 @@ TError_Sink TQEV_State::Error_Sink() {
 }
 
 int32_t TQEV_State::Load_Command_File(const std::string& path, int report_errors) {
-    TCommand_File_Reader reader(path, report_errors == 1 ? Error_Sink() : TError_Sink{});
+    TCommand_File_Reader reader(path, Command_File_Limits(), report_errors == 1 ? Error_Sink() : TError_Sink{});
     if (!reader.Is_Open()) return -1;
     Settings.RMT_DIR = Folder_Of(path);
     Command_File_Path = path;
     View.Set_Status_Text(File_Name_Of(path));
-    const TCommand_File_Result read = reader.Read(Command_File_Limits(), Table);
+    const TCommand_File_Result read = reader.Read(Table);
     if (read.Repeat) Settings.REPEAT = *read.Repeat;
     if (read.Result >= 0) {
         Unsaved_Rows = false;  // the table is the file's now

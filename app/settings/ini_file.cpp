@@ -42,14 +42,16 @@ struct TLine {
 
 TLine Line_At(std::string_view text, std::size_t begin) {
     TLine line{begin, text.size(), text.size()};
-    const std::size_t lf = text.find('\n', begin);
-    if (lf != std::string_view::npos) {
-        line.End = lf;
-        line.Next = lf + 1;
+    const std::size_t end = text.find_first_of("\r\n", begin);
+    if (end != std::string_view::npos) {
+        line.End = end;
+        line.Next = end + 1;
+        if (text[end] == '\r' && line.Next < text.size() && text[line.Next] == '\n') ++line.Next;  // CR LF
     }
-    if (line.End > begin && text[line.End - 1] == '\r') --line.End;  // CR LF, or a CR that ends the file
     return line;
 }
+
+bool Ends_In_Line_End(std::string_view text) { return !text.empty() && (text.back() == '\n' || text.back() == '\r'); }
 
 // The name of a "[name]" header line, or nothing for any other line.
 std::optional<std::string_view> Section_Name(std::string_view content) {
@@ -76,7 +78,7 @@ TIni_Text::TFound TIni_Text::Find(std::string_view section, std::string_view key
     TFound found;
     const auto insert_after = [&](const TLine& line) {
         found.Insert_At = line.Next;
-        found.Insert_Needs_Line_End = line.Next == text.size() && (text.empty() || text.back() != '\n');
+        found.Insert_Needs_Line_End = line.Next == text.size() && !Ends_In_Line_End(text);
     };
     bool inside = false;
     std::size_t pos = text.substr(0, Byte_Order_Mark.size()) == Byte_Order_Mark ? Byte_Order_Mark.size() : 0;
@@ -110,9 +112,12 @@ TIni_Text::TFound TIni_Text::Find(std::string_view section, std::string_view key
     return found;
 }
 
+// The line end of the file's first line, so added lines match the file: a
+// file written with CR alone stays so. LF for a file of one line.
 std::string_view TIni_Text::Line_End() const {
-    const std::size_t lf = text_.find('\n');
-    return lf != std::string::npos && lf > 0 && text_[lf - 1] == '\r' ? "\r\n" : "\n";
+    const std::size_t end = text_.find_first_of("\r\n");
+    if (end == std::string::npos || text_[end] == '\n') return "\n";
+    return end + 1 < text_.size() && text_[end + 1] == '\n' ? "\r\n" : "\r";
 }
 
 std::optional<std::string> TIni_Text::Value(std::string_view section, std::string_view key) const {
@@ -122,8 +127,8 @@ std::optional<std::string> TIni_Text::Value(std::string_view section, std::strin
 }
 
 void TIni_Text::Set_Value(std::string_view section, std::string_view key, std::string_view value) {
-    // Only LF ends a line; a CR inside a line is part of it, as when read.
-    value = value.substr(0, value.find('\n'));
+    // A line holds neither a CR nor a LF: the value ends at the first.
+    value = value.substr(0, value.find_first_of("\r\n"));
     const TFound found = Find(section, key);
     const std::string_view eol = Line_End();
     if (found.Key) {
@@ -134,13 +139,17 @@ void TIni_Text::Set_Value(std::string_view section, std::string_view key, std::s
     }
     std::string entry;
     if (!found.Section) {
-        if (!text_.empty() && text_.back() != '\n') entry.append(eol);
+        if (!text_.empty() && !Ends_In_Line_End(text_)) entry.append(eol);
         entry.append("[").append(section).append("]").append(eol);
     } else if (found.Insert_Needs_Line_End) {
         entry.append(eol);
     }
     entry.append(key).append("=").append(value).append(eol);
-    text_.insert(found.Section ? found.Insert_At : text_.size(), entry);
+    const std::size_t at = found.Section ? found.Insert_At : text_.size();
+    // A CR just before a LF would make one line end of the two, and the
+    // empty line that LF ends would vanish.
+    if (entry.back() == '\r' && at < text_.size() && text_[at] == '\n') entry.push_back('\n');
+    text_.insert(at, entry);
 }
 
 // ---- The file ---------------------------------------------------------------------

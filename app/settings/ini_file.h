@@ -2,7 +2,8 @@
 // kept as its owner wrote it.
 //
 // A file is lines: "[SECTION]" headers, "KEY=value" lines and anything else
-// (comments, blank lines, notes), each with its own line end (LF or CR LF).
+// (comments, blank lines, notes), each with its own line end (CR LF, LF, or
+// CR alone as older Macintosh editors wrote).
 // Section and key names match without regard to case, with the blanks
 // around them ignored, as are the blanks around a value. Reading takes the
 // first section of a name and, within it, the first line of the key. Writing
@@ -36,7 +37,8 @@ public:
     std::optional<std::string> Value(std::string_view section, std::string_view key) const;
 
     // Makes the value of `key` in `section` read back as `value` (cut at a
-    // line feed, which an INI line cannot hold), changing nothing else.
+    // CR or LF, which an INI line cannot hold), changing nothing else. Lines
+    // it adds end as the file's first line does.
     void Set_Value(std::string_view section, std::string_view key, std::string_view value);
 
 private:

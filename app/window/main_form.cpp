@@ -414,7 +414,10 @@ void TQEV_Main_Form::ReadfromFileClick() {
 void TQEV_Main_Form::SavetoFileClick() {
     const auto file = Ask_File(true, save_name_, "Remote Control Data Files(*.rmt)|*.rmt|All files(*.*)|*.*");
     if (!file) return;
-    if (std::filesystem::exists(*file) &&
+    // A path that cannot be examined is no reason to ask: the save itself
+    // fails on it and says so.
+    std::error_code unknown;
+    if (std::filesystem::exists(*file, unknown) &&
         !state_.Feedback.Ask_OK("Specified File Already Exists. Overwrite OK?", "File Exists"))
         return;
     state_.Settings.RMT_DIR = Folder_Of(*file);
@@ -432,7 +435,8 @@ void TQEV_Main_Form::ExportClick() {
     const auto file = Ask_File(true, export_name_, Export_Filter, &filter);
     if (!file) return;
     const auto [path, format] = Export_Target(*file, filter);
-    if (std::filesystem::exists(path) &&
+    std::error_code unknown;
+    if (std::filesystem::exists(path, unknown) &&
         !state_.Feedback.Ask_OK("Specified File Already Exists. Overwrite OK?", "File Exists"))
         return;
     state_.Export_Code_File(path, format);

@@ -35,8 +35,8 @@ protected:
         return Read_Path(path, report);
     }
     TCommand_File_Result Read_Path(const std::string& file, bool report = true) {
-        TCommand_File_Reader reader(file, report ? sink : TError_Sink{});
-        return reader.Read(limits, table);
+        TCommand_File_Reader reader(file, limits, report ? sink : TError_Sink{});
+        return reader.Read(table);
     }
     int Load(const std::string& text, bool report = true) { return Read(text, report).Result; }
     std::vector<uint8_t> Bytes(int32_t row) const {
@@ -62,8 +62,8 @@ TEST_F(Command_File_Test, Saving_And_Reading_Back_Reproduces_The_Table) {
 
     TCommand_Table copy;
     copy.Allocate(256, 128);
-    TCommand_File_Reader reader(path, sink);
-    const TCommand_File_Result read = reader.Read(limits, copy);
+    TCommand_File_Reader reader(path, limits, sink);
+    const TCommand_File_Result read = reader.Read(copy);
     EXPECT_EQ(read.Result, 0);
     EXPECT_EQ(read.Repeat, 4);
     ASSERT_EQ(copy.Command_Count, 3);
@@ -95,7 +95,6 @@ TEST_F(Command_File_Test, Record_Lines_Are_Read_Field_By_Field) {
         {"digits after other text do not count", "A,x5,1 2", "A", {0x00, 0x01}},
         {"lower-case keyword is a name", "@repeat = 5", "@repeat = 5", {}},
         {"CR LF line end", "MUTE,0F\r", "MUTE", {0x0F}},
-        {"a CR inside the line is text", "MU\rTE,0F", "MU\rTE", {0x0F}},
         {"a NUL byte ends the text like a comment", std::string("AB\0C,01", 7), "AB", {}},
     };
     for (const Row& row : rows) {
@@ -297,16 +296,48 @@ TEST_F(Command_File_Test, Text_Fed_In_Any_Pieces_Reads_The_Same) {
             EXPECT_EQ(parts.Row(i).Byte_Count, whole.Row(i).Byte_Count);
         }
     }
-    EXPECT_EQ(whole.Command_Count, 3);
+    EXPECT_EQ(whole.Command_Count, 4);
     EXPECT_EQ(whole.Row(1).Name, "VOL ");
-    EXPECT_EQ(whole.Row(1).Byte_Count, 2) << "1f and x\\rY";
+    EXPECT_EQ(whole.Row(1).Byte_Count, 2) << "1f and x";
+    EXPECT_EQ(whole.Row(2).Name, "Y") << "after a CR alone";
+}
+
+// CR LF as written, LF alone, and CR alone as older Macintosh editors wrote:
+// each ends a line, and a CR LF is one line end, not two.
+TEST_F(Command_File_Test, Every_Kind_Of_Line_End_Ends_A_Line) {
+    struct Row {
+        const char* name;
+        std::string text;
+        int line_of_fault;  // of the one record too long for a row
+    };
+    const std::vector<Row> rows = {
+        {"CR LF", "@REPEAT = 3\r\nA,01\r\n\r\nB,02,03\r\nC\r\n", 4},
+        {"LF", "@REPEAT = 3\nA,01\n\nB,02,03\nC\n", 4},
+        {"CR", "@REPEAT = 3\rA,01\r\rB,02,03\rC\r", 4},
+        {"mixed, no end at the end", "@REPEAT = 3\r\nA,01\r\rB,02,03\n\r\nC", 4},
+    };
+    limits.Row_Bytes = 1;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        messages.clear();
+        const TCommand_File_Result read = Read(row.text);
+        EXPECT_EQ(read.Repeat, 3);
+        ASSERT_EQ(table.Command_Count, 3);
+        EXPECT_EQ(table.Row(0).Name, "A");
+        EXPECT_EQ(table.Row(1).Name, "B");
+        EXPECT_EQ(table.Row(2).Name, "C");
+        EXPECT_EQ(Bytes(1), std::vector<uint8_t>{0x02});
+        EXPECT_EQ(messages,
+                  std::vector<std::string>{"Command Buffer Overflow\nLine " + std::to_string(row.line_of_fault) +
+                                           ": its first 1 bytes are kept. / File Read Error"});
+    }
 }
 
 TEST_F(Command_File_Test, Silent_Mode_Shows_Nothing_But_Returns_The_Same) {
     limits.Rows = 1;
     EXPECT_EQ(Load("A\nB\n", false), 1);
     EXPECT_EQ(Load("@REPEAT\n", false), -1);
-    TCommand_File_Reader missing(dir.File("missing.rmt"), TError_Sink{});
+    TCommand_File_Reader missing(dir.File("missing.rmt"), limits, TError_Sink{});
     EXPECT_FALSE(missing.Is_Open());
     EXPECT_TRUE(messages.empty());
 }
@@ -317,10 +348,47 @@ TEST_F(Command_File_Test, Only_A_Readable_Regular_File_Opens) {
     for (const std::string& file : {dir.File("missing.rmt"), dir.File("folder.rmt"), dir.File("pipe.rmt")}) {
         SCOPED_TRACE(file);
         messages.clear();
-        TCommand_File_Reader reader(file, sink);
+        TCommand_File_Reader reader(file, limits, sink);
         EXPECT_FALSE(reader.Is_Open());
         EXPECT_EQ(messages, std::vector<std::string>{"Can't Open File / File Open Error"});
     }
+}
+
+// A file far larger than any table of the limits can take is refused
+// before a byte is read, as a file that does not open, and the table stays
+// as it was. The files are sparse: the test writes almost nothing.
+TEST_F(Command_File_Test, A_File_Larger_Than_The_Table_Can_Take_Is_Refused_Unread) {
+    const uint64_t limit = Command_File_Size_Limit(limits);
+    EXPECT_EQ(limit, (uint64_t{16} << 20) + 2 * 256 * (79 + 3 * 128 + 2)) << "twice the longest file, and 16 MB";
+    Add("OLD", {1});
+    struct Row {
+        const char* name;
+        uint64_t size;
+        const char* size_text;
+    };
+    const std::vector<Row> rows = {
+        {"20 GB of zeros", uint64_t{20} << 30, "20.0 GB"},
+        {"one byte over", limit + 1, "16.2 MB"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Write_File(path, "A,01\n");
+        ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(row.size)), 0);
+        messages.clear();
+        TCommand_File_Reader reader(path, limits, sink);
+        EXPECT_FALSE(reader.Is_Open());
+        EXPECT_EQ(messages, std::vector<std::string>{"Can't Open File\nThe file is " + std::string(row.size_text) +
+                                                     ", more than 256 commands of 128 bytes can take (16.2 MB "
+                                                     "at most). / File Open Error"});
+        EXPECT_EQ(table.Command_Count, 1);
+        EXPECT_EQ(table.Row(0).Name, "OLD");
+    }
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(limit)), 0);
+    messages.clear();
+    EXPECT_EQ(Read_Path(path).Result, 0) << "a file of the limit is read";
+    ASSERT_EQ(table.Command_Count, 1);
+    EXPECT_EQ(table.Row(0).Name, "A");
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(Command_File_Test, Names_With_Separators_Do_Not_Survive_A_Round_Trip) {

@@ -5,10 +5,14 @@
 #include "tests/support/temp_env.h"
 #include "tools/qev_ir/ir_tool.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -367,6 +371,10 @@ TEST_F(Ir_Tool_Test, Failures_Exit_1_And_Write_Nothing) {
                "Filetype: IR signals file\nVersion: 1\n#\nname: A;B\ntype: parsed\nprotocol: NEC\n"
                "address: 01 00 00 00\ncommand: 02 00 00 00\n");
     ASSERT_EQ(::mkdir(Path("box.rmt").c_str(), 0700), 0);
+    for (const char* huge : {"huge.rmt", "huge.ir"}) {  // sparse: nothing is written
+        Write_File(Path(huge), "");
+        ASSERT_EQ(::truncate(Path(huge).c_str(), off_t{20} << 30), 0);
+    }
     struct TCase {
         const char* Name;
         std::vector<std::string> Args;
@@ -383,6 +391,16 @@ TEST_F(Ir_Tool_Test, Failures_Exit_1_And_Write_Nothing) {
          Path("missing.ir") + ": No such file or directory",
          ""},
         {"decode_a_folder", {"decode", Path("box.rmt")}, Path("box.rmt") + ": Is a directory", ""},
+        {"decode_a_huge_command_file",
+         {"decode", Path("huge.rmt")},
+         Path("huge.rmt") +
+             ": Can't Open File. The file is 20.0 GB, more than 65535 commands of 16384 bytes can take (6.0 GB at "
+             "most).",
+         ""},
+        {"decode_a_huge_flipper_file",
+         {"decode", Path("huge.ir")},
+         Path("huge.ir") + ": the file is larger than 64 MB",
+         ""},
         {"decode_bad_repeat_line",
          {"decode", Path("bad_repeat.rmt")},
          Path("bad_repeat.rmt") + ": Can't Read REPEAT Value",
@@ -427,6 +445,39 @@ TEST_F(Ir_Tool_Test, Failures_Exit_1_And_Write_Nothing) {
         if (!c.Not_Written.empty()) {
             EXPECT_FALSE(File_Exists(c.Not_Written));
         }
+    }
+}
+
+// Run by root, convert into a shared folder such as /tmp where another
+// user has planted a link to one of root's files: the link is not followed,
+// the conversion fails and root's file stays as it was.
+TEST_F(Ir_Tool_Test, Convert_Does_Not_Follow_A_Link_Planted_In_A_Shared_Folder) {
+    if (::geteuid() != 0) GTEST_SKIP() << "a link of another user needs root to make";
+    constexpr uid_t Nobody = 65534;
+    Write_File(Path("good.rmt"), "@REPEAT = 2\r\nBLIP,0F\r\n");
+    Write_File(Path("root's.txt"), "root's own");
+    const std::string shared = Path("tmp");
+    ASSERT_EQ(::mkdir(shared.c_str(), 01777), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    struct TCase {
+        const char* Name;
+        const char* Out;
+        const char* Err;
+    };
+    const TCase cases[] = {
+        {"command_file", "x.rmt", "Can't Create File"},
+        {"flipper_file", "x.ir", "Permission denied"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string out = shared + "/" + c.Out;
+        std::filesystem::create_symlink(Path("root's.txt"), out);
+        ASSERT_EQ(::lchown(out.c_str(), Nobody, Nobody), 0);
+        const TRun run = Tool({"convert", Path("good.rmt"), out});
+        EXPECT_EQ(run.Exit, 1);
+        EXPECT_EQ(run.Err, "qev-ir: " + out + ": " + c.Err + "\n");
+        EXPECT_EQ(Read_File(Path("root's.txt")), "root's own");
+        EXPECT_TRUE(std::filesystem::is_symlink(out));
     }
 }
 
@@ -555,6 +606,43 @@ TProcess_Run Run_Program(const std::string& arguments) {
     const int status = ::pclose(pipe);
     if (status != -1 && WIFEXITED(status)) run.Exit = WEXITSTATUS(status);
     return run;
+}
+
+// The program under a file-size limit smaller than its output, with SIGXFSZ
+// at its default action (which ends a process that writes past the limit):
+// it reports the failed save and exits 1, and the old file stays.
+TEST_F(Ir_Tool_Test, The_Program_Under_A_File_Size_Limit_Fails_The_Save_And_Lives) {
+    std::string table = "@REPEAT = 1\r\n";
+    for (int row = 0; row < 100; ++row) {
+        table += "ROW" + std::to_string(row);
+        for (int b = 0; b < 128; ++b) table += ",A5";
+        table += "\r\n";
+    }
+    Write_File(Path("in.rmt"), table);
+    const std::string errors = Path("errors.txt");
+    for (const char* out : {"out.rmt", "out.ir"}) {
+        SCOPED_TRACE(out);
+        Write_File(Path(out), "old");
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::signal(SIGXFSZ, SIG_DFL);
+            rlimit small{};
+            ::getrlimit(RLIMIT_FSIZE, &small);
+            small.rlim_cur = 4096;
+            const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (::setrlimit(RLIMIT_FSIZE, &small) != 0 || err < 0 || ::dup2(err, 2) != 2) ::_exit(126);
+            ::execl(QEV_IR_PATH, "qev-ir", "convert", Path("in.rmt").c_str(), Path(out).c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_TRUE(Contains(Read_File(errors), "qev-ir: " + Path(out) + ": ")) << Read_File(errors);
+        EXPECT_EQ(Read_File(Path(out)), "old");
+    }
 }
 
 TEST_F(Ir_Tool_Test, The_Program_Prints_Help_And_Decodes) {

@@ -105,10 +105,10 @@ bool Read_Command_File(const std::string& path, TCommand_Table& table, TCommand_
         messages.Problem(path + ": " + std::strerror(error));
         return false;
     }
-    TCommand_File_Reader reader(path, messages.Sink_For(path));
+    TCommand_File_Reader reader(path, Read_Limits, messages.Sink_For(path));
     if (!reader.Is_Open()) return false;
     table.Allocate(Max_Table_Rows, Row_Bytes_Limit);
-    result = reader.Read(Read_Limits, table);
+    result = reader.Read(table);
     return result.Result >= 0;
 }
 

@@ -284,6 +284,28 @@ TEST_F(State_Test, What_Is_Not_A_Readable_File_Changes_Nothing) {
     EXPECT_EQ(state.Find_Command("KEEP"), 0);
 }
 
+// Read from File, start-up and @LOAD given a file far larger than the
+// table of the Settings can take: refused at once, with nothing changed.
+TEST_F(State_Test, A_File_Far_Larger_Than_The_Table_Changes_Nothing) {
+    ASSERT_TRUE(state.Start_Up());
+    Load("KEEP,01\n");
+    feedback.Status_Texts.clear();
+    feedback.Messages.clear();
+    state.Settings.RMT_DIR = "/before";
+    const std::string path = profile.File("zeros.rmt");
+    Write_File(path, "");
+    ASSERT_EQ(::truncate(path.c_str(), off_t{20} << 30), 0);  // sparse: nothing is written
+    EXPECT_EQ(state.Load_Command_File(path, 1), -1);
+    ASSERT_EQ(Texts().size(), 1u);
+    EXPECT_EQ(Texts()[0].rfind("Can't Open File\nThe file is 20.0 GB, more than 256 commands of 128 bytes", 0), 0u)
+        << Texts()[0];
+    EXPECT_EQ(state.Load_Command_File(path, 0), -1);
+    EXPECT_EQ(Texts().size(), 1u) << "silent the second time";
+    EXPECT_EQ(state.Settings.RMT_DIR, "/before");
+    EXPECT_TRUE(feedback.Status_Texts.empty());
+    EXPECT_EQ(state.Find_Command("KEEP"), 0);
+}
+
 TEST_F(State_Test, Silent_Reads_Return_The_Same_Without_A_Box) {
     ASSERT_TRUE(state.Start_Up());
     state.Settings.MAX_RMTCMD_NUM = 1;

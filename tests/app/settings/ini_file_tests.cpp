@@ -33,7 +33,9 @@ TEST(Ini_Text, Reads_The_First_Section_And_Key_Of_A_Name) {
         {"text after the header", "[FORM] ; the face\nKEY=v\n", "FORM", "KEY", "v"},
         {"an unclosed header is no header", "[FORM]\n[OTHER\nKEY=v\n", "FORM", "KEY", "v"},
         {"equals signs in the value", "[FORM]\nKEY=a=b\n", "FORM", "KEY", "a=b"},
-        {"a CR inside the line is text", "[FORM]\nKEY=a\rb\r\n", "FORM", "KEY", "a\rb"},
+        {"a CR alone ends a line", "[FORM]\nKEY=a\rb\r\n", "FORM", "KEY", "a"},
+        {"CR alone throughout", "[OTHER]\rKEY=1\r[FORM]\rA=2\rKEY=v\r", "FORM", "KEY", "v"},
+        {"CR LF is one line end", "[FORM]\r\n\r\nKEY=v\r\n", "FORM", "KEY", "v"},
         {"a byte order mark", "\xEF\xBB\xBF[FORM]\nKEY=v\n", "FORM", "KEY", "v"},
         {"empty file", "", "FORM", "KEY", std::nullopt},
     };
@@ -68,7 +70,13 @@ TEST(Ini_Text, A_Write_Changes_Only_Its_Value) {
         {"a last line without its line end", "[S]\nA=1", "S", "K", "v", "[S]\nA=1\nK=v\n"},
         {"an empty file", "", "S", "K", "v", "[S]\nK=v\n"},
         {"a value cannot break the file", "[S]\nK=1\n", "S", "K", "a\n[T]\nX=1", "[S]\nK=a\n"},
-        {"a CR inside a value is kept", "[S]\nK=1\n", "S", "K", "a\rb", "[S]\nK=a\rb\n"},
+        {"a CR ends a value too", "[S]\nK=1\n", "S", "K", "a\rb", "[S]\nK=a\n"},
+        {"CR alone: in place", "[S]\rK=1\rL=2\r", "S", "K", "9", "[S]\rK=9\rL=2\r"},
+        {"CR alone: a missing key", "[S]\rA=1\r[T]\r", "S", "K", "v", "[S]\rA=1\rK=v\r[T]\r"},
+        {"CR alone: a missing section", "[S]\rA=1\r", "T", "K", "v", "[S]\rA=1\r[T]\rK=v\r"},
+        {"CR alone: a last line without its line end", "[S]\rA=1", "S", "K", "v", "[S]\rA=1\rK=v\r"},
+        {"CR alone: an empty LF line after the new key stays", "[S]\rA=1\n\n[T]\r", "S", "K", "v",
+         "[S]\rA=1\nK=v\r\n\n[T]\r"},
         {"odd lines stay", "junk\n[S]\nnot a key\nK=1\n", "S", "K", "2", "junk\n[S]\nnot a key\nK=2\n"},
     };
     for (const Row& row : rows) {

@@ -298,6 +298,28 @@ TEST_F(Settings_File_Test, A_Start_And_A_Shutdown_Keep_A_Hand_Written_File_Byte_
     EXPECT_EQ(Read_File(path), hand_written);
 }
 
+// A file whose lines end in CR alone reads as the lines it holds (not as
+// one long line that gives every default), and the shutdown's writes keep
+// it a file of CR line ends that reads back the same.
+TEST_F(Settings_File_Test, A_File_With_CR_Line_Ends_Reads_And_Stays_So) {
+    const std::string cr_only = "; by an old editor\r[COMMAND]\rMAX_RMTCMD_NUM=32\rREPEAT=3\r[SERVER]\rPORT=1234\r";
+    Write_File(path, cr_only);
+    Read();
+    EXPECT_EQ(settings.MAX_RMTCMD_NUM, 32);
+    EXPECT_EQ(settings.REPEAT, 3);
+    EXPECT_EQ(settings.PORT, 1234);
+    settings.REPEAT = 5;
+    TIni_File file(path);
+    ASSERT_TRUE(Write_Settings(file, settings));
+    const std::string written = Read_File(path);
+    EXPECT_EQ(written.find('\n'), std::string::npos) << "every added line ends in CR too";
+    EXPECT_EQ(written.substr(0, 59), "; by an old editor\r[COMMAND]\rMAX_RMTCMD_NUM=32\rREPEAT=5\r[SE");
+    const TSettings expected = settings;
+    settings = TSettings{};
+    Read();
+    EXPECT_EQ(settings, expected);
+}
+
 TEST_F(Settings_File_Test, The_LIRC_Section_Reads_Like_The_Others) {
     struct Row {
         const char* name;
