@@ -149,7 +149,8 @@ TEST_F(Libio_Test, Captures_Of_The_Simulated_Remote_Decode_To_Its_Code) {
         request.Samples = static_cast<int32_t>(buffer.size());
         const std::optional<TReceive_Report> report = Capture_On_Time(request, buffer);
         if (!report) GTEST_SKIP() << "the host held up all " << Capture_Attempts << " captures";
-        ASSERT_EQ(report->Result, TReceive_Result::Received);
+        ASSERT_EQ(report->Result, TReceive_Result::Received)
+            << "no signal within 2 s of a remote started " << (sim.Remote_Start_Ns() - report->Start_Counter) << " ns";
         std::vector<uint8_t> levels;
         for (const int32_t sample : buffer) levels.push_back(sample != 0 ? 1 : 0);
         EXPECT_EQ(Describe_Decoded(Decode_Levels(levels)), c.Decoded);
