@@ -21,6 +21,7 @@ namespace qev {
 namespace {
 
 using test::Give_To_Test_User;
+using test::Limit_File_Size;
 using test::Read_File;
 using test::Run_Unprivileged;
 using test::TTemp_Dir;
@@ -199,11 +200,7 @@ TEST(Atomic_File, A_File_Size_Limit_Fails_The_Save_And_Keeps_The_Old_File) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            std::signal(SIGXFSZ, SIG_DFL);
-            rlimit small{};
-            ::getrlimit(RLIMIT_FSIZE, &small);
-            small.rlim_cur = 4096;
-            if (::setrlimit(RLIMIT_FSIZE, &small) != 0) ::_exit(3);
+            if (!Limit_File_Size(4096)) ::_exit(3);
             int error = 0;
             const bool saved = Replace_File_Contents(path, std::string(3 << 20, 'x'), &error);
             ::_exit(saved ? 1 : error == EFBIG ? 0 : 2);

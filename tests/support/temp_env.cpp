@@ -1,5 +1,8 @@
 #include "tests/support/temp_env.h"
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +51,14 @@ void Write_File(const std::string& path, const std::string& data) {
 }
 
 bool File_Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+bool Limit_File_Size(unsigned long bytes) {
+    std::signal(SIGXFSZ, SIG_DFL);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = bytes;
+    return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
 
 std::string Shell_Quoted(const std::string& text) {
     std::string quoted = "'";

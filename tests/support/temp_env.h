@@ -36,6 +36,10 @@ private:
 std::string Read_File(const std::string& path);
 void Write_File(const std::string& path, const std::string& data);
 bool File_Exists(const std::string& path);
+// In a child process about to write: a file-size limit of `bytes` with
+// SIGXFSZ at its default action (which ends a process that writes past the
+// limit), as a user's `ulimit -f` leaves them. false when refused.
+bool Limit_File_Size(unsigned long bytes);
 // `text` as one word of a shell command line, whatever it holds (blanks, quotes).
 std::string Shell_Quoted(const std::string& text);
 

@@ -23,6 +23,7 @@ namespace qev {
 namespace {
 
 using test::File_Exists;
+using test::Limit_File_Size;
 using test::Read_File;
 using test::TTemp_Dir;
 using test::Write_File;
@@ -626,12 +627,8 @@ TEST_F(Ir_Tool_Test, The_Program_Under_A_File_Size_Limit_Fails_The_Save_And_Live
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            std::signal(SIGXFSZ, SIG_DFL);
-            rlimit small{};
-            ::getrlimit(RLIMIT_FSIZE, &small);
-            small.rlim_cur = 4096;
             const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (::setrlimit(RLIMIT_FSIZE, &small) != 0 || err < 0 || ::dup2(err, 2) != 2) ::_exit(126);
+            if (!Limit_File_Size(4096) || err < 0 || ::dup2(err, 2) != 2) ::_exit(126);
             ::execl(QEV_IR_PATH, "qev-ir", "convert", Path("in.rmt").c_str(), Path(out).c_str(),
                     static_cast<char*>(nullptr));
             ::_exit(127);
