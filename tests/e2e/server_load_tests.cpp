@@ -85,21 +85,27 @@ private:
 
 // Sends `bytes` while reading whatever comes back (the echo), so the server
 // never holds the sender back; returns the bytes received.
-std::size_t Send_While_Reading(TLine_Client& client, const std::string& bytes, double seconds) {
+// Sends `bytes` while reading what comes back, for at most `seconds`; once
+// everything is sent, reading stops after `quiet` without a byte (a second
+// is long enough for a slow build, sanitizers on, on a busy host to answer).
+std::size_t Send_While_Reading(TLine_Client& client, const std::string& bytes, double seconds,
+                               std::chrono::milliseconds quiet = std::chrono::milliseconds(1000)) {
     std::atomic<std::size_t> received{0};
     std::atomic<bool> sent{false};
     std::thread reader([&] {
         char chunk[65536];
         const auto limit = Clock::now() + std::chrono::duration<double>(seconds);
+        auto last_byte = Clock::now();
         while (Clock::now() < limit) {
             pollfd ready{client.Fd(), POLLIN, 0};
             if (::poll(&ready, 1, 50) <= 0) {
-                if (sent) break;
+                if (sent && Clock::now() - last_byte >= quiet) break;
                 continue;
             }
             const ssize_t n = ::recv(client.Fd(), chunk, sizeof chunk, 0);
             if (n <= 0) break;
             received += static_cast<std::size_t>(n);
+            last_byte = Clock::now();
         }
     });
     client.Send(bytes);
@@ -176,7 +182,8 @@ TEST(Command_Server_Load, Stays_Up_Answers_Throughout_And_Keeps_Its_Memory_Bound
             std::string bytes(16384, '\0');
             if (round % 2 == 0)
                 for (char& c : bytes) c = static_cast<char>(random());
-            Send_While_Reading(*noisy[static_cast<std::size_t>(round) % noisy.size()], bytes, 10);
+            Send_While_Reading(*noisy[static_cast<std::size_t>(round) % noisy.size()], bytes, 10,
+                               std::chrono::milliseconds(50));
         }
     }
     std::printf("load: 256 kB of random and zero bytes handled in %.2f s\n", Seconds_Since(start));
