@@ -276,4 +276,13 @@ const char* IoPortDescription(void) { return qev::io::g_description; }
 
 const char* IoFallbackReason(void) { return qev::io::g_fallback_reason; }
 
+// No backend takes whole signals yet: the register functions are the port.
+int IoSignalFeatures(void) { return 0; }
+
+int IoSignalSend(const unsigned*, int, unsigned) { return -1; }
+
+int IoSignalReceive(unsigned*, int, int, unsigned, unsigned) { return -1; }
+
+const char* IoSignalError(void) { return "the port takes no whole signals: it is driven register by register"; }
+
 }  // extern "C"

@@ -115,6 +115,46 @@ long long IoSimRemoteStartNs(void);     // start time of the last signal, -1 if 
 long long IoSimRemoteDurationNs(void);  // length of the current waveform, 0 when silent
 void IoSimSetLoopback(int on);          // status 0x10 also follows data bit 0
 
+// ---- Whole signals ----------------------------------------------------------
+// Offered by backends that take and give whole signals rather than register
+// writes: the kernel IR device (IO_BACKEND=lirc, /dev/lircN) and its stand-in
+// (IO_BACKEND=simlirc). The program looks these up like the optional
+// functions above and uses them where IoSignalFeatures says they work;
+// elsewhere it keeps to the register functions. On the other backends
+// IoSignalFeatures answers 0 and the others -1.
+//
+// A signal is a list of durations in microseconds, alternately infrared on
+// (a mark, the carrier modulated by the device) and off (a space), starting
+// and ending with a mark: an odd count.
+
+#define IO_SIGNAL_SEND 1     /* IoSignalSend puts signals out */
+#define IO_SIGNAL_RECEIVE 2  /* IoSignalReceive takes signals in */
+#define IO_SIGNAL_CARRIER 4  /* IoSignalSend's carrier_hz is obeyed */
+
+// Which of the IO_SIGNAL_* the port offers; 0 for a register port.
+int IoSignalFeatures(void);
+
+// Sends durations_us[0 .. count-1] (count odd, at most IO_SIGNAL_MAX
+// durations) with the carrier `carrier_hz` (0: the device's default), and
+// returns once the device has put it out. 0 when sent, -1 when not
+// (IoSignalError says why; nothing or only part went out).
+int IoSignalSend(const unsigned* durations_us, int count, unsigned carrier_hz);
+
+// Waits up to wait_ms for a signal to begin (its first mark). Then takes its
+// durations until the line has stayed off for end_gap_us, or the signal has
+// lasted max_total_us, or `capacity` durations are held; what came before
+// the first mark is skipped, a last space is not stored. Returns the count
+// of durations (odd), 0 when nothing began within wait_ms, -1 on an error
+// (IoSignalError says why). Blocks for at most wait_ms + max_total_us +
+// end_gap_us, whatever arrives.
+int IoSignalReceive(unsigned* durations_us, int capacity, int wait_ms, unsigned end_gap_us, unsigned max_total_us);
+
+// Why the last IoSignalSend or IoSignalReceive failed, for people:
+// "/dev/lirc0: the device has no transmitter". Valid until the next call.
+const char* IoSignalError(void);
+
+#define IO_SIGNAL_MAX 65536 /* durations of one IoSignalSend at most */
+
 #ifdef __cplusplus
 }
 #endif
