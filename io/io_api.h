@@ -127,9 +127,9 @@ void IoSimSetLoopback(int on);          // status 0x10 also follows data bit 0
 // (a mark, the carrier modulated by the device) and off (a space), starting
 // and ending with a mark: an odd count.
 
-#define IO_SIGNAL_SEND 1     /* IoSignalSend puts signals out */
-#define IO_SIGNAL_RECEIVE 2  /* IoSignalReceive takes signals in */
-#define IO_SIGNAL_CARRIER 4  /* IoSignalSend's carrier_hz is obeyed */
+#define IO_SIGNAL_SEND 1    /* IoSignalSend puts signals out */
+#define IO_SIGNAL_RECEIVE 2 /* IoSignalReceive takes signals in */
+#define IO_SIGNAL_CARRIER 4 /* IoSignalSend's carrier_hz is obeyed */
 
 // Which of the IO_SIGNAL_* the port offers; 0 for a register port.
 int IoSignalFeatures(void);

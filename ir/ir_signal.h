@@ -9,6 +9,8 @@
 #ifndef QEV_IR_IR_SIGNAL_H
 #define QEV_IR_IR_SIGNAL_H
 
+#include "base/sample_grid.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,8 +18,6 @@
 
 namespace qev {
 
-constexpr int32_t Samples_Per_Second = 8000;
-constexpr int32_t Sample_Period_us = 125;
 constexpr int32_t Default_Carrier_Hz = 38000;
 
 // Durations in microseconds, mark first: marks at even indexes, spaces at odd

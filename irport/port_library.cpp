@@ -65,6 +65,10 @@ int TPort_Library::Load_Port_Library(const char* name) {
     Resolve_Slot(handle_, "RightPortShift", t.RightPortShift);
     Resolve_Slot(handle_, "LeftPortShift", t.LeftPortShift);
     Resolve_Slot(handle_, "IsDriverInstalled", t.IsDriverInstalled);
+    Resolve_Slot(handle_, "IoSignalFeatures", signals_.IoSignalFeatures);
+    Resolve_Slot(handle_, "IoSignalSend", signals_.IoSignalSend);
+    Resolve_Slot(handle_, "IoSignalReceive", signals_.IoSignalReceive);
+    Resolve_Slot(handle_, "IoSignalError", signals_.IoSignalError);
     Resolve_Slot(handle_, "IoPortDescription", port_description_);
     Resolve_Slot(handle_, "IoBackendName", backend_name_);
     static const bool registered = std::atexit(Unload_All_At_Exit) == 0;
@@ -78,6 +82,7 @@ int TPort_Library::Unload_Port_Library() {
     void* handle = handle_;
     handle_ = nullptr;
     functions_ = TPort_Function_Table{};
+    signals_ = TPort_Signal_Table{};
     port_description_ = nullptr;
     backend_name_ = nullptr;
     auto& live = Live_Libraries();
@@ -96,6 +101,11 @@ std::string Port_Library_Problem(const TPort_Library& port, const std::string& n
     }
     if (!f.PortIn) return library + " has no PortIn: learning is off, sending works";
     return library + " has no PortOut: sending is off, learning works";
+}
+
+std::string TPort_Library::Signal_Error() const {
+    const char* words = signals_.IoSignalError ? signals_.IoSignalError() : nullptr;
+    return words && *words ? words : "the port takes no whole signals";
 }
 
 void* TPort_Library::Resolve(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }

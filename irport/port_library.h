@@ -36,6 +36,22 @@ struct TPort_Function_Table {
     int (*IsDriverInstalled)() = nullptr;
 };
 
+// The optional functions of a port that takes and gives whole signals (a
+// kernel IR device): io/io_api.h, "Whole signals". Empty slots on a
+// register port, or a library without them.
+struct TPort_Signal_Table {
+    int (*IoSignalFeatures)() = nullptr;
+    int (*IoSignalSend)(const unsigned* durations_us, int count, unsigned carrier_hz) = nullptr;
+    int (*IoSignalReceive)(unsigned* durations_us, int capacity, int wait_ms, unsigned end_gap_us,
+                           unsigned max_total_us) = nullptr;
+    const char* (*IoSignalError)() = nullptr;
+};
+
+// What a signal port offers (io_api.h's IO_SIGNAL_*).
+constexpr int Signal_Send = 1;
+constexpr int Signal_Receive = 2;
+constexpr int Signal_Carrier = 4;
+
 // Register offsets from the port base address.
 constexpr unsigned Data_Register = 0;
 constexpr unsigned Status_Register = 1;
@@ -66,6 +82,13 @@ public:
     const std::string& Load_Error() const { return load_error_; }
     const TPort_Function_Table& Functions() const { return functions_; }
     void Set_Function_Table(const TPort_Function_Table& table) { functions_ = table; }
+    const TPort_Signal_Table& Signal_Functions() const { return signals_; }
+    void Set_Signal_Table(const TPort_Signal_Table& table) { signals_ = table; }
+    // Signal_Send, Signal_Receive and Signal_Carrier as the port offers them;
+    // 0 for a register port.
+    int Signal_Features() const { return signals_.IoSignalFeatures ? signals_.IoSignalFeatures() : 0; }
+    // Why the port's last signal call failed, for people.
+    std::string Signal_Error() const;
     // Any other symbol of the loaded library (the simulated port's controls).
     void* Resolve(const char* name) const;
     // Where the port is, in words for people, as the library says
@@ -89,6 +112,7 @@ public:
 private:
     void* handle_ = nullptr;
     TPort_Function_Table functions_;
+    TPort_Signal_Table signals_;
     const char* (*port_description_)() = nullptr;  // IoPortDescription, when the library has it
     const char* (*backend_name_)() = nullptr;      // IoBackendName, when the library has it
     std::string load_error_;

@@ -6,14 +6,16 @@
 #include "irport/sample_clock.h"
 
 #include <cstdint>
+#include <string>
 
 namespace qev {
 
 enum class TReceive_Result {
-    Received,   // the buffer holds a leader and the samples after it
-    No_Signal,  // nothing arrived within the time limit; the buffer is unchanged
-    No_Port,    // the port library offers no PortIn; nothing was read
-    Stopped,    // the program was asked to end while waiting; the buffer is unchanged
+    Received,     // the buffer holds a leader and the samples after it
+    No_Signal,    // nothing arrived within the time limit; the buffer is unchanged
+    No_Port,      // the port library offers no PortIn; nothing was read
+    Stopped,      // the program was asked to end while waiting; the buffer is unchanged
+    Port_Failed,  // a signal port reported an error (TReceive_Report::Error); the buffer is unchanged
 };
 
 struct TReceive_Report {
@@ -23,6 +25,7 @@ struct TReceive_Report {
     int32_t Samples = 0;        // samples stored (the requested length, cut to the buffer)
     int64_t Late_Samples = 0;   // samples (the leader's included) taken more than half a tick late
     int64_t Max_Lateness = 0;   // the latest sample's lateness, in counter units
+    std::string Error;          // Port_Failed: why, as the port said
 };
 
 struct TReceive_Request {

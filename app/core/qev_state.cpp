@@ -2,6 +2,9 @@
 
 #include "app/settings/settings_file.h"
 #include "base/stop_request.h"
+#include "ir/decoder.h"
+#include "ir/protocols.h"
+#include "irport/signal_port.h"
 #include "irport/transmitter.h"
 
 #include <algorithm>
@@ -114,7 +117,12 @@ void TQEV_State::Send_Command(int32_t row) { Send_Command(row, Settings.REPEAT);
 void TQEV_State::Send_Command(int32_t row, int32_t times) {
     if (row < 0 || row >= std::min(Table.Command_Count, Table.Rows())) return;
     Unpack_Command(row);
-    if (times <= 0 || !Port.Functions().PortOut) return;
+    if (times <= 0) return;
+    if (Port.Signal_Features() != 0) {
+        Send_Signal(times);
+        return;
+    }
+    if (!Port.Functions().PortOut) return;
     // One raised section for all repetitions: between two of them the line
     // holds the last sample for its tick and the next one starts half a tick
     // later, with no priority system calls in between.
@@ -125,8 +133,32 @@ void TQEV_State::Send_Command(int32_t row, int32_t times) {
 }
 
 void TQEV_State::Transmit_Command() {
+    if (Port.Signal_Features() != 0) {
+        Send_Signal(1);
+        return;
+    }
     const int32_t count = std::clamp(Samples.Sample_Count, 0, Samples.Capacity());
     Transmit_Samples(Clock, Port, Port_Base(), Samples.Data(), count);
+}
+
+int32_t TQEV_State::Signal_Carrier_Hz() const {
+    if (Settings.CARRIER > 0) return Settings.CARRIER;
+    const int32_t count = std::clamp(Samples.Sample_Count, 0, Samples.Capacity());
+    std::vector<uint8_t> levels(static_cast<std::size_t>(count));
+    for (int32_t i = 0; i < count; ++i) levels[static_cast<std::size_t>(i)] = Samples.Data()[i] != 0 ? 1 : 0;
+    const std::optional<TDecoded> decoded = Decode_Levels(levels);
+    return decoded ? Protocol_Info(decoded->Code.Protocol).Carrier_Hz : Default_Carrier_Hz;
+}
+
+void TQEV_State::Send_Signal(int32_t times) {
+    const int32_t count = std::clamp(Samples.Sample_Count, 0, Samples.Capacity());
+    std::string error;
+    const bool sent =
+        Send_Signal_Samples(Port, Samples.Data(), count, times, static_cast<uint32_t>(Signal_Carrier_Hz()), &error);
+    if (sent || signal_trouble_shown_) return;
+    // Said once: every key would say the same again.
+    signal_trouble_shown_ = true;
+    Feedback.Show_Error(error + "\nNothing can be sent through " + Port_Summary() + ".", "Send Error");
 }
 
 TReceive_Report TQEV_State::Receive_Command() {
@@ -135,6 +167,8 @@ TReceive_Report TQEV_State::Receive_Command() {
     request.Samples = Settings.MAX_RMTCMD_BIT_LENGTH;
     request.Min_Leader = Settings.MIN_LEADER_LENGTH;
     request.Time_Limit_Seconds = Receive_Time_Limit_Seconds;
+    if (Port.Signal_Features() & Signal_Receive)
+        return Receive_Signal_Samples(Clock.Counter(), Port, request, Samples.Data(), Samples.Capacity());
     return Receive_Samples(Clock, Port, request, Samples.Data(), Samples.Capacity());
 }
 

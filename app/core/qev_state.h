@@ -27,7 +27,7 @@
 namespace qev {
 
 enum class TShut_Down_Result {
-    Written,       // all sixteen keys are in the Settings file
+    Written,       // all seventeen keys are in the Settings file
     No_Profile,    // no profile folder: reported, nothing written
     Write_Failed,  // the file refused a key: reported; the shutdown must stop here
 };
@@ -105,8 +105,16 @@ public:
     // Sends the first Sample count samples of the buffer once (cut to the
     // buffer's capacity).
     void Transmit_Command();
-    // Fills the buffer from the receiver line: MAX_RMTCMD_BIT_LENGTH samples,
-    // cut to the buffer's capacity.
+    // A port that takes whole signals (a kernel IR device) gets the samples
+    // as durations, with the carrier of Signal_Carrier_Hz(); one that cannot
+    // send (a receiver alone) or that fails says why, once per run, and the
+    // keys stay as they are.
+    // The carrier: CARRIER when set, else the usual carrier of the protocol
+    // the buffer's samples decode to (RC5 and RC6 36 kHz, SIRC 40 kHz),
+    // else 38 kHz.
+    int32_t Signal_Carrier_Hz() const;
+    // Fills the buffer from the receiver line (or the signal port's
+    // receiver): MAX_RMTCMD_BIT_LENGTH samples, cut to the buffer's capacity.
     TReceive_Report Receive_Command();
 
     // ---- Command table ----------------------------------------------------
@@ -141,6 +149,10 @@ public:
     bool Export_Code_File(const std::string& path, TCode_Format format);
     // Error boxes through Feedback, as the store's readers and writers report.
     TError_Sink Error_Sink();
+
+private:
+    void Send_Signal(int32_t times);
+    bool signal_trouble_shown_ = false;
 };
 
 // Marks a long action for its lifetime (see TQEV_State::Busy_Depth).

@@ -259,6 +259,9 @@ void TCapture_Command_Form::Show_Receive_Result(const TReceive_Report& report) {
                                    "Capture Error");
     else if (report.Result == TReceive_Result::No_Port)
         state_.Feedback.Show_Error("No port library (libio.so) is loaded: nothing can be received.", "Capture Error");
+    else if (report.Result == TReceive_Result::Port_Failed)
+        state_.Feedback.Show_Error(report.Error + "\nNothing can be received through " + state_.Port_Summary() + ".",
+                                   "Capture Error");
     // Stopped: the program is ending; nothing to say.
 }
 
