@@ -13,9 +13,11 @@ namespace {
 constexpr int64_t Tick_ns = int64_t{Sample_Period_us} * 1000;
 // The most the library takes in one IoSignalSend (io_api.h's IO_SIGNAL_MAX).
 constexpr std::size_t Max_Durations = 65536;
-// A write holds about this much signal at most, so a request to end the
-// program waits for no more than one of them.
-constexpr int64_t Write_ns = 1'000'000'000;
+// A write holds about this much signal at most (whole transmissions, at
+// least one), so a request to end the program waits for no more than one of
+// them; kernel IR devices take at most half a second a write (rc-loopback
+// refuses more), so transmissions that fit stay whole within one.
+constexpr int64_t Write_ns = 450'000'000;
 // The longest wait for a signal to begin between two looks at the time
 // limit and at a request to end the program.
 constexpr int64_t Wait_Slice_ms = 100;

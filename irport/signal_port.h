@@ -30,7 +30,7 @@ std::vector<uint32_t> Signal_Of_Samples(const int32_t* samples, int32_t count, i
 
 // Sends `times` transmissions of the samples through the port with the
 // carrier `carrier_hz` (0: the device's own). Transmissions go out in
-// writes of about a second at most; a request to end the program
+// writes of at most 0.45 s of signal (or one transmission, when longer); a request to end the program
 // (base/stop_request.h) drops the writes after the one under way. true when
 // everything went out (or nothing needed to); false, with the port's reason
 // in *error, when the port refused.
