@@ -8,6 +8,8 @@
 #ifndef QEV_IO_BACKEND_H
 #define QEV_IO_BACKEND_H
 
+#include "io/device_access.h"
+
 #include <string>
 
 namespace qev::io {
@@ -25,18 +27,8 @@ enum PortOffset : unsigned { kData = 0, kStatus = 1, kControl = 2, kUnused = 3 }
 constexpr unsigned offset_of(unsigned short port) { return port & 3u; }
 
 // ---- ppdev: /dev/parportN ---------------------------------------------------
-// Why the device could not be used. `reason` names the device and what went
-// wrong in a few words ("/dev/parport0: Permission denied"); `detail` says
-// what would help, or what the driver answered ("" when there is nothing to
-// add); `device_missing` is set when the device file does not exist.
-struct PpdevFailure {
-    bool device_missing = false;
-    std::string reason;
-    std::string detail;
-};
-
 // Opens and claims the device; on failure fills *failure.
-bool ppdev_start(const char* device, PpdevFailure* failure);
+bool ppdev_start(const char* device, DeviceFailure* failure);
 void ppdev_stop() noexcept;
 unsigned char ppdev_in(unsigned short port) noexcept;
 void ppdev_out(unsigned short port, unsigned char value) noexcept;

@@ -58,13 +58,8 @@ void set_text(char (&text)[kTextSize], const char* format, ...) {
     va_end(args);
 }
 
-// "<reason> (<detail>)", or the reason alone when there is no detail.
-std::string with_detail(const PpdevFailure& failure) {
-    return failure.detail.empty() ? failure.reason : failure.reason + " (" + failure.detail + ")";
-}
-
 void choose_automatically(const char* device) {
-    PpdevFailure failure;
+    DeviceFailure failure;
     if (ppdev_start(device, &failure)) {
         g_backend = BackendKind::Ppdev;
         set_text(g_description, "%s (ppdev)", device);
@@ -108,7 +103,7 @@ void choose_backend() {
             return;
         }
     } else if (equals_ignoring_case(forced, "ppdev")) {
-        PpdevFailure failure;
+        DeviceFailure failure;
         if (ppdev_start(device, &failure)) {
             g_backend = BackendKind::Ppdev;
             set_text(g_description, "%s (ppdev)", device);

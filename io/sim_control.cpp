@@ -2,6 +2,7 @@
 // other backend they do nothing and answer 0, or -1 where -1 means "none" or
 // "failed".
 #include "io/backend.h"
+#include "io/sim_env.h"
 #include "io/sim_port.h"
 
 #pragma GCC visibility push(default)
@@ -71,7 +72,7 @@ int IoSimRemoteSetFile(const char* path, const char* name) {
     if (!on_sim() || path == nullptr) return -1;
     Waveform waveform;
     std::string why;
-    if (!qev::io::sim::load_rmt_row(path, name != nullptr ? name : "", &waveform, &why)) return -1;
+    if (!qev::io::load_remote_row(path, name != nullptr ? name : "", &waveform, &why)) return -1;
     qev::io::sim::set_waveform(std::move(waveform));
     return 0;
 }
