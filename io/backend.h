@@ -14,7 +14,9 @@
 
 namespace qev::io {
 
-enum class BackendKind : unsigned char { None, Sim, Ppdev, Direct };
+class LircBackend;
+
+enum class BackendKind : unsigned char { None, Sim, Ppdev, Direct, Lirc };
 
 // The backend chosen at load time.
 BackendKind current_backend() noexcept;
@@ -44,6 +46,12 @@ bool sim_start(std::string* why);
 void sim_stop() noexcept;
 unsigned char sim_in(unsigned short port) noexcept;
 void sim_out(unsigned short port, unsigned char value) noexcept;
+
+// ---- lirc: whole signals (lirc_backend.h) -----------------------------------
+// Its registers do nothing: every read gives 0 (an idle receiver line),
+// writes change nothing.
+// The signal port of lirc; null on the register backends.
+LircBackend* signal_backend() noexcept;
 
 }  // namespace qev::io
 

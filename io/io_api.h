@@ -10,12 +10,18 @@
 //   base + 2 control register (bit 0x20 is the data-direction bit; 0 = output)
 //
 // The library picks a backend when it is loaded (see README, "Port library"):
-//   sim    a simulated port inside the process (default without a parallel port)
-//   ppdev  /dev/parportN through the Linux ppdev driver
-//   direct ioperm + inb/outb (root, x86 only; only when IO_BACKEND=direct)
-// Left to choose, it takes ppdev when the device opens and can be claimed, and
-// otherwise the simulated port; a device that exists but cannot be used (no
-// permission, held by another driver) is named in one line on stderr,
+//   sim      a simulated port inside the process (default without a device)
+//   ppdev    /dev/parportN through the Linux ppdev driver
+//   direct   ioperm + inb/outb (root, x86 only; only when IO_BACKEND=direct)
+//   lirc     a kernel IR device, /dev/lircN (IO_LIRC_DEVICE): whole signals
+//            (see "Whole signals" below); its registers read 0 (an idle
+//            receiver line) and take writes without effect
+// Left to choose, it takes ppdev when the parallel port device (IO_DEVICE,
+// default /dev/parport0) opens and can be claimed; otherwise lirc when the
+// kernel IR device (IO_LIRC_DEVICE, default /dev/lirc0) opens and sends or
+// receives pulses; otherwise the simulated port. A device that exists but
+// cannot be used (no permission, held by another driver, not that kind of
+// device) is named in one line on stderr each,
 // "libio: /dev/parport0: Permission denied (...): using the simulated port".
 //
 // The port functions never allocate, lock or sleep; PortIn and PortOut cost
@@ -49,21 +55,26 @@ int IsDriverInstalled(void);                             // 1 when the chosen ba
 // ---- The port in use -------------------------------------------------------
 // Fixed when the library is loaded; the strings stay valid until it is unloaded.
 
-// "sim", "ppdev", "direct", or "none" when a forced backend could not start.
+// "sim", "ppdev", "direct", "lirc", or "none" when a forced backend could not
+// start.
 const char* IoBackendName(void);
 
 // Where the port is, in words for people: "simulated port", "/dev/parport0
-// (ppdev)" (the device in use), "direct I/O", "no port (IO_BACKEND=ppdev could
-// not start)" or "no port (IO_BACKEND=x is not one of sim, ppdev, direct)"; and
-// when the automatic choice fell back from a device that exists but cannot be
-// used: "simulated port (/dev/parport0: Permission denied)".
+// (ppdev)" (the device in use), "direct I/O", "/dev/lirc0 (kernel IR
+// device)", "no port (IO_BACKEND=ppdev could not start)" or "no port
+// (IO_BACKEND=x is not one of sim, ppdev, direct, lirc)"; and when the
+// automatic choice fell back to the simulated port from devices that exist
+// but cannot be used: "simulated port (/dev/parport0: Permission denied)",
+// "simulated port (/dev/lirc0: Permission denied)", both reasons with "; "
+// between them when both devices failed.
 const char* IoPortDescription(void);
 
-// Why the automatic choice fell back to the simulated port, the device and
+// Why the automatic choice passed over a device that exists, the device and
 // what went wrong: "/dev/parport0: Permission denied", "/dev/parport0: in use
-// by lp", "/dev/parport0: not a ppdev device". "" when it did not fall back:
-// ppdev in use, no device file at all, or IO_BACKEND set. The line the
-// library writes on stderr at load adds what would help.
+// by lp", "/dev/parport0: not a ppdev device", "/dev/lirc0: not a LIRC
+// device"; "; " between two. "" when it passed over none: the first device
+// in use, no device file at all, or IO_BACKEND set. The line the library
+// writes on stderr at load adds what would help.
 const char* IoFallbackReason(void);
 
 // ---- Introspection and control of the simulated port ------------------------
@@ -127,17 +138,19 @@ void IoSimSetLoopback(int on);          // status 0x10 also follows data bit 0
 // (a mark, the carrier modulated by the device) and off (a space), starting
 // and ending with a mark: an odd count.
 
-#define IO_SIGNAL_SEND 1     /* IoSignalSend puts signals out */
-#define IO_SIGNAL_RECEIVE 2  /* IoSignalReceive takes signals in */
-#define IO_SIGNAL_CARRIER 4  /* IoSignalSend's carrier_hz is obeyed */
+#define IO_SIGNAL_SEND 1    /* IoSignalSend puts signals out */
+#define IO_SIGNAL_RECEIVE 2 /* IoSignalReceive takes signals in */
+#define IO_SIGNAL_CARRIER 4 /* IoSignalSend's carrier_hz is obeyed */
 
 // Which of the IO_SIGNAL_* the port offers; 0 for a register port.
 int IoSignalFeatures(void);
 
 // Sends durations_us[0 .. count-1] (count odd, at most IO_SIGNAL_MAX
-// durations) with the carrier `carrier_hz` (0: the device's default), and
-// returns once the device has put it out. 0 when sent, -1 when not
-// (IoSignalError says why; nothing or only part went out).
+// durations, none 0) with the carrier `carrier_hz` (0: the carrier the device
+// has, its default unless an earlier send set another; the default cannot be
+// read back from the kernel), and returns once the device has put it out.
+// 0 when sent, -1 when not (IoSignalError says why; nothing or only part
+// went out).
 int IoSignalSend(const unsigned* durations_us, int count, unsigned carrier_hz);
 
 // Waits up to wait_ms for a signal to begin (its first mark). Then takes its
@@ -146,11 +159,15 @@ int IoSignalSend(const unsigned* durations_us, int count, unsigned carrier_hz);
 // the first mark is skipped, a last space is not stored. Returns the count
 // of durations (odd), 0 when nothing began within wait_ms, -1 on an error
 // (IoSignalError says why). Blocks for at most wait_ms + max_total_us +
-// end_gap_us, whatever arrives.
+// end_gap_us, whatever arrives. What the device took in before the call is
+// not this signal: it is read away first, so a signal sent from another
+// thread is received when the receive is already waiting. One receive at a
+// time: a second one while another waits fails at once.
 int IoSignalReceive(unsigned* durations_us, int capacity, int wait_ms, unsigned end_gap_us, unsigned max_total_us);
 
-// Why the last IoSignalSend or IoSignalReceive failed, for people:
-// "/dev/lirc0: the device has no transmitter". Valid until the next call.
+// Why the last IoSignalSend or IoSignalReceive of this thread failed, for
+// people: "/dev/lirc0: the device has no transmitter". Valid until this
+// thread's next call.
 const char* IoSignalError(void);
 
 #define IO_SIGNAL_MAX 65536 /* durations of one IoSignalSend at most */
