@@ -15,8 +15,9 @@
 namespace qev::io {
 
 class LircBackend;
+class SimLircDevice;
 
-enum class BackendKind : unsigned char { None, Sim, Ppdev, Direct, Lirc };
+enum class BackendKind : unsigned char { None, Sim, Ppdev, Direct, Lirc, SimLirc };
 
 // The backend chosen at load time.
 BackendKind current_backend() noexcept;
@@ -47,11 +48,16 @@ void sim_stop() noexcept;
 unsigned char sim_in(unsigned short port) noexcept;
 void sim_out(unsigned short port, unsigned char value) noexcept;
 
-// ---- lirc: whole signals (lirc_backend.h) -----------------------------------
-// Its registers do nothing: every read gives 0 (an idle receiver line),
+// ---- lirc and simlirc: whole signals (lirc_backend.h, simlirc.h) ------------
+// Their registers do nothing: every read gives 0 (an idle receiver line),
 // writes change nothing.
-// The signal port of lirc; null on the register backends.
+// The signal port of lirc and simlirc; null on the register backends.
 LircBackend* signal_backend() noexcept;
+// The simulated IR device; null unless the backend is simlirc.
+SimLircDevice* simlirc_device() noexcept;
+// Takes the simulated IR device's features again (after its settings
+// changed); false when the backend could not restart (it is then "none").
+bool simlirc_restart();
 
 }  // namespace qev::io
 

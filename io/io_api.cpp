@@ -14,7 +14,7 @@
 //                     one stderr line each, naming the backend taken instead,
 //                     and IoFallbackReason keeps why. A missing device is the
 //                     normal case on most machines and says nothing.
-//   IO_BACKEND=sim|ppdev|direct|lirc  that backend; when it cannot
+//   IO_BACKEND=sim|ppdev|direct|lirc|simlirc  that backend; when it cannot
 //                     start the library reports why on stderr and runs as
 //                     "none": reads give 0xFF, writes are ignored.
 // IoPortDescription says where the port is, in words for people. Both texts
@@ -23,6 +23,7 @@
 #include "io/backend.h"
 #include "io/env_util.h"
 #include "io/lirc_backend.h"
+#include "io/simlirc.h"
 
 #pragma GCC visibility push(default)
 #include "io/io_api.h"
@@ -49,6 +50,8 @@ const char* backend_name(BackendKind kind) {
             return "direct";
         case BackendKind::Lirc:
             return "lirc";
+        case BackendKind::SimLirc:
+            return "simlirc";
         case BackendKind::None:
             break;
     }
@@ -57,8 +60,10 @@ const char* backend_name(BackendKind kind) {
 
 constexpr const char* kDefaultDevice = "/dev/parport0";
 constexpr const char* kDefaultLircDevice = "/dev/lirc0";
+constexpr const char* kSimLircName = "simulated IR device";
 
 LircBackend* g_signal = nullptr;
+SimLircDevice* g_simlirc = nullptr;
 
 constexpr std::size_t kTextSize = 512;
 char g_description[kTextSize] = "no port";
@@ -80,6 +85,20 @@ bool lirc_start(const char* device, DeviceFailure* failure) {
     }
     g_signal = backend;
     return true;
+}
+
+bool simlirc_start(std::string* why) {
+    g_simlirc = new SimLircDevice;
+    g_simlirc->configure_from_env();
+    g_signal = new LircBackend;
+    DeviceFailure failure;
+    if (g_signal->start(g_simlirc, "simlirc", kSimLircName, &failure)) return true;
+    *why = with_detail(failure);
+    delete g_signal;
+    g_signal = nullptr;
+    delete g_simlirc;
+    g_simlirc = nullptr;
+    return false;
 }
 
 // The reasons of the devices passed over, "; " between them.
@@ -168,9 +187,15 @@ void choose_backend() {
             return;
         }
         why = with_detail(failure);
+    } else if (equals_ignoring_case(forced, "simlirc")) {
+        if (simlirc_start(&why)) {
+            g_backend = BackendKind::SimLirc;
+            set_text(g_description, "%s", kSimLircName);
+            return;
+        }
     } else {
-        warn("IO_BACKEND=%s: not one of sim, ppdev, direct, lirc; no port access", forced);
-        set_text(g_description, "no port (IO_BACKEND=%s is not one of sim, ppdev, direct, lirc)", forced);
+        warn("IO_BACKEND=%s: not one of sim, ppdev, direct, lirc, simlirc; no port access", forced);
+        set_text(g_description, "no port (IO_BACKEND=%s is not one of sim, ppdev, direct, lirc, simlirc)", forced);
         return;
     }
     warn("IO_BACKEND=%s: %s; no port access", forced, why.c_str());
@@ -205,11 +230,15 @@ __attribute__((destructor)) void unload_library() {
             direct_stop();
             break;
         case BackendKind::Lirc:
+        case BackendKind::SimLirc:
         case BackendKind::None:
             break;
     }
+    // The signal port closes its device before the simulated one goes.
     delete g_signal;
     g_signal = nullptr;
+    delete g_simlirc;
+    g_simlirc = nullptr;
 }
 
 }  // namespace
@@ -217,6 +246,18 @@ __attribute__((destructor)) void unload_library() {
 BackendKind current_backend() noexcept { return g_backend; }
 
 LircBackend* signal_backend() noexcept { return g_signal; }
+
+SimLircDevice* simlirc_device() noexcept { return g_simlirc; }
+
+bool simlirc_restart() {
+    if (g_simlirc == nullptr) return false;
+    if (g_signal == nullptr) g_signal = new LircBackend;
+    DeviceFailure failure;
+    if (g_signal->start(g_simlirc, "simlirc", kSimLircName, &failure)) return true;
+    warn("%s; no port access", with_detail(failure).c_str());
+    g_backend = BackendKind::None;
+    return false;
+}
 
 unsigned char port_in(unsigned short port) noexcept {
     switch (g_backend) {
@@ -227,6 +268,7 @@ unsigned char port_in(unsigned short port) noexcept {
         case BackendKind::Direct:
             return direct_in(port);
         case BackendKind::Lirc:
+        case BackendKind::SimLirc:
             return 0;  // an idle receiver line
         case BackendKind::None:
             break;
@@ -246,6 +288,7 @@ void port_out(unsigned short port, unsigned char value) noexcept {
             direct_out(port, value);
             return;
         case BackendKind::Lirc:
+        case BackendKind::SimLirc:
         case BackendKind::None:
             return;
     }
@@ -331,7 +374,8 @@ const char* IoPortDescription(void) { return qev::io::g_description; }
 
 const char* IoFallbackReason(void) { return qev::io::g_fallback_reason; }
 
-// Whole signals: the kernel IR device; the register backends take none.
+// Whole signals: the kernel IR device and its stand-in; the register
+// backends take none.
 int IoSignalFeatures(void) {
     const qev::io::LircBackend* backend = qev::io::signal_backend();
     return backend != nullptr ? backend->features() : 0;

@@ -16,6 +16,8 @@
 //   lirc     a kernel IR device, /dev/lircN (IO_LIRC_DEVICE): whole signals
 //            (see "Whole signals" below); its registers read 0 (an idle
 //            receiver line) and take writes without effect
+//   simlirc  a simulated kernel IR device inside the process (only when
+//            IO_BACKEND=simlirc); registers as on lirc
 // Left to choose, it takes ppdev when the parallel port device (IO_DEVICE,
 // default /dev/parport0) opens and can be claimed; otherwise lirc when the
 // kernel IR device (IO_LIRC_DEVICE, default /dev/lirc0) opens and sends or
@@ -55,18 +57,18 @@ int IsDriverInstalled(void);                             // 1 when the chosen ba
 // ---- The port in use -------------------------------------------------------
 // Fixed when the library is loaded; the strings stay valid until it is unloaded.
 
-// "sim", "ppdev", "direct", "lirc", or "none" when a forced backend could not
-// start.
+// "sim", "ppdev", "direct", "lirc", "simlirc", or "none" when a forced backend
+// could not start.
 const char* IoBackendName(void);
 
 // Where the port is, in words for people: "simulated port", "/dev/parport0
 // (ppdev)" (the device in use), "direct I/O", "/dev/lirc0 (kernel IR
-// device)", "no port (IO_BACKEND=ppdev could not start)" or "no port
-// (IO_BACKEND=x is not one of sim, ppdev, direct, lirc)"; and when the
-// automatic choice fell back to the simulated port from devices that exist
-// but cannot be used: "simulated port (/dev/parport0: Permission denied)",
-// "simulated port (/dev/lirc0: Permission denied)", both reasons with "; "
-// between them when both devices failed.
+// device)", "simulated IR device", "no port (IO_BACKEND=ppdev could not
+// start)" or "no port (IO_BACKEND=x is not one of sim, ppdev, direct, lirc,
+// simlirc)"; and when the automatic choice fell back to the simulated port
+// from devices that exist but cannot be used: "simulated port (/dev/parport0:
+// Permission denied)", "simulated port (/dev/lirc0: Permission denied)",
+// both reasons with "; " between them when both devices failed.
 const char* IoPortDescription(void);
 
 // Why the automatic choice passed over a device that exists, the device and
@@ -80,6 +82,9 @@ const char* IoFallbackReason(void);
 // ---- Introspection and control of the simulated port ------------------------
 // Used by tests and benchmarks; the program itself never calls these.
 // All times are CLOCK_MONOTONIC in nanoseconds, the program's own counter.
+// IoSimReset and the remote's controls (IoSimRemote*, IoSimSetLoopback) work
+// on the simulated port and the simulated IR device (simlirc), IoSimPeek and
+// IoSimTx* on the simulated port only, IoSimSignal* on simlirc only.
 // On any other backend they do nothing and return 0 (-1 where noted).
 // Call them from the thread that uses the port, not while it is in a timed
 // loop (configuring the remote allocates); IoSimTxCount, IoSimTxEntry and
@@ -89,7 +94,10 @@ const char* IoFallbackReason(void);
 // remote re-armed with the waveform chosen by the environment. Every IO_SIM_*
 // variable is read again: the log file named by IO_SIM_TXLOG is reopened and
 // truncated (pending entries go to the previous file first), the ring gets
-// IO_SIM_TXLOG_CAPACITY entries, automatic arming is on again.
+// IO_SIM_TXLOG_CAPACITY entries, automatic arming is on again. On simlirc:
+// the signal log emptied, nothing waiting in the receiver, carrier and
+// receive timeout at their defaults, IO_SIMLIRC_FEATURES read again; not
+// while a send or receive is under way.
 void IoSimReset(void);
 
 // Raw register value at a port without side effects (no log entry, no arming).
@@ -109,6 +117,8 @@ void IoSimTxFlush(void);  // append pending entries to the IO_SIM_TXLOG file now
 // It plays its waveform once per polling burst: status reads that follow each
 // other within 2 ms arm it after 16 reads, the signal starts the configured
 // delay later, and a new burst starts after 20 ms without status reads.
+// On simlirc it plays into the receiver instead, once for every
+// IoSignalReceive that begins to wait while it is silent (see io/simlirc.h).
 // The IoSimRemoteSet* functions return 0 when the waveform was replaced and
 // -1 when the arguments were rejected (the waveform is then unchanged). A new
 // waveform drops any pending or playing signal.
@@ -124,7 +134,24 @@ void IoSimRemoteSetAuto(int on);        // 0: only IoSimRemoteTrigger starts it
 void IoSimRemoteTrigger(void);          // start the waveform at now + delay (moves a pending start)
 long long IoSimRemoteStartNs(void);     // start time of the last signal, -1 if none
 long long IoSimRemoteDurationNs(void);  // length of the current waveform, 0 when silent
-void IoSimSetLoopback(int on);          // status 0x10 also follows data bit 0
+void IoSimSetLoopback(int on);          // status 0x10 also follows data bit 0; simlirc: sends reach the receiver
+
+// The signals sent on simlirc, numbered from the last clear; the newest
+// IO_SIM_TXLOG_CAPACITY are kept (the count goes on past it). Any thread.
+long long IoSimSignalCount(void);
+// Signal `index`: when it began (t_ns), the carrier the device had
+// (carrier_hz: the last one set, 38000 until then) and up to `capacity` of
+// its durations. Returns its count of durations, 0 when not kept. Null
+// pointers are skipped.
+int IoSimSignalEntry(long long index, long long* t_ns, unsigned* carrier_hz, unsigned* durations_us, int capacity);
+void IoSimSignalClear(void);
+// How many IoSignalReceive calls wait for their signal now: a signal sent
+// from another thread once this is 1 reaches that receive. Any thread.
+int IoSimSignalWaiting(void);
+// What simlirc offers from now on, IO_SIGNAL_* bits (at least one of SEND
+// and RECEIVE; CARRIER only with SEND). 0 when taken, -1 when refused or not
+// on simlirc. Not while a send or receive is under way.
+int IoSimSignalSetFeatures(int features);
 
 // ---- Whole signals ----------------------------------------------------------
 // Offered by backends that take and give whole signals rather than register

@@ -1,6 +1,6 @@
 // The kernel IR device as a port for whole signals: IoSignalFeatures,
 // IoSignalSend, IoSignalReceive and IoSignalError on a LIRC device
-// (/dev/lircN through rc-core).
+// (/dev/lircN through rc-core, or the simulated IR device).
 //
 // Opening: LIRC_GET_FEATURES; LIRC_SET_SEND_MODE LIRC_MODE_PULSE when the
 // device can send pulses, LIRC_SET_REC_MODE LIRC_MODE_MODE2 when it receives
@@ -38,8 +38,8 @@ public:
     LircBackend& operator=(const LircBackend&) = delete;
     ~LircBackend() { stop(); }
 
-    // Opens `path` on `device`. `name` is how texts name it ("/dev/lirc0").
-    // False, with *failure filled in, when the device
+    // Opens `path` on `device`. `name` is how texts name it ("/dev/lirc0",
+    // "simulated IR device"). False, with *failure filled in, when the device
     // cannot be used: it does not open, is no LIRC device, or takes and gives
     // no pulse signals.
     bool start(LircDevice* device, const char* path, const std::string& name, DeviceFailure* failure);

@@ -1,6 +1,7 @@
 // The calls the kernel IR backend makes on a LIRC device, behind one small
 // interface: the system's (open, ioctl, read, write, ppoll on /dev/lircN and
-// CLOCK_MONOTONIC), and the tests' scripted device.
+// CLOCK_MONOTONIC), the simulated IR device of IO_BACKEND=simlirc, and the
+// tests' scripted device.
 //
 // Values are the kernel's 32-bit words: durations in microseconds, and in
 // LIRC_MODE_MODE2 a type in the top byte (LIRC_MODE2_PULSE, _SPACE, _TIMEOUT,
@@ -47,7 +48,8 @@ public:
     virtual std::uint64_t max_write_us() const { return 500'000; }
 
     // Told when a receive has emptied what came before it and begins to wait
-    // for its signal, and when it is over; a kernel device does nothing.
+    // for its signal, and when it is over. The simulated device starts its
+    // remote control then; a kernel device does nothing.
     virtual void receive_begins() {}
     virtual void receive_ends() {}
 };

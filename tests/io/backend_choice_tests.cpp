@@ -124,8 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceRow{"unknown_backend",
                   {"IO_BACKEND=parallel"},
                   "none",
-                  "libio: IO_BACKEND=parallel: not one of sim, ppdev, direct, lirc; no port access",
-                  "no port (IO_BACKEND=parallel is not one of sim, ppdev, direct, lirc)",
+                  "libio: IO_BACKEND=parallel: not one of sim, ppdev, direct, lirc, simlirc; no port access",
+                  "no port (IO_BACKEND=parallel is not one of sim, ppdev, direct, lirc, simlirc)",
                   ""},
         ChoiceRow{"log_file_in_missing_folder",
                   {"IO_BACKEND=sim", "IO_SIM_TXLOG=/nonexistent/dir/tx.log"},
@@ -291,7 +291,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   "you are in group nogroup, but this login session is not yet; log in again"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// ---- whole signals: the kernel IR device ---------------------------------------
+// ---- whole signals: the kernel IR device and its stand-in ---------------------
 
 // Which backend, what it says, and what the signal functions answer: the
 // io mode writes 0x5A (and more) to the ports and reads them back, then
@@ -328,11 +328,13 @@ TEST_P(Signal_Backend_Choice, Loads_With_The_Expected_Backend_And_Signal_Functio
     if (row.signal_send != 0) {
         EXPECT_EQ(r.values.at("signal_error"), row.signal_error);
     }
+    EXPECT_EQ(r.values.at("sim_signal_count"), std::string(row.backend) == "simlirc" ? "1" : "0");
     EXPECT_EQ(r.values.at("in_data"), row.in_data);
 }
 
 const std::string kNoLircDevice = std::string("not a LIRC device (LIRC_GET_FEATURES: ") + std::strerror(ENOTTY) + ")";
 const std::string kRegisterPort = "the port takes no whole signals: it is driven register by register";
+constexpr int kAllSignalFeatures = IO_SIGNAL_SEND | IO_SIGNAL_RECEIVE | IO_SIGNAL_CARRIER;
 
 INSTANTIATE_TEST_SUITE_P(
     Environments, Signal_Backend_Choice,
@@ -346,6 +348,26 @@ INSTANTIATE_TEST_SUITE_P(
                                       -1,
                                       kRegisterPort,
                                       "D8"},
+                      SignalChoiceRow{"forced_simlirc",
+                                      {"IO_BACKEND=simlirc", "IO_LIRC_DEVICE=/dev/null"},
+                                      "simlirc",
+                                      "",
+                                      "simulated IR device",
+                                      "",
+                                      kAllSignalFeatures,
+                                      0,
+                                      "",
+                                      "00"},
+                      SignalChoiceRow{"forced_simlirc_any_case",
+                                      {"IO_BACKEND=SimLirc"},
+                                      "simlirc",
+                                      "",
+                                      "simulated IR device",
+                                      "",
+                                      kAllSignalFeatures,
+                                      0,
+                                      "",
+                                      "00"},
                       SignalChoiceRow{"forced_lirc_missing_device",
                                       {"IO_BACKEND=lirc", "IO_LIRC_DEVICE=/nonexistent/lirc0"},
                                       "none",

@@ -91,6 +91,11 @@ int main(int argc, char** argv) {
     RESOLVE(IoSimSetLoopback);
     auto trigger = RESOLVE(IoSimRemoteTrigger);
     auto tx_flush = RESOLVE(IoSimTxFlush);
+    auto signal_count = RESOLVE(IoSimSignalCount);
+    RESOLVE(IoSimSignalEntry);
+    RESOLVE(IoSimSignalClear);
+    RESOLVE(IoSimSignalWaiting);
+    RESOLVE(IoSimSignalSetFeatures);
     auto signal_features = RESOLVE(IoSignalFeatures);
     auto signal_send = RESOLVE(IoSignalSend);
     RESOLVE(IoSignalReceive);
@@ -121,6 +126,7 @@ int main(int argc, char** argv) {
         std::printf("signal_features=%d\n", signal_features());
         std::printf("signal_send=%d\n", signal_send(durations, 3, 38000));
         std::printf("signal_error=%s\n", signal_error());
+        std::printf("sim_signal_count=%lld\n", signal_count());
     }
     if (mode == "io") {
         port_out(0x378, 0x5A);
