@@ -8,11 +8,16 @@
 #ifndef QEV_IO_BACKEND_H
 #define QEV_IO_BACKEND_H
 
+#include "io/device_access.h"
+
 #include <string>
 
 namespace qev::io {
 
-enum class BackendKind : unsigned char { None, Sim, Ppdev, Direct };
+class LircBackend;
+class SimLircDevice;
+
+enum class BackendKind : unsigned char { None, Sim, Ppdev, Direct, Lirc, SimLirc };
 
 // The backend chosen at load time.
 BackendKind current_backend() noexcept;
@@ -25,18 +30,8 @@ enum PortOffset : unsigned { kData = 0, kStatus = 1, kControl = 2, kUnused = 3 }
 constexpr unsigned offset_of(unsigned short port) { return port & 3u; }
 
 // ---- ppdev: /dev/parportN ---------------------------------------------------
-// Why the device could not be used. `reason` names the device and what went
-// wrong in a few words ("/dev/parport0: Permission denied"); `detail` says
-// what would help, or what the driver answered ("" when there is nothing to
-// add); `device_missing` is set when the device file does not exist.
-struct PpdevFailure {
-    bool device_missing = false;
-    std::string reason;
-    std::string detail;
-};
-
 // Opens and claims the device; on failure fills *failure.
-bool ppdev_start(const char* device, PpdevFailure* failure);
+bool ppdev_start(const char* device, DeviceFailure* failure);
 void ppdev_stop() noexcept;
 unsigned char ppdev_in(unsigned short port) noexcept;
 void ppdev_out(unsigned short port, unsigned char value) noexcept;
@@ -52,6 +47,17 @@ bool sim_start(std::string* why);
 void sim_stop() noexcept;
 unsigned char sim_in(unsigned short port) noexcept;
 void sim_out(unsigned short port, unsigned char value) noexcept;
+
+// ---- lirc and simlirc: whole signals (lirc_backend.h, simlirc.h) ------------
+// Their registers do nothing: every read gives 0 (an idle receiver line),
+// writes change nothing.
+// The signal port of lirc and simlirc; null on the register backends.
+LircBackend* signal_backend() noexcept;
+// The simulated IR device; null unless the backend is simlirc.
+SimLircDevice* simlirc_device() noexcept;
+// Takes the simulated IR device's features again (after its settings
+// changed); false when the backend could not restart (it is then "none").
+bool simlirc_restart();
 
 }  // namespace qev::io
 

@@ -16,19 +16,17 @@
 // act on: which group to join (read from the device file's owner group and
 // the user database), which module to load, which driver may hold the port.
 #include "io/backend.h"
+#include "io/device_access.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <linux/major.h>
 #include <linux/ppdev.h>
-#include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 namespace qev::io {
 namespace {
@@ -39,77 +37,13 @@ bool g_direction_set = false;
 
 constexpr unsigned char kDirectionBit = 0x20;
 
-// The name of group `gid`, or "" when the user database does not know it.
-std::string group_name(gid_t gid) {
-    std::vector<char> buffer(16384);
-    group entry;
-    group* found = nullptr;
-    if (::getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) return {};
-    return found->gr_name;
-}
-
-// Whether the process runs with group `gid`, as its own or a supplementary one.
-bool process_has_group(gid_t gid) {
-    if (::getegid() == gid) return true;
-    const int count = ::getgroups(0, nullptr);
-    if (count <= 0) return false;
-    std::vector<gid_t> groups(static_cast<std::size_t>(count));
-    const int got = ::getgroups(count, groups.data());
-    for (int i = 0; i < got; ++i) {
-        if (groups[static_cast<std::size_t>(i)] == gid) return true;
-    }
-    return false;
-}
-
-// Whether the user database makes the process's user a member of group
-// `gid` (primary group or listed member): membership the process lacks then
-// was given after the login that started it.
-bool user_is_listed_in_group(gid_t gid) {
-    std::vector<char> buffer(16384);
-    passwd user;
-    passwd* found_user = nullptr;
-    if (::getpwuid_r(::geteuid(), &user, buffer.data(), buffer.size(), &found_user) != 0 || found_user == nullptr) {
-        return false;
-    }
-    if (found_user->pw_gid == gid) return true;
-    const std::string name = found_user->pw_name;
-    std::vector<char> group_buffer(16384);
-    group entry;
-    group* found = nullptr;
-    if (::getgrgid_r(gid, &entry, group_buffer.data(), group_buffer.size(), &found) != 0 || found == nullptr) {
-        return false;
-    }
-    for (char** member = found->gr_mem; member != nullptr && *member != nullptr; ++member) {
-        if (name == *member) return true;
-    }
-    return false;
-}
-
-// What a user can do about a device that refused to open with EACCES. The
-// device file's group is the one to join when it may read and write the
-// device; a device open to nobody but root needs a udev rule first.
-std::string access_advice(const char* device) {
-    struct stat st;
-    if (::stat(device, &st) != 0) return {};
-    constexpr mode_t kGroupReadWrite = S_IRGRP | S_IWGRP;
-    const std::string owner_group = group_name(st.st_gid);
-    if ((st.st_mode & kGroupReadWrite) != kGroupReadWrite || st.st_gid == 0 || owner_group.empty()) {
-        return "no group you could join may read and write it; the udev rule 60-qev-lpt-parport.rules "
-               "opens it to group lp";
-    }
-    // The group may use it and we are in it: something else refuses (an ACL, a
-    // security module), and the system's words are all there is to say.
-    if (process_has_group(st.st_gid)) return {};
-    if (user_is_listed_in_group(st.st_gid)) {
-        return "you are in group " + owner_group + ", but this login session is not yet; log in again";
-    }
-    return "add yourself to group " + owner_group + " with sudo adduser $USER " + owner_group + ", then log in again";
-}
+constexpr const char* kNoGroupAdvice =
+    "no group you could join may read and write it; the udev rule 60-qev-lpt-parport.rules opens it to group lp";
 
 std::string open_advice(const char* device, int err) {
     switch (err) {
         case EACCES:
-            return access_advice(device);
+            return access_advice(device, kNoGroupAdvice);
         case ENXIO:
         case ENODEV:
             // A character device without a driver behind its number.
@@ -125,7 +59,7 @@ std::string open_advice(const char* device, int err) {
 // port, waiting while a sharing driver such as lp prints. It fails at once
 // when the device file is no ppdev device, when there is no port behind its
 // number, or when a driver holds the port for itself.
-void describe_claim_failure(const char* device, int err, PpdevFailure* failure) {
+void describe_claim_failure(const char* device, int err, DeviceFailure* failure) {
     const std::string words = std::string("PPCLAIM: ") + std::strerror(err);
     switch (err) {
         case ENOTTY:
@@ -171,7 +105,7 @@ std::string port_holder(int fd) {
     return name == "none" ? std::string() : name;
 }
 
-void describe_holder(const char* device, const std::string& holder, PpdevFailure* failure) {
+void describe_holder(const char* device, const std::string& holder, DeviceFailure* failure) {
     failure->reason = std::string(device) + ": in use by " + holder;
     if (holder == "lp") {
         failure->detail = "the printer driver is printing; try again when it is done, or unload it with sudo rmmod lp";
@@ -184,8 +118,8 @@ void describe_holder(const char* device, const std::string& holder, PpdevFailure
 
 }  // namespace
 
-bool ppdev_start(const char* device, PpdevFailure* failure) {
-    *failure = PpdevFailure{};
+bool ppdev_start(const char* device, DeviceFailure* failure) {
+    *failure = DeviceFailure{};
     // O_CLOEXEC: a program started from ours must not inherit the claimed port.
     const int fd = ::open(device, O_RDWR | O_CLOEXEC);
     if (fd < 0) {

@@ -1,21 +1,29 @@
-// The thirteen port functions and the choice of backend at load time.
+// The thirteen port functions, the signal functions, and the choice of
+// backend at load time.
 //
 // The backend is chosen once, by a constructor function that runs when the
 // library is loaded (dlopen, or program start for a directly linked test), and
 // released by a destructor function at dlclose or process exit:
-//   IO_BACKEND unset  ppdev when IO_DEVICE (default /dev/parport0) opens and
-//                     claims, otherwise sim; a device that exists but cannot be
-//                     used is reported in one stderr line before falling back,
+//   IO_BACKEND unset  1. ppdev when IO_DEVICE (default /dev/parport0) opens
+//                        and claims;
+//                     2. otherwise lirc when IO_LIRC_DEVICE (default
+//                        /dev/lirc0) opens and is a LIRC device that sends or
+//                        receives pulses;
+//                     3. otherwise sim.
+//                     A device that exists but cannot be used is reported in
+//                     one stderr line each, naming the backend taken instead,
 //                     and IoFallbackReason keeps why. A missing device is the
 //                     normal case on most machines and says nothing.
-//   IO_BACKEND=sim|ppdev|direct  that backend; when it cannot start the
-//                     library reports why on stderr and runs as "none":
-//                     reads give 0xFF, writes are ignored.
+//   IO_BACKEND=sim|ppdev|direct|lirc|simlirc  that backend; when it cannot
+//                     start the library reports why on stderr and runs as
+//                     "none": reads give 0xFF, writes are ignored.
 // IoPortDescription says where the port is, in words for people. Both texts
 // are fixed at load; they live in plain arrays, which no exit-time destructor
 // takes away while the library is still in use.
 #include "io/backend.h"
 #include "io/env_util.h"
+#include "io/lirc_backend.h"
+#include "io/simlirc.h"
 
 #pragma GCC visibility push(default)
 #include "io/io_api.h"
@@ -24,6 +32,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <exception>
+#include <new>
+#include <vector>
 
 namespace qev::io {
 namespace {
@@ -38,6 +48,10 @@ const char* backend_name(BackendKind kind) {
             return "ppdev";
         case BackendKind::Direct:
             return "direct";
+        case BackendKind::Lirc:
+            return "lirc";
+        case BackendKind::SimLirc:
+            return "simlirc";
         case BackendKind::None:
             break;
     }
@@ -45,6 +59,11 @@ const char* backend_name(BackendKind kind) {
 }
 
 constexpr const char* kDefaultDevice = "/dev/parport0";
+constexpr const char* kDefaultLircDevice = "/dev/lirc0";
+constexpr const char* kSimLircName = "simulated IR device";
+
+LircBackend* g_signal = nullptr;
+SimLircDevice* g_simlirc = nullptr;
 
 constexpr std::size_t kTextSize = 512;
 char g_description[kTextSize] = "no port";
@@ -58,25 +77,62 @@ void set_text(char (&text)[kTextSize], const char* format, ...) {
     va_end(args);
 }
 
-// "<reason> (<detail>)", or the reason alone when there is no detail.
-std::string with_detail(const PpdevFailure& failure) {
-    return failure.detail.empty() ? failure.reason : failure.reason + " (" + failure.detail + ")";
+bool lirc_start(const char* device, DeviceFailure* failure) {
+    auto* backend = new LircBackend;
+    if (!backend->start(&system_lirc_device(), device, device, failure)) {
+        delete backend;
+        return false;
+    }
+    g_signal = backend;
+    return true;
 }
 
-void choose_automatically(const char* device) {
-    PpdevFailure failure;
+bool simlirc_start(std::string* why) {
+    g_simlirc = new SimLircDevice;
+    g_simlirc->configure_from_env();
+    g_signal = new LircBackend;
+    DeviceFailure failure;
+    if (g_signal->start(g_simlirc, "simlirc", kSimLircName, &failure)) return true;
+    *why = with_detail(failure);
+    delete g_signal;
+    g_signal = nullptr;
+    delete g_simlirc;
+    g_simlirc = nullptr;
+    return false;
+}
+
+// The reasons of the devices passed over, "; " between them.
+std::string reasons(const std::vector<DeviceFailure>& failures) {
+    std::string text;
+    for (const DeviceFailure& failure : failures) text += (text.empty() ? "" : "; ") + failure.reason;
+    return text;
+}
+
+void choose_automatically(const char* device, const char* lirc_device) {
+    DeviceFailure failure;
     if (ppdev_start(device, &failure)) {
         g_backend = BackendKind::Ppdev;
         set_text(g_description, "%s (ppdev)", device);
         return;
     }
-    // No parallel port at all is the normal case on a modern machine; a port
-    // that exists but cannot be used is worth a word, or the user's LED stays
-    // dark without one.
-    if (!failure.device_missing) {
-        warn("%s: using the simulated port", with_detail(failure).c_str());
-        set_text(g_fallback_reason, "%s", failure.reason.c_str());
+    // No parallel port or IR device at all is the normal case on a modern
+    // machine; one that exists but cannot be used is worth a word, or the
+    // user's LED stays dark without one.
+    std::vector<DeviceFailure> passed_over;
+    if (!failure.device_missing) passed_over.push_back(failure);
+
+    DeviceFailure lirc_failure;
+    if (lirc_start(lirc_device, &lirc_failure)) {
+        g_backend = BackendKind::Lirc;
+        set_text(g_description, "%s (kernel IR device)", lirc_device);
+        for (const DeviceFailure& f : passed_over) warn("%s: using %s", with_detail(f).c_str(), g_description);
+        set_text(g_fallback_reason, "%s", reasons(passed_over).c_str());
+        return;
     }
+    if (!lirc_failure.device_missing) passed_over.push_back(lirc_failure);
+
+    for (const DeviceFailure& f : passed_over) warn("%s: using the simulated port", with_detail(f).c_str());
+    set_text(g_fallback_reason, "%s", reasons(passed_over).c_str());
     std::string why;
     if (sim_start(&why)) {
         g_backend = BackendKind::Sim;
@@ -95,8 +151,10 @@ void choose_backend() {
     const char* forced = env_value("IO_BACKEND");
     const char* device = env_value("IO_DEVICE");
     if (device == nullptr) device = kDefaultDevice;
+    const char* lirc_device = env_value("IO_LIRC_DEVICE");
+    if (lirc_device == nullptr) lirc_device = kDefaultLircDevice;
     if (forced == nullptr) {
-        choose_automatically(device);
+        choose_automatically(device, lirc_device);
         return;
     }
 
@@ -108,7 +166,7 @@ void choose_backend() {
             return;
         }
     } else if (equals_ignoring_case(forced, "ppdev")) {
-        PpdevFailure failure;
+        DeviceFailure failure;
         if (ppdev_start(device, &failure)) {
             g_backend = BackendKind::Ppdev;
             set_text(g_description, "%s (ppdev)", device);
@@ -121,9 +179,23 @@ void choose_backend() {
             set_text(g_description, "direct I/O");
             return;
         }
+    } else if (equals_ignoring_case(forced, "lirc")) {
+        DeviceFailure failure;
+        if (lirc_start(lirc_device, &failure)) {
+            g_backend = BackendKind::Lirc;
+            set_text(g_description, "%s (kernel IR device)", lirc_device);
+            return;
+        }
+        why = with_detail(failure);
+    } else if (equals_ignoring_case(forced, "simlirc")) {
+        if (simlirc_start(&why)) {
+            g_backend = BackendKind::SimLirc;
+            set_text(g_description, "%s", kSimLircName);
+            return;
+        }
     } else {
-        warn("IO_BACKEND=%s: not one of sim, ppdev, direct; no port access", forced);
-        set_text(g_description, "no port (IO_BACKEND=%s is not one of sim, ppdev, direct)", forced);
+        warn("IO_BACKEND=%s: not one of sim, ppdev, direct, lirc, simlirc; no port access", forced);
+        set_text(g_description, "no port (IO_BACKEND=%s is not one of sim, ppdev, direct, lirc, simlirc)", forced);
         return;
     }
     warn("IO_BACKEND=%s: %s; no port access", forced, why.c_str());
@@ -157,14 +229,35 @@ __attribute__((destructor)) void unload_library() {
         case BackendKind::Direct:
             direct_stop();
             break;
+        case BackendKind::Lirc:
+        case BackendKind::SimLirc:
         case BackendKind::None:
             break;
     }
+    // The signal port closes its device before the simulated one goes.
+    delete g_signal;
+    g_signal = nullptr;
+    delete g_simlirc;
+    g_simlirc = nullptr;
 }
 
 }  // namespace
 
 BackendKind current_backend() noexcept { return g_backend; }
+
+LircBackend* signal_backend() noexcept { return g_signal; }
+
+SimLircDevice* simlirc_device() noexcept { return g_simlirc; }
+
+bool simlirc_restart() {
+    if (g_simlirc == nullptr) return false;
+    if (g_signal == nullptr) g_signal = new LircBackend;
+    DeviceFailure failure;
+    if (g_signal->start(g_simlirc, "simlirc", kSimLircName, &failure)) return true;
+    warn("%s; no port access", with_detail(failure).c_str());
+    g_backend = BackendKind::None;
+    return false;
+}
 
 unsigned char port_in(unsigned short port) noexcept {
     switch (g_backend) {
@@ -174,6 +267,9 @@ unsigned char port_in(unsigned short port) noexcept {
             return ppdev_in(port);
         case BackendKind::Direct:
             return direct_in(port);
+        case BackendKind::Lirc:
+        case BackendKind::SimLirc:
+            return 0;  // an idle receiver line
         case BackendKind::None:
             break;
     }
@@ -191,6 +287,8 @@ void port_out(unsigned short port, unsigned char value) noexcept {
         case BackendKind::Direct:
             direct_out(port, value);
             return;
+        case BackendKind::Lirc:
+        case BackendKind::SimLirc:
         case BackendKind::None:
             return;
     }
@@ -276,13 +374,27 @@ const char* IoPortDescription(void) { return qev::io::g_description; }
 
 const char* IoFallbackReason(void) { return qev::io::g_fallback_reason; }
 
-// No backend takes whole signals yet: the register functions are the port.
-int IoSignalFeatures(void) { return 0; }
+// Whole signals: the kernel IR device and its stand-in; the register
+// backends take none.
+int IoSignalFeatures(void) {
+    const qev::io::LircBackend* backend = qev::io::signal_backend();
+    return backend != nullptr ? backend->features() : 0;
+}
 
-int IoSignalSend(const unsigned*, int, unsigned) { return -1; }
+int IoSignalSend(const unsigned* durations_us, int count, unsigned carrier_hz) {
+    qev::io::LircBackend* backend = qev::io::signal_backend();
+    return backend != nullptr ? backend->send(durations_us, count, carrier_hz) : -1;
+}
 
-int IoSignalReceive(unsigned*, int, int, unsigned, unsigned) { return -1; }
+int IoSignalReceive(unsigned* durations_us, int capacity, int wait_ms, unsigned end_gap_us, unsigned max_total_us) {
+    qev::io::LircBackend* backend = qev::io::signal_backend();
+    return backend != nullptr ? backend->receive(durations_us, capacity, wait_ms, end_gap_us, max_total_us) : -1;
+}
 
-const char* IoSignalError(void) { return "the port takes no whole signals: it is driven register by register"; }
+const char* IoSignalError(void) {
+    if (qev::io::signal_backend() != nullptr) return qev::io::LircBackend::error();
+    if (qev::io::current_backend() == qev::io::BackendKind::None) return qev::io::g_description;
+    return "the port takes no whole signals: it is driven register by register";
+}
 
 }  // extern "C"

@@ -1,8 +1,12 @@
-// The IoSim* controls of the simulated port, for tests and benchmarks. On any
-// other backend they do nothing and answer 0, or -1 where -1 means "none" or
-// "failed".
+// The IoSim* controls of the simulated port and the simulated IR device, for
+// tests and benchmarks. The register controls (IoSimPeek, IoSimTx*) work on
+// the simulated port, the signal controls (IoSimSignal*) on the simulated IR
+// device, the remote and IoSimReset on both. On any other backend they do
+// nothing and answer 0, or -1 where -1 means "none" or "failed".
 #include "io/backend.h"
+#include "io/sim_env.h"
 #include "io/sim_port.h"
+#include "io/simlirc.h"
 
 #pragma GCC visibility push(default)
 #include "io/io_api.h"
@@ -14,6 +18,7 @@
 namespace {
 
 using qev::io::BackendKind;
+using qev::io::SimLircDevice;
 using qev::io::TxEntry;
 using qev::io::Waveform;
 
@@ -23,12 +28,36 @@ constexpr int kMaxRepeatFrames = 10000;
 
 bool on_sim() { return qev::io::current_backend() == BackendKind::Sim; }
 
+SimLircDevice* simlirc() {
+    return qev::io::current_backend() == BackendKind::SimLirc ? qev::io::simlirc_device() : nullptr;
+}
+
+// Gives the remote a new waveform on whichever simulated device is in use;
+// false on the other backends.
+bool set_waveform(Waveform waveform) {
+    if (on_sim()) {
+        qev::io::sim::set_waveform(std::move(waveform));
+        return true;
+    }
+    if (SimLircDevice* device = simlirc()) {
+        device->set_waveform(std::move(waveform));
+        return true;
+    }
+    return false;
+}
+
+bool on_a_simulated_device() { return on_sim() || simlirc() != nullptr; }
+
 }  // namespace
 
 extern "C" {
 
 void IoSimReset(void) {
     if (on_sim()) qev::io::sim::reset();
+    if (SimLircDevice* device = simlirc()) {
+        device->configure_from_env();
+        qev::io::simlirc_restart();
+    }
 }
 
 unsigned char IoSimPeek(unsigned short port) { return on_sim() ? qev::io::sim::peek(port) : 0; }
@@ -54,50 +83,85 @@ void IoSimTxFlush(void) {
 }
 
 int IoSimRemoteSetNec(unsigned address, unsigned command, int repeat_frames) {
-    if (!on_sim() || address > 0xFF || command > 0xFF || repeat_frames < 0 || repeat_frames > kMaxRepeatFrames) {
+    if (!on_a_simulated_device() || address > 0xFF || command > 0xFF || repeat_frames < 0 ||
+        repeat_frames > kMaxRepeatFrames) {
         return -1;
     }
-    qev::io::sim::set_waveform(Waveform::nec(address, command, repeat_frames));
-    return 0;
+    return set_waveform(Waveform::nec(address, command, repeat_frames)) ? 0 : -1;
 }
 
 int IoSimRemoteSetSamples(const unsigned char* levels, int count) {
-    if (!on_sim() || count < 0 || count > kMaxSampleCells || (count > 0 && levels == nullptr)) return -1;
-    qev::io::sim::set_waveform(Waveform::from_cells(levels, static_cast<std::size_t>(count)));
-    return 0;
+    if (!on_a_simulated_device() || count < 0 || count > kMaxSampleCells || (count > 0 && levels == nullptr)) {
+        return -1;
+    }
+    return set_waveform(Waveform::from_cells(levels, static_cast<std::size_t>(count))) ? 0 : -1;
 }
 
 int IoSimRemoteSetFile(const char* path, const char* name) {
-    if (!on_sim() || path == nullptr) return -1;
+    if (!on_a_simulated_device() || path == nullptr) return -1;
     Waveform waveform;
     std::string why;
-    if (!qev::io::sim::load_rmt_row(path, name != nullptr ? name : "", &waveform, &why)) return -1;
-    qev::io::sim::set_waveform(std::move(waveform));
-    return 0;
+    if (!qev::io::load_remote_row(path, name != nullptr ? name : "", &waveform, &why)) return -1;
+    return set_waveform(std::move(waveform)) ? 0 : -1;
 }
 
-void IoSimRemoteOff(void) {
-    if (on_sim()) qev::io::sim::set_waveform(Waveform());
-}
+void IoSimRemoteOff(void) { set_waveform(Waveform()); }
 
 void IoSimRemoteSetDelayNs(long long delay_ns) {
     if (on_sim()) qev::io::sim::set_delay_ns(delay_ns);
+    if (SimLircDevice* device = simlirc()) device->set_delay_ns(delay_ns);
 }
 
 void IoSimRemoteSetAuto(int on) {
     if (on_sim()) qev::io::sim::set_auto(on != 0);
+    if (SimLircDevice* device = simlirc()) device->set_auto(on != 0);
 }
 
 void IoSimRemoteTrigger(void) {
     if (on_sim()) qev::io::sim::trigger();
+    if (SimLircDevice* device = simlirc()) device->trigger();
 }
 
-long long IoSimRemoteStartNs(void) { return on_sim() ? qev::io::sim::last_start_ns() : -1; }
+long long IoSimRemoteStartNs(void) {
+    if (on_sim()) return qev::io::sim::last_start_ns();
+    if (SimLircDevice* device = simlirc()) return device->last_start_ns();
+    return -1;
+}
 
-long long IoSimRemoteDurationNs(void) { return on_sim() ? qev::io::sim::duration_ns() : 0; }
+long long IoSimRemoteDurationNs(void) {
+    if (on_sim()) return qev::io::sim::duration_ns();
+    if (SimLircDevice* device = simlirc()) return device->duration_ns();
+    return 0;
+}
 
 void IoSimSetLoopback(int on) {
     if (on_sim()) qev::io::sim::set_loopback(on != 0);
+    if (SimLircDevice* device = simlirc()) device->set_loopback(on != 0);
+}
+
+long long IoSimSignalCount(void) {
+    SimLircDevice* device = simlirc();
+    return device != nullptr ? device->signal_count() : 0;
+}
+
+int IoSimSignalEntry(long long index, long long* t_ns, unsigned* carrier_hz, unsigned* durations_us, int capacity) {
+    SimLircDevice* device = simlirc();
+    return device != nullptr ? device->signal(index, t_ns, carrier_hz, durations_us, capacity) : 0;
+}
+
+void IoSimSignalClear(void) {
+    if (SimLircDevice* device = simlirc()) device->clear_signals();
+}
+
+int IoSimSignalWaiting(void) {
+    SimLircDevice* device = simlirc();
+    return device != nullptr ? device->waiting() : 0;
+}
+
+int IoSimSignalSetFeatures(int features) {
+    SimLircDevice* device = simlirc();
+    if (device == nullptr || !device->set_features(features)) return -1;
+    return qev::io::simlirc_restart() ? 0 : -1;
 }
 
 }  // extern "C"

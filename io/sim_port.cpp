@@ -18,7 +18,7 @@
 
 #include "io/backend.h"
 #include "io/env_util.h"
-#include "io/rmt_row.h"
+#include "io/sim_env.h"
 
 #include <atomic>
 #include <cerrno>
@@ -44,11 +44,6 @@ constexpr std::int64_t kBurstContinueNs = 2'000'000;
 constexpr std::int64_t kBurstGapNs = 20'000'000;
 constexpr unsigned kBurstArmReads = 16;
 
-constexpr const char* kDefaultRemote = "nec:0x04:0x08";
-constexpr unsigned kDefaultNecAddress = 0x04;
-constexpr unsigned kDefaultNecCommand = 0x08;
-constexpr int kDefaultRepeats = 1;
-constexpr int kMaxRepeats = 10000;
 constexpr std::int64_t kDefaultDelayNs = 50'000'000;
 
 constinit unsigned char g_data[kBlocks] = {};
@@ -128,132 +123,8 @@ unsigned char status_at(unsigned block, std::int64_t now) noexcept {
 
 // ---- configuration from the environment -------------------------------------
 
-int repeats_from_env() {
-    const char* text = env_value("IO_SIM_REMOTE_REPEATS");
-    if (text == nullptr) return kDefaultRepeats;
-    std::uint64_t value = 0;
-    if (!parse_unsigned(text, &value) || value > kMaxRepeats) {
-        warn("IO_SIM_REMOTE_REPEATS=%s: expected 0..%d; using %d", text, kMaxRepeats, kDefaultRepeats);
-        return kDefaultRepeats;
-    }
-    return static_cast<int>(value);
-}
-
-bool parse_byte(const std::string& text, unsigned* out) {
-    std::uint64_t value = 0;
-    if (!parse_unsigned(text.c_str(), &value) || value > 0xFF) return false;
-    *out = static_cast<unsigned>(value);
-    return true;
-}
-
-bool starts_with_ignoring_case(const std::string& text, const char* prefix) {
-    const std::size_t n = std::strlen(prefix);
-    return text.size() >= n && equals_ignoring_case(text.substr(0, n).c_str(), prefix);
-}
-
-// The waveform named by an IO_SIM_REMOTE value; false (after one line on
-// stderr) when it names nothing usable.
-bool waveform_from_text(const char* text, int repeats, Waveform* out) {
-    const std::string value(text);
-    const char* fallback = "; playing the default remote nec:0x04:0x08";
-
-    if (equals_ignoring_case(text, "off")) {
-        *out = Waveform();
-        return true;
-    }
-    if (equals_ignoring_case(text, "nec")) {
-        *out = Waveform::nec(kDefaultNecAddress, kDefaultNecCommand, repeats);
-        return true;
-    }
-    if (starts_with_ignoring_case(value, "nec:")) {
-        const std::size_t colon = value.find(':', 4);
-        unsigned address = 0;
-        unsigned command = 0;
-        if (colon == std::string::npos || !parse_byte(value.substr(4, colon - 4), &address) ||
-            !parse_byte(value.substr(colon + 1), &command)) {
-            warn("IO_SIM_REMOTE=%s: expected nec:ADDR:CMD with numbers 0..255 (decimal or 0x hex)%s", text, fallback);
-            return false;
-        }
-        *out = Waveform::nec(address, command, repeats);
-        return true;
-    }
-
-    // PATH.rmt or PATH.rmt:NAME (the extension in any case).
-    std::string path;
-    std::string name;
-    for (std::size_t at = value.size(); at >= 4; --at) {
-        if (!equals_ignoring_case(value.substr(at - 4, 4).c_str(), ".rmt")) continue;
-        if (at == value.size()) {
-            path = value;
-            break;
-        }
-        if (value[at] == ':') {
-            path = value.substr(0, at);
-            name = value.substr(at + 1);
-            break;
-        }
-    }
-    if (path.empty()) {
-        warn("IO_SIM_REMOTE=%s: expected nec:ADDR:CMD, PATH.rmt, PATH.rmt:NAME or off%s", text, fallback);
-        return false;
-    }
-    std::string why;
-    if (!sim::load_rmt_row(path.c_str(), name, out, &why)) {
-        warn("IO_SIM_REMOTE=%s: %s%s", text, why.c_str(), fallback);
-        return false;
-    }
-    return true;
-}
-
-void configure_remote_from_env() {
-    const char* source = env_value("IO_SIM_REMOTE");
-    if (source == nullptr) source = kDefaultRemote;
-    const int repeats = repeats_from_env();
-    Waveform waveform;
-    if (!waveform_from_text(source, repeats, &waveform)) {
-        waveform = Waveform::nec(kDefaultNecAddress, kDefaultNecCommand, repeats);
-    }
-    sim::set_waveform(std::move(waveform));
-
-    std::int64_t delay_ns = kDefaultDelayNs;
-    if (const char* text = env_value("IO_SIM_REMOTE_DELAY_MS")) {
-        if (!parse_milliseconds(text, &delay_ns)) {
-            warn("IO_SIM_REMOTE_DELAY_MS=%s: expected a number of milliseconds >= 0; using 50", text);
-            delay_ns = kDefaultDelayNs;
-        }
-    }
-    g_delay_ns.store(delay_ns, std::memory_order_relaxed);
-    g_auto.store(true, std::memory_order_relaxed);
-}
-
-bool flag_from_env(const char* name) {
-    const char* text = env_value(name);
-    if (text == nullptr) return false;
-    for (const char* on : {"1", "yes", "on", "true"}) {
-        if (equals_ignoring_case(text, on)) return true;
-    }
-    for (const char* off : {"0", "no", "off", "false"}) {
-        if (equals_ignoring_case(text, off)) return false;
-    }
-    warn("%s=%s: expected 1 or 0; taken as 0", name, text);
-    return false;
-}
-
-std::uint64_t capacity_from_env() {
-    const char* text = env_value("IO_SIM_TXLOG_CAPACITY");
-    if (text == nullptr) return TxLog::kDefaultCapacity;
-    std::uint64_t value = 0;
-    if (!parse_unsigned(text, &value) || value < 1 || value > TxLog::kMaxCapacity) {
-        warn("IO_SIM_TXLOG_CAPACITY=%s: expected 1..%llu; using %llu", text,
-             static_cast<unsigned long long>(TxLog::kMaxCapacity),
-             static_cast<unsigned long long>(TxLog::kDefaultCapacity));
-        return TxLog::kDefaultCapacity;
-    }
-    return value;
-}
-
 bool configure_log_from_env() {
-    const std::uint64_t capacity = capacity_from_env();
+    const std::uint64_t capacity = log_capacity_from_env(TxLog::kDefaultCapacity, TxLog::kMaxCapacity);
     const char* path = env_value("IO_SIM_TXLOG");
     const std::string file = path != nullptr ? path : "";
     if (g_log->configure(capacity, file)) return true;
@@ -267,8 +138,11 @@ bool configure_log_from_env() {
 
 void configure_from_env() {
     power_on_registers();
-    configure_remote_from_env();
-    g_loopback.store(flag_from_env("IO_SIM_LOOPBACK"), std::memory_order_relaxed);
+    RemoteSettings remote = remote_settings_from_env();
+    sim::set_waveform(std::move(remote.waveform));
+    g_delay_ns.store(remote.delay_ns, std::memory_order_relaxed);
+    g_auto.store(true, std::memory_order_relaxed);
+    g_loopback.store(flag_from_env("IO_SIM_LOOPBACK", false), std::memory_order_relaxed);
     g_last_status_read = -1;
     g_quick_reads = 0;
     g_burst_armed = false;
@@ -383,23 +257,6 @@ std::int64_t last_start_ns() { return g_last_start.load(std::memory_order_relaxe
 std::int64_t duration_ns() { return g_duration_ns; }
 
 void set_loopback(bool on) { g_loopback.store(on, std::memory_order_relaxed); }
-
-bool load_rmt_row(const char* path, const std::string& name, Waveform* out, std::string* why) {
-    std::vector<unsigned char> bytes;
-    switch (read_rmt_row(path, name, &bytes)) {
-        case RmtRowResult::Found:
-            *out = Waveform::from_packed(bytes);
-            return true;
-        case RmtRowResult::CannotOpen:
-            *why = std::string("cannot open ") + path + ": " + std::strerror(errno);
-            return false;
-        case RmtRowResult::NoSuchRow:
-            *why = name.empty() ? std::string("no command in ") + path
-                                : std::string("no command named \"") + name + "\" in " + path;
-            return false;
-    }
-    return false;
-}
 
 }  // namespace sim
 }  // namespace qev::io

@@ -37,10 +37,6 @@ std::int64_t last_start_ns();
 std::int64_t duration_ns();
 void set_loopback(bool on);
 
-// Reads the row of a command file for the remote; false when the file cannot
-// be opened or holds no such row (*why says which), the waveform untouched.
-bool load_rmt_row(const char* path, const std::string& name, Waveform* out, std::string* why);
-
 }  // namespace qev::io::sim
 
 #endif

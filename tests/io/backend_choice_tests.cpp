@@ -124,8 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceRow{"unknown_backend",
                   {"IO_BACKEND=parallel"},
                   "none",
-                  "libio: IO_BACKEND=parallel: not one of sim, ppdev, direct; no port access",
-                  "no port (IO_BACKEND=parallel is not one of sim, ppdev, direct)",
+                  "libio: IO_BACKEND=parallel: not one of sim, ppdev, direct, lirc, simlirc; no port access",
+                  "no port (IO_BACKEND=parallel is not one of sim, ppdev, direct, lirc, simlirc)",
                   ""},
         ChoiceRow{"log_file_in_missing_folder",
                   {"IO_BACKEND=sim", "IO_SIM_TXLOG=/nonexistent/dir/tx.log"},
@@ -289,6 +289,223 @@ INSTANTIATE_TEST_SUITE_P(
                                   [](const std::string& p) { return MakeGroupFile(p, "nogroup"); },
                                   DeviceUser::Nobody_Daemon, std::strerror(EACCES),
                                   "you are in group nogroup, but this login session is not yet; log in again"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- whole signals: the kernel IR device and its stand-in ---------------------
+
+// Which backend, what it says, and what the signal functions answer: the
+// io mode writes 0x5A (and more) to the ports and reads them back, then
+// sends a short signal.
+struct SignalChoiceRow {
+    const char* name;
+    std::vector<std::string> env;
+    const char* backend;
+    std::string err;  // stderr, whole
+    std::string description;
+    std::string fallback_reason;
+    int signal_features;
+    int signal_send;
+    std::string signal_error;  // after a send that failed
+    const char* in_data;       // the data register read back
+};
+
+void PrintTo(const SignalChoiceRow& row, std::ostream* out) { *out << row.name; }
+
+class Signal_Backend_Choice : public ::testing::TestWithParam<SignalChoiceRow> {};
+
+TEST_P(Signal_Backend_Choice, Loads_With_The_Expected_Backend_And_Signal_Functions) {
+    const SignalChoiceRow& row = GetParam();
+    const ProcessResult r = Probe({"io"}, row.env);
+    ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_EQ(r.values.at("missing_count"), "0");
+    EXPECT_EQ(r.values.at("backend"), row.backend);
+    EXPECT_EQ(r.err, row.err);
+    EXPECT_EQ(r.values.at("description"), row.description);
+    EXPECT_EQ(r.values.at("fallback_reason"), row.fallback_reason);
+    EXPECT_EQ(r.values.at("installed"), std::string(row.backend) == "none" ? "0" : "1");
+    EXPECT_EQ(r.values.at("signal_features"), std::to_string(row.signal_features));
+    EXPECT_EQ(r.values.at("signal_send"), std::to_string(row.signal_send));
+    if (row.signal_send != 0) {
+        EXPECT_EQ(r.values.at("signal_error"), row.signal_error);
+    }
+    EXPECT_EQ(r.values.at("sim_signal_count"), std::string(row.backend) == "simlirc" ? "1" : "0");
+    EXPECT_EQ(r.values.at("in_data"), row.in_data);
+}
+
+const std::string kNoLircDevice = std::string("not a LIRC device (LIRC_GET_FEATURES: ") + std::strerror(ENOTTY) + ")";
+const std::string kRegisterPort = "the port takes no whole signals: it is driven register by register";
+constexpr int kAllSignalFeatures = IO_SIGNAL_SEND | IO_SIGNAL_RECEIVE | IO_SIGNAL_CARRIER;
+
+INSTANTIATE_TEST_SUITE_P(
+    Environments, Signal_Backend_Choice,
+    ::testing::Values(SignalChoiceRow{"simulated_port_takes_no_signals",
+                                      {"IO_BACKEND=sim"},
+                                      "sim",
+                                      "",
+                                      "simulated port",
+                                      "",
+                                      0,
+                                      -1,
+                                      kRegisterPort,
+                                      "D8"},
+                      SignalChoiceRow{"forced_simlirc",
+                                      {"IO_BACKEND=simlirc", "IO_LIRC_DEVICE=/dev/null"},
+                                      "simlirc",
+                                      "",
+                                      "simulated IR device",
+                                      "",
+                                      kAllSignalFeatures,
+                                      0,
+                                      "",
+                                      "00"},
+                      SignalChoiceRow{"forced_simlirc_any_case",
+                                      {"IO_BACKEND=SimLirc"},
+                                      "simlirc",
+                                      "",
+                                      "simulated IR device",
+                                      "",
+                                      kAllSignalFeatures,
+                                      0,
+                                      "",
+                                      "00"},
+                      SignalChoiceRow{"forced_lirc_missing_device",
+                                      {"IO_BACKEND=lirc", "IO_LIRC_DEVICE=/nonexistent/lirc0"},
+                                      "none",
+                                      std::string("libio: IO_BACKEND=lirc: /nonexistent/lirc0: ") +
+                                          std::strerror(ENOENT) + "; no port access\n",
+                                      "no port (IO_BACKEND=lirc could not start)",
+                                      "",
+                                      0,
+                                      -1,
+                                      "no port (IO_BACKEND=lirc could not start)",
+                                      "FF"},
+                      SignalChoiceRow{"forced_lirc_device_that_is_no_lirc_device",
+                                      {"IO_BACKEND=lirc", "IO_LIRC_DEVICE=/dev/null"},
+                                      "none",
+                                      "libio: IO_BACKEND=lirc: /dev/null: " + kNoLircDevice + "; no port access\n",
+                                      "no port (IO_BACKEND=lirc could not start)",
+                                      "",
+                                      0,
+                                      -1,
+                                      "no port (IO_BACKEND=lirc could not start)",
+                                      "FF"},
+                      SignalChoiceRow{"auto_without_either_device_is_sim",
+                                      {"IO_DEVICE=/nonexistent/parport0", "IO_LIRC_DEVICE=/nonexistent/lirc0"},
+                                      "sim",
+                                      "",
+                                      "simulated port",
+                                      "",
+                                      0,
+                                      -1,
+                                      kRegisterPort,
+                                      "D8"},
+                      SignalChoiceRow{"auto_lirc_path_through_a_file_counts_as_missing",
+                                      {"IO_DEVICE=/nonexistent/parport0", "IO_LIRC_DEVICE=/dev/null/lirc0"},
+                                      "sim",
+                                      "",
+                                      "simulated port",
+                                      "",
+                                      0,
+                                      -1,
+                                      kRegisterPort,
+                                      "D8"},
+                      SignalChoiceRow{"auto_lirc_device_that_is_no_lirc_device_is_sim_with_a_note",
+                                      {"IO_DEVICE=/nonexistent/parport0", "IO_LIRC_DEVICE=/dev/null"},
+                                      "sim",
+                                      "libio: /dev/null: " + kNoLircDevice + ": using the simulated port\n",
+                                      "simulated port (/dev/null: not a LIRC device)",
+                                      "/dev/null: not a LIRC device",
+                                      0,
+                                      -1,
+                                      kRegisterPort,
+                                      "D8"},
+                      SignalChoiceRow{"auto_neither_device_usable_names_both",
+                                      {"IO_DEVICE=/dev/null", "IO_LIRC_DEVICE=/dev/null"},
+                                      "sim",
+                                      std::string("libio: /dev/null: not a ppdev device (PPCLAIM: ") +
+                                          std::strerror(ENOTTY) + "): using the simulated port\nlibio: /dev/null: " +
+                                          kNoLircDevice + ": using the simulated port\n",
+                                      "simulated port (/dev/null: not a ppdev device; /dev/null: not a LIRC device)",
+                                      "/dev/null: not a ppdev device; /dev/null: not a LIRC device",
+                                      0,
+                                      -1,
+                                      kRegisterPort,
+                                      "D8"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A kernel IR device file that exists but cannot be used: left to choose,
+// the library takes the simulated port and names the device, why, and what
+// would help; IO_BACKEND=lirc gives no port and the same words.
+const std::string kLircUdevAdvice =
+    "no group you could join may read and write it; a udev rule KERNEL==\"lirc[0-9]*\", GROUP=\"video\", "
+    "MODE=\"0660\" opens it to group video";
+
+std::string VideoGroup() { return getgrnam("video") != nullptr ? "video" : "daemon"; }
+
+class Lirc_Fallback_Report : public ::testing::TestWithParam<FallbackRow> {};
+
+TEST_P(Lirc_Fallback_Report, Names_The_Device_And_Why_In_One_Line) {
+    const FallbackRow& row = GetParam();
+    TempDir dir;
+    qev::test::Give_To_Test_User(dir.Path());
+    const std::string device = dir.File("lirc0");
+    if (!row.make(device)) {
+        GTEST_SKIP() << "making this device needs root";
+    }
+    const std::string words = device + ": " + row.reason;
+    const std::string said = row.detail.empty() ? words : words + " (" + row.detail + ")";
+    struct Choice {
+        const char* name;
+        std::vector<std::string> env;
+        const char* backend;
+        std::string err;
+        std::string description;
+        std::string fallback_reason;
+    };
+    const std::vector<Choice> choices = {
+        {"automatic",
+         {"IO_DEVICE=/nonexistent/parport0", "IO_LIRC_DEVICE=" + device},
+         "sim",
+         "libio: " + said + ": using the simulated port\n",
+         "simulated port (" + words + ")",
+         words},
+        {"forced_lirc",
+         {"IO_BACKEND=lirc", "IO_LIRC_DEVICE=" + device},
+         "none",
+         "libio: IO_BACKEND=lirc: " + said + "; no port access\n",
+         "no port (IO_BACKEND=lirc could not start)",
+         ""},
+    };
+    for (const Choice& choice : choices) {
+        SCOPED_TRACE(choice.name);
+        const std::vector<std::string> argv = {IO_PROBE_PATH, LIBIO_PATH, "info"};
+        const ProcessResult r =
+            row.user == DeviceUser::Tests ? RunProcess(argv, choice.env) : RunProcessUnprivileged(argv, choice.env);
+        ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+        EXPECT_EQ(r.values.at("backend"), choice.backend);
+        EXPECT_EQ(r.err, choice.err);
+        EXPECT_EQ(r.values.at("description"), choice.description);
+        EXPECT_EQ(r.values.at("fallback_reason"), choice.fallback_reason);
+        EXPECT_EQ(r.values.at("signal_features"), "0");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, Lirc_Fallback_Report,
+    ::testing::Values(FallbackRow{"regular_file_is_no_lirc_device",
+                                  [](const std::string& p) { return MakeFile(p, 0666); }, DeviceUser::Tests,
+                                  "not a LIRC device", std::string("LIRC_GET_FEATURES: ") + std::strerror(ENOTTY)},
+                      FallbackRow{"directory", [](const std::string& p) { return mkdir(p.c_str(), 0777) == 0; },
+                                  DeviceUser::Tests, std::strerror(EISDIR), ""},
+                      FallbackRow{"no_driver_behind_it", MakeSocket, DeviceUser::Tests, std::strerror(ENXIO),
+                                  "no driver behind it: is the IR device plugged in and its driver loaded?"},
+                      FallbackRow{"open_to_no_one", MakeFileOpenToNoOne, DeviceUser::Unprivileged,
+                                  std::strerror(EACCES), kLircUdevAdvice},
+                      FallbackRow{"open_to_a_group_the_user_is_not_in",
+                                  [](const std::string& p) { return MakeGroupFile(p, VideoGroup().c_str()); },
+                                  DeviceUser::Unprivileged, std::strerror(EACCES),
+                                  "add yourself to group " + VideoGroup() + " with sudo adduser $USER " + VideoGroup() +
+                                      ", then log in again"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct UnloadRow {

@@ -4,7 +4,8 @@
 // tests run it with a chosen environment, because the library picks its
 // backend when it is loaded.
 //
-//   io_probe LIBRARY info             backend, driver state, IoSim* answers
+//   io_probe LIBRARY info             backend, driver state, IoSim* answers,
+//                                     the signal functions' answers
 //   io_probe LIBRARY io               info, then writes and reads base 0x378
 //   io_probe LIBRARY write N          N data writes to 0x378, then exit
 //   io_probe LIBRARY write-dlclose N  N data writes, dlclose, then count the
@@ -90,6 +91,15 @@ int main(int argc, char** argv) {
     RESOLVE(IoSimSetLoopback);
     auto trigger = RESOLVE(IoSimRemoteTrigger);
     auto tx_flush = RESOLVE(IoSimTxFlush);
+    auto signal_count = RESOLVE(IoSimSignalCount);
+    RESOLVE(IoSimSignalEntry);
+    RESOLVE(IoSimSignalClear);
+    RESOLVE(IoSimSignalWaiting);
+    RESOLVE(IoSimSignalSetFeatures);
+    auto signal_features = RESOLVE(IoSignalFeatures);
+    auto signal_send = RESOLVE(IoSignalSend);
+    RESOLVE(IoSignalReceive);
+    auto signal_error = RESOLVE(IoSignalError);
     std::printf("missing_count=%d\n", g_missing);
     if (g_missing != 0) return 4;
 
@@ -110,6 +120,13 @@ int main(int argc, char** argv) {
         trigger();
         tx_flush();
         std::printf("sim_remote_start_after_trigger=%lld\n", remote_start());
+
+        // A short signal: mark, space, mark.
+        const unsigned durations[] = {600, 500, 700};
+        std::printf("signal_features=%d\n", signal_features());
+        std::printf("signal_send=%d\n", signal_send(durations, 3, 38000));
+        std::printf("signal_error=%s\n", signal_error());
+        std::printf("sim_signal_count=%lld\n", signal_count());
     }
     if (mode == "io") {
         port_out(0x378, 0x5A);

@@ -31,7 +31,7 @@ std::int64_t NowNs() {
 
 void ClearIoEnvironment() {
     for (const char* name : {"IO_SIM_REMOTE", "IO_SIM_REMOTE_REPEATS", "IO_SIM_REMOTE_DELAY_MS", "IO_SIM_LOOPBACK",
-                             "IO_SIM_TXLOG", "IO_SIM_TXLOG_CAPACITY"}) {
+                             "IO_SIM_TXLOG", "IO_SIM_TXLOG_CAPACITY", "IO_SIMLIRC_FEATURES"}) {
         unsetenv(name);
     }
 }

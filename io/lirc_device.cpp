@@ -1,0 +1,65 @@
+#include "io/lirc_device.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#include <cerrno>
+#include <ctime>
+
+namespace qev::io {
+namespace {
+
+constexpr std::int64_t kNsPerSecond = 1'000'000'000;
+
+class SystemLircDevice final : public LircDevice {
+public:
+    int open(const char* path) override { return ::open(path, O_RDWR | O_NONBLOCK | O_CLOEXEC); }
+
+    void close(int fd) override { ::close(fd); }
+
+    int ioctl(int fd, unsigned long request, std::uint32_t* value) override { return ::ioctl(fd, request, value); }
+
+    long read(int fd, std::uint32_t* values, std::size_t count) override {
+        const ssize_t got = ::read(fd, values, count * sizeof *values);
+        return got < 0 ? -1 : static_cast<long>(static_cast<std::size_t>(got) / sizeof *values);
+    }
+
+    long write(int fd, const std::uint32_t* values, std::size_t count) override {
+        const ssize_t put = ::write(fd, values, count * sizeof *values);
+        return put < 0 ? -1 : static_cast<long>(static_cast<std::size_t>(put) / sizeof *values);
+    }
+
+    int poll(int fd, std::int64_t timeout_ns) override {
+        if (timeout_ns < 0) timeout_ns = 0;
+        pollfd entry{fd, POLLIN, 0};
+        const timespec timeout{static_cast<time_t>(timeout_ns / kNsPerSecond),
+                               static_cast<long>(timeout_ns % kNsPerSecond)};
+        const int ready = ::ppoll(&entry, 1, &timeout, nullptr);
+        if (ready <= 0) return ready;
+        return entry.revents;
+    }
+
+    std::int64_t now_ns() override {
+        timespec ts;
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        return static_cast<std::int64_t>(ts.tv_sec) * kNsPerSecond + ts.tv_nsec;
+    }
+
+    void sleep_until(std::int64_t t_ns) override {
+        if (t_ns < 0) return;
+        const timespec until{static_cast<time_t>(t_ns / kNsPerSecond), static_cast<long>(t_ns % kNsPerSecond)};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+        }
+    }
+};
+
+}  // namespace
+
+LircDevice& system_lirc_device() {
+    // Never destroyed: the library's exit-time destructor may still close through it.
+    static SystemLircDevice& device = *new SystemLircDevice;
+    return device;
+}
+
+}  // namespace qev::io
