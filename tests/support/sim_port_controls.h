@@ -47,14 +47,15 @@ struct TSim_Port_Controls {
     bool Available() const { return Tx_Count && Tx_Entry && Tx_Clear; }
 
     // Whether a capture of the remote's last signal saw it as it was played,
-    // give or take one sample: its start seen within half a tick of the
+    // give or take `ticks` samples: its start seen within half a tick of the
     // remote's start (counter units are nanoseconds of CLOCK_MONOTONIC, as
-    // the remote's) and no sample more than one tick late, so no edge moved
-    // by more than a sample. A busy host (or a busy hypervisor under the
-    // virtual machine) that held the capture up longer squeezed the
-    // waveform; such a capture says nothing about the program.
-    bool Capture_Was_On_Time(int64_t start_counter, int64_t max_lateness, int64_t tick_period) const {
-        if (max_lateness > tick_period || !Remote_Start_Ns) return false;
+    // the remote's) and no sample more than `ticks` ticks late, so no edge
+    // moved by more than that many samples. A busy host (or a busy
+    // hypervisor under the virtual machine) that held the capture up longer
+    // squeezed the waveform; such a capture says nothing about the program.
+    bool Capture_Was_On_Time(int64_t start_counter, int64_t max_lateness, int64_t tick_period,
+                             int64_t ticks = 1) const {
+        if (max_lateness > ticks * tick_period || !Remote_Start_Ns) return false;
         const long long start = Remote_Start_Ns();
         return start >= 0 && start_counter - start <= tick_period / 2;
     }
