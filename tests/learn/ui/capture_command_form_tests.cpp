@@ -244,6 +244,24 @@ TEST_F(Capture_Test, Learns_Proposes_Registers_And_Sends_The_Simulated_Remote) {
     EXPECT_EQ(printed, "POWER  NEC  address 0x04  command 0x08\n");
 }
 
+// Through a kernel IR device (the library's stand-in, which plays the same
+// simulated remote as durations): the capture learns the remote's code, and
+// Registration and Test work as on the parallel port.
+class Signal_Device_Capture_Test : public Capture_Test {
+protected:
+    TEnv_Guard backend{"IO_BACKEND", "simlirc"};
+};
+
+TEST_F(Signal_Device_Capture_Test, Learns_The_Remote_Through_The_Device_s_Receiver) {
+    ASSERT_NE(form->State().Port.Signal_Features() & Signal_Receive, 0) << form->State().Port_Summary();
+    Click("Start_Caputure_Button");
+    ASSERT_TRUE(messages.empty()) << Texts().front();
+    EXPECT_EQ(Child<QLabel>("Decoded_Label")->text(), "NEC  address 0x04  command 0x08  (+1 repeat)");
+    const std::vector<int32_t> samples = Buffer(1024);
+    const auto first_idle = std::find(samples.begin(), samples.end(), 0);
+    EXPECT_NEAR(static_cast<double>(first_idle - samples.begin()), 72, 1) << "the 9 ms leader";
+}
+
 TEST_F(Capture_Test, Test_Sends_The_Length_Once_Whatever_Repeat_Says) {
     form->State().Settings.REPEAT = 3;
     std::fill(form->State().Samples.Data(), form->State().Samples.Data() + 40, 255);
