@@ -33,19 +33,22 @@ constexpr const char* kNoGroupAdvice =
 
 thread_local char t_error[512] = "";
 
+void set_error_args(const char* format, va_list args) { std::vsnprintf(t_error, sizeof t_error, format, args); }
+
 void set_error(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void set_error(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::vsnprintf(t_error, sizeof t_error, format, args);
+    set_error_args(format, args);
     va_end(args);
 }
 
+// set_error, answering -1 for the caller to return.
 int fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int fail(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::vsnprintf(t_error, sizeof t_error, format, args);
+    set_error_args(format, args);
     va_end(args);
     return -1;
 }
