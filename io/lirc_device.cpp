@@ -1,5 +1,7 @@
 #include "io/lirc_device.h"
 
+#include <new>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -57,8 +59,11 @@ public:
 }  // namespace
 
 LircDevice& system_lirc_device() {
-    // Never destroyed: the library's exit-time destructor may still close through it.
-    static SystemLircDevice& device = *new SystemLircDevice;
+    // Never destroyed: the library's exit-time destructor may still close
+    // through it. Built in the library's own storage rather than on the heap,
+    // so unloading the library leaves nothing behind.
+    alignas(SystemLircDevice) static unsigned char storage[sizeof(SystemLircDevice)];
+    static SystemLircDevice& device = *new (storage) SystemLircDevice;
     return device;
 }
 
