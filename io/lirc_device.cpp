@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <ctime>
+#include <new>
 
 namespace qev::io {
 namespace {
@@ -58,7 +59,9 @@ public:
 
 LircDevice& system_lirc_device() {
     // Never destroyed: the library's exit-time destructor may still close through it.
-    static SystemLircDevice& device = *new SystemLircDevice;
+    // Static storage rather than the heap, so an unloaded library leaves nothing behind.
+    alignas(SystemLircDevice) static unsigned char storage[sizeof(SystemLircDevice)];
+    static SystemLircDevice& device = *new (storage) SystemLircDevice;
     return device;
 }
 
