@@ -4,14 +4,20 @@
 //   qev_bench tick       the sample clock (transmitter vs bare busy-wait)
 //   qev_bench gap        the idle time between repetitions of one send
 //   qev_bench receiver   start detection of the receiver
+//   qev_bench kernel-ir  send and capture through a kernel IR device that
+//                        loops back (rc-loopback at IO_LIRC_DEVICE, default
+//                        /dev/lirc0; IO_BACKEND=simlirc: the simulated one):
+//                        scripts/test-kernel-ir build/bin/qev_bench kernel-ir
+//                        runs it on Debian's kernel. Never part of "all".
 //   qev_bench --quick    fewer rounds and sends, and a 2 s long run
-//   qev_bench --rounds=N N rounds of short runs (default 200)
+//   qev_bench --rounds=N N rounds of short runs (default 200; kernel-ir: 20)
 //   qev_bench --random-phase  short runs start wherever they happen to (for
 //                        comparison: their tails then differ by luck)
 //
 // Names may be combined (qev_bench tick gap). Run as root (or with
 // CAP_SYS_NICE) to measure at the raised priority the program uses; the
-// simulated port is forced.
+// simulated port is forced (the kernel IR device for kernel-ir alone).
+#include "bench/kernel_ir_bench.h"
 #include "bench/receiver_latency.h"
 #include "bench/repeat_gap.h"
 #include "bench/tick_accuracy.h"
@@ -50,20 +56,33 @@ void Report_Priority() {
 
 int main(int argc, char* argv[]) {
     Report_Priority();
-    setenv("IO_BACKEND", "sim", 1);
-    setenv("IO_SIM_REMOTE", "off", 1);
-    bool tick = false, gap = false, receiver = false, quick = false, random_phase = false;
+    bool tick = false, gap = false, receiver = false, kernel_ir = false, quick = false, random_phase = false;
     int rounds = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "tick") tick = true;
         if (arg == "gap") gap = true;
         if (arg == "receiver") receiver = true;
+        if (arg == "kernel-ir") kernel_ir = true;
         if (arg == "--quick") quick = true;
         if (arg == "--random-phase") random_phase = true;
         if (arg.rfind("--rounds=", 0) == 0) rounds = std::atoi(arg.c_str() + 9);
     }
-    if (!tick && !gap && !receiver) tick = gap = receiver = true;
+    if (kernel_ir && (tick || gap || receiver)) {
+        std::fprintf(stderr,
+                     "qev_bench: kernel-ir runs alone (it needs the kernel IR device, the others the "
+                     "simulated port)\n");
+        return EXIT_FAILURE;
+    }
+    if (!tick && !gap && !receiver && !kernel_ir) tick = gap = receiver = true;
+    if (kernel_ir) {
+        const char* backend = std::getenv("IO_BACKEND");
+        if (backend == nullptr || std::string(backend) != "simlirc") setenv("IO_BACKEND", "lirc", 1);
+        setenv("IO_SIM_REMOTE", "off", 1);
+    } else {
+        setenv("IO_BACKEND", "sim", 1);
+        setenv("IO_SIM_REMOTE", "off", 1);
+    }
     const auto start = std::chrono::steady_clock::now();
     int failures = 0;
     if (tick) {
@@ -85,6 +104,7 @@ int main(int argc, char* argv[]) {
         failures += qev::bench::Run_Repeat_Gap(options) != 0;
     }
     if (receiver) failures += qev::bench::Run_Receiver_Latency(quick ? 10 : 40) != 0;
+    if (kernel_ir) failures += qev::bench::Run_Kernel_Ir(rounds > 0 ? rounds : quick ? 3 : 20) != 0;
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     std::printf("\nqev_bench took %.1f s\n", took.count());
     return failures == 0 ? EXIT_SUCCESS : EXIT_FAILURE;

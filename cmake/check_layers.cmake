@@ -33,7 +33,7 @@ set(allowed_dialogs/ui "dialogs/core;controls;${core_below}")
 set(allowed_app/window
     "learn/ui;macro/ui;dialogs/ui;net;learn/core;macro/core;dialogs/core;controls;${core_below}")
 set(allowed_app "app/window;${allowed_app/window}")
-set(allowed_tools "ir;store;base")
+set(allowed_tools "${core_below}")
 
 # Longest names first, so app/core wins over app.
 set(layers app/settings app/core app/window learn/core learn/ui macro/core macro/ui dialogs/core dialogs/ui

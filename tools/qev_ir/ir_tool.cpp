@@ -1,6 +1,5 @@
 #include "tools/qev_ir/ir_tool.h"
 
-#include "base/regular_file.h"
 #include "base/text_scan.h"
 #include "ir/code_files.h"
 #include "ir/decoder.h"
@@ -10,6 +9,8 @@
 #include "ir/table_codes.h"
 #include "store/command_file.h"
 #include "store/command_table.h"
+#include "tools/qev_ir/device_commands.h"
+#include "tools/qev_ir/tool_support.h"
 
 #include <unistd.h>
 #include <cerrno>
@@ -25,96 +26,20 @@
 namespace qev {
 namespace {
 
-constexpr int32_t Command_Samples_Limit = Ir_Tool_Command_Samples;
-constexpr int32_t Row_Bytes_Limit = Command_Samples_Limit / 8;
-constexpr TCommand_File_Limits Read_Limits{Max_Table_Rows, Row_Bytes_Limit};
-constexpr TImport_Limits Import_Limits{Max_Table_Rows, Command_Samples_Limit};
+using ir_tool::Command_Samples_Limit;
+using ir_tool::Import_Limits;
+using ir_tool::Lower;
+using ir_tool::One_Line;
+using ir_tool::Open_Error;
+using ir_tool::Read_Command_File;
+using ir_tool::Report_Format_Errors;
+using ir_tool::Row_Bytes_Limit;
+using ir_tool::TMessages;
+using ir_tool::Usage_Error;
+
 constexpr int32_t New_File_Repeat = 1;
 
 constexpr const char* Extensions_Text = ".rmt, .ir, .conf or .pronto";
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
-// The store's messages may run over several lines (a heading, then a
-// detail); on a terminal each message keeps to one.
-std::string One_Line(std::string_view text) {
-    std::string line;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view piece = Trim_Blanks(text.substr(start, end - start));
-        if (!piece.empty()) {
-            if (!line.empty())
-                line += std::string_view(".:!?").find(line.back()) == std::string_view::npos ? ". " : " ";
-            line += piece;
-        }
-        start = end + 1;
-    }
-    return line;
-}
-
-// The error stream. Every message counts against the run: a run that had
-// anything to say about its input does not end with success.
-class TMessages {
-public:
-    explicit TMessages(std::ostream& err) : err_(err) {}
-
-    void Problem(std::string_view text) {
-        err_ << "qev-ir: " << text << '\n';
-        problems_ = true;
-    }
-    bool Any() const { return problems_; }
-
-    // The sink the Command store reports through, naming the file.
-    TError_Sink Sink_For(const std::string& path) {
-        return [this, path](const std::string& text, const std::string&) { Problem(path + ": " + One_Line(text)); };
-    }
-
-private:
-    std::ostream& err_;
-    bool problems_ = false;
-};
-
-int Usage_Error(std::ostream& err, std::string_view text) {
-    err << "qev-ir: " << text << "\nTry 'qev-ir --help'.\n";
-    return Ir_Tool_Usage;
-}
-
-// 0 when the path names a readable regular file, else why not.
-int Open_Error(const std::string& path) {
-    int error = 0;
-    const int fd = Open_Regular_File(path, &error);
-    if (fd < 0) return error != 0 ? error : EINVAL;
-    ::close(fd);
-    return 0;
-}
-
-// Reads a Command file into `table`, sized for the largest file. A file
-// that cannot be opened is told with its system reason (the store would
-// only say it cannot be opened). false when nothing was read.
-bool Read_Command_File(const std::string& path, TCommand_Table& table, TCommand_File_Result& result,
-                       TMessages& messages) {
-    if (const int error = Open_Error(path); error != 0) {
-        messages.Problem(path + ": " + std::strerror(error));
-        return false;
-    }
-    TCommand_File_Reader reader(path, Read_Limits, messages.Sink_For(path));
-    if (!reader.Is_Open()) return false;
-    table.Allocate(Max_Table_Rows, Row_Bytes_Limit);
-    result = reader.Read(table);
-    return result.Result >= 0;
-}
-
-void Report_Format_Errors(const std::string& path, const TIR_File& file, TMessages& messages) {
-    for (const TFormat_Error& error : file.Errors) messages.Problem(Describe_Error(path, error));
-}
 
 // Why a name cannot stand in a Command file line, or nothing: the reader
 // splits fields at commas, starts a comment at ';', takes any line holding
@@ -364,7 +289,8 @@ int Run_Command(const TTool_Command& command, const std::vector<std::string>& ar
 std::string Ir_Tool_Usage_Text() {
     std::string text =
         "Usage: qev-ir COMMAND ARGUMENT...\n"
-        "Converts, decodes and creates infrared remote-control commands.\n"
+        "Converts, decodes and creates infrared remote-control commands, and sends\n"
+        "and receives them through a kernel IR device.\n"
         "\n"
         "  qev-ir convert IN OUT\n"
         "      Writes the commands of IN to OUT, in the formats their extensions name.\n"
@@ -374,6 +300,16 @@ std::string Ir_Tool_Usage_Text() {
         "  qev-ir encode FILE.rmt NAME PROTOCOL ADDRESS COMMAND\n"
         "      Adds a command to a Command file, creating the file (@REPEAT = 1) if it\n"
         "      does not exist. ADDRESS and COMMAND are decimal, or hexadecimal after 0x.\n"
+        "  qev-ir send FILE NAME [--device DEVICE] [--count N]\n"
+        "      Sends the command NAME of FILE (any format below) through the kernel IR\n"
+        "      device DEVICE (default /dev/lirc0) as the program sends it: N times\n"
+        "      (default: a Command file's @REPEAT, else 1), with the carrier of its\n"
+        "      protocol (RC5 and RC6 36 kHz, SIRC 40 kHz, others 38 kHz).\n"
+        "  qev-ir receive [--device DEVICE] [--count N] [--timeout S]\n"
+        "      Prints each signal DEVICE receives: a line with its protocol, address\n"
+        "      and command (or 'Unknown protocol'), then its durations in microseconds,\n"
+        "      mark first. Ends after N signals, after S seconds without one, or at\n"
+        "      Ctrl-C.\n"
         "  qev-ir --help\n"
         "      Prints this text.\n"
         "\n"
@@ -393,7 +329,10 @@ std::string Ir_Tool_Usage_Text() {
     text +=
         "\n"
         "Exit status: 0 done, 1 a failure or a problem in the input (told on stderr),\n"
-        "2 a wrong command line.\n";
+        "2 a wrong command line.\n"
+        "\n"
+        "IO_LIRC_DEVICE names the device when --device does not. IO_BACKEND=simlirc\n"
+        "sends and receives through the port library's simulated IR device instead.\n";
     return text;
 }
 
@@ -407,6 +346,10 @@ int Run_Ir_Tool(const std::vector<std::string>& args, std::ostream& out, std::os
     if (first == "--help" || first == "-h" || first == "help") {
         out << Ir_Tool_Usage_Text();
         status = Ir_Tool_Ok;
+    } else if (first == "send") {
+        status = ir_tool::Send_Through_Device(args, out, err);
+    } else if (first == "receive") {
+        status = ir_tool::Receive_From_Device(args, out, err);
     } else {
         const TTool_Command* command = nullptr;
         for (const TTool_Command& c : Tool_Commands) {
