@@ -186,10 +186,12 @@ int IoSignalSend(const unsigned* durations_us, int count, unsigned carrier_hz);
 // the first mark is skipped, a last space is not stored. Returns the count
 // of durations (odd), 0 when nothing began within wait_ms, -1 on an error
 // (IoSignalError says why). Blocks for at most wait_ms + max_total_us +
-// end_gap_us, whatever arrives. What the device took in before the call is
-// not this signal: it is read away first, so a signal sent from another
-// thread is received when the receive is already waiting. One receive at a
-// time: a second one while another waits fails at once.
+// end_gap_us, whatever arrives. What the device took in while nobody was
+// receiving is not this signal: it is read away first, so a signal sent
+// from another thread is received when the receive is already waiting. A
+// receive called within 50 ms of the last one's return continues it: what
+// arrived in between is kept, so waiting in short slices loses no signal.
+// One receive at a time: a second one while another waits fails at once.
 int IoSignalReceive(unsigned* durations_us, int capacity, int wait_ms, unsigned end_gap_us, unsigned max_total_us);
 
 // Why the last IoSignalSend or IoSignalReceive of this thread failed, for

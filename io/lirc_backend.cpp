@@ -24,6 +24,10 @@ constexpr std::int64_t kNsPerMs = 1'000'000;
 constexpr std::size_t kReadValues = 512;
 constexpr int kDrainReads = 64;
 
+// A receive called this soon after the last one returned continues it: what
+// arrived in between is kept (see LircBackend::receive).
+constexpr std::int64_t kContinueNs = 50 * 1'000'000;
+
 // How late a device may deliver a value, beyond the edge that ends it.
 constexpr std::uint64_t kDeliveryAllowanceUs = 20'000;
 
@@ -421,8 +425,17 @@ int LircBackend::receive(unsigned* durations_us, int capacity, int wait_ms, unsi
     const std::int64_t signal_ns = (static_cast<std::int64_t>(max_total_us) + end_gap_us) * kNsPerUs;
     std::int64_t hard_end = wait_end + signal_ns;
 
+    // What arrived while nobody was receiving is no part of this signal and
+    // is read away; but a caller that receives again at once (a capture
+    // waiting in slices) keeps what came in between its two calls, or a
+    // signal beginning then would lose its start.
+    struct Note_Return {
+        LircBackend& backend;
+        ~Note_Return() { backend.last_return_ns_ = backend.device_->now_ns(); }
+    } note_return{*this};
     set_receive_timeout(end_gap_us);
-    if (!drain()) return -1;
+    const bool continuing = last_return_ns_ != 0 && called - last_return_ns_ <= kContinueNs;
+    if (!continuing && !drain()) return -1;
     ReceiveScope waiting(device_);
 
     Reception signal(durations_us, capacity, end_gap_us, max_total_us);

@@ -57,8 +57,10 @@ public:
     // IoSignalSend: 0 when sent, -1 (error() says why).
     int send(const unsigned* durations_us, int count, unsigned carrier_hz);
 
-    // IoSignalReceive. What the device delivered before the call is stale and
-    // is read away first. A signal begins with the first pulse that arrives
+    // IoSignalReceive. What the device delivered while nobody was receiving
+    // is stale and is read away first, unless the last receive returned
+    // within 50 ms (a caller waiting in slices), whose remainder is kept.
+    // A signal begins with the first pulse that arrives
     // within wait_ms; spaces and timeouts before it (rc-core's gap space
     // before a pulse that follows a timeout) are skipped. It ends
     //  - when the line has been off for end_gap_us: a space, or a timeout
@@ -105,6 +107,8 @@ private:
 
     std::mutex send_mutex_;
     std::mutex receive_mutex_;
+    // When the last receive returned (0: none yet); see receive().
+    std::int64_t last_return_ns_ = 0;
 };
 
 }  // namespace qev::io

@@ -69,7 +69,9 @@ std::vector<uint32_t> Signal_Of_Samples(const int32_t* samples, int32_t count, i
 
 bool Send_Signal_Samples(const TPort_Library& port, const int32_t* samples, int32_t count, int32_t times,
                          uint32_t carrier_hz, std::string* error) {
-    if (!(port.Signal_Features() & Signal_Send) || !port.Signal_Functions().IoSignalSend) {
+    // A port without a transmitter is asked anyway: it answers with its own
+    // reason ("/dev/lirc0: the device has no transmitter").
+    if (!port.Signal_Functions().IoSignalSend) {
         if (error) *error = port.Signal_Error();
         return false;
     }

@@ -482,6 +482,27 @@ TEST_P(Lirc_Receive, Takes_One_Signal_From_The_Mode2_Values) {
     EXPECT_EQ(device.receives_begun, device.receives_ended);
 }
 
+// A capture waits in short slices: a signal that begins between two of
+// them keeps its start, while what came during a longer pause is stale.
+TEST(Lirc_Receive_Slices, A_Receive_Right_After_The_Last_Keeps_What_Arrived_Between) {
+    for (const bool soon : {true, false}) {
+        SCOPED_TRACE(soon ? "the next slice at once" : "after a pause of 61 ms");
+        FakeLircDevice device;
+        device.Arrive(Ms(10) + (soon ? Us(500) : Ms(60)), {Pulse(9000), Space(4500), Pulse(560), Timeout(20'000)});
+        LircBackend backend;
+        DeviceFailure failure;
+        ASSERT_TRUE(backend.start(&device, kDevice, kDevice, &failure)) << failure.reason;
+        std::vector<unsigned> out(16, 0);
+        EXPECT_EQ(backend.receive(out.data(), 16, 10, 20'000, 1'000'000), 0) << "nothing within the first slice";
+        device.now += soon ? Us(1000) : Ms(61);  // the caller's own time between two calls
+        const int got = backend.receive(out.data(), 16, 10, 20'000, 1'000'000);
+        ASSERT_EQ(got, soon ? 3 : 0) << LircBackend::error();
+        if (soon) {
+            EXPECT_EQ(std::vector<unsigned>(out.begin(), out.begin() + 3), (std::vector<unsigned>{9000, 4500, 560}));
+        }
+    }
+}
+
 std::vector<Arrival> Join(std::vector<std::vector<Arrival>> parts) {
     std::vector<Arrival> all;
     for (auto& part : parts) all.insert(all.end(), part.begin(), part.end());

@@ -33,7 +33,7 @@ TSignal_Stand_In stand_in;
 
 int Features() { return stand_in.Features; }
 int Send(const unsigned* durations, int count, unsigned carrier_hz) {
-    if (stand_in.Refuse) return -1;
+    if (stand_in.Refuse || !(stand_in.Features & Signal_Send)) return -1;
     stand_in.Sent.emplace_back(durations, durations + count);
     stand_in.Carriers.push_back(carrier_hz);
     return 0;

@@ -26,6 +26,7 @@ TDevice device;
 
 int Features() { return device.Features; }
 int Send(const unsigned* durations, int count, unsigned carrier_hz) {
+    if (!(device.Features & Signal_Send)) return -1;
     device.Sent.emplace_back(durations, durations + count);
     device.Carriers.push_back(carrier_hz);
     return 0;
