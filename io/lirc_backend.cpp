@@ -32,8 +32,7 @@ constexpr std::int64_t kContinueNs = 50 * 1'000'000;
 constexpr std::uint64_t kDeliveryAllowanceUs = 20'000;
 
 constexpr const char* kNoGroupAdvice =
-    "no group you could join may read and write it; a udev rule KERNEL==\"lirc[0-9]*\", GROUP=\"video\", "
-    "MODE=\"0660\" opens it to group video";
+    "no group you could join may read and write it; the udev rule 60-qev-lpt-lirc.rules opens it to group video";
 
 thread_local char t_error[512] = "";
 

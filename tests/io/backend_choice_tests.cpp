@@ -437,8 +437,7 @@ INSTANTIATE_TEST_SUITE_P(
 // the library takes the simulated port and names the device, why, and what
 // would help; IO_BACKEND=lirc gives no port and the same words.
 const std::string kLircUdevAdvice =
-    "no group you could join may read and write it; a udev rule KERNEL==\"lirc[0-9]*\", GROUP=\"video\", "
-    "MODE=\"0660\" opens it to group video";
+    "no group you could join may read and write it; the udev rule 60-qev-lpt-lirc.rules opens it to group video";
 
 std::string VideoGroup() { return getgrnam("video") != nullptr ? "video" : "daemon"; }
 
