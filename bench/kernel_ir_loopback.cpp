@@ -1,7 +1,7 @@
 #include "bench/kernel_ir_loopback.h"
 
+#include "app/core/table_codes.h"
 #include "base/stop_request.h"
-#include "ir/table_codes.h"
 #include "irport/port_library.h"
 #include "irport/signal_port.h"
 

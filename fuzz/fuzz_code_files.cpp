@@ -4,12 +4,12 @@
 // protocol code must decode to itself (or to the narrower protocol it is
 // indistinguishable from); and what the writer of that format makes of the
 // records must read back with no fault and as many records.
+#include "app/core/table_codes.h"
 #include "ir/decoder.h"
 #include "ir/flipper_file.h"
 #include "ir/lircd_conf.h"
 #include "ir/pronto.h"
 #include "ir/protocols.h"
-#include "ir/table_codes.h"
 
 #include <cstdlib>
 #include <string_view>

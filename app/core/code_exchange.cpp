@@ -1,6 +1,6 @@
 // Importing and exporting the code file formats of other infrared tools.
 #include "app/core/qev_state.h"
-#include "ir/table_codes.h"
+#include "app/core/table_codes.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // simulated IR device (IO_BACKEND=simlirc): its log (IO_SIM_TXLOG) holds
 // each signal sent with its carrier, and its receiver plays the simulated
 // remote (IO_SIM_REMOTE) to every receive that waits while nothing is sent.
-#include "ir/table_codes.h"
+#include "app/core/table_codes.h"
 #include "irport/signal_port.h"
 #include "store/command_file.h"
 #include "store/command_table.h"

@@ -1,12 +1,12 @@
 #include "tools/qev_ir/ir_tool.h"
 
+#include "app/core/table_codes.h"
 #include "base/text_scan.h"
 #include "ir/code_files.h"
 #include "ir/decoder.h"
 #include "ir/ir_signal.h"
 #include "ir/protocols.h"
 #include "ir/sampling.h"
-#include "ir/table_codes.h"
 #include "store/command_file.h"
 #include "store/command_table.h"
 #include "tools/qev_ir/device_commands.h"

@@ -3,8 +3,8 @@
 #ifndef QEV_TOOLS_QEV_IR_TOOL_SUPPORT_H
 #define QEV_TOOLS_QEV_IR_TOOL_SUPPORT_H
 
+#include "app/core/table_codes.h"
 #include "ir/code_files.h"
-#include "ir/table_codes.h"
 #include "store/command_file.h"
 #include "store/command_table.h"
 #include "tools/qev_ir/ir_tool.h"

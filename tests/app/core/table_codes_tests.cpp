@@ -1,9 +1,9 @@
 // Importing code file records into the Command table and exporting them.
+#include "app/core/table_codes.h"
 #include "io/sim_remote.h"
 #include "ir/code_files.h"
 #include "ir/decoder.h"
 #include "ir/protocols.h"
-#include "ir/table_codes.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 // the durations sampled at 8 kHz, ending with idle samples up to the
 // protocol's frame period (so that repeated sends come at the right
 // spacing), cut at the length the table holds.
-#ifndef QEV_IR_TABLE_CODES_H
-#define QEV_IR_TABLE_CODES_H
+#ifndef QEV_APP_CORE_TABLE_CODES_H
+#define QEV_APP_CORE_TABLE_CODES_H
 
 #include "ir/ir_signal.h"
 #include "ir/sampling.h"

@@ -1,4 +1,4 @@
-#include "ir/table_codes.h"
+#include "app/core/table_codes.h"
 
 #include "ir/decoder.h"
 #include "ir/protocols.h"
