@@ -1,5 +1,6 @@
 #include "ir/decoder.h"
 
+#include "ir/protocol_timing.h"
 #include "ir/protocols.h"
 #include "ir/sampling.h"
 
@@ -47,41 +48,47 @@ struct TFrame {
     std::size_t Next = 0;  // the run after the frame's closing gap
 };
 
-// Pulse-distance bits from run `i` on (a mark): each a short mark and a
-// space, short for 0 and long for 1. Stops at the first space that is
-// neither; `count` tells how many bits were read, `i` ends on the last mark.
-struct TPulse_Distance {
-    double Mark, Zero, One;
+// A space at least this long ends a frame.
+constexpr int32_t Frame_Gap_us = 4000;
+
+// A pulse-distance frame from run `r` on: the header, bits least
+// significant first (each a mark and a space, short for 0 and long for 1,
+// read up to the first space that is neither), the stop mark and the gap
+// after it. `Count` tells how many bits were read.
+struct TPulse_Frame {
+    uint64_t Bits = 0;
+    int Count = 0;
+    std::size_t Next = 0;  // the run after the closing gap
 };
 
-uint64_t Read_Pulse_Distance(const TRuns& runs, std::size_t& i, const TPulse_Distance& bit, int& count) {
-    uint64_t bits = 0;
-    count = 0;
-    const double threshold = (bit.Zero + bit.One) / 2;
-    while (count < 64 && i + 1 < runs.Size() && Near(runs[i], bit.Mark)) {
+std::optional<TPulse_Frame> Read_Pulse_Distance(const TRuns& runs, std::size_t r, const TProtocol_Timing& timing) {
+    if (!Near(runs[r], timing.Header_Mark_us) || !Near(runs[r + 1], timing.Header_Space_us)) return std::nullopt;
+    TPulse_Frame frame;
+    std::size_t i = r + 2;
+    const double threshold = (timing.Zero.Space_us + timing.One.Space_us) / 2;
+    while (frame.Count < 64 && i + 1 < runs.Size() && Near(runs[i], timing.Zero.Mark_us)) {
         const int32_t space = runs[i + 1];
-        if (!Near(space, bit.Zero) && !Near(space, bit.One)) break;
-        if (space > threshold) bits |= uint64_t{1} << count;
-        ++count;
+        if (!Near(space, timing.Zero.Space_us) && !Near(space, timing.One.Space_us)) break;
+        if (space > threshold) frame.Bits |= uint64_t{1} << frame.Count;
+        ++frame.Count;
         i += 2;
     }
-    return bits;
+    if (i >= runs.Size() || !Near(runs[i], timing.Stop_Mark_us) || !runs.Gap_Or_End(i + 1, Frame_Gap_us)) {
+        return std::nullopt;
+    }
+    frame.Next = i + 2;
+    return frame;
 }
-
-constexpr TPulse_Distance Nec_Bits{562.5, 562.5, 1687.5};
-constexpr TPulse_Distance Samsung_Bits{560, 560, 1690};
-constexpr int32_t Frame_Gap_us = 4000;
 
 uint32_t Byte(uint64_t bits, int n) { return static_cast<uint32_t>(bits >> (8 * n)) & 0xFFu; }
 
+// NEC, NECext and NEC42 share their timing and differ in their bits.
 std::optional<TFrame> Try_Nec(const TRuns& runs, std::size_t r) {
-    if (!Near(runs[r], 9000) || !Near(runs[r + 1], 4500)) return std::nullopt;
-    std::size_t i = r + 2;
-    int count = 0;
-    const uint64_t bits = Read_Pulse_Distance(runs, i, Nec_Bits, count);
-    if (i >= runs.Size() || !Near(runs[i], 562.5) || !runs.Gap_Or_End(i + 1, Frame_Gap_us)) return std::nullopt;
-    TFrame frame{{}, i + 2};
-    if (count == 32) {
+    const auto read = Read_Pulse_Distance(runs, r, Protocol_Timing(TProtocol::NEC));
+    if (!read) return std::nullopt;
+    const uint64_t bits = read->Bits;
+    TFrame frame{{}, read->Next};
+    if (read->Count == Protocol_Timing(TProtocol::NEC).Bits) {
         if ((Byte(bits, 0) ^ Byte(bits, 1)) == 0xFF && (Byte(bits, 2) ^ Byte(bits, 3)) == 0xFF) {
             frame.Code = {TProtocol::NEC, Byte(bits, 0), Byte(bits, 2)};
         } else {
@@ -89,7 +96,7 @@ std::optional<TFrame> Try_Nec(const TRuns& runs, std::size_t r) {
         }
         return frame;
     }
-    if (count == 42) {
+    if (read->Count == Protocol_Timing(TProtocol::NEC42).Bits) {
         const auto field = [&](int shift, int width) {
             return static_cast<uint32_t>(bits >> shift) & ((1u << width) - 1);
         };
@@ -101,20 +108,18 @@ std::optional<TFrame> Try_Nec(const TRuns& runs, std::size_t r) {
 }
 
 bool Is_Nec_Repeat(const TRuns& runs, std::size_t r) {
-    return Near(runs[r], 9000) && Near(runs[r + 1], 2250) && r + 2 < runs.Size() && Near(runs[r + 2], 562.5) &&
-           runs.Gap_Or_End(r + 3, Frame_Gap_us);
+    const TProtocol_Timing& nec = Protocol_Timing(TProtocol::NEC);
+    return Near(runs[r], nec.Header_Mark_us) && Near(runs[r + 1], nec.Repeat_Space_us) && r + 2 < runs.Size() &&
+           Near(runs[r + 2], nec.Stop_Mark_us) && runs.Gap_Or_End(r + 3, Frame_Gap_us);
 }
 
 std::optional<TFrame> Try_Samsung(const TRuns& runs, std::size_t r) {
-    if (!Near(runs[r], 4500) || !Near(runs[r + 1], 4500)) return std::nullopt;
-    std::size_t i = r + 2;
-    int count = 0;
-    const uint64_t bits = Read_Pulse_Distance(runs, i, Samsung_Bits, count);
-    if (count != 32 || i >= runs.Size() || !Near(runs[i], 560) || !runs.Gap_Or_End(i + 1, Frame_Gap_us)) {
-        return std::nullopt;
-    }
+    const TProtocol_Timing& samsung = Protocol_Timing(TProtocol::Samsung32);
+    const auto read = Read_Pulse_Distance(runs, r, samsung);
+    if (!read || read->Count != samsung.Bits) return std::nullopt;
+    const uint64_t bits = read->Bits;
     if (Byte(bits, 0) != Byte(bits, 1) || (Byte(bits, 2) ^ Byte(bits, 3)) != 0xFF) return std::nullopt;
-    return TFrame{{TProtocol::Samsung32, Byte(bits, 0), Byte(bits, 2)}, i + 2};
+    return TFrame{{TProtocol::Samsung32, Byte(bits, 0), Byte(bits, 2)}, read->Next};
 }
 
 // A bi-phase signal as half-bit levels, `needed` of them, read from run `r`
@@ -231,13 +236,21 @@ std::optional<uint32_t> Bits(const std::vector<uint8_t>& h, std::size_t at, int 
     return value;
 }
 
-constexpr double Rc5_Half = 32e6 / 36000;
-constexpr double Rc6_Unit = 16e6 / 36000;
+// The halves of a bi-phase frame, its long bit counting twice.
+std::size_t Frame_Halves(const TProtocol_Timing& timing) {
+    return 2 * static_cast<std::size_t>(timing.Bits) + (timing.Long_Bit >= 0 ? 2 : 0);
+}
 
+// The longest run of one level in units: two halves of two bits, or a long
+// half beside a short one.
+int Longest_Run_Units(const TProtocol_Timing& timing) { return timing.Long_Bit >= 0 ? 3 : 2; }
+
+// RC5 and RC5X: the first start bit (a 1) opens with an idle half.
 std::optional<TFrame> Try_Rc5(const TRuns& runs, std::size_t r) {
-    const auto halves = Read_Halves(runs, r, Rc5_Half, 1, 28, 2);
+    const TProtocol_Timing& rc5 = Protocol_Timing(TProtocol::RC5);
+    const auto halves = Read_Halves(runs, r, rc5.Unit_us, 1, Frame_Halves(rc5), Longest_Run_Units(rc5));
     if (!halves) return std::nullopt;
-    const auto bits = Bits(halves->Levels, 0, 14, false);
+    const auto bits = Bits(halves->Levels, 0, rc5.Bits, rc5.One_Mark_First);
     if (!bits || (*bits >> 13) != 1) return std::nullopt;
     const bool field = ((*bits >> 12) & 1u) != 0;
     const uint32_t address = (*bits >> 6) & 0x1Fu;
@@ -246,38 +259,46 @@ std::optional<TFrame> Try_Rc5(const TRuns& runs, std::size_t r) {
 }
 
 std::optional<TFrame> Try_Rc6(const TRuns& runs, std::size_t r) {
-    if (!Near(runs[r], 6 * Rc6_Unit) || !Near(runs[r + 1], 2 * Rc6_Unit)) return std::nullopt;
+    const TProtocol_Timing& rc6 = Protocol_Timing(TProtocol::RC6);
+    if (!Near(runs[r], rc6.Header_Mark_us) || !Near(runs[r + 1], rc6.Header_Space_us)) return std::nullopt;
     // Start bit, three mode bits, the double-length toggle bit, 16 data bits.
-    const auto halves = Read_Halves(runs, r + 2, Rc6_Unit, 0, 2 + 6 + 4 + 32, 3);
+    const auto halves = Read_Halves(runs, r + 2, rc6.Unit_us, 0, Frame_Halves(rc6), Longest_Run_Units(rc6));
     if (!halves) return std::nullopt;
     const auto& h = halves->Levels;
-    const auto head = Bits(h, 0, 4, true);
+    const auto head = Bits(h, 0, 4, rc6.One_Mark_First);
     const bool toggle_ok = h[8] == h[9] && h[10] == h[11] && h[9] != h[10];
-    const auto data = Bits(h, 12, 16, true);
+    const auto data = Bits(h, 12, 16, rc6.One_Mark_First);
     if (!head || *head != 0b1000 || !toggle_ok || !data) return std::nullopt;
     return TFrame{{TProtocol::RC6, *data >> 8, *data & 0xFFu}, halves->Next};
 }
 
+// SIRC, SIRC15 and SIRC20 share their timing and differ in their length.
+// Read as the header mark, then a space and a mark per bit, so that the
+// frame's last space is the gap.
 std::optional<TFrame> Try_Sirc(const TRuns& runs, std::size_t r) {
-    if (!Near(runs[r], 2400)) return std::nullopt;
+    const TProtocol_Timing& sirc = Protocol_Timing(TProtocol::SIRC);
+    if (!Near(runs[r], sirc.Header_Mark_us)) return std::nullopt;
     std::size_t i = r + 1;
     uint32_t bits = 0;
     int count = 0;
-    while (count < 20 && i + 1 < runs.Size() && Near(runs[i], 600)) {
+    const double threshold = (sirc.Zero.Mark_us + sirc.One.Mark_us) / 2;
+    // The space before each bit's mark: the header's, then the bit before's
+    // (a 0's and a 1's are the same).
+    while (count < Protocol_Timing(TProtocol::SIRC20).Bits && i + 1 < runs.Size() &&
+           Near(runs[i], count == 0 ? sirc.Header_Space_us : sirc.Zero.Space_us)) {
         const int32_t mark = runs[i + 1];
-        if (!Near(mark, 600) && !Near(mark, 1200)) return std::nullopt;
-        if (mark > 900) bits |= 1u << count;
+        if (!Near(mark, sirc.Zero.Mark_us) && !Near(mark, sirc.One.Mark_us)) return std::nullopt;
+        if (mark > threshold) bits |= 1u << count;
         ++count;
         i += 2;
     }
     if (!runs.Gap_Or_End(i, Frame_Gap_us)) return std::nullopt;
     const uint32_t command = bits & 0x7Fu;
     const uint32_t address = bits >> 7;
-    TFrame frame{{TProtocol::SIRC, address, command}, i + 1};
-    if (count == 15) frame.Code.Protocol = TProtocol::SIRC15;
-    if (count == 20) frame.Code.Protocol = TProtocol::SIRC20;
-    if (count != 12 && count != 15 && count != 20) return std::nullopt;
-    return frame;
+    for (const TProtocol protocol : {TProtocol::SIRC, TProtocol::SIRC15, TProtocol::SIRC20}) {
+        if (count == Protocol_Timing(protocol).Bits) return TFrame{{protocol, address, command}, i + 1};
+    }
+    return std::nullopt;
 }
 
 // RC5 before SIRC: an RC5 frame opening with two marked halves (1.8 ms) is

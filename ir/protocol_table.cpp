@@ -1,3 +1,4 @@
+#include "ir/protocol_timing.h"
 #include "ir/protocols.h"
 
 #include <array>
@@ -6,19 +7,23 @@
 namespace qev {
 namespace {
 
-// RC5's frame period is 64 bit times of 1.778 ms (113.778 ms); RC6's is
-// 240 units of 444.4 us (106.667 ms); Sony repeats every 45 ms.
+// The frame period and carrier come from the protocol's timing record.
+constexpr TProtocol_Info Info(TProtocol protocol, const char* name, uint32_t address_max, uint32_t command_max) {
+    const TProtocol_Timing& timing = Protocol_Timing(protocol);
+    return {protocol, name, address_max, command_max, timing.Frame_Period_us, timing.Carrier_Hz};
+}
+
 constexpr std::array<TProtocol_Info, 10> Protocols{{
-    {TProtocol::NEC, "NEC", 0xFF, 0xFF, 108000, 38000},
-    {TProtocol::NECext, "NECext", 0xFFFF, 0xFFFF, 108000, 38000},
-    {TProtocol::NEC42, "NEC42", 0x1FFF, 0xFF, 108000, 38000},
-    {TProtocol::Samsung32, "Samsung32", 0xFF, 0xFF, 108000, 38000},
-    {TProtocol::RC5, "RC5", 0x1F, 0x3F, 113778, 36000},
-    {TProtocol::RC5X, "RC5X", 0x1F, 0x7F, 113778, 36000},
-    {TProtocol::RC6, "RC6", 0xFF, 0xFF, 106667, 36000},
-    {TProtocol::SIRC, "SIRC", 0x1F, 0x7F, 45000, 40000},
-    {TProtocol::SIRC15, "SIRC15", 0xFF, 0x7F, 45000, 40000},
-    {TProtocol::SIRC20, "SIRC20", 0x1FFF, 0x7F, 45000, 40000},
+    Info(TProtocol::NEC, "NEC", 0xFF, 0xFF),
+    Info(TProtocol::NECext, "NECext", 0xFFFF, 0xFFFF),
+    Info(TProtocol::NEC42, "NEC42", 0x1FFF, 0xFF),
+    Info(TProtocol::Samsung32, "Samsung32", 0xFF, 0xFF),
+    Info(TProtocol::RC5, "RC5", 0x1F, 0x3F),
+    Info(TProtocol::RC5X, "RC5X", 0x1F, 0x7F),
+    Info(TProtocol::RC6, "RC6", 0xFF, 0xFF),
+    Info(TProtocol::SIRC, "SIRC", 0x1F, 0x7F),
+    Info(TProtocol::SIRC15, "SIRC15", 0xFF, 0x7F),
+    Info(TProtocol::SIRC20, "SIRC20", 0x1FFF, 0x7F),
 }};
 
 bool Same_Name(std::string_view a, std::string_view b) {

@@ -11,6 +11,8 @@
 //   SIRC       7-bit command, 5-bit address (600 us units)
 //   SIRC15     7-bit command, 8-bit address
 //   SIRC20     7-bit command, 13-bit address
+//
+// Their timings are in ir/protocol_timing.h.
 #ifndef QEV_IR_PROTOCOLS_H
 #define QEV_IR_PROTOCOLS_H
 
@@ -31,6 +33,7 @@ struct TProtocol_Info {
     uint32_t Command_Max;     // largest command
     int32_t Frame_Period_us;  // from the start of one frame to the start of the next
     int32_t Carrier_Hz;       // the usual carrier of its remotes
+    // (both from the protocol's timing record, ir/protocol_timing.h)
 };
 
 // Every protocol, in the order of TProtocol.
