@@ -47,15 +47,6 @@ bool parse_milliseconds(const char* text, std::int64_t* out_ns) {
     return true;
 }
 
-bool equals_ignoring_case(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        const int ca = std::tolower(static_cast<unsigned char>(*a));
-        const int cb = std::tolower(static_cast<unsigned char>(*b));
-        if (ca != cb) return false;
-        if (ca == 0) return true;
-    }
-}
-
 void warn(const char* format, ...) {
     char line[512];
     va_list args;

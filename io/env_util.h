@@ -1,5 +1,6 @@
 // Small helpers for reading the library's environment and reporting problems.
-// Used at load time and by IoSimReset only, never in a timed loop.
+// Used at load time and by IoSimReset only, never in a timed loop. Values are
+// compared in any case with base/text_case.h.
 #ifndef QEV_IO_ENV_UTIL_H
 #define QEV_IO_ENV_UTIL_H
 
@@ -16,8 +17,6 @@ bool parse_unsigned(const char* text, std::uint64_t* out);
 // A whole string holding a non-negative decimal number of milliseconds,
 // fraction allowed ("0.5"); the result in nanoseconds.
 bool parse_milliseconds(const char* text, std::int64_t* out_ns);
-
-bool equals_ignoring_case(const char* a, const char* b);
 
 // Writes one line "libio: <message>" to stderr.
 void warn(const char* format, ...) __attribute__((format(printf, 1, 2)));

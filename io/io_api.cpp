@@ -20,6 +20,7 @@
 // IoPortDescription says where the port is, in words for people. Both texts
 // are fixed at load; they live in plain arrays, which no exit-time destructor
 // takes away while the library is still in use.
+#include "base/text_case.h"
 #include "io/backend.h"
 #include "io/env_util.h"
 #include "io/lirc_backend.h"
@@ -159,13 +160,13 @@ void choose_backend() {
     }
 
     std::string why;
-    if (equals_ignoring_case(forced, "sim")) {
+    if (Same_Ignoring_Case(forced, "sim")) {
         if (sim_start(&why)) {
             g_backend = BackendKind::Sim;
             set_text(g_description, "simulated port");
             return;
         }
-    } else if (equals_ignoring_case(forced, "ppdev")) {
+    } else if (Same_Ignoring_Case(forced, "ppdev")) {
         DeviceFailure failure;
         if (ppdev_start(device, &failure)) {
             g_backend = BackendKind::Ppdev;
@@ -173,13 +174,13 @@ void choose_backend() {
             return;
         }
         why = with_detail(failure);
-    } else if (equals_ignoring_case(forced, "direct")) {
+    } else if (Same_Ignoring_Case(forced, "direct")) {
         if (direct_start(&why)) {
             g_backend = BackendKind::Direct;
             set_text(g_description, "direct I/O");
             return;
         }
-    } else if (equals_ignoring_case(forced, "lirc")) {
+    } else if (Same_Ignoring_Case(forced, "lirc")) {
         DeviceFailure failure;
         if (lirc_start(lirc_device, &failure)) {
             g_backend = BackendKind::Lirc;
@@ -187,7 +188,7 @@ void choose_backend() {
             return;
         }
         why = with_detail(failure);
-    } else if (equals_ignoring_case(forced, "simlirc")) {
+    } else if (Same_Ignoring_Case(forced, "simlirc")) {
         if (simlirc_start(&why)) {
             g_backend = BackendKind::SimLirc;
             set_text(g_description, "%s", kSimLircName);

@@ -1,10 +1,13 @@
 #include "io/sim_env.h"
 
+#include "base/text_case.h"
 #include "io/env_util.h"
 #include "io/rmt_row.h"
 
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -29,37 +32,32 @@ int repeats_from_env() {
     return static_cast<int>(value);
 }
 
-bool parse_byte(const std::string& text, unsigned* out) {
+bool parse_byte(std::string_view text, unsigned* out) {
     std::uint64_t value = 0;
-    if (!parse_unsigned(text.c_str(), &value) || value > 0xFF) return false;
+    if (!parse_unsigned(std::string(text).c_str(), &value) || value > 0xFF) return false;
     *out = static_cast<unsigned>(value);
     return true;
-}
-
-bool starts_with_ignoring_case(const std::string& text, const char* prefix) {
-    const std::size_t n = std::strlen(prefix);
-    return text.size() >= n && equals_ignoring_case(text.substr(0, n).c_str(), prefix);
 }
 
 // The waveform named by an IO_SIM_REMOTE value; false (after one line on
 // stderr) when it names nothing usable.
 bool waveform_from_text(const char* text, int repeats, Waveform* out) {
-    const std::string value(text);
+    const std::string_view value(text);
     const char* fallback = "; playing the default remote nec:0x04:0x08";
 
-    if (equals_ignoring_case(text, "off")) {
+    if (Same_Ignoring_Case(text, "off")) {
         *out = Waveform();
         return true;
     }
-    if (equals_ignoring_case(text, "nec")) {
+    if (Same_Ignoring_Case(text, "nec")) {
         *out = Waveform::nec(kDefaultNecAddress, kDefaultNecCommand, repeats);
         return true;
     }
-    if (starts_with_ignoring_case(value, "nec:")) {
+    if (Starts_With_Ignoring_Case(value, "nec:")) {
         const std::size_t colon = value.find(':', 4);
         unsigned address = 0;
         unsigned command = 0;
-        if (colon == std::string::npos || !parse_byte(value.substr(4, colon - 4), &address) ||
+        if (colon == std::string_view::npos || !parse_byte(value.substr(4, colon - 4), &address) ||
             !parse_byte(value.substr(colon + 1), &command)) {
             warn("IO_SIM_REMOTE=%s: expected nec:ADDR:CMD with numbers 0..255 (decimal or 0x hex)%s", text, fallback);
             return false;
@@ -72,7 +70,7 @@ bool waveform_from_text(const char* text, int repeats, Waveform* out) {
     std::string path;
     std::string name;
     for (std::size_t at = value.size(); at >= 4; --at) {
-        if (!equals_ignoring_case(value.substr(at - 4, 4).c_str(), ".rmt")) continue;
+        if (!Same_Ignoring_Case(value.substr(at - 4, 4), ".rmt")) continue;
         if (at == value.size()) {
             path = value;
             break;
@@ -137,10 +135,10 @@ bool flag_from_env(const char* name, bool fallback) {
     const char* text = env_value(name);
     if (text == nullptr) return fallback;
     for (const char* on : {"1", "yes", "on", "true"}) {
-        if (equals_ignoring_case(text, on)) return true;
+        if (Same_Ignoring_Case(text, on)) return true;
     }
     for (const char* off : {"0", "no", "off", "false"}) {
-        if (equals_ignoring_case(text, off)) return false;
+        if (Same_Ignoring_Case(text, off)) return false;
     }
     warn("%s=%s: expected 1 or 0; taken as %d", name, text, fallback ? 1 : 0);
     return fallback;

@@ -1,5 +1,6 @@
 #include "io/simlirc.h"
 
+#include "base/text_case.h"
 #include "io/env_util.h"
 #include "io/io_api.h"
 #include "io/sim_env.h"
@@ -42,17 +43,17 @@ int features_from_env() {
     const char* text = env_value("IO_SIMLIRC_FEATURES");
     if (text == nullptr) return kAllFeatures;
     int features = 0;
-    const std::string value(text);
+    const std::string_view value(text);
     std::size_t at = 0;
     bool ok = true;
     while (ok && at <= value.size()) {
         const std::size_t comma = std::min(value.find(',', at), value.size());
-        const std::string word = value.substr(at, comma - at);
-        if (equals_ignoring_case(word.c_str(), "send")) {
+        const std::string_view word = value.substr(at, comma - at);
+        if (Same_Ignoring_Case(word, "send")) {
             features |= IO_SIGNAL_SEND;
-        } else if (equals_ignoring_case(word.c_str(), "receive")) {
+        } else if (Same_Ignoring_Case(word, "receive")) {
             features |= IO_SIGNAL_RECEIVE;
-        } else if (equals_ignoring_case(word.c_str(), "carrier")) {
+        } else if (Same_Ignoring_Case(word, "carrier")) {
             features |= IO_SIGNAL_CARRIER;
         } else {
             ok = false;

@@ -1,5 +1,6 @@
 #include "io/tx_log.h"
 
+#include "base/hex_text.h"
 #include "io/env_util.h"
 
 #include <fcntl.h>
@@ -17,7 +18,6 @@ namespace {
 
 constexpr auto kFlushPeriod = std::chrono::milliseconds(10);
 constexpr std::size_t kLineMax = 40;  // 19 digits + " 0x" + 4 + " " + 2 + "\n"
-constexpr char kHex[] = "0123456789ABCDEF";
 
 std::size_t format_line(char* out, const TxEntry& e) {
     char digits[24];
@@ -32,13 +32,13 @@ std::size_t format_line(char* out, const TxEntry& e) {
     out[len++] = ' ';
     out[len++] = '0';
     out[len++] = 'x';
-    if (e.port > 0xFFF) out[len++] = kHex[(e.port >> 12) & 0xF];
-    out[len++] = kHex[(e.port >> 8) & 0xF];
-    out[len++] = kHex[(e.port >> 4) & 0xF];
-    out[len++] = kHex[e.port & 0xF];
+    if (e.port > 0xFFF) out[len++] = Hex_Digit(e.port >> 12);
+    out[len++] = Hex_Digit(e.port >> 8);
+    out[len++] = Hex_Digit(e.port >> 4);
+    out[len++] = Hex_Digit(e.port);
     out[len++] = ' ';
-    out[len++] = kHex[e.value >> 4];
-    out[len++] = kHex[e.value & 0xF];
+    out[len++] = Hex_Digit(e.value >> 4);
+    out[len++] = Hex_Digit(e.value);
     out[len++] = '\n';
     return len;
 }

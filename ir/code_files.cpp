@@ -2,6 +2,7 @@
 
 #include "base/atomic_file.h"
 #include "base/regular_file.h"
+#include "base/text_case.h"
 #include "ir/flipper_file.h"
 #include "ir/lircd_conf.h"
 #include "ir/pronto.h"
@@ -10,21 +11,6 @@
 #include <cstring>
 
 namespace qev {
-namespace {
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
-bool Ends_With(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
-}  // namespace
 
 const char* const Import_Filter =
     "IR Code Files(*.ir;*.conf;*.pronto)|*.ir;*.conf;*.pronto|Flipper Files(*.ir)|*.ir|"
@@ -41,11 +27,10 @@ TExport_Target Export_Target(const std::string& path, int filter) {
 }
 
 std::optional<TCode_Format> Format_Of_Path(std::string_view path) {
-    const std::string lower = Lower(path);
-    if (Ends_With(lower, ".rmt")) return TCode_Format::Command_File;
-    if (Ends_With(lower, ".ir")) return TCode_Format::Flipper;
-    if (Ends_With(lower, ".conf")) return TCode_Format::Lircd;
-    if (Ends_With(lower, ".pronto")) return TCode_Format::Pronto;
+    if (Ends_With_Ignoring_Case(path, ".rmt")) return TCode_Format::Command_File;
+    if (Ends_With_Ignoring_Case(path, ".ir")) return TCode_Format::Flipper;
+    if (Ends_With_Ignoring_Case(path, ".conf")) return TCode_Format::Lircd;
+    if (Ends_With_Ignoring_Case(path, ".pronto")) return TCode_Format::Pronto;
     return std::nullopt;
 }
 

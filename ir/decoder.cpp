@@ -1,5 +1,6 @@
 #include "ir/decoder.h"
 
+#include "base/hex_text.h"
 #include "ir/protocol_timing.h"
 #include "ir/protocols.h"
 #include "ir/sampling.h"
@@ -314,11 +315,7 @@ bool Nec_Family(TProtocol protocol) {
     return protocol == TProtocol::NEC || protocol == TProtocol::NECext || protocol == TProtocol::NEC42;
 }
 
-std::string Hex_Field(uint32_t value, uint32_t max) {
-    char text[16];
-    std::snprintf(text, sizeof text, max > 0xFF ? "0x%04X" : "0x%02X", value);
-    return text;
-}
+std::string Hex_Field(uint32_t value, uint32_t max) { return Hex_Number(value, max > 0xFF ? 4 : 2); }
 
 }  // namespace
 

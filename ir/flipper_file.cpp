@@ -1,5 +1,6 @@
 #include "ir/flipper_file.h"
 
+#include "base/hex_text.h"
 #include "base/text_scan.h"
 #include "ir/format_text.h"
 #include "ir/protocols.h"
@@ -79,10 +80,10 @@ std::optional<uint32_t> Little_Endian(std::string_view text) {
     return value;
 }
 
+// "07 00 00 00" for 7: four bytes, the lowest first, two digits each.
 std::string Little_Endian_Text(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02X %02X %02X %02X", value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF,
-                  value >> 24);
+    std::string text = Hex_Digits(value & 0xFF, 2);
+    for (int shift = 8; shift < 32; shift += 8) text += " " + Hex_Digits((value >> shift) & 0xFF, 2);
     return text;
 }
 

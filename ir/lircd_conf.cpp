@@ -1,5 +1,7 @@
 #include "ir/lircd_conf.h"
 
+#include "base/hex_text.h"
+#include "base/text_case.h"
 #include "base/text_scan.h"
 #include "ir/format_text.h"
 
@@ -109,12 +111,6 @@ constexpr std::string_view Ignored_Parameters =
     "eps aeps repeat repeat_gap min_repeat suppress_repeat min_code_repeat repeat_mask toggle_bit toggle_bit_mask "
     "toggle_mask ignore_mask duty_cycle manual_sort driver serial_mode baud two three";
 
-bool Same_Word(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 // The words of a line, without its comment; CR counts as a blank.
 std::vector<std::string_view> Words_Of(std::string_view line) {
     line = line.substr(0, line.find('#'));
@@ -138,12 +134,6 @@ std::optional<uint64_t> Number_Of(std::string_view word) {
     const TDigits digits = Take_Digits(word, pos, base);
     if (digits.Count == 0 || digits.Overflow || pos != word.size()) return std::nullopt;
     return digits.Value;
-}
-
-std::string Hex(uint64_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
-    return text;
 }
 
 bool Fits(uint64_t value, int64_t bits) { return bits >= Max_Word_Bits || (value >> bits) == 0; }
@@ -274,12 +264,12 @@ void TReader::Take_Line(int64_t line, const std::vector<std::string_view>& words
     if (words.empty()) return;
     // `begin X` and `end X` with X a block's name; a key may well be called "end".
     std::optional<TSection> block;
-    if (words.size() == 2 && (Same_Word(words[0], "begin") || Same_Word(words[0], "end"))) {
-        if (Same_Word(words[1], "remote")) block = TSection::Remote;
-        if (Same_Word(words[1], "codes")) block = TSection::Codes;
-        if (Same_Word(words[1], "raw_codes")) block = TSection::Raw_Codes;
+    if (words.size() == 2 && (Same_Ignoring_Case(words[0], "begin") || Same_Ignoring_Case(words[0], "end"))) {
+        if (Same_Ignoring_Case(words[1], "remote")) block = TSection::Remote;
+        if (Same_Ignoring_Case(words[1], "codes")) block = TSection::Codes;
+        if (Same_Ignoring_Case(words[1], "raw_codes")) block = TSection::Raw_Codes;
     }
-    const bool begin = block && Same_Word(words[0], "begin");
+    const bool begin = block && Same_Ignoring_Case(words[0], "begin");
     if (begin && block == TSection::Remote) {
         if (Section != TSection::Outside) {  // the remote before never ended
             Unclosed();
@@ -314,17 +304,18 @@ void TReader::Take_Line(int64_t line, const std::vector<std::string_view>& words
 
 void TReader::Parameter(int64_t line, const std::vector<std::string_view>& words) {
     const std::string_view name = words[0];
-    if (Same_Word(name, "name")) {
+    if (Same_Ignoring_Case(name, "name")) {
         if (words.size() != 2) return Refuse(line, "'name' takes one word");
         Remote.Name = words[1];
         return;
     }
-    if (Same_Word(name, "flags")) return Flags(line, words);
+    if (Same_Ignoring_Case(name, "flags")) return Flags(line, words);
     const auto row = std::find_if(std::begin(Parameters), std::end(Parameters),
-                                  [&](const TParameter& p) { return Same_Word(p.Name, name); });
+                                  [&](const TParameter& p) { return Same_Ignoring_Case(p.Name, name); });
     if (row == std::end(Parameters)) {
         const std::vector<std::string_view> ignored = Words_Of(Ignored_Parameters);
-        if (std::none_of(ignored.begin(), ignored.end(), [&](std::string_view p) { return Same_Word(p, name); })) {
+        if (std::none_of(ignored.begin(), ignored.end(),
+                         [&](std::string_view p) { return Same_Ignoring_Case(p, name); })) {
             Refuse(line, "unknown parameter " + Quoted(name));
         }
         return;
@@ -356,7 +347,7 @@ void TReader::Flags(int64_t line, const std::vector<std::string_view>& words) {
         const std::size_t bar = std::min(joined.find('|', start), joined.size());
         const std::string_view flag = std::string_view(joined).substr(start, bar - start);
         const auto known = std::find_if(std::begin(Flag_Names), std::end(Flag_Names),
-                                        [&](const TFlag_Name& f) { return Same_Word(f.Name, flag); });
+                                        [&](const TFlag_Name& f) { return Same_Ignoring_Case(f.Name, flag); });
         if (known == std::end(Flag_Names)) return Refuse(line, "flag " + Quoted(flag) + " is not supported");
         Remote.Flags |= known->Flag;
         start = bar + 1;
@@ -374,7 +365,7 @@ void TReader::Code_Line(int64_t line, const std::vector<std::string_view>& words
 
 // `name KEY`, then the key's durations over any number of lines.
 void TReader::Raw_Line(int64_t line, const std::vector<std::string_view>& words) {
-    if (Same_Word(words[0], "name")) {
+    if (Same_Ignoring_Case(words[0], "name")) {
         Close_Raw_Key();
         Raw_Key = TKey{words.size() > 1 ? std::string(words[1]) : "", line, std::nullopt, {}, std::nullopt};
         if (words.size() != 2) Raw_Key->Fault = TFormat_Error{line, "'name' takes one key name"};
@@ -425,9 +416,9 @@ std::optional<std::string> TReader::Remote_Problem() const {
     const int64_t total = Remote.Pre_Bits + Remote.Bits + Remote.Post_Bits;
     if (total > Max_Word_Bits) return std::to_string(total) + " bits with pre_data and post_data, more than 64";
     if (!Fits(Remote.Pre_Data, Remote.Pre_Bits))
-        return "pre_data " + Hex(Remote.Pre_Data) + " is wider than pre_data_bits";
+        return "pre_data " + Hex_Number(Remote.Pre_Data) + " is wider than pre_data_bits";
     if (!Fits(Remote.Post_Data, Remote.Post_Bits))
-        return "post_data " + Hex(Remote.Post_Data) + " is wider than post_data_bits";
+        return "post_data " + Hex_Number(Remote.Post_Data) + " is wider than post_data_bits";
     return std::nullopt;
 }
 
@@ -449,8 +440,8 @@ void TReader::Finish_Remote() {
     for (TKey& key : Remote.Keys) {
         if (key.Code) {
             if (!Fits(*key.Code, Remote.Bits)) {
-                Key_Error(key.Line, "code " + Hex(*key.Code) + " of key " + Quoted(key.Name) + " is wider than " +
-                                        std::to_string(Remote.Bits) + " bits");
+                Key_Error(key.Line, "code " + Hex_Number(*key.Code) + " of key " + Quoted(key.Name) +
+                                        " is wider than " + std::to_string(Remote.Bits) + " bits");
                 continue;
             }
             key.Durations = Encode(Remote, *key.Code);

@@ -1,5 +1,6 @@
 #include "ir/pronto.h"
 
+#include "base/hex_text.h"
 #include "base/text_scan.h"
 #include "ir/format_text.h"
 
@@ -18,11 +19,7 @@ constexpr double Unit_us = 0.241246;
 constexpr int32_t Final_Space_us = 40000;
 constexpr long Word_Max = 0xFFFF;
 
-std::string Hex_Word(long value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%04lX", value);
-    return text;
-}
+std::string Hex_Word(long value) { return Hex_Digits(static_cast<uint64_t>(value), 4); }
 
 std::string Default_Name(int ordinal) {
     char text[32];

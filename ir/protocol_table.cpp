@@ -1,8 +1,10 @@
 #include "ir/protocol_timing.h"
 #include "ir/protocols.h"
 
+#include "base/hex_text.h"
+#include "base/text_case.h"
+
 #include <array>
-#include <cstdio>
 
 namespace qev {
 namespace {
@@ -26,21 +28,6 @@ constexpr std::array<TProtocol_Info, 10> Protocols{{
     Info(TProtocol::SIRC20, "SIRC20", 0x1FFF, 0x7F),
 }};
 
-bool Same_Name(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
-std::string Hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", value);
-    return text;
-}
-
 }  // namespace
 
 std::span<const TProtocol_Info> All_Protocols() { return Protocols; }
@@ -49,7 +36,7 @@ const TProtocol_Info& Protocol_Info(TProtocol protocol) { return Protocols[stati
 
 std::optional<TProtocol> Find_Protocol(std::string_view name) {
     for (const TProtocol_Info& info : Protocols) {
-        if (Same_Name(name, info.Name)) return info.Protocol;
+        if (Same_Ignoring_Case(name, info.Name)) return info.Protocol;
     }
     return std::nullopt;
 }
@@ -57,10 +44,10 @@ std::optional<TProtocol> Find_Protocol(std::string_view name) {
 std::optional<std::string> Code_Problem(const TIR_Code& code) {
     const TProtocol_Info& info = Protocol_Info(code.Protocol);
     if (code.Address > info.Address_Max) {
-        return "address " + Hex(code.Address) + " is beyond " + info.Name + "'s " + Hex(info.Address_Max);
+        return "address " + Hex_Number(code.Address) + " is beyond " + info.Name + "'s " + Hex_Number(info.Address_Max);
     }
     if (code.Command > info.Command_Max) {
-        return "command " + Hex(code.Command) + " is beyond " + info.Name + "'s " + Hex(info.Command_Max);
+        return "command " + Hex_Number(code.Command) + " is beyond " + info.Name + "'s " + Hex_Number(info.Command_Max);
     }
     return std::nullopt;
 }

@@ -1,5 +1,7 @@
 #include "net/lirc_protocol.h"
 
+#include "base/text_case.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -27,13 +29,6 @@ std::vector<std::string_view> Words_Of(std::string_view text, bool (*separator)(
     return words;
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool Same_Ignoring_Case(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 // Whether a name's listed word (Lirc_Key_Word) is `word`, in any case when
 // `any_case`, without making the word.
 bool Lists_As(std::string_view name, std::string_view word, bool any_case) {
@@ -42,7 +37,7 @@ bool Lists_As(std::string_view name, std::string_view word, bool any_case) {
     for (std::size_t i = 0; i < name.size(); ++i) {
         const auto u = static_cast<unsigned char>(name[i]);
         const char listed = u <= ' ' || u == 0x7F ? '_' : name[i];
-        if (any_case ? Lower(listed) != Lower(word[i]) : listed != word[i]) return false;
+        if (any_case ? Lower_Ascii(listed) != Lower_Ascii(word[i]) : listed != word[i]) return false;
     }
     return true;
 }

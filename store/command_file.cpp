@@ -1,6 +1,7 @@
 #include "store/command_file.h"
 
 #include "base/atomic_file.h"
+#include "base/hex_text.h"
 #include "base/regular_file.h"
 #include "base/text_scan.h"
 
@@ -319,7 +320,6 @@ TCommand_File_Result TCommand_File_Reader::Read(TCommand_Table& table) {
 }
 
 std::string Command_File_Text(int32_t repeat, const TCommand_Table& table) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
     std::string text = "@REPEAT = " + std::to_string(repeat) + "\r\n";
     const int32_t used = std::clamp(table.Command_Count, 0, table.Rows());
     for (int32_t i = 0; i < used; ++i) {
@@ -328,7 +328,7 @@ std::string Command_File_Text(int32_t repeat, const TCommand_Table& table) {
         text.append(row.Name);
         for (int32_t j = 0; j < bytes; ++j) {
             const unsigned b = row.Bytes[static_cast<std::size_t>(j)];
-            const char cell[3] = {',', Hex[b >> 4], Hex[b & 15]};
+            const char cell[3] = {',', Hex_Digit(b >> 4), Hex_Digit(b)};
             text.append(cell, 3);
         }
         text.append("\r\n");

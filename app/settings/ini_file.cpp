@@ -3,6 +3,7 @@
 #include "app/settings/settings.h"
 #include "base/atomic_file.h"
 #include "base/regular_file.h"
+#include "base/text_case.h"
 #include "base/text_scan.h"
 
 #include <cerrno>
@@ -17,21 +18,6 @@ constexpr std::string_view Byte_Order_Mark = "\xEF\xBB\xBF";
 void Trim(std::string_view text, std::size_t& begin, std::size_t& end) {
     while (begin < end && Is_Blank(text[begin])) ++begin;
     while (end > begin && Is_Blank(text[end - 1])) --end;
-}
-
-std::string_view Trimmed(std::string_view text) {
-    std::size_t begin = 0, end = text.size();
-    Trim(text, begin, end);
-    return text.substr(begin, end - begin);
-}
-
-bool Same_Name(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
 }
 
 // One line of the text: [begin, end) its content, next the start of the
@@ -55,11 +41,11 @@ bool Ends_In_Line_End(std::string_view text) { return !text.empty() && (text.bac
 
 // The name of a "[name]" header line, or nothing for any other line.
 std::optional<std::string_view> Section_Name(std::string_view content) {
-    const std::string_view trimmed = Trimmed(content);
+    const std::string_view trimmed = Trim_Blanks(content);
     if (trimmed.empty() || trimmed.front() != '[') return std::nullopt;
     const std::size_t close = trimmed.find(']');
     if (close == std::string_view::npos) return std::nullopt;
-    return Trimmed(trimmed.substr(1, close - 1));
+    return Trim_Blanks(trimmed.substr(1, close - 1));
 }
 
 }  // namespace
@@ -88,7 +74,7 @@ TIni_Text::TFound TIni_Text::Find(std::string_view section, std::string_view key
         const std::string_view content = text.substr(line.Begin, line.End - line.Begin);
         if (const auto name = Section_Name(content)) {
             if (inside) break;  // only the first section of the name counts
-            if (Same_Name(*name, section)) {
+            if (Same_Ignoring_Case(*name, section)) {
                 inside = found.Section = true;
                 insert_after(line);
             }
@@ -100,7 +86,7 @@ TIni_Text::TFound TIni_Text::Find(std::string_view section, std::string_view key
         if (!inside || eq == std::string_view::npos) continue;
         std::size_t key_begin = 0, key_end = eq;
         Trim(content, key_begin, key_end);
-        if (Same_Name(content.substr(key_begin, key_end - key_begin), key)) {
+        if (Same_Ignoring_Case(content.substr(key_begin, key_end - key_begin), key)) {
             found.Key = true;
             found.Value_Begin = line.Begin + eq + 1;
             found.Value_End = line.End;
@@ -133,7 +119,8 @@ void TIni_Text::Set_Value(std::string_view section, std::string_view key, std::s
     const std::string_view eol = Line_End();
     if (found.Key) {
         // The value as it would read back, so an unchanged value keeps its bytes.
-        if (Trimmed(value) != std::string_view(text_).substr(found.Value_Begin, found.Value_End - found.Value_Begin))
+        if (Trim_Blanks(value) !=
+            std::string_view(text_).substr(found.Value_Begin, found.Value_End - found.Value_Begin))
             text_.replace(found.Value_Begin, found.Value_End - found.Value_Begin, value);
         return;
     }

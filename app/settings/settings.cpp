@@ -1,11 +1,11 @@
 #include "app/settings/settings.h"
 
+#include "base/hex_text.h"
 #include "base/text_scan.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -13,9 +13,7 @@
 namespace qev {
 
 int32_t Parse_Ini_Integer(std::string_view text, int32_t default_value) {
-    std::size_t begin = Skip_Blanks(text, 0), end = text.size();
-    while (end > begin && Is_Blank(text[end - 1])) --end;
-    text = text.substr(begin, end - begin);
+    text = Trim_Blanks(text);
     std::size_t pos = 0;
     const bool negative = Take_Sign(text, pos);
     unsigned base = 10;
@@ -53,11 +51,7 @@ int32_t Parse_Base_Address(std::string_view text) {
     return static_cast<int32_t>(static_cast<uint32_t>(value));
 }
 
-std::string Format_Base_Address(int32_t base) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%03X", static_cast<unsigned>(base));
-    return text;
-}
+std::string Format_Base_Address(int32_t base) { return Hex_Number(static_cast<uint32_t>(base), 3); }
 
 std::optional<std::string> Profile_Folder() {
     for (const char* name : {"USERPROFILE", "HOME"}) {

@@ -1,7 +1,8 @@
 #include "app/settings/settings_file.h"
 
+#include "base/text_case.h"
+
 #include <algorithm>
-#include <cctype>
 
 namespace qev {
 
@@ -10,8 +11,7 @@ namespace {
 using TKind = TSettings_Key::TKind;
 
 std::string Upper_Case(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(text.begin(), text.end(), text.begin(), Upper_Ascii);
     return text;
 }
 

@@ -4,6 +4,7 @@
 #include "app/core/qev_state.h"
 #include "base/sample_grid.h"
 #include "base/stop_request.h"
+#include "base/text_case.h"
 #include "base/text_scan.h"
 #include "base/user_feedback.h"
 #include "ir/decoder.h"
@@ -109,7 +110,7 @@ std::optional<double> Parse_Seconds(std::string_view text) {
 // on the error stream): the library would only say the same.
 std::optional<std::string> Choose_Device(const std::optional<std::string>& option, TMessages& messages) {
     const char* backend = std::getenv("IO_BACKEND");
-    if (backend != nullptr && Lower(backend) == "simlirc") return std::string(Simulated_Device);
+    if (backend != nullptr && Same_Ignoring_Case(backend, "simlirc")) return std::string(Simulated_Device);
     const char* from_environment = std::getenv("IO_LIRC_DEVICE");
     const std::string device = option ? *option : from_environment ? from_environment : Default_Device;
     struct stat info {};

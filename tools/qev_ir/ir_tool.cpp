@@ -1,6 +1,7 @@
 #include "tools/qev_ir/ir_tool.h"
 
 #include "app/core/table_codes.h"
+#include "base/text_case.h"
 #include "base/text_scan.h"
 #include "ir/code_files.h"
 #include "ir/decoder.h"
@@ -28,7 +29,6 @@ namespace {
 
 using ir_tool::Command_Samples_Limit;
 using ir_tool::Import_Limits;
-using ir_tool::Lower;
 using ir_tool::One_Line;
 using ir_tool::Open_Error;
 using ir_tool::Read_Command_File;
@@ -69,7 +69,7 @@ std::string Stem_Of(const std::string& path) {
 // generic name LIRC gives it; then the source file names it.
 std::string Remote_Name(const std::string& in, const std::string& out) {
     const std::string stem = Stem_Of(out);
-    return Lower(stem) == "lircd" ? Stem_Of(in) : stem;
+    return Same_Ignoring_Case(stem, "lircd") ? Stem_Of(in) : stem;
 }
 
 // A number as a person writes it: decimal, or hexadecimal after "0x".

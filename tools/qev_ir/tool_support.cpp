@@ -10,14 +10,6 @@
 
 namespace qev::ir_tool {
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
 std::string One_Line(std::string_view text) {
     std::string line;
     std::size_t start = 0;

@@ -21,9 +21,6 @@ constexpr int32_t Row_Bytes_Limit = Command_Samples_Limit / 8;
 constexpr TCommand_File_Limits Read_Limits{Max_Table_Rows, Row_Bytes_Limit};
 constexpr TImport_Limits Import_Limits{Max_Table_Rows, Command_Samples_Limit};
 
-// The text with A-Z as a-z.
-std::string Lower(std::string_view text);
-
 // The store's messages may run over several lines (a heading, then a
 // detail); on a terminal each message keeps to one.
 std::string One_Line(std::string_view text);
