@@ -1,10 +1,11 @@
-// Reading numbers out of text, the one way every layer does it.
+// Reading words and numbers out of text, the one way every layer does it.
 //
-// Command files, the Settings file, the capture dialog's length field and the
-// simulated port's remote all read numbers written by people: decimal with an
-// optional sign, or hexadecimal digits. These helpers walk a string_view from
-// a position and never read past its end; nothing here allocates or throws,
-// so the port library can use them too (header only).
+// Command files, the Settings file, the code files, the capture dialog's
+// length field, the LIRC listener and the simulated port's remote all read
+// words and numbers written by people: decimal with an optional sign, or
+// hexadecimal digits. These helpers walk a string_view from a position and
+// never read past its end; nothing here throws, and only Words_Of allocates,
+// so the port library can use the rest too (header only).
 #ifndef QEV_BASE_TEXT_SCAN_H
 #define QEV_BASE_TEXT_SCAN_H
 
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace qev {
 
@@ -91,6 +93,44 @@ constexpr std::optional<int32_t> Scan_Leading_Integer(std::string_view text, std
 constexpr uint8_t Scan_Hex_Byte(std::string_view field) {
     std::size_t pos = Skip_Blanks(field, 0);
     return static_cast<uint8_t>(Take_Digits(field, pos, 16, 0xFF, 2).Value);
+}
+
+// A whole word holding an unsigned number as people write one: decimal, or
+// hexadecimal after "0x" or "0X". Nothing for an empty word, a sign, a
+// blank, "0x" without digits, any other character, or a value beyond
+// `limit`.
+constexpr std::optional<uint64_t> Scan_Unsigned(std::string_view word, uint64_t limit = UINT64_MAX) {
+    std::size_t pos = 0;
+    unsigned base = 10;
+    if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
+        base = 16;
+        pos = 2;
+    }
+    const TDigits digits = Take_Digits(word, pos, base, limit);
+    if (digits.Count == 0 || digits.Overflow || pos != word.size()) return std::nullopt;
+    return digits.Value;
+}
+
+// The next word from `pos`: the separators before it are skipped, and it
+// runs up to the next separator or the end; `pos` is left just after it.
+// Empty (with `pos` at the end) when only separators are left. Readers
+// differ in what separates words: the blanks of isspace by default, a
+// space alone, blanks and tabs, or a comma.
+constexpr std::string_view Next_Word(std::string_view text, std::size_t& pos, bool (*is_separator)(char) = Is_Blank) {
+    while (pos < text.size() && is_separator(text[pos])) ++pos;
+    const std::size_t begin = pos;
+    while (pos < text.size() && !is_separator(text[pos])) ++pos;
+    return text.substr(begin, pos - begin);
+}
+
+// Every word of the text, in order; runs of separators make no empty word.
+inline std::vector<std::string_view> Words_Of(std::string_view text, bool (*is_separator)(char) = Is_Blank) {
+    std::vector<std::string_view> words;
+    std::size_t pos = 0;
+    for (std::string_view word = Next_Word(text, pos, is_separator); !word.empty();
+         word = Next_Word(text, pos, is_separator))
+        words.push_back(word);
+    return words;
 }
 
 }  // namespace qev

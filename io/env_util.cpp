@@ -1,6 +1,5 @@
 #include "io/env_util.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
@@ -13,26 +12,6 @@ namespace qev::io {
 const char* env_value(const char* name) {
     const char* value = std::getenv(name);
     return (value != nullptr && value[0] != '\0') ? value : nullptr;
-}
-
-bool parse_unsigned(const char* text, std::uint64_t* out) {
-    if (text == nullptr || *text == '\0' || *text == '-' || *text == '+' ||
-        std::isspace(static_cast<unsigned char>(*text)) != 0) {
-        return false;
-    }
-    int base = 10;
-    const char* digits = text;
-    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        digits = text + 2;
-        if (std::isxdigit(static_cast<unsigned char>(*digits)) == 0) return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long long value = std::strtoull(digits, &end, base);
-    if (errno != 0 || end == digits || *end != '\0') return false;
-    *out = value;
-    return true;
 }
 
 bool parse_milliseconds(const char* text, std::int64_t* out_ns) {

@@ -1,6 +1,7 @@
 // Small helpers for reading the library's environment and reporting problems.
 // Used at load time and by IoSimReset only, never in a timed loop. Values are
-// compared in any case with base/text_case.h.
+// compared in any case with base/text_case.h and numbers read with
+// base/text_scan.h's Scan_Unsigned (decimal, or hexadecimal after 0x).
 #ifndef QEV_IO_ENV_UTIL_H
 #define QEV_IO_ENV_UTIL_H
 
@@ -10,9 +11,6 @@ namespace qev::io {
 
 // The value of an environment variable, or nullptr when it is unset or empty.
 const char* env_value(const char* name);
-
-// A whole string holding an unsigned number, decimal or with a 0x/0X prefix.
-bool parse_unsigned(const char* text, std::uint64_t* out);
 
 // A whole string holding a non-negative decimal number of milliseconds,
 // fraction allowed ("0.5"); the result in nanoseconds.

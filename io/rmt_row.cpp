@@ -2,7 +2,6 @@
 
 #include "base/text_scan.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,29 +14,16 @@ struct Record {
     std::vector<unsigned char> bytes;
 };
 
+bool is_comma(char c) { return c == ','; }
+
 // Splits a record line; false when the line holds no field.
 bool parse_record(const std::string& line, Record* record) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    while (start <= line.size()) {
-        std::size_t comma = line.find(',', start);
-        if (comma == std::string::npos) comma = line.size();
-        if (comma > start) fields.push_back(line.substr(start, comma - start));
-        start = comma + 1;
-    }
+    const std::vector<std::string_view> fields = Words_Of(line, is_comma);
     if (fields.empty()) return false;
     record->name = fields[0];
     record->bytes.clear();
     for (std::size_t i = 1; i < fields.size(); ++i) record->bytes.push_back(Scan_Hex_Byte(fields[i]));
     return true;
-}
-
-std::string trimmed(const std::string& text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])) != 0) ++begin;
-    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])) != 0) --end;
-    return text.substr(begin, end - begin);
 }
 
 }  // namespace
@@ -48,7 +34,7 @@ RmtRowResult read_rmt_row(const char* path, const std::string& name, std::vector
 
     bool have_loose = false;
     std::vector<unsigned char> loose_bytes;
-    const std::string wanted_trimmed = trimmed(name);
+    const std::string_view wanted_trimmed = Trim_Blanks(name);
     RmtRowResult result = RmtRowResult::NoSuchRow;
 
     char* buffer = nullptr;
@@ -67,7 +53,7 @@ RmtRowResult read_rmt_row(const char* path, const std::string& name, std::vector
             result = RmtRowResult::Found;
             break;
         }
-        if (!have_loose && trimmed(record.name) == wanted_trimmed) {
+        if (!have_loose && Trim_Blanks(record.name) == wanted_trimmed) {
             have_loose = true;
             loose_bytes = record.bytes;
         }

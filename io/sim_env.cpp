@@ -1,11 +1,13 @@
 #include "io/sim_env.h"
 
 #include "base/text_case.h"
+#include "base/text_scan.h"
 #include "io/env_util.h"
 #include "io/rmt_row.h"
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -24,18 +26,18 @@ constexpr std::int64_t kDefaultDelayNs = 50'000'000;
 int repeats_from_env() {
     const char* text = env_value("IO_SIM_REMOTE_REPEATS");
     if (text == nullptr) return kDefaultRepeats;
-    std::uint64_t value = 0;
-    if (!parse_unsigned(text, &value) || value > kMaxRepeats) {
+    const std::optional<std::uint64_t> value = Scan_Unsigned(text, kMaxRepeats);
+    if (!value) {
         warn("IO_SIM_REMOTE_REPEATS=%s: expected 0..%d; using %d", text, kMaxRepeats, kDefaultRepeats);
         return kDefaultRepeats;
     }
-    return static_cast<int>(value);
+    return static_cast<int>(*value);
 }
 
 bool parse_byte(std::string_view text, unsigned* out) {
-    std::uint64_t value = 0;
-    if (!parse_unsigned(std::string(text).c_str(), &value) || value > 0xFF) return false;
-    *out = static_cast<unsigned>(value);
+    const std::optional<std::uint64_t> value = Scan_Unsigned(text, 0xFF);
+    if (!value) return false;
+    *out = static_cast<unsigned>(*value);
     return true;
 }
 
@@ -147,13 +149,13 @@ bool flag_from_env(const char* name, bool fallback) {
 std::uint64_t log_capacity_from_env(std::uint64_t fallback, std::uint64_t max) {
     const char* text = env_value("IO_SIM_TXLOG_CAPACITY");
     if (text == nullptr) return fallback;
-    std::uint64_t value = 0;
-    if (!parse_unsigned(text, &value) || value < 1 || value > max) {
+    const std::optional<std::uint64_t> value = Scan_Unsigned(text, max);
+    if (!value || *value < 1) {
         warn("IO_SIM_TXLOG_CAPACITY=%s: expected 1..%llu; using %llu", text, static_cast<unsigned long long>(max),
              static_cast<unsigned long long>(fallback));
         return fallback;
     }
-    return value;
+    return *value;
 }
 
 }  // namespace qev::io

@@ -32,16 +32,6 @@ bool Split_Field(std::string_view line, std::string_view& key, std::string_view&
     return true;
 }
 
-std::vector<std::string_view> Words(std::string_view text) {
-    std::vector<std::string_view> words;
-    for (std::size_t pos = Skip_Blanks(text, 0); pos < text.size(); pos = Skip_Blanks(text, pos)) {
-        const std::size_t start = pos;
-        while (pos < text.size() && !Is_Blank(text[pos])) ++pos;
-        words.push_back(text.substr(start, pos - start));
-    }
-    return words;
-}
-
 // A word of decimal digits only, its value saturating at `limit`.
 std::optional<uint64_t> Decimal(std::string_view word, uint64_t limit) {
     std::size_t pos = 0;
@@ -68,7 +58,7 @@ bool Is_Duty_Cycle(std::string_view text) {
 
 // Four hex bytes, least significant first: "EE 87 00 00" is 0x87EE.
 std::optional<uint32_t> Little_Endian(std::string_view text) {
-    const std::vector<std::string_view> bytes = Words(text);
+    const std::vector<std::string_view> bytes = Words_Of(text);
     if (bytes.size() != 4) return std::nullopt;
     uint32_t value = 0;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -231,7 +221,7 @@ private:
                 }
                 break;
             case TField::Data:
-                for (const std::string_view word : Words(value)) {
+                for (const std::string_view word : Words_Of(value)) {
                     const std::optional<uint64_t> us = Decimal(word, Max_Duration_us + uint64_t{1});
                     if (!us) return Fail(line, "bad duration " + Quoted(word));
                     if (*us == 0 || *us > Max_Duration_us) {

@@ -112,29 +112,7 @@ constexpr std::string_view Ignored_Parameters =
     "toggle_mask ignore_mask duty_cycle manual_sort driver serial_mode baud two three";
 
 // The words of a line, without its comment; CR counts as a blank.
-std::vector<std::string_view> Words_Of(std::string_view line) {
-    line = line.substr(0, line.find('#'));
-    std::vector<std::string_view> words;
-    for (std::size_t pos = Skip_Blanks(line, 0); pos < line.size(); pos = Skip_Blanks(line, pos)) {
-        const std::size_t start = pos;
-        while (pos < line.size() && !Is_Blank(line[pos])) ++pos;
-        words.push_back(line.substr(start, pos - start));
-    }
-    return words;
-}
-
-// A number as lircd.conf writes them: decimal, or hexadecimal after "0x".
-std::optional<uint64_t> Number_Of(std::string_view word) {
-    std::size_t pos = 0;
-    unsigned base = 10;
-    if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
-        base = 16;
-        pos = 2;
-    }
-    const TDigits digits = Take_Digits(word, pos, base);
-    if (digits.Count == 0 || digits.Overflow || pos != word.size()) return std::nullopt;
-    return digits.Value;
-}
+std::vector<std::string_view> Line_Words(std::string_view line) { return Words_Of(line.substr(0, line.find('#'))); }
 
 bool Fits(uint64_t value, int64_t bits) { return bits >= Max_Word_Bits || (value >> bits) == 0; }
 
@@ -246,7 +224,7 @@ TIR_File TReader::Read(std::string_view text) {
     for (std::size_t start = 0; start <= text.size();) {
         std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
-        const std::vector<std::string_view> words = Words_Of(text.substr(start, end - start));
+        const std::vector<std::string_view> words = Line_Words(text.substr(start, end - start));
         ++line;
         if (!words.empty() && first_content == 0) first_content = line;
         Take_Line(line, words);
@@ -328,7 +306,7 @@ void TReader::Parameter(int64_t line, const std::vector<std::string_view>& words
     }
     uint64_t values[2] = {};
     for (std::size_t i = 0; i < count; ++i) {
-        const std::optional<uint64_t> value = Number_Of(words[i + 1]);
+        const std::optional<uint64_t> value = Scan_Unsigned(words[i + 1]);
         if (!value) return Refuse(line, "bad number " + Quoted(words[i + 1]) + " for " + Quoted(row->Name));
         if (*value > row->Limit) {
             return Refuse(
@@ -358,7 +336,7 @@ void TReader::Flags(int64_t line, const std::vector<std::string_view>& words) {
 // ones as more frames of the same press, and a record holds one frame.
 void TReader::Code_Line(int64_t line, const std::vector<std::string_view>& words) {
     if (words.size() < 2) return Key_Error(line, "key " + Quoted(words[0]) + " has no code");
-    const std::optional<uint64_t> code = Number_Of(words[1]);
+    const std::optional<uint64_t> code = Scan_Unsigned(words[1]);
     if (!code) return Key_Error(line, "bad code " + Quoted(words[1]) + " for key " + Quoted(words[0]));
     Remote.Keys.push_back({std::string(words[0]), line, code, {}, std::nullopt});
 }
@@ -374,7 +352,7 @@ void TReader::Raw_Line(int64_t line, const std::vector<std::string_view>& words)
     if (!Raw_Key) return Refuse(line, "durations before the first 'name'");
     for (std::string_view word : words) {
         if (Raw_Key->Fault) return;
-        const std::optional<uint64_t> value = Number_Of(word);
+        const std::optional<uint64_t> value = Scan_Unsigned(word);
         const std::string key = " for key " + Quoted(Raw_Key->Name);
         if (!value) {
             Raw_Key->Fault = TFormat_Error{line, "bad duration " + Quoted(word) + key};

@@ -32,10 +32,8 @@ long Clamp_Word(long value) { return value < 1 ? 1 : value > Word_Max ? Word_Max
 // The durations of one learned code, or why it cannot be read.
 std::optional<std::string> Read_Code(std::string_view code, TIR_Timing& timing) {
     std::vector<long> words;
-    for (std::size_t pos = Skip_Blanks(code, 0); pos < code.size(); pos = Skip_Blanks(code, pos)) {
-        const std::size_t start = pos;
-        while (pos < code.size() && !Is_Blank(code[pos])) ++pos;
-        const std::string_view word = code.substr(start, pos - start);
+    std::size_t pos = 0;
+    for (std::string_view word = Next_Word(code, pos); !word.empty(); word = Next_Word(code, pos)) {
         std::size_t at = 0;
         const TDigits digits = Take_Digits(word, at, 16);
         if (word.size() != 4 || digits.Count != 4) {

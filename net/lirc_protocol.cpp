@@ -1,6 +1,7 @@
 #include "net/lirc_protocol.h"
 
 #include "base/text_case.h"
+#include "base/text_scan.h"
 
 #include <algorithm>
 #include <utility>
@@ -12,22 +13,10 @@ namespace {
 constexpr char LF = 0x0A;
 constexpr char CR = 0x0D;
 
-// lircd separates the words of a request by blanks and tabs only.
+// lircd separates the words of a request by blanks and tabs only; the
+// arguments of SET_INPUTLOG and DRV_OPTION it reads with sscanf's %s, which
+// stops at every blank of isspace (Words_Of's default).
 bool Is_Separator(char c) { return c == ' ' || c == '\t'; }
-// What sscanf's %s stops at (isspace in the C locale).
-bool Is_Space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-std::vector<std::string_view> Words_Of(std::string_view text, bool (*separator)(char)) {
-    std::vector<std::string_view> words;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        while (at < text.size() && separator(text[at])) ++at;
-        const std::size_t begin = at;
-        while (at < text.size() && !separator(text[at])) ++at;
-        if (at > begin) words.push_back(text.substr(begin, at - begin));
-    }
-    return words;
-}
 
 // Whether a name's listed word (Lirc_Key_Word) is `word`, in any case when
 // `any_case`, without making the word.
@@ -151,13 +140,13 @@ std::optional<std::string> TLirc_Protocol::Handle(std::string_view line, TLirc_C
     };
     if (Same_Ignoring_Case(directive, "SET_INPUTLOG")) {
         // Nothing is received, so there is nothing to log: no file is opened.
-        if (request.Arguments && Words_Of(*request.Arguments, Is_Space).empty()) return illegal();
+        if (request.Arguments && Words_Of(*request.Arguments).empty()) return illegal();
         return Lirc_Reply(line, true);
     }
     if (Same_Ignoring_Case(directive, "DRV_OPTION")) {
         // lircd reads "%32s %64s": a first word of more than 32 bytes gives both.
         const std::vector<std::string_view> fields =
-            request.Arguments ? Words_Of(*request.Arguments, Is_Space) : std::vector<std::string_view>{};
+            request.Arguments ? Words_Of(*request.Arguments) : std::vector<std::string_view>{};
         if (fields.empty() || (fields.size() == 1 && fields.front().size() <= 32)) return illegal();
         return Error(line, "Cannot set driver option, code: 0");
     }

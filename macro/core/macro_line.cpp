@@ -18,13 +18,8 @@ int32_t Number_Of(const std::string& argument) {
     return Scan_Leading_Integer(argument, pos).value_or(0);
 }
 
-// The next blank-separated word from `pos` (code 32 only: a tab is part of a word).
-std::string_view Next_Word(std::string_view text, std::size_t& pos) {
-    while (pos < text.size() && text[pos] == ' ') ++pos;
-    const std::size_t begin = pos;
-    while (pos < text.size() && text[pos] != ' ') ++pos;
-    return text.substr(begin, pos - begin);
-}
+// Words of a macro line are separated by code 32 only: a tab is part of a word.
+bool Is_Space(char c) { return c == ' '; }
 
 }  // namespace
 
@@ -38,8 +33,8 @@ TMacro_Words Split_Macro_Line(std::string_view line) {
     line = line.substr(0, line.find(';'));
     std::size_t pos = 0;
     TMacro_Words words;
-    words.Keyword = Next_Word(line, pos);
-    words.Argument = Next_Word(line, pos);
+    words.Keyword = Next_Word(line, pos, Is_Space);
+    words.Argument = Next_Word(line, pos, Is_Space);
     return words;
 }
 

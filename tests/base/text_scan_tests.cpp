@@ -1,9 +1,10 @@
-// The number readers every layer shares.
+// The word and number readers every layer shares.
 #include "base/text_scan.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 #include <vector>
 
 namespace qev {
@@ -71,6 +72,102 @@ TEST(Digits, Count_Stop_And_Report_Overflow) {
     EXPECT_EQ(Digit_Value('9', 10), 9);
     EXPECT_EQ(Digit_Value('a', 10), -1);
     EXPECT_EQ(Digit_Value('F', 16), 15);
+}
+
+TEST(Unsigned, Takes_A_Whole_Decimal_Or_0x_Word_Within_The_Limit) {
+    struct Row {
+        const char* name;
+        std::string_view text;
+        uint64_t limit;
+        std::optional<uint64_t> value;
+    };
+    const std::vector<Row> rows = {
+        {"decimal", "42", UINT64_MAX, 42},
+        {"zero", "0", UINT64_MAX, 0},
+        {"leading zeros stay decimal", "010", UINT64_MAX, 10},
+        {"hexadecimal after 0x", "0x1f", UINT64_MAX, 0x1F},
+        {"hexadecimal after 0X", "0X1F", UINT64_MAX, 0x1F},
+        {"0x alone", "0x", UINT64_MAX, std::nullopt},
+        {"0x then no hex digit", "0xg", UINT64_MAX, std::nullopt},
+        {"a second 0x", "0x0x5", UINT64_MAX, std::nullopt},
+        {"hex digits without 0x", "1f", UINT64_MAX, std::nullopt},
+        {"empty", "", UINT64_MAX, std::nullopt},
+        {"plus sign", "+5", UINT64_MAX, std::nullopt},
+        {"minus sign", "-5", UINT64_MAX, std::nullopt},
+        {"blank before", " 5", UINT64_MAX, std::nullopt},
+        {"blank after", "5 ", UINT64_MAX, std::nullopt},
+        {"letters after", "12ms", UINT64_MAX, std::nullopt},
+        {"a byte above 0x7F after", "5\xB2", UINT64_MAX, std::nullopt},
+        {"largest 64-bit", "18446744073709551615", UINT64_MAX, UINT64_MAX},
+        {"one beyond 64 bits", "18446744073709551616", UINT64_MAX, std::nullopt},
+        {"sixteen hex digits", "0xFFFFFFFFFFFFFFFF", UINT64_MAX, UINT64_MAX},
+        {"seventeen hex digits", "0x10000000000000000", UINT64_MAX, std::nullopt},
+        {"at the limit", "255", 255, 255},
+        {"one beyond the limit", "256", 255, std::nullopt},
+        {"hex at the limit", "0xFF", 255, 255},
+        {"hex beyond the limit", "0x100", 255, std::nullopt},
+        {"32-bit limit", "0xFFFFFFFF", UINT32_MAX, UINT32_MAX},
+        {"beyond the 32-bit limit", "4294967296", UINT32_MAX, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(Scan_Unsigned(row.text, row.limit), row.value);
+    }
+}
+
+bool Is_Space(char c) { return c == ' '; }
+bool Is_Comma(char c) { return c == ','; }
+
+TEST(Words, Split_At_Runs_Of_Separators) {
+    struct Row {
+        const char* name;
+        std::string_view text;
+        bool (*separator)(char);
+        std::vector<std::string> words;
+    };
+    const std::vector<Row> rows = {
+        {"empty", "", Is_Blank, {}},
+        {"blanks only", " \t\r\n", Is_Blank, {}},
+        {"one word", "word", Is_Blank, {"word"}},
+        {"every blank of isspace", "a\tb\nc\vd\fe\rf g", Is_Blank, {"a", "b", "c", "d", "e", "f", "g"}},
+        {"runs at either end and between", "  a \t b  ", Is_Blank, {"a", "b"}},
+        {"bytes above 0x7F are no blanks", "x\xA0y\x85z", Is_Blank, {"x\xA0y\x85z"}},
+        {"a space alone: a tab is inside a word", " a\tb  c", Is_Space, {"a\tb", "c"}},
+        {"commas: runs of them count as one", ",,name,,0A,", Is_Comma, {"name", "0A"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::string> words;
+        for (const std::string_view word : Words_Of(row.text, row.separator)) words.emplace_back(word);
+        EXPECT_EQ(words, row.words);
+    }
+}
+
+TEST(Words, Next_Word_Leaves_Pos_After_The_Word_And_At_The_End_When_None_Is_Left) {
+    constexpr std::string_view text = " ab  c ";
+    std::size_t pos = 0;
+    EXPECT_EQ(Next_Word(text, pos), "ab");
+    EXPECT_EQ(pos, 3u);
+    EXPECT_EQ(Next_Word(text, pos), "c");
+    EXPECT_EQ(pos, 6u);
+    EXPECT_EQ(Next_Word(text, pos), "");
+    EXPECT_EQ(pos, text.size());
+    EXPECT_EQ(Next_Word(text, pos), "");
+    EXPECT_EQ(pos, text.size());
+}
+
+TEST(Trim, Takes_The_Blanks_Of_Isspace_From_Either_End_Only) {
+    // Each row: its name, the text, the text trimmed.
+    constexpr std::string_view rows[][3] = {
+        {"empty", "", ""},
+        {"blanks only", " \t\r\n\v\f", ""},
+        {"either end", "\t a b \r\n", "a b"},
+        {"bytes above 0x7F are kept", "\xA0z\x85", "\xA0z\x85"},
+    };
+    for (const auto& [name, text, trimmed] : rows) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(Trim_Blanks(text), trimmed);
+    }
 }
 
 }  // namespace

@@ -72,19 +72,6 @@ std::string Remote_Name(const std::string& in, const std::string& out) {
     return Same_Ignoring_Case(stem, "lircd") ? Stem_Of(in) : stem;
 }
 
-// A number as a person writes it: decimal, or hexadecimal after "0x".
-std::optional<uint32_t> Parse_Number(std::string_view text) {
-    unsigned base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    std::size_t pos = 0;
-    const TDigits digits = Take_Digits(text, pos, base, UINT32_MAX);
-    if (digits.Count == 0 || pos != text.size() || digits.Overflow) return std::nullopt;
-    return static_cast<uint32_t>(digits.Value);
-}
-
 std::string Protocol_Names() {
     std::string names;
     for (const TProtocol_Info& info : All_Protocols()) {
@@ -207,13 +194,13 @@ int Encode_Command(const std::vector<std::string>& args, std::ostream& err, TMes
     if (const std::optional<std::string> problem = Command_Name_Problem(name)) return Usage_Error(err, *problem);
     const std::optional<TProtocol> protocol = Find_Protocol(args[3]);
     if (!protocol) return Usage_Error(err, "unknown protocol '" + args[3] + "' (known: " + Protocol_Names() + ")");
-    const std::optional<uint32_t> address = Parse_Number(args[4]);
+    const std::optional<uint64_t> address = Scan_Unsigned(args[4], UINT32_MAX);
     if (!address)
         return Usage_Error(err, "address '" + args[4] + "' is not a number (decimal, or hexadecimal after 0x)");
-    const std::optional<uint32_t> command = Parse_Number(args[5]);
+    const std::optional<uint64_t> command = Scan_Unsigned(args[5], UINT32_MAX);
     if (!command)
         return Usage_Error(err, "command '" + args[5] + "' is not a number (decimal, or hexadecimal after 0x)");
-    const TIR_Code code{*protocol, *address, *command};
+    const TIR_Code code{*protocol, static_cast<uint32_t>(*address), static_cast<uint32_t>(*command)};
     if (const std::optional<std::string> problem = Code_Problem(code)) return Usage_Error(err, *problem);
 
     TCommand_Table table;
