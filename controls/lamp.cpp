@@ -7,13 +7,13 @@
 
 TLamp::TLamp(QWidget* parent) : QWidget(parent) {}
 
-void TLamp::setBrushColor(const QColor& color) {
+void TLamp::Set_Brush_Color(const QColor& color) {
     if (color == brush_color_) return;
     brush_color_ = color;
     update();
 }
 
-void TLamp::setPenColor(const QColor& color) {
+void TLamp::Set_Pen_Color(const QColor& color) {
     if (color == pen_color_) return;
     pen_color_ = color;
     update();

@@ -27,8 +27,8 @@ void TControl_Test::TearDown() { QApplication::setPalette(saved_palette); }
 std::unique_ptr<TPictureButton> Make_Key(QWidget* parent) {
     auto key = std::make_unique<TPictureButton>(parent);
     key->resize(57, 25);
-    key->setColor(test_colors::Out);
-    key->setInColor(test_colors::In);
+    key->Set_Color(test_colors::Out);
+    key->Set_In_Color(test_colors::In);
     return key;
 }
 
