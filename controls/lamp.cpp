@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace qev {
+
 TLamp::TLamp(QWidget* parent) : QWidget(parent) {}
 
 void TLamp::Set_Brush_Color(const QColor& color) {
@@ -31,3 +33,5 @@ void TLamp::paintEvent(QPaintEvent*) {
     const QRectF square((width() - diameter) / 2, (height() - diameter) / 2, diameter, diameter);
     painter.drawEllipse(square.adjusted(0.5, 0.5, -0.5, -0.5));
 }
+
+}  // namespace qev

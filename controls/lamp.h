@@ -10,6 +10,8 @@
 #include <QColor>
 #include <QWidget>
 
+namespace qev {
+
 class TLamp : public QWidget {
     Q_OBJECT
 
@@ -30,5 +32,7 @@ private:
     QColor brush_color_{Qt::white};
     QColor pen_color_{Qt::black};
 };
+
+}  // namespace qev
 
 #endif

@@ -19,6 +19,8 @@
 #include <cmath>
 #include <utility>
 
+namespace qev {
+
 namespace {
 
 // Runs a step when the scope ends, also when a click handler throws.
@@ -746,3 +748,5 @@ bool TPictureButton::event(QEvent* e) {
     }
     return QWidget::event(e);
 }
+
+}  // namespace qev

@@ -40,6 +40,8 @@
 class QFontMetrics;
 class QPainter;
 
+namespace qev {
+
 // WCAG 2 contrast ratio of two colours, 1 to 21: (L1 + 0.05) / (L2 + 0.05)
 // with L the relative luminance of the lighter and the darker one.
 double Contrast_Ratio(const QColor& a, const QColor& b);
@@ -296,5 +298,7 @@ private:
     int accelerator_id_ = 0;
     int paint_count_ = 0;
 };
+
+}  // namespace qev
 
 #endif

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace qev {
+
 TUp_Down::TUp_Down(QWidget* parent) : QWidget(parent) {
     up_ = new QToolButton(this);
     up_->setObjectName(QStringLiteral("Up"));
@@ -160,3 +162,5 @@ bool TUp_Down::eventFilter(QObject* watched, QEvent* event) {
     }
     return QWidget::eventFilter(watched, event);
 }
+
+}  // namespace qev

@@ -33,6 +33,8 @@
 class QLineEdit;
 class QToolButton;
 
+namespace qev {
+
 class TUp_Down : public QWidget {
     Q_OBJECT
 
@@ -85,5 +87,7 @@ private:
     bool thousands_ = false;
     bool strict_ = false;
 };
+
+}  // namespace qev
 
 #endif

@@ -31,7 +31,7 @@
 
 #include <filesystem>
 
-using namespace qev;
+namespace qev {
 
 namespace {
 
@@ -506,3 +506,5 @@ void TQEV_Main_Form::LPTAddressClick() { Run_Dialog<TLPT_Address_Form>(state_, t
 void TQEV_Main_Form::VersionClick() { Run_Dialog<TVersionDialogForm>(state_, this); }
 
 void TQEV_Main_Form::CaptureCommandClick() { Run_Dialog<TCapture_Command_Form>(state_, this); }
+
+}  // namespace qev

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-using namespace qev;
+namespace qev {
 
 namespace {
 
@@ -118,3 +118,5 @@ void TDebug_Tool_Form::Cancel_ButtonClick() {
     timer_->stop();
     close();
 }
+
+}  // namespace qev

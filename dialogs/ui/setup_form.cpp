@@ -13,7 +13,7 @@
 #include <QPalette>
 #include <QPushButton>
 
-using namespace qev;
+namespace qev {
 
 namespace {
 
@@ -232,3 +232,5 @@ void TSetUp_Form::RMT_File_Browe_ButtonClick() { Put_Path(rmt_file_edit_, Setup_
 void TSetUp_Form::Put_Path(QLineEdit* edit, const std::optional<std::string>& path) {
     if (path) edit->setText(To_Q(*path));
 }
+
+}  // namespace qev

@@ -22,7 +22,7 @@
 
 #include <algorithm>
 
-using namespace qev;
+namespace qev {
 
 namespace {
 
@@ -291,3 +291,5 @@ void TCapture_Command_Form::Disable_Buttons() {
 }
 
 void TCapture_Command_Form::Enable_Buttons() { Set_Buttons_Enabled(true); }
+
+}  // namespace qev

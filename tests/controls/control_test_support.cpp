@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+namespace qev::test {
+
 QPalette Test_Palette() {
     QPalette palette = QApplication::palette();
     for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
@@ -57,3 +59,5 @@ QRect Bounds_Of(const QImage& image, const QColor& color) {
     }
     return bounds;
 }
+
+}  // namespace qev::test

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <vector>
 
+namespace qev::test {
 namespace {
 
 const QColor Background{0, 128, 0};
@@ -91,3 +92,4 @@ TEST(Lamp, A_New_Colour_Shows_At_The_Next_Paint) {
 }
 
 }  // namespace
+}  // namespace qev::test

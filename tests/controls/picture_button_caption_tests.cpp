@@ -5,6 +5,7 @@
 
 #include <QFont>
 
+namespace qev::test {
 namespace {
 
 using row_printing::PrintTo;
@@ -99,3 +100,4 @@ TEST(Contrast_Ratio, Follows_Wcag) {
 }
 
 }  // namespace
+}  // namespace qev::test

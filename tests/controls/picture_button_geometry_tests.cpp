@@ -9,6 +9,7 @@
 
 #include <vector>
 
+namespace qev::test {
 namespace {
 
 using row_printing::PrintTo;
@@ -416,3 +417,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TTransparent_Row>& info) { return std::string(info.param.Name); });
 
 }  // namespace
+}  // namespace qev::test

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <vector>
 
+namespace qev::test {
 namespace {
 
 using row_printing::PrintTo;
@@ -596,3 +597,4 @@ TEST_F(Color_Test, Color_Sets_The_Face_In_Color_Waits_For_The_Next_Hover) {
 }
 
 }  // namespace
+}  // namespace qev::test

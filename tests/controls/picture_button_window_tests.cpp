@@ -8,6 +8,7 @@
 
 #include <functional>
 
+namespace qev::test {
 namespace {
 
 using row_printing::PrintTo;
@@ -274,3 +275,4 @@ TEST_F(Accelerator_Change_Test, Old_Accelerator_Leaves_The_Character_To_Another_
 }
 
 }  // namespace
+}  // namespace qev::test

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+namespace qev::test {
 namespace {
 
 // One way of pressing an arrow.
@@ -340,3 +341,4 @@ TEST_F(Strict_Up_Down_Test, The_Grouping_Is_The_Same_In_Every_Locale) {
 }
 
 }  // namespace
+}  // namespace qev::test
