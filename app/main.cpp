@@ -62,7 +62,7 @@ int main(int argc, char* argv[]) {
     const qev::TSecure_Start secure = qev::Secure_Start(argc, argv);
     Tell_Secure_Start(secure);
     if (secure.Privileged) Keep_To_System_Plugins();
-    Install_Close_Signals();
+    qev::Install_Close_Signals();
     // Taken before Qt sees the arguments: a link Kitchen -> QEV_LPT keeps its
     // own Settings file, Kitchen.INI.
     const std::string executable = qev::Started_Executable_Path(argc > 0 ? argv[0] : nullptr);
@@ -76,9 +76,9 @@ int main(int argc, char* argv[]) {
         qev::TMonotonic_Counter counter;
         qev::TLinux_Priority priority;
         qev::TQt_Feedback feedback;
-        TQEV_Main_Form form(counter, priority, feedback);
+        qev::TQEV_Main_Form form(counter, priority, feedback);
         form.State().Executable_Path = executable;
-        auto* close_on_signal = new TClose_On_Signal(&form);
+        auto* close_on_signal = new qev::TClose_On_Signal(&form);
         const bool started = form.Start_Up();
         // A port library that cannot send or learn is no reason to stop, but
         // whoever started the program should hear why the LED stays dark.

@@ -12,6 +12,8 @@
 #include <unistd.h>
 #include <csignal>
 
+namespace qev {
+
 namespace {
 
 int signal_pipe[2] = {-1, -1};
@@ -70,3 +72,5 @@ void TClose_On_Signal::On_Signal() {
     // Closed from the main loop, once the handler that owned the dialog is done.
     QTimer::singleShot(0, window_, [window = window_] { window->close(); });
 }
+
+}  // namespace qev

@@ -13,6 +13,8 @@
 
 class QWidget;
 
+namespace qev {
+
 // Installs the handlers; call first thing in main().
 void Install_Close_Signals();
 
@@ -29,5 +31,7 @@ private:
     bool started_ = false;
     bool pending_ = false;
 };
+
+}  // namespace qev
 
 #endif

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QProxyStyle>
 
+namespace qev {
+
 namespace {
 
 // The application's style, except that a combo box's list opens as a list.
@@ -31,3 +33,5 @@ TDrop_Down_List::TDrop_Down_List(QWidget* parent)
 // A widget does not own its style: hand the box back to the application's
 // style before this one goes.
 TDrop_Down_List::~TDrop_Down_List() { setStyle(nullptr); }
+
+}  // namespace qev

@@ -15,6 +15,8 @@
 
 class QStyle;
 
+namespace qev {
+
 class TDrop_Down_List : public QComboBox {
     Q_OBJECT
 
@@ -25,5 +27,7 @@ public:
 private:
     std::unique_ptr<QStyle> list_style_;
 };
+
+}  // namespace qev
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+namespace qev {
+
 QFont Form_Font(int pixel_size, bool bold) {
     QFont font;
     font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
@@ -10,3 +12,5 @@ QFont Form_Font(int pixel_size, bool bold) {
     font.setBold(bold);
     return font;
 }
+
+}  // namespace qev

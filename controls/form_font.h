@@ -6,6 +6,10 @@
 
 #include <QFont>
 
+namespace qev {
+
 QFont Form_Font(int pixel_size = 12, bool bold = false);
+
+}  // namespace qev
 
 #endif

@@ -5,15 +5,17 @@
 
 #include <algorithm>
 
+namespace qev {
+
 TLamp::TLamp(QWidget* parent) : QWidget(parent) {}
 
-void TLamp::setBrushColor(const QColor& color) {
+void TLamp::Set_Brush_Color(const QColor& color) {
     if (color == brush_color_) return;
     brush_color_ = color;
     update();
 }
 
-void TLamp::setPenColor(const QColor& color) {
+void TLamp::Set_Pen_Color(const QColor& color) {
     if (color == pen_color_) return;
     pen_color_ = color;
     update();
@@ -31,3 +33,5 @@ void TLamp::paintEvent(QPaintEvent*) {
     const QRectF square((width() - diameter) / 2, (height() - diameter) / 2, diameter, diameter);
     painter.drawEllipse(square.adjusted(0.5, 0.5, -0.5, -0.5));
 }
+
+}  // namespace qev

@@ -10,16 +10,18 @@
 #include <QColor>
 #include <QWidget>
 
+namespace qev {
+
 class TLamp : public QWidget {
     Q_OBJECT
 
 public:
     explicit TLamp(QWidget* parent = nullptr);
 
-    void setBrushColor(const QColor& color);
-    QColor brushColor() const { return brush_color_; }
-    void setPenColor(const QColor& color);
-    QColor penColor() const { return pen_color_; }
+    void Set_Brush_Color(const QColor& color);
+    QColor Brush_Color() const { return brush_color_; }
+    void Set_Pen_Color(const QColor& color);
+    QColor Pen_Color() const { return pen_color_; }
 
     QSize sizeHint() const override { return {17, 17}; }
 
@@ -30,5 +32,7 @@ private:
     QColor brush_color_{Qt::white};
     QColor pen_color_{Qt::black};
 };
+
+}  // namespace qev
 
 #endif

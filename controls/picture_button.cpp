@@ -19,6 +19,8 @@
 #include <cmath>
 #include <utility>
 
+namespace qev {
+
 namespace {
 
 // Runs a step when the scope ends, also when a click handler throws.
@@ -133,137 +135,137 @@ QSize TPictureButton::sizeHint() const { return QSize(36, 36); }
 
 // ---- Properties ---------------------------------------------------------------
 
-void TPictureButton::setButtonStyle(TButtonStyle style) {
+void TPictureButton::Set_Button_Style(TButtonStyle style) {
     if (style == button_style_) return;
     button_style_ = style;
     switch (style) {
         case bsNone:
-            setBevelInner(bvNone);
-            setBevelOuter(bvNone);
+            Set_Bevel_Inner(bvNone);
+            Set_Bevel_Outer(bvNone);
             break;
         case bsLowered:
-            setBevelInner(bvNone);
-            setBevelOuter(bvLowered);
+            Set_Bevel_Inner(bvNone);
+            Set_Bevel_Outer(bvLowered);
             break;
         case bsRaised:
-            setBevelInner(bvNone);
-            setBevelOuter(bvRaised);
+            Set_Bevel_Inner(bvNone);
+            Set_Bevel_Outer(bvRaised);
             break;
         case bsFrame:
-            setBevelInner(bvLowered);
-            setBevelOuter(bvRaised);
+            Set_Bevel_Inner(bvLowered);
+            Set_Bevel_Outer(bvRaised);
             break;
         case bsGroove:
-            setBevelInner(bvRaised);
-            setBevelOuter(bvLowered);
+            Set_Bevel_Inner(bvRaised);
+            Set_Bevel_Outer(bvLowered);
             break;
         case bsIELike:
         case bsSpBtnLike:
         case bsStdButton:
-            setBevelInner(bvNone);
-            setBevelOuter(bvNone);
+            Set_Bevel_Inner(bvNone);
+            Set_Bevel_Outer(bvNone);
             break;
     }
 }
 
-void TPictureButton::setColorChange(bool on) {
+void TPictureButton::Set_Color_Change(bool on) {
     if (on == color_change_) return;
     color_change_ = on;
     update();
 }
 
-void TPictureButton::setFocusStyle(TFocusStyle style) {
+void TPictureButton::Set_Focus_Style(TFocusStyle style) {
     if (style == focus_style_) return;
     focus_style_ = style;
     update();
 }
 
-void TPictureButton::setPicture(const QImage& picture) {
+void TPictureButton::Set_Picture(const QImage& picture) {
     picture_ = picture;
     Picture_Changed();
 }
 
-void TPictureButton::setTransparentColor(const QColor& color) {
+void TPictureButton::Set_Transparent_Color(const QColor& color) {
     if (color == transparent_color_) return;
     transparent_color_ = color;
     Picture_Changed();
 }
 
-void TPictureButton::setInColor(const QColor& color) { in_color_ = color; }
+void TPictureButton::Set_In_Color(const QColor& color) { in_color_ = color; }
 
-void TPictureButton::setColor(const QColor& color) {
+void TPictureButton::Set_Color(const QColor& color) {
     if (color == out_color_) return;
     out_color_ = color;
     face_color_ = color;
     update();
 }
 
-void TPictureButton::setPictureLeft(int left) {
+void TPictureButton::Set_Picture_Left(int left) {
     if (left == picture_left_) return;
     picture_left_ = left;
     update();
 }
 
-void TPictureButton::setPictureTop(int top) {
+void TPictureButton::Set_Picture_Top(int top) {
     if (top == picture_top_) return;
     picture_top_ = top;
     update();
 }
 
-void TPictureButton::setCaptionLeft(int left) {
+void TPictureButton::Set_Caption_Left(int left) {
     if (left == caption_left_) return;
     caption_left_ = left;
     update();
 }
 
-void TPictureButton::setCaptionTop(int top) {
+void TPictureButton::Set_Caption_Top(int top) {
     if (top == caption_top_) return;
     caption_top_ = top;
     update();
 }
 
-void TPictureButton::setStretch(bool on) {
+void TPictureButton::Set_Stretch(bool on) {
     if (on == stretch_) return;
     stretch_ = on;
     update();
 }
 
-void TPictureButton::setCaption(const QString& caption) {
+void TPictureButton::Set_Caption(const QString& caption) {
     if (caption == caption_) return;
     caption_ = caption;
     Update_Accelerator();
     update();
 }
 
-QColor TPictureButton::FontColor() const {
+QColor TPictureButton::Font_Color() const {
     return font_color_.isValid() ? font_color_ : palette().color(QPalette::Active, QPalette::ButtonText);
 }
 
-void TPictureButton::setFontColor(const QColor& color) {
+void TPictureButton::Set_Font_Color(const QColor& color) {
     if (color == font_color_) return;
     font_color_ = color;
     update();
 }
 
-void TPictureButton::setLegibleCaption(bool on) {
+void TPictureButton::Set_Legible_Caption(bool on) {
     if (on == legible_caption_) return;
     legible_caption_ = on;
     update();
 }
 
-void TPictureButton::setBevelInner(TBevelCut cut) {
+void TPictureButton::Set_Bevel_Inner(TBevelCut cut) {
     if (cut == bevel_inner_) return;
     bevel_inner_ = cut;
     update();
 }
 
-void TPictureButton::setBevelOuter(TBevelCut cut) {
+void TPictureButton::Set_Bevel_Outer(TBevelCut cut) {
     if (cut == bevel_outer_) return;
     bevel_outer_ = cut;
     update();
 }
 
-void TPictureButton::setTabStop(bool on) {
+void TPictureButton::Set_Tab_Stop(bool on) {
     tab_stop_ = on;
     setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
 }
@@ -408,7 +410,7 @@ QColor TPictureButton::Outline_Color(int W, int H) {
         QPainter bp(&backdrop);
         Draw_Backdrop(bp, W, H);
     }
-    const QColor ink = FontColor();
+    const QColor ink = Font_Color();
     double worst = 21.0;
     for (int y = under.top(); y <= under.bottom(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(backdrop.constScanLine(y));
@@ -441,7 +443,7 @@ void TPictureButton::Draw_Face(QPainter& p, int W, int H) {
                     }
                 }
             }
-            p.setPen(FontColor());
+            p.setPen(Font_Color());
             p.drawText(box, Flags, caption_);
         }
     }
@@ -477,28 +479,28 @@ void TPictureButton::Set_Bevel(bool pressed) {
 void TPictureButton::Set_Bevel(bool pressed, bool pointer_inside) {
     switch (button_style_) {
         case bsNone:
-            setBevelOuter(pressed ? bvLowered : bvNone);
+            Set_Bevel_Outer(pressed ? bvLowered : bvNone);
             break;
         case bsLowered:
-            setBevelInner(pressed ? bvLowered : bvNone);
+            Set_Bevel_Inner(pressed ? bvLowered : bvNone);
             break;
         case bsRaised:
-            setBevelOuter(pressed ? bvLowered : bvRaised);
+            Set_Bevel_Outer(pressed ? bvLowered : bvRaised);
             break;
         case bsFrame:
-            setBevelOuter(pressed ? bvNone : bvRaised);
+            Set_Bevel_Outer(pressed ? bvNone : bvRaised);
             break;
         case bsGroove:
-            setBevelInner(pressed ? bvNone : bvRaised);
+            Set_Bevel_Inner(pressed ? bvNone : bvRaised);
             break;
         case bsIELike:
-            setBevelOuter(pressed ? bvLowered : (pointer_inside ? bvRaised : bvNone));
+            Set_Bevel_Outer(pressed ? bvLowered : (pointer_inside ? bvRaised : bvNone));
             break;
         case bsSpBtnLike:
             if (pressed)
-                setBevelOuter(bvLowered);
+                Set_Bevel_Outer(bvLowered);
             else
-                setBevelOuter(bevel_outer_ == bvRaised ? bvNone : bvRaised);
+                Set_Bevel_Outer(bevel_outer_ == bvRaised ? bvNone : bvRaised);
             break;
         case bsStdButton:
             break;
@@ -531,11 +533,11 @@ void TPictureButton::Click() {
 // ---- Pointer -----------------------------------------------------------------------
 
 void TPictureButton::Mouse_Enter(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y) {
-    emit MouseEnter(buttons, modifiers, x, y);
+    emit Mouse_Entered(buttons, modifiers, x, y);
     switch (button_style_) {
         case bsIELike:
         case bsSpBtnLike:
-            setBevelOuter(buttons.testFlag(Qt::LeftButton) ? bvLowered : bvRaised);
+            Set_Bevel_Outer(buttons.testFlag(Qt::LeftButton) ? bvLowered : bvRaised);
             outside_offset_ = 0;
             repaint();
             break;
@@ -552,13 +554,13 @@ void TPictureButton::Mouse_Enter(Qt::MouseButtons buttons, Qt::KeyboardModifiers
 }
 
 void TPictureButton::Mouse_Leave(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y) {
-    emit MouseLeave(buttons, modifiers, x, y);
+    emit Mouse_Left(buttons, modifiers, x, y);
     switch (button_style_) {
         case bsIELike:
         case bsSpBtnLike:
         case bsStdButton:
-            if (button_style_ == bsIELike) setBevelOuter(bvNone);
-            if (button_style_ == bsSpBtnLike) setBevelOuter(buttons.testFlag(Qt::LeftButton) ? bvRaised : bvNone);
+            if (button_style_ == bsIELike) Set_Bevel_Outer(bvNone);
+            if (button_style_ == bsSpBtnLike) Set_Bevel_Outer(buttons.testFlag(Qt::LeftButton) ? bvRaised : bvNone);
             outside_offset_ = -pressed_;
             repaint();
             break;
@@ -746,3 +748,5 @@ bool TPictureButton::event(QEvent* e) {
     }
     return QWidget::event(e);
 }
+
+}  // namespace qev

@@ -23,9 +23,10 @@
 // paints as an enabled one (the owner gives it a disabled picture), except
 // for the legible-caption outline, which only an enabled key needs.
 //
-// Accessors follow Qt's style: the getter carries the property's name
-// (ButtonStyle()), the setter "set" plus the name (setButtonStyle()). Setters
-// that repaint do nothing when the value is unchanged.
+// Each property keeps its own name in Qt's property system (ButtonStyle,
+// InColor); its accessors are named like every operation of the program: the
+// getter Button_Style(), the setter Set_Button_Style(). Setters that repaint
+// do nothing when the value is unchanged.
 #ifndef QEV_CONTROLS_PICTURE_BUTTON_H
 #define QEV_CONTROLS_PICTURE_BUTTON_H
 
@@ -38,6 +39,8 @@
 
 class QFontMetrics;
 class QPainter;
+
+namespace qev {
 
 // WCAG 2 contrast ratio of two colours, 1 to 21: (L1 + 0.05) / (L2 + 0.05)
 // with L the relative luminance of the lighter and the darker one.
@@ -60,116 +63,116 @@ public:
     Q_ENUM(TBevelCut)
 
 private:
-    Q_PROPERTY(TButtonStyle ButtonStyle READ ButtonStyle WRITE setButtonStyle)
-    Q_PROPERTY(bool ColorChange READ ColorChange WRITE setColorChange)
-    Q_PROPERTY(TFocusStyle FocusStyle READ FocusStyle WRITE setFocusStyle)
-    Q_PROPERTY(QImage Picture READ Picture WRITE setPicture)
-    Q_PROPERTY(QColor TransparentColor READ TransparentColor WRITE setTransparentColor)
-    Q_PROPERTY(QColor InColor READ InColor WRITE setInColor)
-    Q_PROPERTY(QColor Color READ Color WRITE setColor)
-    Q_PROPERTY(int PictureLeft READ PictureLeft WRITE setPictureLeft)
-    Q_PROPERTY(int PictureTop READ PictureTop WRITE setPictureTop)
-    Q_PROPERTY(int CaptionLeft READ CaptionLeft WRITE setCaptionLeft)
-    Q_PROPERTY(int CaptionTop READ CaptionTop WRITE setCaptionTop)
-    Q_PROPERTY(bool Stretch READ Stretch WRITE setStretch)
-    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
-    Q_PROPERTY(QColor FontColor READ FontColor WRITE setFontColor)
-    Q_PROPERTY(bool LegibleCaption READ LegibleCaption WRITE setLegibleCaption)
-    Q_PROPERTY(TBevelCut BevelInner READ BevelInner WRITE setBevelInner)
-    Q_PROPERTY(TBevelCut BevelOuter READ BevelOuter WRITE setBevelOuter)
-    Q_PROPERTY(int Tag READ Tag WRITE setTag)
-    Q_PROPERTY(bool TabStop READ TabStop WRITE setTabStop)
+    Q_PROPERTY(TButtonStyle ButtonStyle READ Button_Style WRITE Set_Button_Style)
+    Q_PROPERTY(bool ColorChange READ Color_Change WRITE Set_Color_Change)
+    Q_PROPERTY(TFocusStyle FocusStyle READ Focus_Style WRITE Set_Focus_Style)
+    Q_PROPERTY(QImage Picture READ Picture WRITE Set_Picture)
+    Q_PROPERTY(QColor TransparentColor READ Transparent_Color WRITE Set_Transparent_Color)
+    Q_PROPERTY(QColor InColor READ In_Color WRITE Set_In_Color)
+    Q_PROPERTY(QColor Color READ Color WRITE Set_Color)
+    Q_PROPERTY(int PictureLeft READ Picture_Left WRITE Set_Picture_Left)
+    Q_PROPERTY(int PictureTop READ Picture_Top WRITE Set_Picture_Top)
+    Q_PROPERTY(int CaptionLeft READ Caption_Left WRITE Set_Caption_Left)
+    Q_PROPERTY(int CaptionTop READ Caption_Top WRITE Set_Caption_Top)
+    Q_PROPERTY(bool Stretch READ Stretch WRITE Set_Stretch)
+    Q_PROPERTY(QString Caption READ Caption WRITE Set_Caption)
+    Q_PROPERTY(QColor FontColor READ Font_Color WRITE Set_Font_Color)
+    Q_PROPERTY(bool LegibleCaption READ Legible_Caption WRITE Set_Legible_Caption)
+    Q_PROPERTY(TBevelCut BevelInner READ Bevel_Inner WRITE Set_Bevel_Inner)
+    Q_PROPERTY(TBevelCut BevelOuter READ Bevel_Outer WRITE Set_Bevel_Outer)
+    Q_PROPERTY(int Tag READ Tag WRITE Set_Tag)
+    Q_PROPERTY(bool TabStop READ Tab_Stop WRITE Set_Tab_Stop)
 
 public:
     // 36 x 36, bsStdButton, ColorChange on, InColor = 3-D light, Color = button
     // face, focus shown as a dotted rectangle, picture and caption centred,
-    // not reached by Tab (setTabStop(true) for that).
+    // not reached by Tab (Set_Tab_Stop(true) for that).
     explicit TPictureButton(QWidget* parent = nullptr);
     ~TPictureButton() override;
 
     // Sets both bevels from the style (bsIELike, bsSpBtnLike and bsStdButton
     // start with none); the bevels then change as the key is pressed.
-    TButtonStyle ButtonStyle() const { return button_style_; }
-    void setButtonStyle(TButtonStyle style);
+    TButtonStyle Button_Style() const { return button_style_; }
+    void Set_Button_Style(TButtonStyle style);
 
     // Pointer entering and leaving switches the face colour between InColor and Color.
-    bool ColorChange() const { return color_change_; }
-    void setColorChange(bool on);
+    bool Color_Change() const { return color_change_; }
+    void Set_Color_Change(bool on);
 
-    TFocusStyle FocusStyle() const { return focus_style_; }
-    void setFocusStyle(TFocusStyle style);
+    TFocusStyle Focus_Style() const { return focus_style_; }
+    void Set_Focus_Style(TFocusStyle style);
 
     // The image on the face, owned (copied) by the key. Drawn at its own size
     // at PictureLeft/PictureTop (centred on an axis whose value is -1), or
     // scaled into the face with Stretch. Setting it always repaints.
     const QImage& Picture() const { return picture_; }
-    void setPicture(const QImage& picture);
+    void Set_Picture(const QImage& picture);
 
     // Picture pixels of this colour (alpha ignored) are not drawn. Black by
     // default; an invalid colour makes every pixel opaque.
-    QColor TransparentColor() const { return transparent_color_; }
-    void setTransparentColor(const QColor& color);
+    QColor Transparent_Color() const { return transparent_color_; }
+    void Set_Transparent_Color(const QColor& color);
 
     // Face colour for pointer inside (with ColorChange), held down on the key,
     // and focused with bfsInColor. A plain value: setting it does not repaint.
-    QColor InColor() const { return in_color_; }
-    void setInColor(const QColor& color);
+    QColor In_Color() const { return in_color_; }
+    void Set_In_Color(const QColor& color);
 
     // The out colour: face colour with the pointer outside. Its setter also
     // makes it the current face colour and repaints.
     QColor Color() const { return out_color_; }
-    void setColor(const QColor& color);
+    void Set_Color(const QColor& color);
 
     // Positions in pixels; -1 centres on that axis.
-    int PictureLeft() const { return picture_left_; }
-    void setPictureLeft(int left);
-    int PictureTop() const { return picture_top_; }
-    void setPictureTop(int top);
-    int CaptionLeft() const { return caption_left_; }
-    void setCaptionLeft(int left);
-    int CaptionTop() const { return caption_top_; }
-    void setCaptionTop(int top);
+    int Picture_Left() const { return picture_left_; }
+    void Set_Picture_Left(int left);
+    int Picture_Top() const { return picture_top_; }
+    void Set_Picture_Top(int top);
+    int Caption_Left() const { return caption_left_; }
+    void Set_Caption_Left(int left);
+    int Caption_Top() const { return caption_top_; }
+    void Set_Caption_Top(int top);
 
     // Scale the picture into (2 + d, 2 + d) - (W - 4, H - 4) instead of
     // drawing it at its own size.
     bool Stretch() const { return stretch_; }
-    void setStretch(bool on);
+    void Set_Stretch(bool on);
 
     // '&' marks the accelerator character, drawn underlined; "&&" is a plain '&'.
     QString Caption() const { return caption_; }
-    void setCaption(const QString& caption);
+    void Set_Caption(const QString& caption);
 
     // Caption colour. Until one is set (or after an invalid colour) it is the
     // ButtonText colour of the widget's palette, active group, so a disabled
     // key's caption looks the same as an enabled one's.
-    QColor FontColor() const;
-    void setFontColor(const QColor& color);
+    QColor Font_Color() const;
+    void Set_Font_Color(const QColor& color);
 
     // Keeps an enabled key's caption readable whatever its picture shows:
     // where the caption colour has less than Legible_Contrast against any
     // pixel of the face under the caption (and one pixel around it), the
     // caption gets a one-pixel outline in black or white, whichever differs
     // more from it. Off by default: the caption is drawn as it is.
-    bool LegibleCaption() const { return legible_caption_; }
-    void setLegibleCaption(bool on);
+    bool Legible_Caption() const { return legible_caption_; }
+    void Set_Legible_Caption(bool on);
     // The contrast a legible caption keeps: WCAG 2's 4.5:1 for text.
     static constexpr double Legible_Contrast = 4.5;
     // The outline colour the caption gets now; invalid when it needs none.
     QColor Caption_Outline_Color();
 
-    TBevelCut BevelInner() const { return bevel_inner_; }
-    void setBevelInner(TBevelCut cut);
-    TBevelCut BevelOuter() const { return bevel_outer_; }
-    void setBevelOuter(TBevelCut cut);
+    TBevelCut Bevel_Inner() const { return bevel_inner_; }
+    void Set_Bevel_Inner(TBevelCut cut);
+    TBevelCut Bevel_Outer() const { return bevel_outer_; }
+    void Set_Bevel_Outer(TBevelCut cut);
 
     // Free for the owner; the main window keeps a Command table row in it.
     int Tag() const { return tag_; }
-    void setTag(int tag) { tag_ = tag; }
+    void Set_Tag(int tag) { tag_ = tag; }
 
     // Whether Tab reaches the key (Qt::StrongFocus) or only a click does
     // (Qt::ClickFocus).
-    bool TabStop() const { return tab_stop_; }
-    void setTabStop(bool on);
+    bool Tab_Stop() const { return tab_stop_; }
+    void Set_Tab_Stop(bool on);
 
     // Releases the press and fires Clicked(). The keyboard, mouse and
     // accelerator paths all click through here; it may be called directly.
@@ -213,8 +216,8 @@ signals:
     void Clicked();
     // The pointer entered or left the key, also while a mouse button holds
     // it; fired before the key reacts. x, y in the key's coordinates.
-    void MouseEnter(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y);
-    void MouseLeave(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y);
+    void Mouse_Entered(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y);
+    void Mouse_Left(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y);
     // Keyboard focus gained / lost (after a repaint request).
     void Enter();
     void Exit();
@@ -295,5 +298,7 @@ private:
     int accelerator_id_ = 0;
     int paint_count_ = 0;
 };
+
+}  // namespace qev
 
 #endif

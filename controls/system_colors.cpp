@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QPalette>
 
+namespace qev {
+
 QColor System_Color(TSystem_Color which) {
     const QPalette palette = QApplication::palette();
     switch (which) {
@@ -23,3 +25,5 @@ QColor System_Color(TSystem_Color which) {
     }
     return palette.color(QPalette::Active, QPalette::Button);
 }
+
+}  // namespace qev

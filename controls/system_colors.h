@@ -10,6 +10,8 @@
 
 #include <QColor>
 
+namespace qev {
+
 enum class TSystem_Color {
     Btn_Face,       // button face               -> QPalette::Button
     Btn_Shadow,     // button shadow             -> QPalette::Dark
@@ -26,5 +28,7 @@ QColor System_Color(TSystem_Color which);
 
 // Cream, the caption colour of disabled keys over a background picture.
 inline const QColor clCream{255, 251, 240};
+
+}  // namespace qev
 
 #endif

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace qev {
+
 TUp_Down::TUp_Down(QWidget* parent) : QWidget(parent) {
     up_ = new QToolButton(this);
     up_->setObjectName(QStringLiteral("Up"));
@@ -23,7 +25,7 @@ TUp_Down::TUp_Down(QWidget* parent) : QWidget(parent) {
     setFixedWidth(16);
 }
 
-void TUp_Down::setAssociate(QLineEdit* edit) {
+void TUp_Down::Set_Associate(QLineEdit* edit) {
     if (edit_) edit_->removeEventFilter(this);
     disconnect(finished_);
     edit_ = edit;
@@ -32,13 +34,13 @@ void TUp_Down::setAssociate(QLineEdit* edit) {
     finished_ = connect(edit_, &QLineEdit::editingFinished, this, &TUp_Down::Editing_Finished);
 }
 
-void TUp_Down::setRange(int min, int max) {
+void TUp_Down::Set_Range(int min, int max) {
     min_ = min;
     max_ = std::max(min, max);
     position_ = std::clamp(position_, min_, max_);
 }
 
-void TUp_Down::setPosition(int position) {
+void TUp_Down::Set_Position(int position) {
     position_ = std::clamp(position, min_, max_);
     Write_Text();
     emit Changed(position_);
@@ -50,7 +52,7 @@ int TUp_Down::Position() const {
     return position_;
 }
 
-void TUp_Down::setStrict(bool on) { strict_ = on; }
+void TUp_Down::Set_Strict(bool on) { strict_ = on; }
 
 void TUp_Down::Step(int delta) {
     long long from = position_;
@@ -66,7 +68,7 @@ void TUp_Down::Step(int delta) {
         const int plain = ok ? typed : text.toInt(&ok);
         if (ok) from = plain;
     }
-    setPosition(static_cast<int>(std::clamp<long long>(from + delta, min_, max_)));
+    Set_Position(static_cast<int>(std::clamp<long long>(from + delta, min_, max_)));
 }
 
 QString TUp_Down::Number_Text(int value, bool thousands) {
@@ -160,3 +162,5 @@ bool TUp_Down::eventFilter(QObject* watched, QEvent* event) {
     }
     return QWidget::eventFilter(watched, event);
 }
+
+}  // namespace qev

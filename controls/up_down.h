@@ -17,7 +17,7 @@
 // Typing never takes a part of a number: 40000 typed into a field of
 // 1 .. 32767 is not taken, and neither is the 4000 on the way to it.
 //
-// The position is written as plain decimal or, with setThousands, grouped by
+// The position is written as plain decimal or, with Set_Thousands, grouped by
 // commas in threes (1,024; 32,767). The grouping is fixed rather than the
 // locale's, so a field reads the same on every desktop.
 #ifndef QEV_CONTROLS_UP_DOWN_H
@@ -33,24 +33,26 @@
 class QLineEdit;
 class QToolButton;
 
+namespace qev {
+
 class TUp_Down : public QWidget {
     Q_OBJECT
 
 public:
     explicit TUp_Down(QWidget* parent = nullptr);
 
-    void setAssociate(QLineEdit* edit);
-    void setRange(int min, int max);  // the position is brought into the range
+    void Set_Associate(QLineEdit* edit);
+    void Set_Range(int min, int max);  // the position is brought into the range
     int Min() const { return min_; }
     int Max() const { return max_; }
     // Sets the position (clamped to the range) and writes it into the edit.
-    void setPosition(int position);
+    void Set_Position(int position);
     // The position; for a strict spinner the edit's text when that is a
     // whole number within the range.
     int Position() const;
-    void setThousands(bool on) { thousands_ = on; }
+    void Set_Thousands(bool on) { thousands_ = on; }
     bool Thousands() const { return thousands_; }
-    void setStrict(bool on);
+    void Set_Strict(bool on);
     bool Strict() const { return strict_; }
 
     void Step(int delta);  // what the arrows do
@@ -85,5 +87,7 @@ private:
     bool thousands_ = false;
     bool strict_ = false;
 };
+
+}  // namespace qev
 
 #endif

@@ -31,7 +31,7 @@
 
 #include <filesystem>
 
-using namespace qev;
+namespace qev {
 
 namespace {
 
@@ -162,12 +162,12 @@ void TQEV_Main_Form::Create_Components() {
 TPictureButton* TQEV_Main_Form::Create_Key(const char* name, const char* caption, int left, int top) {
     auto* key = new TPictureButton(centralWidget());
     key->setObjectName(QString::fromLatin1(name));
-    key->setCaption(QString::fromLatin1(caption));
+    key->Set_Caption(QString::fromLatin1(caption));
     key->setGeometry(left, top, Key_Width, Key_Height);
     key->setFont(Form_Font(12, true));
-    key->setFontColor(clCream);
-    key->setLegibleCaption(true);  // a live key's caption reads over any background
-    key->setTabStop(true);
+    key->Set_Font_Color(clCream);
+    key->Set_Legible_Caption(true);  // a live key's caption reads over any background
+    key->Set_Tab_Stop(true);
     return key;
 }
 
@@ -276,25 +276,25 @@ void TQEV_Main_Form::Build_Key_Table() {
 }
 
 void TQEV_Main_Form::Reset_Key_Pictures() {
-    for (const TKey_Entry& entry : key_table_) entry.Key->setPicture(Blank_Picture(entry.Key->size()));
+    for (const TKey_Entry& entry : key_table_) entry.Key->Set_Picture(Blank_Picture(entry.Key->size()));
 }
 
 void TQEV_Main_Form::Set_Caption_Color(TPictureButton* key, bool enabled) {
     const bool see_through = state_.Settings.See_Through();
     if (enabled)
-        key->setFontColor(see_through ? Yellow : System_Color(TSystem_Color::Btn_Text));
+        key->Set_Font_Color(see_through ? Yellow : System_Color(TSystem_Color::Btn_Text));
     else
-        key->setFontColor(see_through ? clCream : System_Color(TSystem_Color::Gray_Text));
+        key->Set_Font_Color(see_through ? clCream : System_Color(TSystem_Color::Gray_Text));
 }
 
 void TQEV_Main_Form::Draw_Enabled_Face(TPictureButton* key) {
-    key->setPicture(Enabled_Face(background_, key->geometry(), state_.Settings.See_Through(),
-                                 state_.Settings.TRANSPARENCY_MODE, System_Color(TSystem_Color::Btn_Face)));
+    key->Set_Picture(Enabled_Face(background_, key->geometry(), state_.Settings.See_Through(),
+                                  state_.Settings.TRANSPARENCY_MODE, System_Color(TSystem_Color::Btn_Face)));
 }
 
 void TQEV_Main_Form::Draw_Disabled_Face(TPictureButton* key) {
-    key->setPicture(Disabled_Face(background_, key->geometry(), state_.Settings.See_Through(),
-                                  System_Color(TSystem_Color::Btn_Shadow)));
+    key->Set_Picture(Disabled_Face(background_, key->geometry(), state_.Settings.See_Through(),
+                                   System_Color(TSystem_Color::Btn_Shadow)));
 }
 
 void TQEV_Main_Form::Disable_All_Keys() {
@@ -312,7 +312,7 @@ void TQEV_Main_Form::Map_Keys() {
         for (const TKey_Entry& entry : key_table_) {
             if (state_.Table.Row(row).Name != entry.Command_Name) continue;
             entry.Key->setEnabled(true);
-            entry.Key->setTag(row);
+            entry.Key->Set_Tag(row);
             Draw_Enabled_Face(entry.Key);
             Set_Caption_Color(entry.Key, true);
         }
@@ -344,7 +344,7 @@ int TQEV_Main_Form::Apply_Background() {
         command_label_->setAutoFillBackground(false);
         back_image_->setPixmap(With_Black_Transparent(Copy_Background(background_, Back_Image_Rect)));
     }
-    send_button_->setPicture(Blank_Picture(send_button_->size()));
+    send_button_->Set_Picture(Blank_Picture(send_button_->size()));
     Draw_Enabled_Face(send_button_);
     Set_Caption_Color(send_button_, true);
     return 0;
@@ -506,3 +506,5 @@ void TQEV_Main_Form::LPTAddressClick() { Run_Dialog<TLPT_Address_Form>(state_, t
 void TQEV_Main_Form::VersionClick() { Run_Dialog<TVersionDialogForm>(state_, this); }
 
 void TQEV_Main_Form::CaptureCommandClick() { Run_Dialog<TCapture_Command_Form>(state_, this); }
+
+}  // namespace qev

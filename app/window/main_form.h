@@ -22,13 +22,13 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QStatusBar;
-class TPictureButton;
 
 namespace qev {
+
 class TCommand_Server;
 class TLirc_Server;
 class TLirc_State_Program;
-}  // namespace qev
+class TPictureButton;
 
 class TQEV_Main_Form : public QMainWindow, public qev::TMain_View {
     Q_OBJECT
@@ -136,5 +136,7 @@ private:
     bool shut_down_ = false;
     bool close_pending_ = false;  // a close that waits for a long action to end
 };
+
+}  // namespace qev
 
 #endif

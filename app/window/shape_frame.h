@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+namespace qev {
+
 class TShape_Frame : public QWidget {
 public:
     explicit TShape_Frame(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
@@ -12,5 +14,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
 };
+
+}  // namespace qev
 
 #endif

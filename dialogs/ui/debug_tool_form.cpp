@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-using namespace qev;
+namespace qev {
 
 namespace {
 
@@ -95,8 +95,8 @@ void TDebug_Tool_Form::Create_Components() {
 }
 
 void TDebug_Tool_Form::Show_Lamps() {
-    tx_lamp_->setBrushColor(From_BGR(tool_.TX_LED_Color()));
-    rx_lamp_->setBrushColor(From_BGR(tool_.RX_LED_Color()));
+    tx_lamp_->Set_Brush_Color(From_BGR(tool_.TX_LED_Color()));
+    rx_lamp_->Set_Brush_Color(From_BGR(tool_.RX_LED_Color()));
 }
 
 void TDebug_Tool_Form::Debug_TimerTimer() {
@@ -118,3 +118,5 @@ void TDebug_Tool_Form::Cancel_ButtonClick() {
     timer_->stop();
     close();
 }
+
+}  // namespace qev

@@ -22,6 +22,9 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QTimer;
+
+namespace qev {
+
 class TLamp;
 
 class TDebug_Tool_Form : public QDialog {
@@ -56,5 +59,7 @@ private:
     QLabel* port_label_ = nullptr;
     QTimer* timer_ = nullptr;
 };
+
+}  // namespace qev
 
 #endif

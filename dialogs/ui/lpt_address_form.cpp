@@ -9,7 +9,7 @@
 #include <QShowEvent>
 #include <algorithm>
 
-using namespace qev;
+namespace qev {
 
 TLPT_Address_Form::TLPT_Address_Form(TQEV_State& state, QWidget* parent) : QDialog(parent), address_(state) {
     setObjectName(QStringLiteral("LPT_Address_Form"));
@@ -67,3 +67,5 @@ void TLPT_Address_Form::OK_ButtonClick() {
     address_.OK_ButtonClick(pcat_button_->isChecked() ? TLPT_Port_Kind::PCAT : TLPT_Port_Kind::ThinkPad);
     accept();
 }
+
+}  // namespace qev

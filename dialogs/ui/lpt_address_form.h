@@ -19,6 +19,8 @@ class QPushButton;
 class QRadioButton;
 class QShowEvent;
 
+namespace qev {
+
 class TLPT_Address_Form : public QDialog {
     Q_OBJECT
 
@@ -44,5 +46,7 @@ private:
     QRadioButton* thinkpad_button_ = nullptr;
     QPushButton* ok_button_ = nullptr;
 };
+
+}  // namespace qev
 
 #endif

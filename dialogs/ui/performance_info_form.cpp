@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-using namespace qev;
+namespace qev {
 
 namespace {
 
@@ -76,3 +76,5 @@ void TPerformanceInfo_Form::Measure_ButtonClick() {
 }
 
 void TPerformanceInfo_Form::OK_ButtonClick() { accept(); }
+
+}  // namespace qev

@@ -16,6 +16,8 @@
 class QLabel;
 class QPushButton;
 
+namespace qev {
+
 class TPerformanceInfo_Form : public QDialog {
     Q_OBJECT
 
@@ -38,5 +40,7 @@ private:
     QPushButton* measure_button_ = nullptr;
     QPushButton* ok_button_ = nullptr;
 };
+
+}  // namespace qev
 
 #endif

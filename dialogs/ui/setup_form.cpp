@@ -13,7 +13,7 @@
 #include <QPalette>
 #include <QPushButton>
 
-using namespace qev;
+namespace qev {
 
 namespace {
 
@@ -159,11 +159,11 @@ void TSetUp_Form::Add_Number_Row(QGroupBox* group, int row, TSetup_Field field, 
     auto* spinner = new TUp_Down(group);
     spinner->setObjectName(QString::fromLatin1(up_down_name));
     spinner->setGeometry(Field_Left + Number_Width, Row_Top(row), Up_Down_Width, Field_Height);
-    spinner->setAssociate(edit);
-    spinner->setStrict(true);
-    spinner->setThousands(true);
+    spinner->Set_Associate(edit);
+    spinner->Set_Strict(true);
+    spinner->Set_Thousands(true);
     const TSetup_Range range = *Setup_Range(field);
-    spinner->setRange(range.Min, range.Max);
+    spinner->Set_Range(range.Min, range.Max);
     spinners_[Index(field)] = spinner;
 }
 
@@ -205,7 +205,7 @@ TSetup_Values TSetUp_Form::Values() const {
     return values;
 }
 
-void TSetUp_Form::Set_Spinner(TSetup_Field field, int32_t value) { spinners_[Index(field)]->setPosition(value); }
+void TSetUp_Form::Set_Spinner(TSetup_Field field, int32_t value) { spinners_[Index(field)]->Set_Position(value); }
 
 int32_t TSetUp_Form::Spinner_Value(TSetup_Field field) const { return spinners_[Index(field)]->Position(); }
 
@@ -232,3 +232,5 @@ void TSetUp_Form::RMT_File_Browe_ButtonClick() { Put_Path(rmt_file_edit_, Setup_
 void TSetUp_Form::Put_Path(QLineEdit* edit, const std::optional<std::string>& path) {
     if (path) edit->setText(To_Q(*path));
 }
+
+}  // namespace qev

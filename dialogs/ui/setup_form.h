@@ -26,6 +26,9 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+
+namespace qev {
+
 class TUp_Down;
 
 class TSetUp_Form : public QDialog {
@@ -71,5 +74,7 @@ private:
     // The spinner of each number field, by field; none for the text fields.
     std::array<TUp_Down*, static_cast<std::size_t>(qev::TSetup_Field::LIRC_PORT) + 1> spinners_{};
 };
+
+}  // namespace qev
 
 #endif

@@ -15,6 +15,8 @@
 // Q_INIT_RESOURCE requires.)
 static void Load_Icon_Resources() { Q_INIT_RESOURCE(version_dialog_form); }
 
+namespace qev {
+
 TVersionDialogForm::TVersionDialogForm(qev::TQEV_State& /*state*/, QWidget* parent, const std::string& executable)
     : QDialog(parent) {
     setObjectName(QStringLiteral("VersionDialogForm"));
@@ -86,3 +88,5 @@ void TVersionDialogForm::FormCreate(const std::string& executable) {
 }
 
 void TVersionDialogForm::OKButtonClick() { accept(); }
+
+}  // namespace qev

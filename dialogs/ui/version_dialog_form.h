@@ -17,6 +17,8 @@
 class QLabel;
 class QPushButton;
 
+namespace qev {
+
 class TVersionDialogForm : public QDialog {
     Q_OBJECT
 
@@ -48,5 +50,7 @@ private:
     QLabel* labels_[qev::Version_Field_Count] = {};
     QPushButton* ok_button_ = nullptr;
 };
+
+}  // namespace qev
 
 #endif

@@ -64,8 +64,8 @@ bool Save(QWidget& widget, const QString& out, const char* name) {
 }
 
 // The capture dialog after learning the simulated remote's command.
-bool Shoot_Capture(TQEV_Main_Form& form, const QString& out) {
-    TCapture_Command_Form dialog(form.State(), &form);
+bool Shoot_Capture(qev::TQEV_Main_Form& form, const QString& out) {
+    qev::TCapture_Command_Form dialog(form.State(), &form);
     dialog.show();
     QApplication::processEvents();
     dialog.Start_Caputure_ButtonClick();
@@ -75,8 +75,8 @@ bool Shoot_Capture(TQEV_Main_Form& form, const QString& out) {
 }
 
 // The macro dialog with a short macro, its second line highlighted as in a run.
-bool Shoot_Macro(TQEV_Main_Form& form, const QString& out) {
-    TMacro_Command_Form dialog(form.State(), &form);
+bool Shoot_Macro(qev::TQEV_Main_Form& form, const QString& out) {
+    qev::TMacro_Command_Form dialog(form.State(), &form);
     auto* memo = dialog.findChild<QPlainTextEdit*>(QStringLiteral("Macro_Memo"));
     memo->setPlainText(
         QStringLiteral("; evening: TV on, three channels up\n"
@@ -98,19 +98,19 @@ bool Shoot_Macro(TQEV_Main_Form& form, const QString& out) {
 // (the simulated port's loopback lights the receiver lamp too), the
 // performance dialog after one measurement, the version dialog reading the
 // program's own executable beside this tool.
-bool Shoot_Service_Dialogs(TQEV_Main_Form& form, const QString& out) {
+bool Shoot_Service_Dialogs(qev::TQEV_Main_Form& form, const QString& out) {
     qev::TQEV_State& state = form.State();
     bool ok = true;
     {
-        TSetUp_Form dialog(state, &form);
+        qev::TSetUp_Form dialog(state, &form);
         ok = Save(dialog, out, "setup_dialog.png") && ok;
     }
     {
-        TLPT_Address_Form dialog(state, &form);
+        qev::TLPT_Address_Form dialog(state, &form);
         ok = Save(dialog, out, "lpt_address_dialog.png") && ok;
     }
     {
-        TDebug_Tool_Form dialog(state, &form);
+        qev::TDebug_Tool_Form dialog(state, &form);
         dialog.IR_LED_ON_ButtonClick();
         dialog.show();
         QElapsedTimer shown;
@@ -119,13 +119,13 @@ bool Shoot_Service_Dialogs(TQEV_Main_Form& form, const QString& out) {
         ok = Save(dialog, out, "debug_tool_dialog.png") && ok;
     }
     {
-        TPerformanceInfo_Form dialog(state, &form);
+        qev::TPerformanceInfo_Form dialog(state, &form);
         dialog.Measure_ButtonClick();
         ok = Save(dialog, out, "performance_dialog.png") && ok;
     }
     {
         const std::string program = (QCoreApplication::applicationDirPath() + QStringLiteral("/QEV_LPT")).toStdString();
-        TVersionDialogForm dialog(state, &form, program);
+        qev::TVersionDialogForm dialog(state, &form, program);
         ok = Save(dialog, out, "version_dialog.png") && ok;
     }
     return ok;
@@ -141,7 +141,7 @@ bool Shoot(const QString& out, const char* name, const char* settings, const cha
     qev::TMonotonic_Counter counter;
     qev::TLinux_Priority priority;
     qev::TQt_Feedback feedback;
-    TQEV_Main_Form form(counter, priority, feedback);
+    qev::TQEV_Main_Form form(counter, priority, feedback);
     form.State().Executable_Path = "QEV_LPT";
     if (!form.Start_Up()) return false;
     if (command_file) {

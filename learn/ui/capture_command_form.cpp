@@ -22,7 +22,7 @@
 
 #include <algorithm>
 
-using namespace qev;
+namespace qev {
 
 namespace {
 
@@ -60,8 +60,8 @@ TCapture_Command_Form::TCapture_Command_Form(TQEV_State& state, QWidget* parent)
     Create_Components();
     Create_Chart();
     // The length starts at the full capture length.
-    length_up_down_->setRange(1, Capture_Length(state_));
-    length_up_down_->setPosition(Capture_Length(state_));
+    length_up_down_->Set_Range(1, Capture_Length(state_));
+    length_up_down_->Set_Position(Capture_Length(state_));
     Clear_Chart();
     Set_Time_Axis(Capture_Length(state_));
     // Not moved: a dialog with a parent is centred on it when shown.
@@ -82,7 +82,7 @@ void TCapture_Command_Form::Create_Components() {
     length_up_down_ = new TUp_Down(this);
     length_up_down_->setObjectName(QStringLiteral("Data_Length_Edit_UpDown"));
     length_up_down_->setGeometry(153, 72, 16, 21);
-    length_up_down_->setAssociate(length_edit_);
+    length_up_down_->Set_Associate(length_edit_);
 
     const struct {
         QPushButton*& button;
@@ -291,3 +291,5 @@ void TCapture_Command_Form::Disable_Buttons() {
 }
 
 void TCapture_Command_Form::Enable_Buttons() { Set_Buttons_Enabled(true); }
+
+}  // namespace qev

@@ -23,6 +23,9 @@ class QLineSeries;
 class QPlainTextEdit;
 class QPushButton;
 class QValueAxis;
+
+namespace qev {
+
 class TUp_Down;
 
 class TCapture_Command_Form : public QDialog {
@@ -78,5 +81,7 @@ private:
     QAreaSeries* series_ = nullptr;
     QValueAxis* bottom_axis_ = nullptr;
 };
+
+}  // namespace qev
 
 #endif

@@ -13,7 +13,7 @@
 
 #include <algorithm>
 
-using namespace qev;
+namespace qev {
 
 TMacro_Command_Form::TMacro_Command_Form(TQEV_State& state, QWidget* parent)
     : QDialog(parent), state_(state), executor_(state, *this) {
@@ -206,3 +206,5 @@ void TMacro_Command_Form::Set_Running_Look(bool running) {
     abort_button_->setEnabled(running);
     for (QAction* action : blocked_while_running_) action->setEnabled(!running);
 }
+
+}  // namespace qev

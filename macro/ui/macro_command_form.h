@@ -21,6 +21,8 @@ class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
 
+namespace qev {
+
 class TMacro_Command_Form : public QDialog, private qev::TMacro_Display {
     Q_OBJECT
 
@@ -75,5 +77,7 @@ private:
     bool close_pending_ = false;
     bool byte_order_mark_ = false;  // the text imported last began with one
 };
+
+}  // namespace qev
 
 #endif

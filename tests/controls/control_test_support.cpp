@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+namespace qev::test {
+
 QPalette Test_Palette() {
     QPalette palette = QApplication::palette();
     for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
@@ -27,8 +29,8 @@ void TControl_Test::TearDown() { QApplication::setPalette(saved_palette); }
 std::unique_ptr<TPictureButton> Make_Key(QWidget* parent) {
     auto key = std::make_unique<TPictureButton>(parent);
     key->resize(57, 25);
-    key->setColor(test_colors::Out);
-    key->setInColor(test_colors::In);
+    key->Set_Color(test_colors::Out);
+    key->Set_In_Color(test_colors::In);
     return key;
 }
 
@@ -57,3 +59,5 @@ QRect Bounds_Of(const QImage& image, const QColor& color) {
     }
     return bounds;
 }
+
+}  // namespace qev::test

@@ -16,6 +16,8 @@
 #include <ostream>
 #include <string>
 
+namespace qev::test {
+
 namespace test_colors {
 // Installed as the application palette by TControl_Test.
 inline const QColor Face{192, 192, 192};       // QPalette::Button
@@ -67,5 +69,7 @@ QColor Inverted(const QColor& color);
 
 // Smallest rectangle holding every pixel of exactly this colour (null when none).
 QRect Bounds_Of(const QImage& image, const QColor& color);
+
+}  // namespace qev::test
 
 #endif

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <vector>
 
+namespace qev::test {
 namespace {
 
 const QColor Background{0, 128, 0};
@@ -40,7 +41,7 @@ TEST(Lamp, Is_A_Centred_Circle_Filled_With_Its_Colour_Inside_A_Dark_Outline) {
         SCOPED_TRACE(row.name);
         TLamp lamp;
         lamp.resize(row.width, row.height);
-        lamp.setBrushColor(QColor(255, 0, 0));
+        lamp.Set_Brush_Color(QColor(255, 0, 0));
         const QImage image = Render(lamp);
         ASSERT_EQ(image.size(), QSize(row.width, row.height));
         const int d = std::min(row.width, row.height);
@@ -74,15 +75,15 @@ TEST(Lamp, Is_A_Centred_Circle_Filled_With_Its_Colour_Inside_A_Dark_Outline) {
 TEST(Lamp, A_New_Colour_Shows_At_The_Next_Paint) {
     TLamp lamp;
     lamp.resize(17, 17);
-    EXPECT_EQ(lamp.brushColor(), QColor(Qt::white)) << "white until told";
-    EXPECT_EQ(lamp.penColor(), QColor(Qt::black));
+    EXPECT_EQ(lamp.Brush_Color(), QColor(Qt::white)) << "white until told";
+    EXPECT_EQ(lamp.Pen_Color(), QColor(Qt::black));
     EXPECT_EQ(Pixel(Render(lamp), 8, 8), Hex(QColor(255, 255, 255)));
     for (const QColor color : {QColor(255, 255, 0), QColor(255, 0, 0), QColor(255, 255, 255)}) {
-        lamp.setBrushColor(color);
-        EXPECT_EQ(lamp.brushColor(), color);
+        lamp.Set_Brush_Color(color);
+        EXPECT_EQ(lamp.Brush_Color(), color);
         EXPECT_EQ(Pixel(Render(lamp), 8, 8), Hex(color));
     }
-    lamp.setPenColor(QColor(0, 0, 255));
+    lamp.Set_Pen_Color(QColor(0, 0, 255));
     // The outline is smoothed into its surroundings, so it is mostly, not purely, blue.
     const QColor outline = Render(lamp).pixelColor(8, 0);
     EXPECT_GT(outline.blue(), 160) << Hex(outline);
@@ -91,3 +92,4 @@ TEST(Lamp, A_New_Colour_Shows_At_The_Next_Paint) {
 }
 
 }  // namespace
+}  // namespace qev::test

@@ -5,6 +5,7 @@
 
 #include <QFont>
 
+namespace qev::test {
 namespace {
 
 using row_printing::PrintTo;
@@ -33,13 +34,13 @@ TEST_P(Legible_Caption_Test, Outlines_Only_A_Caption_That_Would_Not_Read) {
     const TOutline_Row& row = GetParam();
     auto key = Make_Key();
     key->setFont(Crisp_Font());
-    key->setCaption("PLAY");
-    key->setColor(row.Face);
-    key->setFontColor(row.Ink);
-    if (row.Picture.isValid()) key->setPicture(Solid(57, 25, row.Picture));
+    key->Set_Caption("PLAY");
+    key->Set_Color(row.Face);
+    key->Set_Font_Color(row.Ink);
+    if (row.Picture.isValid()) key->Set_Picture(Solid(57, 25, row.Picture));
     key->setEnabled(row.Enabled);
     const QImage plain = key->Render();
-    key->setLegibleCaption(row.Legible);
+    key->Set_Legible_Caption(row.Legible);
     EXPECT_EQ(Hex(key->Caption_Outline_Color()), Hex(row.Expected));
     const QImage face = key->Render();
     if (!row.Expected.isValid()) {
@@ -99,3 +100,4 @@ TEST(Contrast_Ratio, Follows_Wcag) {
 }
 
 }  // namespace
+}  // namespace qev::test

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+namespace qev::test {
 namespace {
 
 using row_printing::PrintTo;
@@ -29,24 +30,24 @@ using Defaults_Test = TControl_Test;
 TEST_F(Defaults_Test, New_Key_Has_The_Described_Defaults) {
     TPictureButton key;
     EXPECT_EQ(key.size(), QSize(36, 36));
-    EXPECT_EQ(key.ButtonStyle(), TPictureButton::bsStdButton);
-    EXPECT_EQ(key.BevelInner(), TPictureButton::bvNone);
-    EXPECT_EQ(key.BevelOuter(), TPictureButton::bvNone);
-    EXPECT_TRUE(key.ColorChange());
-    EXPECT_EQ(key.FocusStyle(), TPictureButton::bfsStdButton);
-    EXPECT_EQ(Hex(key.InColor()), Hex(Light_3D));
+    EXPECT_EQ(key.Button_Style(), TPictureButton::bsStdButton);
+    EXPECT_EQ(key.Bevel_Inner(), TPictureButton::bvNone);
+    EXPECT_EQ(key.Bevel_Outer(), TPictureButton::bvNone);
+    EXPECT_TRUE(key.Color_Change());
+    EXPECT_EQ(key.Focus_Style(), TPictureButton::bfsStdButton);
+    EXPECT_EQ(Hex(key.In_Color()), Hex(Light_3D));
     EXPECT_EQ(Hex(key.Color()), Hex(Face));
     EXPECT_EQ(Hex(key.Face_Color()), Hex(Face));
-    EXPECT_EQ(key.PictureLeft(), -1);
-    EXPECT_EQ(key.PictureTop(), -1);
-    EXPECT_EQ(key.CaptionLeft(), -1);
-    EXPECT_EQ(key.CaptionTop(), -1);
+    EXPECT_EQ(key.Picture_Left(), -1);
+    EXPECT_EQ(key.Picture_Top(), -1);
+    EXPECT_EQ(key.Caption_Left(), -1);
+    EXPECT_EQ(key.Caption_Top(), -1);
     EXPECT_FALSE(key.Stretch());
     EXPECT_EQ(key.Tag(), 0);
     EXPECT_FALSE(key.Pressed());
     EXPECT_EQ(key.Draw_Offset(), 0);
     EXPECT_TRUE(key.Picture().isNull());
-    EXPECT_EQ(Hex(key.FontColor()), Hex(Btn_Text));
+    EXPECT_EQ(Hex(key.Font_Color()), Hex(Btn_Text));
 
     const QImage face = key.Render();
     EXPECT_EQ(Pixel(face, 18, 18), Hex(Face));
@@ -56,11 +57,11 @@ TEST_F(Defaults_Test, New_Key_Has_The_Described_Defaults) {
 
 TEST_F(Defaults_Test, Tab_Stop_Decides_Whether_Tab_Reaches_The_Key) {
     TPictureButton key;
-    EXPECT_FALSE(key.TabStop());
+    EXPECT_FALSE(key.Tab_Stop());
     EXPECT_EQ(key.focusPolicy(), Qt::ClickFocus);
-    key.setTabStop(true);
+    key.Set_Tab_Stop(true);
     EXPECT_EQ(key.focusPolicy(), Qt::StrongFocus);
-    key.setTabStop(false);
+    key.Set_Tab_Stop(false);
     EXPECT_EQ(key.focusPolicy(), Qt::ClickFocus);
 }
 
@@ -79,11 +80,11 @@ TEST_P(Picture_Origin_Test, Computed_And_Drawn_There) {
     const TPicture_Row& row = GetParam();
     TPictureButton key;
     key.resize(row.W, row.H);
-    key.setButtonStyle(TPictureButton::bsNone);  // no frame over the edges
-    key.setColor(Out);
-    key.setPictureLeft(row.Left);
-    key.setPictureTop(row.Top);
-    key.setPicture(Solid(row.Pw, row.Ph, Red));
+    key.Set_Button_Style(TPictureButton::bsNone);  // no frame over the edges
+    key.Set_Color(Out);
+    key.Set_Picture_Left(row.Left);
+    key.Set_Picture_Top(row.Top);
+    key.Set_Picture(Solid(row.Pw, row.Ph, Red));
 
     EXPECT_EQ(key.Picture_Origin(row.W, row.H, row.Pw, row.Ph), row.Expected);
     const QRect drawn = QRect(row.Expected, QSize(row.Pw, row.Ph)) & QRect(0, 0, row.W, row.H);
@@ -118,8 +119,8 @@ class Caption_Origin_Test : public TControl_Test, public ::testing::WithParamInt
 TEST_P(Caption_Origin_Test, Computed) {
     const TCaption_Row& row = GetParam();
     TPictureButton key;
-    key.setCaptionLeft(row.Left);
-    key.setCaptionTop(row.Top);
+    key.Set_Caption_Left(row.Left);
+    key.Set_Caption_Top(row.Top);
     EXPECT_EQ(key.Caption_Origin(row.W, row.H, row.Tw, row.Th), row.Expected);
 }
 
@@ -144,7 +145,7 @@ class Caption_Size_Test : public TControl_Test, public ::testing::WithParamInter
 TEST_P(Caption_Size_Test, Accelerator_Mark_Takes_No_Room) {
     TPictureButton key;
     key.setFont(Crisp_Font());
-    key.setCaption(GetParam().Caption);
+    key.Set_Caption(GetParam().Caption);
     EXPECT_EQ(key.Caption_Size(), QFontMetrics(key.font()).size(0, GetParam().Plain));
 }
 
@@ -161,13 +162,13 @@ using Caption_Paint_Test = TControl_Test;
 TEST_F(Caption_Paint_Test, Centred_Caption_Is_Drawn_At_The_Computed_Origin) {
     auto key = Make_Key();
     key->setFont(Crisp_Font());
-    key->setCaption("PLAY");
+    key->Set_Caption("PLAY");
     const QImage centred = key->Render();
 
     const QSize text = key->Caption_Size();
     const QPoint origin = key->Caption_Origin(57, 25, text.width(), text.height());
-    key->setCaptionLeft(origin.x() + 3);
-    key->setCaptionTop(origin.y() + 1);
+    key->Set_Caption_Left(origin.x() + 3);
+    key->Set_Caption_Top(origin.y() + 1);
     const QImage moved = key->Render();
 
     const QRect ink = Bounds_Of(centred, Btn_Text);
@@ -179,11 +180,11 @@ TEST_F(Caption_Paint_Test, Ampersand_Underlines_The_Next_Character) {
     auto plain_key = Make_Key();
     auto marked_key = Make_Key();
     for (TPictureButton* key : {plain_key.get(), marked_key.get()}) {
-        key->setButtonStyle(TPictureButton::bsNone);
+        key->Set_Button_Style(TPictureButton::bsNone);
         key->setFont(Crisp_Font());
     }
-    plain_key->setCaption("Power");
-    marked_key->setCaption("&Power");
+    plain_key->Set_Caption("Power");
+    marked_key->Set_Caption("&Power");
     const QImage plain = plain_key->Render();
     const QImage marked = marked_key->Render();
 
@@ -215,14 +216,14 @@ TEST_P(Caption_Color_Test, Caption_Drawn_In_Font_Color) {
     const TCaption_Color_Row& row = GetParam();
     auto key = Make_Key();
     key->setFont(Crisp_Font());
-    key->setCaption("VOL");
+    key->Set_Caption("VOL");
     QPalette palette = key->palette();
     palette.setColor(QPalette::Disabled, QPalette::ButtonText, Gray);
     key->setPalette(palette);
-    if (row.Set.isValid()) key->setFontColor(row.Set);
+    if (row.Set.isValid()) key->Set_Font_Color(row.Set);
     key->setEnabled(!row.Disabled);
 
-    EXPECT_EQ(Hex(key->FontColor()), Hex(row.Expected));
+    EXPECT_EQ(Hex(key->Font_Color()), Hex(row.Expected));
     const QImage face = key->Render();
     EXPECT_FALSE(Bounds_Of(face, row.Expected).isNull()) << "caption not in " << Hex(row.Expected);
     for (const QColor& other : {Btn_Text, Gray, QColor(Qt::yellow), clCream}) {
@@ -258,9 +259,9 @@ class Bevel_Paint_Test : public TControl_Test, public ::testing::WithParamInterf
 
 TEST_P(Bevel_Paint_Test, Rings_In_Their_Colours) {
     auto key = Make_Key();
-    key->setButtonStyle(TPictureButton::bsNone);
-    key->setBevelOuter(GetParam().Outer);
-    key->setBevelInner(GetParam().Inner);
+    key->Set_Button_Style(TPictureButton::bsNone);
+    key->Set_Bevel_Outer(GetParam().Outer);
+    key->Set_Bevel_Inner(GetParam().Inner);
     const QImage face = key->Render();
     for (const TProbe& probe : GetParam().Probes) {
         SCOPED_TRACE(testing::Message() << "pixel " << probe.X << "," << probe.Y);
@@ -319,9 +320,9 @@ class Stretch_Test : public TControl_Test, public ::testing::WithParamInterface<
 TEST_P(Stretch_Test, Scaled_Into_The_Face) {
     const TStretch_Row& row = GetParam();
     auto key = Make_Key();
-    key->setButtonStyle(row.Style);
-    key->setStretch(true);
-    key->setPicture(Solid(10, 5, Red));
+    key->Set_Button_Style(row.Style);
+    key->Set_Stretch(true);
+    key->Set_Picture(Solid(10, 5, Red));
     if (row.Held) QTest::mousePress(key.get(), Qt::LeftButton, {}, QPoint(28, 12));
     ASSERT_EQ(key->Draw_Offset(), row.Held ? 1 : 0);
     const QRect drawn = Bounds_Of(key->Render(), Red);
@@ -352,16 +353,16 @@ class Stretch_Backdrop_Test : public TControl_Test, public ::testing::WithParamI
 
 TEST_P(Stretch_Backdrop_Test, Black_Pixels_Show_The_Backdrop) {
     auto key = Make_Key();
-    key->setColorChange(false);  // face colour stays Out, held fill is In
-    key->setStretch(true);
+    key->Set_Color_Change(false);  // face colour stays Out, held fill is In
+    key->Set_Stretch(true);
     QImage picture = Solid(10, 5, Red);
     for (int y = 0; y < 5; ++y) {
         for (int x = 0; x < 5; ++x) picture.setPixelColor(x, y, Qt::black);
     }
-    key->setPicture(picture);
+    key->Set_Picture(picture);
     if (GetParam().Caption_Painted_Before) {
-        key->setCaption("X");
-        key->setCaptionLeft(200);  // measured and "drawn", but off the face
+        key->Set_Caption("X");
+        key->Set_Caption_Left(200);  // measured and "drawn", but off the face
         key->Render();
     }
     QTest::mousePress(key.get(), Qt::LeftButton, {}, QPoint(28, 12));
@@ -394,13 +395,13 @@ class Transparent_Test : public TControl_Test, public ::testing::WithParamInterf
 TEST_P(Transparent_Test, Pixels_Of_The_Transparent_Colour_Show_The_Fill) {
     const TTransparent_Row& row = GetParam();
     auto key = Make_Key();
-    key->setButtonStyle(TPictureButton::bsNone);
+    key->Set_Button_Style(TPictureButton::bsNone);
     QImage picture = Solid(57, 25, Qt::black);
     for (int y = 0; y < 25; ++y) {
         for (int x = 20; x < 57; ++x) picture.setPixelColor(x, y, x < 40 ? Red : QColor(Qt::magenta));
     }
-    key->setPicture(picture);
-    if (row.Set) key->setTransparentColor(row.Transparent);
+    key->Set_Picture(picture);
+    if (row.Set) key->Set_Transparent_Color(row.Transparent);
     const QImage face = key->Render();
     EXPECT_EQ(Pixel(face, 10, 12), Hex(row.Black_Shows));
     EXPECT_EQ(Pixel(face, 30, 12), Hex(row.Red_Shows));
@@ -416,3 +417,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TTransparent_Row>& info) { return std::string(info.param.Name); });
 
 }  // namespace
+}  // namespace qev::test

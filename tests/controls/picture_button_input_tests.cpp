@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <vector>
 
+namespace qev::test {
 namespace {
 
 using row_printing::PrintTo;
@@ -38,8 +39,8 @@ void Send_Key(TPictureButton& key, int code, bool press, bool auto_repeat = fals
 struct TClick_Counter {
     explicit TClick_Counter(TPictureButton& key) {
         QObject::connect(&key, &TPictureButton::Clicked, [this] { ++Clicks; });
-        QObject::connect(&key, &TPictureButton::MouseEnter, [this](auto...) { ++Enters; });
-        QObject::connect(&key, &TPictureButton::MouseLeave, [this](auto...) { ++Leaves; });
+        QObject::connect(&key, &TPictureButton::Mouse_Entered, [this](auto...) { ++Enters; });
+        QObject::connect(&key, &TPictureButton::Mouse_Left, [this](auto...) { ++Leaves; });
     }
     int Clicks = 0;
     int Enters = 0;
@@ -80,9 +81,9 @@ using Drag_Test = TControl_Test;
 
 TEST_F(Drag_Test, Held_Look_Follows_The_Pointer_And_Release_Off_Gives_No_Click) {
     auto key = Make_Key();
-    key->setPicture(Solid(4, 4, Red));
-    key->setPictureLeft(10);
-    key->setPictureTop(8);
+    key->Set_Picture(Solid(4, 4, Red));
+    key->Set_Picture_Left(10);
+    key->Set_Picture_Top(8);
     TClick_Counter count(*key);
 
     const auto press = [](QPoint at) {
@@ -157,16 +158,16 @@ TEST_F(Drag_Test, Release_Off_Without_Moves_Reports_The_Leave) {
 
 TEST_F(Drag_Test, Held_Contents_Move_One_Pixel_Right_And_Down) {
     auto key = Make_Key();
-    key->setColorChange(false);
-    key->setInColor(Out);  // same fill held and idle: only the position differs
-    key->setButtonStyle(TPictureButton::bsNone);
+    key->Set_Color_Change(false);
+    key->Set_In_Color(Out);  // same fill held and idle: only the position differs
+    key->Set_Button_Style(TPictureButton::bsNone);
     QFont font;
     font.setPixelSize(13);
     key->setFont(font);
-    key->setCaption("PLAY");
+    key->Set_Caption("PLAY");
     QImage picture = Solid(57, 25, Qt::black);
     for (int x = 5; x < 50; x += 7) picture.setPixelColor(x, 3, Red);
-    key->setPicture(picture);
+    key->Set_Picture(picture);
 
     const QImage idle = key->Render();
     QTest::mousePress(key.get(), Qt::LeftButton, {}, QPoint(28, 12));
@@ -425,7 +426,7 @@ TEST_P(Click_Order_Test, Pressed_State_Around_The_Click) {
 TEST_P(Click_Order_Test, Failing_Handler_Still_Releases_The_Key) {
     TProbe_Key key;
     key.resize(57, 25);
-    key.setButtonStyle(TPictureButton::bsRaised);
+    key.Set_Button_Style(TPictureButton::bsRaised);
     int clicks = 0;
     QObject::connect(&key, &TPictureButton::Clicked, [&] { ++clicks; });
     GetParam().Before(key);
@@ -435,7 +436,7 @@ TEST_P(Click_Order_Test, Failing_Handler_Still_Releases_The_Key) {
     EXPECT_EQ(clicks, 1);
     EXPECT_FALSE(key.Pressed());
     EXPECT_EQ(key.Draw_Offset(), 0);
-    EXPECT_EQ(key.BevelOuter(), TPictureButton::bvRaised);
+    EXPECT_EQ(key.Bevel_Outer(), TPictureButton::bvRaised);
     // Nothing is left half-done: a stray release clicks nothing more.
     Mouse_Event(key, false);
     Key_Event(key, Qt::Key_Space, false);
@@ -446,14 +447,14 @@ TEST_P(Click_Order_Test, Failing_Handler_Still_Releases_The_Key) {
 TEST_P(Click_Order_Test, Click_Failing_Before_It_Releases_Still_Releases_The_Key) {
     TProbe_Key key;
     key.resize(57, 25);
-    key.setButtonStyle(TPictureButton::bsRaised);
+    key.Set_Button_Style(TPictureButton::bsRaised);
     GetParam().Before(key);
     key.Throw_Before = true;
     EXPECT_THROW(GetParam().Clicking(key), std::runtime_error);
     key.Throw_Before = false;
     EXPECT_FALSE(key.Pressed());
     EXPECT_EQ(key.Draw_Offset(), 0);
-    EXPECT_EQ(key.BevelOuter(), TPictureButton::bvRaised);
+    EXPECT_EQ(key.Bevel_Outer(), TPictureButton::bvRaised);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -482,15 +483,15 @@ class Style_Bevel_Test : public TControl_Test, public ::testing::WithParamInterf
 
 void Expect_Bevels(const TPictureButton& key, TBevels expected, const char* when) {
     SCOPED_TRACE(when);
-    EXPECT_EQ(key.BevelInner(), expected.Inner);
-    EXPECT_EQ(key.BevelOuter(), expected.Outer);
+    EXPECT_EQ(key.Bevel_Inner(), expected.Inner);
+    EXPECT_EQ(key.Bevel_Outer(), expected.Outer);
 }
 
 TEST_P(Style_Bevel_Test, Bevels_Follow_The_Press) {
     const TStyle_Row& row = GetParam();
     {
         auto key = Make_Key();
-        key->setButtonStyle(row.Style);
+        key->Set_Button_Style(row.Style);
         Expect_Bevels(*key, row.Initial, "initial");
         QTest::mousePress(key.get(), Qt::LeftButton, {}, QPoint(28, 12));
         Expect_Bevels(*key, row.Held, "held");
@@ -499,7 +500,7 @@ TEST_P(Style_Bevel_Test, Bevels_Follow_The_Press) {
     }
     {
         auto key = Make_Key();
-        key->setButtonStyle(row.Style);
+        key->Set_Button_Style(row.Style);
         QTest::mousePress(key.get(), Qt::LeftButton, {}, QPoint(28, 12));
         QTest::mouseMove(key.get(), QPoint(90, 12));
         Expect_Bevels(*key, row.Dragged_Off, "dragged off");
@@ -543,16 +544,16 @@ class Hover_Test : public TControl_Test, public ::testing::WithParamInterface<TH
 TEST_P(Hover_Test, Enter_And_Leave) {
     const THover_Row& row = GetParam();
     auto key = Make_Key();
-    key->setButtonStyle(row.Style);
-    key->setColorChange(row.Color_Change);
+    key->Set_Button_Style(row.Style);
+    key->Set_Color_Change(row.Color_Change);
     QColor face_at_enter_signal, face_at_leave_signal;
     QPoint enter_at;
-    QObject::connect(key.get(), &TPictureButton::MouseEnter,
+    QObject::connect(key.get(), &TPictureButton::Mouse_Entered,
                      [&](Qt::MouseButtons, Qt::KeyboardModifiers, int x, int y) {
                          face_at_enter_signal = key->Face_Color();
                          enter_at = QPoint(x, y);
                      });
-    QObject::connect(key.get(), &TPictureButton::MouseLeave,
+    QObject::connect(key.get(), &TPictureButton::Mouse_Left,
                      [&](auto...) { face_at_leave_signal = key->Face_Color(); });
 
     Send_Enter(*key, QPoint(20, 7));
@@ -560,13 +561,13 @@ TEST_P(Hover_Test, Enter_And_Leave) {
     EXPECT_EQ(Hex(face_at_enter_signal), Hex(Out)) << "signal fires before the key reacts";
     EXPECT_EQ(Hex(key->Face_Color()), Hex(row.Face_In));
     EXPECT_EQ(Pixel(key->Render(), 28, 12), Hex(row.Face_In));
-    EXPECT_EQ(key->BevelOuter(), row.Outer_In);
+    EXPECT_EQ(key->Bevel_Outer(), row.Outer_In);
 
     Send_Leave(*key);
     EXPECT_EQ(Hex(face_at_leave_signal), Hex(row.Face_In)) << "signal fires before the key reacts";
     EXPECT_EQ(Hex(key->Face_Color()), Hex(row.Face_Out));
     EXPECT_EQ(Pixel(key->Render(), 28, 12), Hex(row.Face_Out));
-    EXPECT_EQ(key->BevelOuter(), row.Outer_Out);
+    EXPECT_EQ(key->Bevel_Outer(), row.Outer_Out);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Hover_Test,
@@ -586,9 +587,9 @@ TEST_F(Color_Test, Color_Sets_The_Face_In_Color_Waits_For_The_Next_Hover) {
     auto key = Make_Key();
     Send_Enter(*key, QPoint(10, 10));
     ASSERT_EQ(Hex(key->Face_Color()), Hex(In));
-    key->setInColor(Red);
+    key->Set_In_Color(Red);
     EXPECT_EQ(Hex(key->Face_Color()), Hex(In));
-    key->setColor(QColor(1, 2, 3));
+    key->Set_Color(QColor(1, 2, 3));
     EXPECT_EQ(Hex(key->Face_Color()), Hex(QColor(1, 2, 3)));
     Send_Leave(*key);
     Send_Enter(*key, QPoint(10, 10));
@@ -596,3 +597,4 @@ TEST_F(Color_Test, Color_Sets_The_Face_In_Color_Waits_For_The_Next_Hover) {
 }
 
 }  // namespace
+}  // namespace qev::test

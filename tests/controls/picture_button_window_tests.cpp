@@ -8,6 +8,7 @@
 
 #include <functional>
 
+namespace qev::test {
 namespace {
 
 using row_printing::PrintTo;
@@ -34,7 +35,7 @@ protected:
         window->resize(200, 100);
         key = Make_Key(window.get());
         key->move(10, 10);
-        key->setTabStop(true);
+        key->Set_Tab_Stop(true);
         neighbour = new TPaint_Counter(window.get());
         neighbour->setGeometry(100, 10, 40, 20);
         neighbour->setFocusPolicy(Qt::StrongFocus);
@@ -85,24 +86,24 @@ TEST_P(Repaint_Test, Repaints_Only_When_It_Should) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Repaint_Test,
-    ::testing::Values(TRepaint_Row{"in_color_does_not", [](TPB& k) { k.setInColor(Red); }, false},
-                      TRepaint_Row{"new_color", [](TPB& k) { k.setColor(Red); }, true},
-                      TRepaint_Row{"same_color_does_not", [](TPB& k) { k.setColor(Out); }, false},
-                      TRepaint_Row{"color_change_off", [](TPB& k) { k.setColorChange(false); }, true},
-                      TRepaint_Row{"same_color_change_does_not", [](TPB& k) { k.setColorChange(true); }, false},
-                      TRepaint_Row{"focus_style", [](TPB& k) { k.setFocusStyle(TPB::bfsInColor); }, true},
-                      TRepaint_Row{"stretch", [](TPB& k) { k.setStretch(true); }, true},
-                      TRepaint_Row{"picture_left", [](TPB& k) { k.setPictureLeft(3); }, true},
-                      TRepaint_Row{"same_picture_top_does_not", [](TPB& k) { k.setPictureTop(-1); }, false},
-                      TRepaint_Row{"caption_top", [](TPB& k) { k.setCaptionTop(0); }, true},
-                      TRepaint_Row{"picture", [](TPB& k) { k.setPicture(Solid(5, 5, Red)); }, true},
-                      TRepaint_Row{"caption", [](TPB& k) { k.setCaption("REC"); }, true},
-                      TRepaint_Row{"font_color", [](TPB& k) { k.setFontColor(Qt::yellow); }, true},
-                      TRepaint_Row{"tag_does_not", [](TPB& k) { k.setTag(12); }, false},
-                      TRepaint_Row{"style_changing_a_bevel", [](TPB& k) { k.setButtonStyle(TPB::bsRaised); }, true},
+    ::testing::Values(TRepaint_Row{"in_color_does_not", [](TPB& k) { k.Set_In_Color(Red); }, false},
+                      TRepaint_Row{"new_color", [](TPB& k) { k.Set_Color(Red); }, true},
+                      TRepaint_Row{"same_color_does_not", [](TPB& k) { k.Set_Color(Out); }, false},
+                      TRepaint_Row{"color_change_off", [](TPB& k) { k.Set_Color_Change(false); }, true},
+                      TRepaint_Row{"same_color_change_does_not", [](TPB& k) { k.Set_Color_Change(true); }, false},
+                      TRepaint_Row{"focus_style", [](TPB& k) { k.Set_Focus_Style(TPB::bfsInColor); }, true},
+                      TRepaint_Row{"stretch", [](TPB& k) { k.Set_Stretch(true); }, true},
+                      TRepaint_Row{"picture_left", [](TPB& k) { k.Set_Picture_Left(3); }, true},
+                      TRepaint_Row{"same_picture_top_does_not", [](TPB& k) { k.Set_Picture_Top(-1); }, false},
+                      TRepaint_Row{"caption_top", [](TPB& k) { k.Set_Caption_Top(0); }, true},
+                      TRepaint_Row{"picture", [](TPB& k) { k.Set_Picture(Solid(5, 5, Red)); }, true},
+                      TRepaint_Row{"caption", [](TPB& k) { k.Set_Caption("REC"); }, true},
+                      TRepaint_Row{"font_color", [](TPB& k) { k.Set_Font_Color(Qt::yellow); }, true},
+                      TRepaint_Row{"tag_does_not", [](TPB& k) { k.Set_Tag(12); }, false},
+                      TRepaint_Row{"style_changing_a_bevel", [](TPB& k) { k.Set_Button_Style(TPB::bsRaised); }, true},
                       // Both styles have no bevels: nothing visible changes.
-                      TRepaint_Row{"style_keeping_the_bevels_does_not", [](TPB& k) { k.setButtonStyle(TPB::bsIELike); },
-                                   false}),
+                      TRepaint_Row{"style_keeping_the_bevels_does_not",
+                                   [](TPB& k) { k.Set_Button_Style(TPB::bsIELike); }, false}),
     [](const ::testing::TestParamInfo<TRepaint_Row>& info) { return std::string(info.param.Name); });
 
 // ---- Focus ----------------------------------------------------------------------------
@@ -121,8 +122,8 @@ class Focus_Test : public TWindow_Test, public ::testing::WithParamInterface<TFo
 
 TEST_P(Focus_Test, Focus_Shown_As_The_Style_Says) {
     const TFocus_Row& row = GetParam();
-    key->setButtonStyle(row.Style);
-    key->setFocusStyle(row.Focus_Style);
+    key->Set_Button_Style(row.Style);
+    key->Set_Focus_Style(row.Focus_Style);
     if (row.Focused)
         key->setFocus(Qt::OtherFocusReason);
     else
@@ -217,8 +218,8 @@ TEST_P(Accelerator_Test, Alt_Character_Clicks_A_Usable_Key_Only) {
     const TAccelerator_Row& row = GetParam();
     auto next = Make_Key(window.get());
     next->move(10, 50);
-    next->setCaption("&Pause");
-    key->setCaption("&Power");
+    next->Set_Caption("&Pause");
+    key->Set_Caption("&Power");
     int key_clicks = 0, next_clicks = 0;
     QObject::connect(key.get(), &TPictureButton::Clicked, [&] { ++key_clicks; });
     QObject::connect(next.get(), &TPictureButton::Clicked, [&] { ++next_clicks; });
@@ -246,10 +247,10 @@ using Accelerator_Change_Test = TWindow_Test;
 TEST_F(Accelerator_Change_Test, Other_Character_Or_Old_Caption_Does_Not_Click) {
     int clicks = 0;
     QObject::connect(key.get(), &TPictureButton::Clicked, [&] { ++clicks; });
-    key->setCaption("&Power");
+    key->Set_Caption("&Power");
     QTest::keyClick(window.get(), Qt::Key_Q, Qt::AltModifier);
     EXPECT_EQ(clicks, 0);
-    key->setCaption("&Stop");
+    key->Set_Caption("&Stop");
     QTest::keyClick(window.get(), Qt::Key_P, Qt::AltModifier);
     EXPECT_EQ(clicks, 0) << "old accelerator still active";
     QTest::keyClick(window.get(), Qt::Key_S, Qt::AltModifier);
@@ -261,16 +262,17 @@ TEST_F(Accelerator_Change_Test, Other_Character_Or_Old_Caption_Does_Not_Click) {
 TEST_F(Accelerator_Change_Test, Old_Accelerator_Leaves_The_Character_To_Another_Key) {
     auto next = Make_Key(window.get());
     next->move(10, 50);
-    next->setCaption("&Pause");
+    next->Set_Caption("&Pause");
     next->show();
     int key_clicks = 0, next_clicks = 0;
     QObject::connect(key.get(), &TPictureButton::Clicked, [&] { ++key_clicks; });
     QObject::connect(next.get(), &TPictureButton::Clicked, [&] { ++next_clicks; });
-    key->setCaption("&Power");
-    key->setCaption("&Stop");
+    key->Set_Caption("&Power");
+    key->Set_Caption("&Stop");
     for (int i = 0; i < 3; ++i) QTest::keyClick(window.get(), Qt::Key_P, Qt::AltModifier);
     EXPECT_EQ(key_clicks, 0);
     EXPECT_EQ(next_clicks, 3);
 }
 
 }  // namespace
+}  // namespace qev::test

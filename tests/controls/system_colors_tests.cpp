@@ -4,6 +4,7 @@
 
 #include <QApplication>
 
+namespace qev::test {
 namespace {
 
 using row_printing::PrintTo;
@@ -42,3 +43,4 @@ TEST_F(System_Color_Change_Test, Follows_A_Later_Palette_Change) {
 }
 
 }  // namespace
+}  // namespace qev::test

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+namespace qev::test {
 namespace {
 
 // One way of pressing an arrow.
@@ -33,8 +34,8 @@ protected:
     TUp_Down* spinner = new TUp_Down(&window);
 
     void SetUp() override {
-        spinner->setAssociate(edit);
-        spinner->setRange(1, 1024);
+        spinner->Set_Associate(edit);
+        spinner->Set_Range(1, 1024);
     }
     QToolButton* Arrow(const char* name) const {
         auto* arrow = spinner->findChild<QToolButton*>(QString::fromLatin1(name));
@@ -89,7 +90,7 @@ TEST_F(Up_Down_Test, Arrows_Step_By_One_From_The_Number_Shown_Within_The_Range) 
     for (const TPress& press : presses) {
         for (const TStep_Row& row : Step_Rows) {
             SCOPED_TRACE(std::string(press.name) + " " + row.name);
-            spinner->setPosition(row.position);
+            spinner->Set_Position(row.position);
             edit->setText(QString::fromLatin1(row.text));
             Press(press.way, row.delta);
             EXPECT_EQ(edit->text().toStdString(), row.expected);
@@ -99,7 +100,7 @@ TEST_F(Up_Down_Test, Arrows_Step_By_One_From_The_Number_Shown_Within_The_Range) 
 }
 
 TEST_F(Up_Down_Test, Repeated_Keys_Keep_Stepping_And_Stop_At_The_Ends) {
-    spinner->setPosition(1020);
+    spinner->Set_Position(1020);
     for (int i = 0; i < 10; ++i) QTest::keyClick(edit, Qt::Key_Up);
     EXPECT_EQ(edit->text(), "1024");
     edit->setText("3");
@@ -117,14 +118,14 @@ TEST_F(Up_Down_Test, Other_Keys_Still_Edit_The_Field) {
 
 TEST_F(Up_Down_Test, Keys_Step_Only_In_The_Associated_Field) {
     QLineEdit other(&window);
-    spinner->setPosition(500);
+    spinner->Set_Position(500);
     other.setText(QStringLiteral("7"));
     QTest::keyClick(&other, Qt::Key_Up);
     EXPECT_EQ(edit->text(), "500");
     EXPECT_EQ(other.text(), "7");
 
     // A new associate takes the keys over from the old one.
-    spinner->setAssociate(&other);
+    spinner->Set_Associate(&other);
     QTest::keyClick(edit, Qt::Key_Up);
     EXPECT_EQ(edit->text(), "500");
     QTest::keyClick(&other, Qt::Key_Up);
@@ -132,7 +133,7 @@ TEST_F(Up_Down_Test, Keys_Step_Only_In_The_Associated_Field) {
 }
 
 TEST_F(Up_Down_Test, A_Free_Spinner_Writes_Plain_Digits_And_Keeps_Its_Position_Whatever_Is_Typed) {
-    spinner->setPosition(1000);
+    spinner->Set_Position(1000);
     EXPECT_EQ(edit->text(), "1000");
     edit->setText(QStringLiteral("500"));
     EXPECT_EQ(spinner->Position(), 1000) << "a free spinner reads its field only when an arrow is pressed";
@@ -218,11 +219,11 @@ TEST(Up_Down_Numbers, Only_Whole_Numbers_Are_Read) {
 class Strict_Up_Down_Test : public Up_Down_Test {
 protected:
     void SetUp() override {
-        spinner->setAssociate(edit);
-        spinner->setStrict(true);
-        spinner->setThousands(true);
-        spinner->setRange(1024, 32767);
-        spinner->setPosition(9999);
+        spinner->Set_Associate(edit);
+        spinner->Set_Strict(true);
+        spinner->Set_Thousands(true);
+        spinner->Set_Range(1024, 32767);
+        spinner->Set_Position(9999);
     }
 };
 
@@ -240,7 +241,7 @@ TEST_F(Strict_Up_Down_Test, A_Position_Set_From_Outside_Is_Brought_To_The_Neares
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        spinner->setPosition(row.position);
+        spinner->Set_Position(row.position);
         EXPECT_EQ(edit->text().toStdString(), row.shown);
         EXPECT_EQ(spinner->Position(), *TUp_Down::Whole_Number(QString::fromLatin1(row.shown)));
     }
@@ -273,7 +274,7 @@ const std::vector<TTyped_Row> Typed_Rows = {
 TEST_F(Strict_Up_Down_Test, Typed_Text_Counts_Only_As_A_Whole_Number_Within_The_Range) {
     for (const TTyped_Row& row : Typed_Rows) {
         SCOPED_TRACE(row.name);
-        spinner->setPosition(9999);
+        spinner->Set_Position(9999);
         edit->clear();
         QTest::keyClicks(edit, QString::fromLatin1(row.text));
         EXPECT_EQ(spinner->Position(), row.position);
@@ -314,7 +315,7 @@ TEST_F(Strict_Up_Down_Test, Arrows_Step_From_The_Number_That_Counts) {
     for (const TPress& press : presses) {
         for (const Row& row : rows) {
             SCOPED_TRACE(std::string(press.name) + " " + row.name);
-            spinner->setPosition(9999);
+            spinner->Set_Position(9999);
             edit->setText(QString::fromLatin1(row.text));
             Press(press.way, row.delta);
             EXPECT_EQ(edit->text().toStdString(), row.shown);
@@ -327,7 +328,7 @@ TEST_F(Strict_Up_Down_Test, The_Grouping_Is_The_Same_In_Every_Locale) {
     const QLocale saved;
     // German writes 1.024 and reads "2,048" as a decimal fraction.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    spinner->setPosition(1024);
+    spinner->Set_Position(1024);
     const QString shown = edit->text();
     edit->setText(QStringLiteral("2,048"));
     const int typed = spinner->Position();
@@ -340,3 +341,4 @@ TEST_F(Strict_Up_Down_Test, The_Grouping_Is_The_Same_In_Every_Locale) {
 }
 
 }  // namespace
+}  // namespace qev::test

@@ -40,7 +40,7 @@ double Caption_Contrast(TPictureButton& key) {
     crisp.setStyleStrategy(QFont::NoAntialias);
     key.setFont(crisp);
     const QImage face = key.Render();
-    const QRgb ink = key.FontColor().rgb();
+    const QRgb ink = key.Font_Color().rgb();
     const auto is_ink = [&](int x, int y) { return (face.pixel(x, y) & RGB_MASK) == (ink & RGB_MASK); };
     double worst = 0;
     bool found = false;
@@ -165,7 +165,7 @@ TEST_F(Key_Contrast_Test, Live_Keys_Read_And_Look_Live_In_Every_Face_Mode) {
             std::vector<QColor> dead_captions;
             for (TPictureButton* key : form->Keys()) {
                 dead_faces.push_back(Face_Luminance(*key));
-                dead_captions.push_back(key->FontColor());
+                dead_captions.push_back(key->Font_Color());
             }
             ASSERT_EQ(form->State().Load_Command_File(Every_Key_File(), 1), 0);
             double worst = 21;
@@ -179,7 +179,7 @@ TEST_F(Key_Contrast_Test, Live_Keys_Read_And_Look_Live_In_Every_Face_Mode) {
                 worst = std::min(worst, contrast);
                 EXPECT_GE(contrast, 4.5);
                 if (i == form->Keys().size()) continue;  // Send is never dead
-                EXPECT_NE(key->FontColor(), dead_captions[i]) << "live and dead captions look alike";
+                EXPECT_NE(key->Font_Color(), dead_captions[i]) << "live and dead captions look alike";
                 const double face = Face_Luminance(*key);
                 switch (mode.Live_Face) {
                     case TLook::Darker:

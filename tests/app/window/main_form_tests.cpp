@@ -217,10 +217,10 @@ TEST_F(Background_Test, See_Through_Keys_Show_The_Bitmap_Darkened_When_Live) {
     Start();
     form->State().Load_Command_File(Command_File("p.rmt", "POWER,01\n"), 1);
     EXPECT_EQ(Key("Power_PictureButton")->Picture().pixel(3, 3) & 0xFFFFFF, qRgb(100, 50, 25) & 0xFFFFFF);
-    EXPECT_EQ(Key("Power_PictureButton")->FontColor(), QColor(255, 255, 0));
+    EXPECT_EQ(Key("Power_PictureButton")->Font_Color(), QColor(255, 255, 0));
     EXPECT_EQ(Key("Play_PictureButton")->Picture().pixel(3, 3) & 0xFFFFFF, qRgb(200, 100, 51) & 0xFFFFFF);
-    EXPECT_EQ(Key("Play_PictureButton")->FontColor(), clCream);
-    EXPECT_EQ(Key("Send_Button")->FontColor(), QColor(255, 255, 0));
+    EXPECT_EQ(Key("Play_PictureButton")->Font_Color(), clCream);
+    EXPECT_EQ(Key("Send_Button")->Font_Color(), QColor(255, 255, 0));
     EXPECT_FALSE(form->findChild<QLabel*>(QStringLiteral("IR_Command_Label"))->autoFillBackground());
 }
 

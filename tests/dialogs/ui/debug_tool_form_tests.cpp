@@ -62,8 +62,8 @@ protected:
         return Named_Child<T>(*dialog, name);
     }
     QTimer* Timer() const { return Child<QTimer>("Debug_Timer"); }
-    QColor TX() const { return Child<TLamp>("TX_LED_Shape")->brushColor(); }
-    QColor RX() const { return Child<TLamp>("RX_LED_Shape")->brushColor(); }
+    QColor TX() const { return Child<TLamp>("TX_LED_Shape")->Brush_Color(); }
+    QColor RX() const { return Child<TLamp>("RX_LED_Shape")->Brush_Color(); }
     void Click(const char* button) { QTest::mouseClick(Child<QPushButton>(button), Qt::LeftButton); }
     // Waits for the next refresh of the RX lamp.
     bool Next_Tick() {
