@@ -2,8 +2,8 @@
 // the lamps against the port's lines, the LED buttons and the timer's life.
 #include "controls/lamp.h"
 #include "dialogs/ui/debug_tool_form.h"
+#include "harness/sim_port_controls.h"
 #include "tests/support/qt/window_fixture.h"
-#include "tests/support/sim_port_controls.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
