@@ -11,7 +11,7 @@
 //          and the same edge of the row's samples.
 #include "bench/kernel_ir_bench.h"
 
-#include "bench/kernel_ir_loopback.h"
+#include "harness/kernel_ir_loopback.h"
 #include "ir/decoder.h"
 #include "ir/sampling.h"
 

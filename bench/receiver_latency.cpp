@@ -2,9 +2,9 @@
 // takes it as the start of a command, over many captures.
 #include "bench/receiver_latency.h"
 
-#include "bench/stats.h"
+#include "harness/sim_port_controls.h"
+#include "harness/stats.h"
 #include "irport/receiver.h"
-#include "tests/support/sim_port_controls.h"
 
 #include <cstdio>
 

@@ -7,9 +7,9 @@
 #include "bench/repeat_gap.h"
 
 #include "app/core/qev_state.h"
-#include "bench/stats.h"
-#include "tests/support/recording_feedback.h"
-#include "tests/support/sim_port_controls.h"
+#include "harness/recording_feedback.h"
+#include "harness/sim_port_controls.h"
+#include "harness/stats.h"
 
 #include <cstdio>
 

@@ -19,8 +19,8 @@
 //     the connection still answers a whole request afterwards.
 // Either server may be left out. The script scripts/bench-server starts
 // both and runs this.
-#include "bench/line_client.h"
-#include "bench/stats.h"
+#include "harness/loopback_client.h"
+#include "harness/stats.h"
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -39,6 +39,14 @@
 
 namespace qev::bench {
 namespace {
+
+using harness::TLoopback_Client;
+using harness::TRead_Result;
+
+enum class TClient_Kind {
+    Plain,  // the system's defaults: Nagle's algorithm and delayed acknowledgements
+    Tuned,  // TCP_NODELAY, and TCP_QUICKACK again after every read
+};
 
 using Clock = std::chrono::steady_clock;
 
@@ -65,9 +73,9 @@ struct TOptions {
 
 int64_t Ns(Clock::duration d) { return std::chrono::duration_cast<std::chrono::nanoseconds>(d).count(); }
 
-std::optional<TLine_Connection> Open_Client(const TServer& server, TClient_Kind kind, int timeout_ms = 3000) {
-    TLine_Connection connection;
-    if (!connection.Open(server.Port, kind, timeout_ms)) return std::nullopt;
+std::optional<TLoopback_Client> Open_Client(const TServer& server, TClient_Kind kind, int timeout_ms = 3000) {
+    TLoopback_Client connection;
+    if (!connection.Open(server.Port, timeout_ms, {.No_Delay = kind == TClient_Kind::Tuned})) return std::nullopt;
     if (!server.Greeting_End.empty() && connection.Read_Until(server.Greeting_End, timeout_ms) != TRead_Result::Got)
         return std::nullopt;
     return connection;
@@ -119,7 +127,7 @@ struct TThroughput {
 
 TThroughput Measure_Throughput(const TServer& server, int connections, const TOptions& options) {
     TThroughput result;
-    std::vector<TLine_Connection> clients;
+    std::vector<TLoopback_Client> clients;
     for (int i = 0; i < connections; ++i) {
         auto client = Open_Client(server, TClient_Kind::Plain);
         if (!client) {
@@ -189,7 +197,7 @@ struct TCapacity {
 // sends one more request on every connection still open at once.
 TCapacity Measure_Capacity(const TServer& server, const TOptions& options) {
     TCapacity result;
-    std::vector<TLine_Connection> clients;
+    std::vector<TLoopback_Client> clients;
     const Clock::time_point begin = Clock::now();
     for (int i = 0; i < options.Capacity; ++i) {
         auto client = Open_Client(server, TClient_Kind::Plain);
@@ -436,7 +444,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: qev_server_bench --qev=PORT --lirc=PORT [--lirc-name=TEXT] [--quick]\n");
         return EXIT_FAILURE;
     }
-    Raise_Open_File_Limit();
+    qev::harness::Raise_Open_File_Limit();
 
     char when[64];
     const std::time_t now = std::time(nullptr);

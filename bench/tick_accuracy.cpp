@@ -19,9 +19,9 @@
 // machine gives.
 #include "bench/tick_accuracy.h"
 
-#include "bench/stats.h"
+#include "harness/sim_port_controls.h"
+#include "harness/stats.h"
 #include "irport/transmitter.h"
-#include "tests/support/sim_port_controls.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -19,11 +19,11 @@
 // @LOAD a path with a folder in it is blanked so the target stays off the
 // rest of the file system. The text is cut to its first 32 lines, with at
 // most four @LOAD lines.
+#include "harness/fake_counter.h"
+#include "harness/fake_port.h"
+#include "harness/priority_recorder.h"
+#include "harness/recording_feedback.h"
 #include "macro/core/macro_run.h"
-#include "tests/support/fake_counter.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/priority_recorder.h"
-#include "tests/support/recording_feedback.h"
 
 #include <unistd.h>
 #include <cstdlib>

@@ -87,8 +87,8 @@ const char* IoFallbackReason(void);
 // IoSimTx* on the simulated port only, IoSimSignal* on simlirc only.
 // On any other backend they do nothing and return 0 (-1 where noted).
 // Call them from the thread that uses the port, not while it is in a timed
-// loop (configuring the remote allocates); IoSimTxCount, IoSimTxEntry and
-// IoSimRemoteTrigger may be called from any thread.
+// loop (configuring the remote allocates); IoSimTxCount, IoSimTxEntry,
+// IoSimRemoteTrigger and IoSimRemoteStartNs may be called from any thread.
 
 // Power-on state: data registers 0x00, control registers 0x2C, log emptied,
 // remote re-armed with the waveform chosen by the environment. Every IO_SIM_*

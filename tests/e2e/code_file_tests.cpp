@@ -2,9 +2,10 @@
 // turns a Flipper file into a Command file, the real program loads it and
 // sends a key through its Command server, and the simulated port's log
 // holds the simulated remote's own waveform of that code.
+#include "harness/loopback_client.h"
 #include "io/sim_remote.h"
-#include "tests/e2e/line_client.h"
 #include "tests/e2e/program_runner.h"
+#include "tests/support/free_port.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +35,7 @@ TEST(Code_Files_End_To_End, A_Flipper_Nec_Code_Goes_Out_As_The_Simulated_Remotes
     TProgram_Runner program(Binary_Folder() + "/QEV_LPT", profile.Path());
     program.Environment["IO_SIM_TXLOG"] = profile.File("tx.log");
     ASSERT_TRUE(program.Start());
-    TLine_Client client;
+    harness::TLoopback_Client client;
     ASSERT_TRUE(client.Connect(port));
     ASSERT_TRUE(client.Send("POWER\r\n"));
     EXPECT_NE(client.Receive_Until("Command OK\r\n# ").find("POWER\r\nCommand OK"), std::string::npos);

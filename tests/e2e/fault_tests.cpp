@@ -1,9 +1,11 @@
 // The real program when things go wrong around it: a port library that is
 // missing, broken or incomplete, and a close signal that arrives in the
 // middle of a long transmission or while a message box waits for an answer.
-#include "tests/e2e/line_client.h"
+#include "harness/loopback_client.h"
 #include "tests/e2e/program_runner.h"
+#include "tests/support/free_port.h"
 #include "tests/support/temp_env.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +72,7 @@ TEST(Program, A_Port_Library_That_Cannot_Send_Or_Learn_Is_Named_On_Standard_Erro
         program.Stderr_Path = profile.File("stderr.txt");
         ASSERT_TRUE(program.Start());
         ASSERT_TRUE(program.Wait_Until_Ready());
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // past start-up, window shown
+        ASSERT_TRUE(program.Wait_Until_Idle()) << "past start-up, window shown";
         EXPECT_EQ(program.Terminate(), 0) << "the program runs and ends normally without a whole port library";
         EXPECT_TRUE(Written_At_Shutdown(profile.File("QEV_LPT.INI")));
         const auto lines = Lines_Starting(Read_File(profile.File("stderr.txt")), "QEV_LPT:");
@@ -106,15 +108,13 @@ TEST_P(Close_Signal_Test, During_A_Long_Send_Finishes_The_Transmission_Under_Way
     const std::string log = profile.File("tx.log");
     program.Environment["IO_SIM_TXLOG"] = log;
     ASSERT_TRUE(program.Start());
-    TLine_Client client;
+    harness::TLoopback_Client client;
     ASSERT_TRUE(client.Connect(port));
     ASSERT_FALSE(client.Receive(22).empty());  // the greeting
     ASSERT_TRUE(client.Send("LONG\r"));
     // Once the transmission is well under way, the signal arrives.
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (Line_Count(log) < 2000 && std::chrono::steady_clock::now() < limit)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_GE(Line_Count(log), 2000u) << "the transmission did not start";
+    ASSERT_TRUE(Wait_Until([&] { return Line_Count(log) >= 2000; }, std::chrono::seconds(10)))
+        << "the transmission did not start";
     const auto signalled = std::chrono::steady_clock::now();
     ::kill(program.Pid(), GetParam());
     EXPECT_EQ(program.Wait_For_Exit(20), 0);
@@ -136,7 +136,7 @@ TEST_P(Close_Signal_Test, While_A_Message_Box_Waits_Dismisses_It_And_Writes_The_
     TProgram_Runner program(Binary_Folder() + "/QEV_LPT", profile.Path());
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(program.Wait_Until_Ready());
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_TRUE(program.Wait_Until_Idle()) << "the box waits for its user";
     EXPECT_EQ(program.Wait_For_Exit(0.1), -1) << "the box should hold the program";
     ::kill(program.Pid(), GetParam());
     EXPECT_EQ(program.Wait_For_Exit(20), 0);

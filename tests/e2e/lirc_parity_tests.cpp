@@ -10,8 +10,9 @@
 // Differences that no row here shows: SEND_START's time limit (60 s against
 // lircd's 600 repetitions, both too long for a test) and a repetition of
 // SEND_ONCE whose transmission fails (the simulated port does not fail).
-#include "tests/e2e/line_client.h"
+#include "harness/loopback_client.h"
 #include "tests/e2e/program_runner.h"
+#include "tests/support/free_port.h"
 #include "tests/support/lirc_replies.h"
 #include "tests/support/temp_env.h"
 
@@ -192,10 +193,10 @@ protected:
             ::execv(argv[0], argv.data());
             ::_exit(127);
         }
-        TLine_Client probe;
+        harness::TLoopback_Client probe;
         ASSERT_TRUE(probe.Connect(lircd_port, 10))
             << "lircd did not listen: " << Read_Text(out) << Read_Text(folder.File("lircd.log"));
-        TLine_Client program_probe;
+        harness::TLoopback_Client program_probe;
         ASSERT_TRUE(program_probe.Connect(port)) << "the listener opens during start-up";
     }
     void TearDown() override {
@@ -219,7 +220,7 @@ public:
     }
 
 private:
-    TLine_Client ours_, lircd_;
+    harness::TLoopback_Client ours_, lircd_;
     std::string ours_buffer_, lircd_buffer_;
 };
 
@@ -339,7 +340,7 @@ TEST_F(Lirc_Parity, Both_Answer_The_Same_Requests_Alike_Or_As_Documented) {
 // answers it (and never reads that connection again); the program answers
 // "repeating interrupted".
 TEST_F(Lirc_Parity, A_Send_Once_Count_Ended_By_Send_Stop_Is_Answered_Here_Only) {
-    TLine_Client ours, theirs;
+    harness::TLoopback_Client ours, theirs;
     ASSERT_TRUE(ours.Connect(port) && theirs.Connect(lircd_port));
     const std::string request = "SEND_ONCE tv HOLD 100\n";
     ASSERT_TRUE(ours.Send(request) && theirs.Send(request));
@@ -357,7 +358,7 @@ TEST_F(Lirc_Parity, A_Send_Once_Count_Ended_By_Send_Stop_Is_Answered_Here_Only) 
 // A line of 256 bytes or more: lircd drops the connection; the program's
 // limit is 1,024 bytes, so it answers the line as any other.
 TEST_F(Lirc_Parity, A_Line_Of_256_Bytes_Is_Answered_Here_And_Ends_Lircds_Connection) {
-    TLine_Client ours, theirs;
+    harness::TLoopback_Client ours, theirs;
     ASSERT_TRUE(ours.Connect(port) && theirs.Connect(lircd_port));
     const std::string key(300, 'K');
     const std::string request = "SEND_ONCE tv " + key + "\n";
@@ -373,7 +374,7 @@ TEST_F(Lirc_Parity, A_Line_Of_256_Bytes_Is_Answered_Here_And_Ends_Lircds_Connect
 // DRV_OPTION without arguments ends lircd 0.10.1 (it reads from a null
 // pointer), so only the program is asked.
 TEST_F(Lirc_Parity, Drv_Option_Without_Arguments_Is_Refused_Here) {
-    TLine_Client ours;
+    harness::TLoopback_Client ours;
     ASSERT_TRUE(ours.Connect(port));
     ASSERT_TRUE(ours.Send("DRV_OPTION\n"));
     std::string buffer;

@@ -2,10 +2,12 @@
 // socket client for every reply form, and Debian's irsend sending and
 // listing through it; what was sent is read back from the simulated port's
 // log.
-#include "tests/e2e/line_client.h"
+#include "harness/loopback_client.h"
 #include "tests/e2e/program_runner.h"
+#include "tests/support/free_port.h"
 #include "tests/support/lirc_replies.h"
 #include "tests/support/temp_env.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -64,17 +66,29 @@ protected:
                                                     "\n[LIRC]\nENABLE=1\nPORT=" + std::to_string(port) + "\n");
         program.Environment["IO_SIM_TXLOG"] = profile.File("tx.log");
         ASSERT_TRUE(program.Start());
-        TLine_Client probe;
+        harness::TLoopback_Client probe;
         ASSERT_TRUE(probe.Connect(port)) << "the listener opens during start-up";
     }
     std::vector<std::string> Log() const { return Logged_Port_Values(profile.File("tx.log")); }
-    // Nothing more goes out: the log (written every ~10 ms) stays as it is
-    // for half a second, four HOLD transmissions' time.
+    // Nothing more goes out: once the transmission under way has ended (the
+    // log, written every ~10 ms while the port is busy, has not grown for
+    // 50 ms), it does not grow for half a second, four HOLD transmissions' time.
     void Expect_Quiet() const {
-        std::this_thread::sleep_for(100ms);
-        const std::size_t before = Log().size();
-        std::this_thread::sleep_for(500ms);
-        EXPECT_EQ(Log().size(), before) << "the port went on after SEND_STOP";
+        std::size_t before = Log().size();
+        auto unchanged_since = std::chrono::steady_clock::now();
+        ASSERT_TRUE(Wait_Until(
+            [&] {
+                const std::size_t now = Log().size();
+                if (now != before) {
+                    before = now;
+                    unchanged_since = std::chrono::steady_clock::now();
+                }
+                return std::chrono::steady_clock::now() - unchanged_since >= 50ms;
+            },
+            10s))
+            << "the port went on after SEND_STOP";
+        EXPECT_FALSE(Wait_Until([&] { return Log().size() != before; }, 500ms, 20ms))
+            << "the port went on after SEND_STOP";
     }
 };
 
@@ -106,7 +120,7 @@ TEST_F(Lirc_End_To_End, A_Raw_Client_Gets_Every_Reply_Form_Byte_For_Byte) {
         {"empty_line", "\n", Err("", "bad send packet")},
         {"too_long", too_long + "\n", Err(too_long.substr(0, 1024), "line too long: more than 1024 bytes")},
     };
-    TLine_Client client;
+    harness::TLoopback_Client client;
     ASSERT_TRUE(client.Connect(port));
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -156,10 +170,17 @@ TEST_F(Lirc_End_To_End, Irsend_Sends_Lists_And_Hears_The_Errors) {
     EXPECT_NE(unknown_status, 0);
     EXPECT_NE(unknown.find("unknown command: \"MUTE\""), std::string::npos) << unknown;
 
-    // Held down: irsend leaves after SEND_START, and a second one stops it.
+    // The port's preparation, POWER, PLAY three times (--count=2: two more).
+    std::vector<std::string> expected{"FE"};
+    Append_Power(expected);
+    for (int i = 0; i < 3; ++i) Append_Play(expected);
+
+    // Held down: irsend leaves after SEND_START, and a second one stops it
+    // once HOLD has gone out twice.
     const auto [started, started_status] = Run_Shell(at + "SEND_START tv HOLD", true);
     EXPECT_EQ(started_status, 0) << started;
-    std::this_thread::sleep_for(400ms);
+    EXPECT_TRUE(Wait_Until([&] { return Log().size() >= expected.size() + 2 * 1024; }, 10s))
+        << "HOLD did not go out twice";
     const auto [stopped, stopped_status] = Run_Shell(at + "SEND_STOP tv HOLD", true);
     EXPECT_EQ(stopped_status, 0) << stopped;
     Expect_Quiet();
@@ -168,11 +189,7 @@ TEST_F(Lirc_End_To_End, Irsend_Sends_Lists_And_Hears_The_Errors) {
     EXPECT_NE(again.find("not repeating"), std::string::npos) << again;
     EXPECT_EQ(program.Terminate(), 0);
 
-    // The port's preparation, POWER, PLAY three times (--count=2: two more),
-    // then HOLD a few times.
-    std::vector<std::string> expected{"FE"};
-    Append_Power(expected);
-    for (int i = 0; i < 3; ++i) Append_Play(expected);
+    // Then HOLD a few times.
     const std::vector<std::string> log = Log();
     ASSERT_GT(log.size(), expected.size());
     EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + static_cast<long>(expected.size())), expected)
@@ -201,9 +218,11 @@ TEST_F(Lirc_End_To_End, Irsend_Holds_A_Short_Key_Until_Send_Stop_And_Sends_A_Nam
 
     const auto [started, started_status] = Run_Shell(at + "SEND_START tv POWER", true);
     EXPECT_EQ(started_status, 0) << started;
-    std::this_thread::sleep_for(1s);  // the key held down
+    // The key held down until it has gone out more than the 100 repetitions
+    // that once ended it.
+    EXPECT_TRUE(Wait_Until([&] { return Log().size() >= 9 + 102 * 8; }, 20s)) << "POWER stopped repeating";
     const auto [stopped, stopped_status] = Run_Shell(at + "SEND_STOP tv POWER", true);
-    EXPECT_EQ(stopped_status, 0) << "still repeating after a second: " << stopped;
+    EXPECT_EQ(stopped_status, 0) << "still repeating: " << stopped;
     EXPECT_EQ(program.Terminate(), 0);
 
     // The port's preparation, VOL UP once, then POWER many times.

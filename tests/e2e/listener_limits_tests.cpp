@@ -2,9 +2,11 @@
 // low descriptor limit still leaves the program the descriptors to load a
 // Command file and to write its Settings file at SIGTERM; and lines queued
 // on the LIRC listener do not hold the program up once it is asked to end.
-#include "tests/e2e/line_client.h"
+#include "harness/loopback_client.h"
 #include "tests/e2e/program_runner.h"
+#include "tests/support/free_port.h"
 #include "tests/support/temp_env.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -76,7 +78,7 @@ TEST(Listener_Limits, A_Flood_Under_A_Low_Descriptor_Limit_Leaves_The_Program_It
     TProgram_Runner program(Binary_Folder() + "/QEV_LPT", profile.Path());
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(program.Wait_Until_Ready());
-    TLine_Client operator_client;
+    harness::TLoopback_Client operator_client;
     ASSERT_TRUE(operator_client.Connect(port));
     ASSERT_EQ(operator_client.Receive(Greeting.size()), Greeting);
     // As `ulimit -n 256` before the start: soft and hard.
@@ -136,16 +138,14 @@ TEST(Listener_Limits, Sigterm_Drops_The_Lines_Queued_On_The_Lirc_Listener) {
     program.Environment["IO_SIM_TXLOG"] = profile.File("tx.log");
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(program.Wait_Until_Ready());
-    TLine_Client client;
+    harness::TLoopback_Client client;
     ASSERT_TRUE(client.Connect(lirc_port));
     std::string lines;
     for (int i = 0; i < 20; ++i) lines += "SEND_ONCE tv HOLD\n";
     ASSERT_TRUE(client.Send(lines));
     // The first send is under way once HOLD's samples reach the port's log.
-    const auto start = std::chrono::steady_clock::now();
-    while (Logged_Port_Values(profile.File("tx.log")).size() < 2 && std::chrono::steady_clock::now() - start < 20s)
-        std::this_thread::sleep_for(5ms);
-    ASSERT_GE(Logged_Port_Values(profile.File("tx.log")).size(), 2u) << "the first send began";
+    ASSERT_TRUE(Wait_Until([&] { return Logged_Port_Values(profile.File("tx.log")).size() >= 2; }, 20s))
+        << "the first send began";
     const auto asked = std::chrono::steady_clock::now();
     EXPECT_EQ(program.Terminate(30), 0);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();

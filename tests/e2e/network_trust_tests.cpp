@@ -2,8 +2,9 @@
 // do: it loads only Command files of RMT_DIR and learns nothing of other
 // paths, it cannot hold the program for long, and a close signal ends the
 // program within a second whatever the clients asked for.
-#include "tests/e2e/line_client.h"
+#include "harness/loopback_client.h"
 #include "tests/e2e/program_runner.h"
+#include "tests/support/free_port.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,7 @@ protected:
     TTemp_Dir profile;
     uint16_t port = Free_Loopback_Port();
     std::unique_ptr<TProgram_Runner> program;
-    TLine_Client client;
+    harness::TLoopback_Client client;
 
     void Start(const std::string& command_file, int echo) {
         ASSERT_NE(port, 0);

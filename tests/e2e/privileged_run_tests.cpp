@@ -8,8 +8,9 @@
 // must load (so the door is real and the test proves something), and with a
 // copy given the capability, where it must not. Needs root (setcap, and
 // running as nobody); skipped otherwise.
-#include "tests/e2e/line_client.h"
+#include "harness/loopback_client.h"
 #include "tests/e2e/program_runner.h"
+#include "tests/support/free_port.h"
 #include "tests/support/temp_env.h"
 #include "tests/support/unprivileged.h"
 
@@ -179,7 +180,7 @@ protected:
         if (!runner.Start()) return run;
         for (int tries = 0; tries < 600; ++tries) {
             if (runner.Wait_For_Exit(0) != -1) break;
-            TLine_Client client;
+            harness::TLoopback_Client client;
             if (client.Connect(port, 0.05)) {
                 run.Started = true;
                 run.Capabilities =

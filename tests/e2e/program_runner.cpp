@@ -1,8 +1,11 @@
 #include "tests/e2e/program_runner.h"
 
+#include "tests/support/wait_until.h"
+
 #include <fcntl.h>
 #include <grp.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <chrono>
@@ -11,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -22,15 +26,30 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Polls `done` every few milliseconds until it holds or the time is up.
 template <typename F>
 bool Poll_Until(double seconds, F done) {
-    const auto limit = Clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (Clock::now() > limit) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    return Wait_Until(done, std::chrono::duration<double>(seconds));
+}
+
+std::string Read_Text(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The main thread is asleep in a wait for events (poll, ppoll, select or a
+// futex): the program waits for its user, in its window's event loop or a
+// modal box's. Where the system call cannot be read, asleep is enough.
+bool Waits_For_Events(pid_t pid) {
+    const std::string folder = "/proc/" + std::to_string(pid) + "/";
+    const std::string stat = Read_Text(folder + "stat");
+    const std::size_t name_end = stat.rfind(')');
+    if (name_end == std::string::npos || name_end + 2 >= stat.size() || stat[name_end + 2] != 'S') return false;
+    const std::string call = Read_Text(folder + "syscall");
+    char* end = nullptr;
+    const long number = std::strtol(call.c_str(), &end, 10);
+    if (end == call.c_str()) return true;
+    return number == SYS_poll || number == SYS_ppoll || number == SYS_select || number == SYS_pselect6 ||
+           number == SYS_futex || number == SYS_epoll_wait || number == SYS_epoll_pwait;
 }
 
 bool Catches_Sigterm(pid_t pid) {
@@ -128,6 +147,14 @@ bool TProgram_Runner::Start() {
 
 bool TProgram_Runner::Wait_Until_Ready(double seconds) {
     return Poll_Until(seconds, [this] { return Catches_Sigterm(pid_); });
+}
+
+bool TProgram_Runner::Wait_Until_Idle(double seconds) {
+    // Twice in a row 20 ms apart, so a wait between two steps of start-up
+    // does not count.
+    int looks = 0;
+    return Wait_Until([&] { return (looks = Waits_For_Events(pid_) ? looks + 1 : 0) >= 2; },
+                      std::chrono::duration<double>(seconds), std::chrono::milliseconds(20));
 }
 
 int TProgram_Runner::Wait_For_Exit(double seconds) {

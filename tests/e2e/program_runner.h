@@ -44,6 +44,10 @@ public:
     bool Start();
     // Waits until the program catches SIGTERM (its close handler is armed).
     bool Wait_Until_Ready(double seconds = 20);
+    // Waits until start-up is over and the program waits for its user: its
+    // main thread sleeps in a wait for events (its window's or a message
+    // box's event loop).
+    bool Wait_Until_Idle(double seconds = 20);
     // SIGTERM, then waits for the exit. Returns the exit status, or -1.
     int Terminate(double seconds = 20);
     pid_t Pid() const { return pid_; }

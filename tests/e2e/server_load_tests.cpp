@@ -4,8 +4,9 @@
 // replies. Throughout, a well-behaved client keeps asking and must always be
 // answered; at the end the program must still be there, its memory bounded.
 // Each phase is bounded in count and time; the figures are printed.
-#include "tests/e2e/line_client.h"
+#include "harness/loopback_client.h"
 #include "tests/e2e/program_runner.h"
+#include "tests/support/free_port.h"
 #include "tests/support/temp_env.h"
 
 #include <fcntl.h>
@@ -75,7 +76,7 @@ private:
         }
     }
 
-    TLine_Client client_;
+    harness::TLoopback_Client client_;
     bool ok_ = false;
     std::thread thread_;
     std::atomic<bool> stop_{false};
@@ -88,7 +89,7 @@ private:
 // Sends `bytes` while reading what comes back, for at most `seconds`; once
 // everything is sent, reading stops after `quiet` without a byte (a second
 // is long enough for a slow build, sanitizers on, on a busy host to answer).
-std::size_t Send_While_Reading(TLine_Client& client, const std::string& bytes, double seconds,
+std::size_t Send_While_Reading(harness::TLoopback_Client& client, const std::string& bytes, double seconds,
                                std::chrono::milliseconds quiet = std::chrono::milliseconds(1000)) {
     std::atomic<std::size_t> received{0};
     std::atomic<bool> sent{false};
@@ -142,10 +143,10 @@ TEST(Command_Server_Load, Stays_Up_Answers_Throughout_And_Keeps_Its_Memory_Bound
         // Each waits for its greeting before the next connects: the server
         // listens with a backlog of 5, so a burst of connects faster than it
         // accepts would only measure the kernel's 1 s SYN retransmission.
-        std::vector<std::unique_ptr<TLine_Client>> many;
+        std::vector<std::unique_ptr<harness::TLoopback_Client>> many;
         int greeted = 0, answered = 0;
         for (int i = 0; i < clients; ++i) {
-            many.push_back(std::make_unique<TLine_Client>());
+            many.push_back(std::make_unique<harness::TLoopback_Client>());
             ASSERT_TRUE(many.back()->Connect(port, 5)) << i;
             greeted += many.back()->Receive(Greeting_Size, 10).size() == Greeting_Size;
         }
@@ -159,7 +160,7 @@ TEST(Command_Server_Load, Stays_Up_Answers_Throughout_And_Keeps_Its_Memory_Bound
     // A megabyte without a line end, then its line end: the overlong line is refused.
     start = Clock::now();
     {
-        TLine_Client flood;
+        harness::TLoopback_Client flood;
         ASSERT_TRUE(flood.Connect(port));
         ASSERT_EQ(flood.Receive(Greeting_Size).size(), Greeting_Size);
         const std::size_t echoed = Send_While_Reading(flood, std::string(1 << 20, 'x'), 60);
@@ -173,9 +174,9 @@ TEST(Command_Server_Load, Stays_Up_Answers_Throughout_And_Keeps_Its_Memory_Bound
     start = Clock::now();
     {
         std::mt19937 random(20261209);
-        std::vector<std::unique_ptr<TLine_Client>> noisy(4);
+        std::vector<std::unique_ptr<harness::TLoopback_Client>> noisy(4);
         for (auto& client : noisy) {
-            client = std::make_unique<TLine_Client>();
+            client = std::make_unique<harness::TLoopback_Client>();
             ASSERT_TRUE(client->Connect(port));
         }
         for (int round = 0; round < 16; ++round) {
@@ -194,7 +195,7 @@ TEST(Command_Server_Load, Stays_Up_Answers_Throughout_And_Keeps_Its_Memory_Bound
     start = Clock::now();
     int connected = 0;
     for (int i = 0; i < 10000; ++i) {
-        TLine_Client brief;
+        harness::TLoopback_Client brief;
         connected += brief.Connect(port, 5);
         if (i % 2 == 1) brief.Receive(Greeting_Size, 5);
     }
@@ -206,7 +207,7 @@ TEST(Command_Server_Load, Stays_Up_Answers_Throughout_And_Keeps_Its_Memory_Bound
     start = Clock::now();
     std::size_t pushed = 0;
     {
-        TLine_Client deaf;
+        harness::TLoopback_Client deaf;
         ASSERT_TRUE(deaf.Connect(port));
         ::fcntl(deaf.Fd(), F_SETFL, ::fcntl(deaf.Fd(), F_GETFL) | O_NONBLOCK);
         const std::string lines(4096, '\r');  // each CR asks for a reply

@@ -1,8 +1,9 @@
 // The real program's Command server, as a person at a terminal and another
 // program use it: the worked exchange, byte for byte, and a command that
 // really goes out through the simulated port.
-#include "tests/e2e/line_client.h"
+#include "harness/loopback_client.h"
 #include "tests/e2e/program_runner.h"
+#include "tests/support/free_port.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ TEST(Command_Server, The_Worked_Exchange_Byte_For_Byte) {
     program.Environment["IO_SIM_TXLOG"] = profile.File("tx.log");
     ASSERT_TRUE(program.Start());
 
-    TLine_Client a;
+    harness::TLoopback_Client a;
     ASSERT_TRUE(a.Connect(port));
     EXPECT_EQ(a.Receive(Greeting.size()), Greeting);
     // P, O, W, E, R one at a time, each echoed; Enter sends CR LF.
@@ -51,7 +52,7 @@ TEST(Command_Server, The_Worked_Exchange_Byte_For_Byte) {
     EXPECT_EQ(a.Receive(1 + 2 + OK.size()), "Y\r\n" + OK);
 
     // A second program writes a whole line at once.
-    TLine_Client b;
+    harness::TLoopback_Client b;
     ASSERT_TRUE(b.Connect(port));
     EXPECT_EQ(b.Receive(Greeting.size()), Greeting);
     ASSERT_TRUE(b.Send("POWER\r\n"));
@@ -81,7 +82,7 @@ TEST(Command_Server, A_Port_In_Use_At_Start_Up_Ends_The_Program_Without_A_Window
     const std::string settings = "[SERVER]\nSTARTUP=1\nPORT=" + std::to_string(port) + "\n";
     Write_File(profile.File("QEV_LPT.INI"), settings);
     ASSERT_TRUE(holder.Start());
-    TLine_Client client;
+    harness::TLoopback_Client client;
     ASSERT_TRUE(client.Connect(port));  // the first one listens
     TTemp_Dir second_profile;
     Write_File(second_profile.File("QEV_LPT.INI"), settings);

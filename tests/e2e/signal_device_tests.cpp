@@ -2,9 +2,10 @@
 // IO_BACKEND=simlirc): a key sent through the Command server goes out as
 // the durations of its samples, REPEAT transmissions in one signal, with
 // the carrier of the protocol it decodes to.
+#include "harness/loopback_client.h"
 #include "irport/signal_port.h"
-#include "tests/e2e/line_client.h"
 #include "tests/e2e/program_runner.h"
+#include "tests/support/free_port.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
@@ -64,7 +65,7 @@ TEST(Signal_Device, A_Key_Goes_Out_As_Its_Durations_With_Its_Protocol_s_Carrier)
     program.Environment["IO_BACKEND"] = "simlirc";
     program.Environment["IO_SIM_TXLOG"] = log;
     ASSERT_TRUE(program.Start());
-    TLine_Client client;
+    harness::TLoopback_Client client;
     ASSERT_TRUE(client.Connect(port));
     ASSERT_TRUE(client.Send("POWER\rVOL\rMUTE\r"));
     const std::string replies = "Welcome to QEV_LPT\r\n# Command OK\r\n# Command OK\r\n# Command OK\r\n# ";

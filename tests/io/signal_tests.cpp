@@ -43,7 +43,7 @@ std::future<Received> ReceiveInThread(int wait_ms, unsigned end_gap_us, unsigned
         if (r.count < 0) r.error = IoSignalError();
         return r;
     });
-    EXPECT_TRUE(WaitFor([] { return IoSimSignalWaiting() == 1; }, std::chrono::seconds(10)));
+    EXPECT_TRUE(Wait_Until([] { return IoSimSignalWaiting() == 1; }, std::chrono::seconds(10)));
     return future;
 }
 

@@ -134,7 +134,7 @@ TEST_F(Remote_Test, Line_Is_Idle_Before_The_Signal_Starts) {
     }
     EXPECT_GT(reads, 0);
     EXPECT_EQ(marks, 0);
-    EXPECT_TRUE(WaitFor([] { return (PortIn(kStatus) & 0x10) != 0; }, std::chrono::seconds(2)));
+    EXPECT_TRUE(Wait_Until([] { return (PortIn(kStatus) & 0x10) != 0; }, std::chrono::seconds(2)));
     EXPECT_GE(NowNs(), start);
 }
 

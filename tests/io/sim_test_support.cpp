@@ -60,15 +60,6 @@ std::vector<std::string> ReadLines(const std::string& path) {
     return lines;
 }
 
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
 namespace {
 
 // Real-time priority for the sampling loop when the process may have it
@@ -215,7 +206,7 @@ int SpawnAndWait(const std::vector<std::string>& argv, const std::vector<std::st
     }
 
     int status = 0;
-    const bool finished = WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, std::chrono::seconds(20));
+    const bool finished = Wait_Until([&] { return waitpid(pid, &status, WNOHANG) == pid; }, std::chrono::seconds(20));
     if (!finished) {
         kill(pid, SIGKILL);
         waitpid(pid, &status, 0);

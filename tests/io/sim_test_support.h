@@ -15,6 +15,7 @@
 
 #include "io/io_api.h"
 #include "tests/support/temp_env.h"
+#include "tests/support/wait_until.h"
 
 namespace iotest {
 
@@ -43,8 +44,8 @@ using TempDir = qev::test::TTemp_Dir;
 void WriteFile(const std::string& path, const std::string& text);
 std::vector<std::string> ReadLines(const std::string& path);
 
-// Polls `condition` until it holds or `timeout` passes.
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+// Waiting for a condition with a deadline: the shared one of the test helpers.
+using qev::test::Wait_Until;
 
 // Status bit 0x10 sampled once per 125 us cell, a quarter into each cell,
 // counting cells from the signal's start (busy-waiting, at real-time priority

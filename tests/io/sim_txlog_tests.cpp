@@ -235,10 +235,10 @@ TEST_F(Tx_Log_File, Flush_Writes_One_Line_Per_Write_In_The_Documented_Format) {
 
 TEST_F(Tx_Log_File, Background_Thread_Appends_Without_A_Flush) {
     for (int i = 0; i < 300; ++i) PortOut(kBase, static_cast<unsigned char>(i));
-    ASSERT_TRUE(WaitFor([&] { return ReadLines(path_).size() == 300; }, std::chrono::seconds(5)))
+    ASSERT_TRUE(Wait_Until([&] { return ReadLines(path_).size() == 300; }, std::chrono::seconds(5)))
         << ReadLines(path_).size() << " lines";
     for (int i = 300; i < 310; ++i) PortOut(kBase, static_cast<unsigned char>(i));
-    ASSERT_TRUE(WaitFor([&] { return ReadLines(path_).size() == 310; }, std::chrono::seconds(5)));
+    ASSERT_TRUE(Wait_Until([&] { return ReadLines(path_).size() == 310; }, std::chrono::seconds(5)));
     const auto lines = ReadLines(path_);
     EXPECT_EQ(lines[309].substr(lines[309].size() - 9), " 0x378 35");  // 309 & 0xFF = 0x35
 }

@@ -1,8 +1,8 @@
 // The real libio.so on its simulated port, driven by the real clock.
+#include "harness/sim_port_controls.h"
 #include "ir/decoder.h"
 #include "irport/receiver.h"
 #include "irport/transmitter.h"
-#include "tests/support/sim_port_controls.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Binding the port library: loading, empty slots, release, port preparation.
+#include "harness/fake_port.h"
 #include "irport/port_library.h"
-#include "tests/support/fake_port.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>

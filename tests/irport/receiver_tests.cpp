@@ -2,8 +2,8 @@
 #include "irport/receiver.h"
 
 #include "base/stop_request.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/priority_recorder.h"
+#include "harness/fake_port.h"
+#include "harness/priority_recorder.h"
 
 #include <gtest/gtest.h>
 

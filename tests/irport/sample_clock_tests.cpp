@@ -1,7 +1,7 @@
 // The sample clock against a scripted counter, and the priority steps.
+#include "harness/fake_counter.h"
+#include "harness/priority_recorder.h"
 #include "irport/sample_clock.h"
-#include "tests/support/fake_counter.h"
-#include "tests/support/priority_recorder.h"
 
 #include <gtest/gtest.h>
 

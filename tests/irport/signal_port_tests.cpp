@@ -3,7 +3,7 @@
 #include "irport/signal_port.h"
 
 #include "base/stop_request.h"
-#include "tests/support/fake_counter.h"
+#include "harness/fake_counter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The transmitter against a fake port and a scripted counter.
+#include "harness/fake_port.h"
+#include "harness/priority_recorder.h"
 #include "irport/transmitter.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/priority_recorder.h"
 
 #include <gtest/gtest.h>
 

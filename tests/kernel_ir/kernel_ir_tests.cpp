@@ -8,7 +8,7 @@
 //     40 kHz, NEC 38 kHz);
 //   - qev-ir send puts out the row's samples, and qev-ir receive prints a
 //     send decoded with its durations.
-// For NEC, RC5, RC6 and SIRC codes (bench/kernel_ir_loopback.h).
+// For NEC, RC5, RC6 and SIRC codes (harness/kernel_ir_loopback.h).
 //
 // It runs on IO_LIRC_DEVICE (default /dev/lirc0) when that is Linux's
 // rc-loopback device: scripts/test-kernel-ir runs it on Debian's kernel
@@ -16,7 +16,7 @@
 // IO_BACKEND=simlirc it runs on the port library's simulated IR device
 // instead, as the ordinary suite does to keep these tests themselves sound
 // (the qev-ir cases need a device two processes share, and skip there).
-#include "bench/kernel_ir_loopback.h"
+#include "harness/kernel_ir_loopback.h"
 #include "io/io_api.h"
 #include "ir/decoder.h"
 #include "ir/sampling.h"

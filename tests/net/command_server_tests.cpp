@@ -1,6 +1,7 @@
 // The Command server over real loopback connections: Qt clients driven on
 // the test's own thread through its event loop, and plain POSIX clients on
 // other threads where many connections or blocking sends are needed.
+#include "harness/loopback_client.h"
 #include "net/command_server.h"
 #include "tests/net/fake_macro_line.h"
 #include "tests/net/loopback_client.h"
@@ -30,11 +31,11 @@ namespace qev {
 namespace {
 
 using namespace std::string_literals;
+using harness::Close_With_Reset;
+using harness::Connect_Loopback;
+using harness::Receive_Count;
+using harness::Send_All;
 using test::Fake_Run;
-using test::Raw_Connect;
-using test::Raw_Receive;
-using test::Raw_Reset;
-using test::Raw_Send;
 using test::Run_Events_Until;
 using test::Run_Events_Until_Done;
 using test::TClient;
@@ -268,8 +269,8 @@ TEST_F(Command_Server_Test, A_Thousand_Connections_Are_Each_Greeted_And_Answered
     std::thread clients([&] {
         std::vector<int> fds;
         for (int i = 0; i < Count; ++i) {
-            const int fd = Raw_Connect(port);
-            if (fd < 0 || Raw_Receive(fd, Greeting.size()) != Greeting) {
+            const int fd = Connect_Loopback(port, Wait_Ms);
+            if (fd < 0 || Receive_Count(fd, Greeting.size(), Wait_Ms) != Greeting) {
                 ++failed;
                 if (fd >= 0) close(fd);
                 continue;
@@ -279,7 +280,7 @@ TEST_F(Command_Server_Test, A_Thousand_Connections_Are_Each_Greeted_And_Answered
         }
         while (!all_counted) std::this_thread::yield();
         for (const int fd : fds) {
-            if (Raw_Send(fd, "\r") && Raw_Receive(fd, 2 + OK.size()) == "\r\n" + OK)
+            if (Send_All(fd, "\r") && Receive_Count(fd, 2 + OK.size(), Wait_Ms) == "\r\n" + OK)
                 ++answered;
             else
                 ++failed;
@@ -381,15 +382,15 @@ TEST_F(Command_Server_Test, A_Connection_Or_The_Server_Closing_During_A_Line_Is_
 TEST_F(Command_Server_Test, Connections_That_Reset_Leave_The_Server_Serving) {
     std::vector<int> fds;
     for (std::size_t i = 0; i < 20; ++i) {
-        const int fd = Raw_Connect(port);
+        const int fd = Connect_Loopback(port, Wait_Ms);
         ASSERT_GE(fd, 0);
         fds.push_back(fd);
-        if (i % 2) Raw_Send(fd, "\r");  // half of them with a reply on its way
+        if (i % 2) Send_All(fd, "\r");  // half of them with a reply on its way
         // Accept it before the next one: the backlog holds only five.
         ASSERT_TRUE(Run_Events_Until([&] { return server.Connection_Count() == i + 1; }, Wait_Ms));
     }
     ASSERT_TRUE(Run_Events_Until([&] { return runs.size() == 10; }, Wait_Ms));
-    for (const int fd : fds) Raw_Reset(fd);
+    for (const int fd : fds) Close_With_Reset(fd);
     EXPECT_TRUE(Run_Events_Until([&] { return server.Connection_Count() == 0; }, Long_Wait_Ms));
     EXPECT_TRUE(server.Is_Open());
     auto client = Connect();
@@ -407,7 +408,7 @@ TEST_F(Command_Server_Test, A_Client_That_Does_Not_Read_Is_Held_Back) {
     std::atomic<bool> stalled{false}, done{false};
     std::string echoed;
     std::thread client([&] {
-        const int fd = Raw_Connect(port, 16 * 1024, 16 * 1024);
+        const int fd = Connect_Loopback(port, Wait_Ms, {.Send_Buffer = 16 * 1024, .Receive_Buffer = 16 * 1024});
         timeval stall{0, 300'000};  // a send that cannot go on for this long: the server stopped reading
         setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &stall, sizeof stall);
         const std::string block(64 * 1024, 'x');
@@ -421,8 +422,8 @@ TEST_F(Command_Server_Test, A_Client_That_Does_Not_Read_Is_Held_Back) {
         // Now read it all back: the greeting, one byte per byte sent, and the reply.
         timeval none{0, 0};
         setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &none, sizeof none);
-        std::thread reader([&] { echoed = Raw_Receive(fd, Greeting.size() + sent + 2 + Error.size()); });
-        Raw_Send(fd, "\r");
+        std::thread reader([&] { echoed = Receive_Count(fd, Greeting.size() + sent + 2 + Error.size(), Wait_Ms); });
+        Send_All(fd, "\r");
         reader.join();
         close(fd);
         done = true;
@@ -453,7 +454,7 @@ TEST_F(Command_Server_Test, Floods_Of_Random_Bytes_From_Many_Connections_Leave_I
         std::vector<std::string> data;
         std::vector<std::size_t> offset(Clients, 0);
         for (int i = 0; i < Clients; ++i) {
-            fds.push_back(Raw_Connect(port));
+            fds.push_back(Connect_Loopback(port, Wait_Ms));
             std::string bytes(Per_Client, '\0');
             for (char& c : bytes) {
                 // Mostly letters, with every special byte well represented.

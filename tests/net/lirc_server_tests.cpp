@@ -2,9 +2,11 @@
 // own thread, driven through its event loop, and a plain POSIX client on
 // another thread for a client that does not read.
 #include "base/stop_request.h"
+#include "harness/loopback_client.h"
 #include "net/lirc_server.h"
 #include "tests/net/fake_lirc_program.h"
 #include "tests/net/loopback_client.h"
+#include "tests/support/wait_until.h"
 
 #include <unistd.h>
 
@@ -28,13 +30,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-using test::Raw_Connect;
-using test::Raw_Receive;
-using test::Raw_Send;
+using harness::Connect_Loopback;
+using harness::Receive_Count;
+using harness::Send_All;
 using test::Run_Events_For;
 using test::Run_Events_Until;
 using test::Run_Events_Until_Done;
 using test::TClient;
+using test::Wait_Ms;
 
 std::string Ok(const std::string& request, const std::vector<std::string>& data = {}) {
     return Lirc_Reply(request, true, data);
@@ -284,7 +287,7 @@ TEST_F(Lirc_Server_Test, A_Client_That_Does_Not_Read_Is_Held_Back_And_Still_Answ
     std::atomic<bool> done{false}, held_back{false};
     std::size_t replies = 0;
     std::thread client([&] {
-        const int fd = Raw_Connect(port, 0, 16 * 1024, 20);
+        const int fd = Connect_Loopback(port, Wait_Ms, {.Receive_Buffer = 16 * 1024});
         if (fd >= 0) {
             // Writes everything before reading anything, from a second thread,
             // and starts reading only once the server holds it back (however
@@ -292,10 +295,10 @@ TEST_F(Lirc_Server_Test, A_Client_That_Does_Not_Read_Is_Held_Back_And_Still_Answ
             std::thread writer([&] {
                 std::string all;
                 for (std::size_t i = 0; i < Requests; ++i) all += "VERSION\n";
-                (void)Raw_Send(fd, all);
+                (void)Send_All(fd, all);
             });
-            for (int waited = 0; !held_back && waited < 30000; waited += 10) std::this_thread::sleep_for(10ms);
-            const std::string got = Raw_Receive(fd, Requests * reply.size());
+            (void)test::Wait_Until([&] { return held_back.load(); }, 30s, 10ms);
+            const std::string got = Receive_Count(fd, Requests * reply.size(), 2 * Wait_Ms);
             writer.join();
             for (std::size_t at = 0; at + reply.size() <= got.size(); at += reply.size())
                 if (got.compare(at, reply.size(), reply) == 0) ++replies;
@@ -356,14 +359,14 @@ TEST_F(Lirc_Server_Test, The_Output_Is_Checked_Before_Each_Reply_Of_A_Read) {
     std::atomic<bool> held_back{false}, done{false};
     std::size_t replies = 0;
     std::thread client([&] {
-        const int fd = Raw_Connect(port, 0, 16 * 1024, 20);
+        const int fd = Connect_Loopback(port, Wait_Ms, {.Receive_Buffer = 16 * 1024});
         if (fd >= 0) {
             std::string all;
             for (std::size_t i = 0; i < Requests; ++i) all += "LIST tv\n";
-            if (Raw_Send(fd, all)) {
+            if (Send_All(fd, all)) {
                 // Not reading until the listener has been seen to hold back.
-                for (int i = 0; i < 20000 && !held_back; ++i) std::this_thread::sleep_for(1ms);
-                const std::string got = Raw_Receive(fd, Requests * reply.size());
+                (void)test::Wait_Until([&] { return held_back.load(); }, 20s, 1ms);
+                const std::string got = Receive_Count(fd, Requests * reply.size(), 2 * Wait_Ms);
                 for (std::size_t at = 0; at + reply.size() <= got.size(); at += reply.size())
                     if (got.compare(at, reply.size(), reply) == 0) ++replies;
             }

@@ -1,6 +1,7 @@
 // What the socket tests of both servers drive them with: the test thread's
-// event loop, a Qt client on that thread, and plain POSIX clients for other
-// threads (many connections, blocking sends, clients that do not read).
+// event loop and a Qt client on that thread. Plain POSIX clients for other
+// threads (many connections, blocking sends, clients that do not read) are
+// harness/loopback_client.h.
 #ifndef QEV_TEST_NET_LOOPBACK_CLIENT_H
 #define QEV_TEST_NET_LOOPBACK_CLIENT_H
 
@@ -48,17 +49,6 @@ public:
 private:
     QTcpSocket socket_;
 };
-
-// A blocking IPv4 loopback connection (-1 on failure); buffer sizes of 0
-// leave the system's. A receive waits at most `receive_timeout_s`, so a
-// server that stops answering fails the test instead of hanging it.
-int Raw_Connect(uint16_t port, int send_buffer = 0, int receive_buffer = 0, int receive_timeout_s = 10);
-// Sends all of `bytes`; false when the connection fails first.
-bool Raw_Send(int fd, const std::string& bytes);
-// Reads until `count` bytes have arrived (or the connection ends or times out).
-std::string Raw_Receive(int fd, std::size_t count);
-// Closes with a reset instead of an orderly end.
-void Raw_Reset(int fd);
 
 }  // namespace qev::test
 

@@ -5,8 +5,8 @@
 #ifndef QEV_TEST_RAISED_STEP_COUNTER_H
 #define QEV_TEST_RAISED_STEP_COUNTER_H
 
+#include "harness/priority_recorder.h"
 #include "irport/counter.h"
-#include "tests/support/priority_recorder.h"
 
 #include <algorithm>
 #include <string>

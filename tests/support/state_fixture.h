@@ -5,9 +5,9 @@
 #define QEV_TEST_STATE_FIXTURE_H
 
 #include "app/core/qev_state.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/priority_recorder.h"
-#include "tests/support/recording_feedback.h"
+#include "harness/fake_port.h"
+#include "harness/priority_recorder.h"
+#include "harness/recording_feedback.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>

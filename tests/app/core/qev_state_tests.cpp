@@ -1,9 +1,9 @@
 // Start-up, shutdown and sending through the shared state, with a scripted
 // counter and a fake port instead of the hardware.
 #include "app/core/qev_state.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/priority_recorder.h"
-#include "tests/support/recording_feedback.h"
+#include "harness/fake_port.h"
+#include "harness/priority_recorder.h"
+#include "harness/recording_feedback.h"
 #include "tests/support/state_fixture.h"
 #include "tests/support/temp_env.h"
 #include "tests/support/unprivileged.h"

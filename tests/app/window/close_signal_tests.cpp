@@ -5,10 +5,11 @@
 #include "app/orderly_exit.h"
 #include "base/stop_request.h"
 #include "controls/qt_feedback.h"
+#include "harness/sim_port_controls.h"
 #include "learn/ui/capture_command_form.h"
 #include "macro/ui/macro_command_form.h"
 #include "tests/support/qt/window_fixture.h"
-#include "tests/support/sim_port_controls.h"
+#include "tests/support/wait_until.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -19,6 +20,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -38,7 +40,8 @@ TEST_P(Close_Signal_Test, During_A_Capture_s_Wait_Gives_Up_And_Shuts_Down_In_Ord
     static const bool installed = (Install_Close_Signals(), true);
     (void)installed;
     Start();
-    TSim_Port_Controls(form->State().Port).Reset();  // take this test's remote settings
+    const TSim_Port_Controls controls(form->State().Port);
+    controls.Reset();  // take this test's remote settings
     auto* close_on_signal = new TClose_On_Signal(form.get());
     ASSERT_FALSE(close_on_signal->Start_Up_Done());
     form->show();
@@ -50,8 +53,11 @@ TEST_P(Close_Signal_Test, During_A_Capture_s_Wait_Gives_Up_And_Shuts_Down_In_Ord
         auto* dialog = form->findChild<TCapture_Command_Form*>();
         ASSERT_NE(dialog, nullptr);
         dialog_open = dialog->isVisible();
-        std::thread sender([signal = GetParam()] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // The signal comes once the capture polls the receiver line: the
+        // simulated remote has armed (and plays only seconds later).
+        std::thread sender([&controls, signal = GetParam()] {
+            EXPECT_TRUE(Wait_Until([&] { return controls.Remote_Start_Ns() >= 0; }, std::chrono::seconds(10)))
+                << "the capture never waited for the remote";
             ::kill(::getpid(), signal);
         });
         QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Start_Caputure_Button")), Qt::LeftButton);
@@ -59,7 +65,7 @@ TEST_P(Close_Signal_Test, During_A_Capture_s_Wait_Gives_Up_And_Shuts_Down_In_Ord
         listing = dialog->findChild<QPlainTextEdit*>(QStringLiteral("Data_Memo"))->toPlainText();
     });
     form->CaptureCommandClick();  // the modal dialog, until the signal answers it
-    for (int i = 0; i < 20 && form->isVisible(); ++i) QTest::qWait(10);
+    (void)QTest::qWaitFor([&] { return !form->isVisible(); }, 5000);
 
     EXPECT_TRUE(dialog_open);
     EXPECT_TRUE(messages.empty()) << Texts().front();
@@ -80,8 +86,13 @@ TEST_P(Close_Signal_Test, During_A_Minute_Long_Macro_Wait_Ends_The_Program_Withi
     ASSERT_FALSE(close_on_signal->Start_Up_Done());
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    // Waits and event passes as the program has them.
-    feedback.On_Sleep = [](int milliseconds) { TQt_Feedback().Sleep_Ms(milliseconds); };
+    // Waits and event passes as the program has them; the macro's wait has
+    // begun once it sleeps.
+    std::atomic<bool> sleeping{false};
+    feedback.On_Sleep = [&sleeping](int milliseconds) {
+        sleeping = true;
+        TQt_Feedback().Sleep_Ms(milliseconds);
+    };
     feedback.On_Pending_Events = [] { QCoreApplication::processEvents(); };
 
     using Clock = std::chrono::steady_clock;
@@ -90,8 +101,9 @@ TEST_P(Close_Signal_Test, During_A_Minute_Long_Macro_Wait_Ends_The_Program_Withi
         auto* dialog = form->findChild<TMacro_Command_Form*>();
         ASSERT_NE(dialog, nullptr);
         dialog->findChild<QPlainTextEdit*>(QStringLiteral("Macro_Memo"))->setPlainText("@WAIT 60000\nPOWER");
-        std::thread sender([&signalled, signal = GetParam()] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::thread sender([&signalled, &sleeping, signal = GetParam()] {
+            EXPECT_TRUE(Wait_Until([&] { return sleeping.load(); }, std::chrono::seconds(10)))
+                << "the macro never began its wait";
             signalled = Clock::now();
             ::kill(::getpid(), signal);
         });
@@ -99,7 +111,7 @@ TEST_P(Close_Signal_Test, During_A_Minute_Long_Macro_Wait_Ends_The_Program_Withi
         sender.join();
     });
     form->MacroClick();  // the modal dialog, until the signal answers it
-    for (int i = 0; i < 100 && form->isVisible(); ++i) QTest::qWait(10);
+    (void)QTest::qWaitFor([&] { return !form->isVisible(); }, 5000);
     const double seconds = std::chrono::duration<double>(Clock::now() - signalled).count();
 
     EXPECT_FALSE(form->isVisible()) << "the window closed";

@@ -1,7 +1,6 @@
 // The main window: layout, key binding, faces, sending, the Command file menu
 // and shutdown.
 #include "app/window/key_faces.h"
-#include "app/window/key_table.h"
 #include "controls/system_colors.h"
 #include "net/command_server.h"
 #include "tests/support/free_port.h"
@@ -22,20 +21,50 @@
 namespace qev::test {
 namespace {
 
+// Where each key of the remote-control face sits and what it reads, every
+// one 57 x 25 pixels.
+struct TKey_Place {
+    const char* Component;
+    const char* Caption;
+    int Left;
+    int Top;
+};
+constexpr TKey_Place Key_Places[] = {
+    {"Power_PictureButton", "POWER", 16, 16},     {"Guide_PictureButton", "GUIDE", 232, 64},
+    {"Select_PictureButton", "SELECT", 232, 96},  {"Mute_PictureButton", "MUTE", 232, 128},
+    {"Up_PictureButton", "UP", 88, 64},           {"Down_PictureButton", "DOWN", 88, 128},
+    {"Left_PictureButton", "LEFT", 16, 96},       {"Right_PictureButton", "RIGHT", 160, 96},
+    {"Enter_PictureButton", "ENTER", 88, 96},     {"Eject_PictureButton", "EJECT", 16, 176},
+    {"Menu_PictureButton", "MENU", 88, 176},      {"Search_PictureButton", "SEARCH", 160, 176},
+    {"FR_Jump_PictureButton", "FR JMP", 16, 208}, {"FF_Jump_PictureButton", "FF JMP", 160, 208},
+    {"Play_PictureButton", "PLAY", 88, 208},      {"Record_PictureButton", "REC", 232, 208},
+    {"FR_PictureButton", "FR", 16, 240},          {"FF_PictureButton", "FF", 160, 240},
+    {"Pause_PictureButton", "PAUSE", 88, 240},    {"Stop_PictureButton", "STOP", 232, 240},
+    {"CH_Up_PictureButton", "CH UP", 16, 288},    {"CH_Down_PictureButton", "CH Dwn", 16, 320},
+    {"VOL_Up_PictureButton", "VOL UP", 16, 384},  {"VOL_Down_PictureButton", "VOL Dwn", 16, 416},
+    {"_0_PictureButton", "0", 160, 416},          {"_1_PictureButton", "1", 88, 384},
+    {"_2_PictureButton", "2", 160, 384},          {"_3_PictureButton", "3", 232, 384},
+    {"_4_PictureButton", "4", 88, 352},           {"_5_PictureButton", "5", 160, 352},
+    {"_6_PictureButton", "6", 232, 352},          {"_7_PictureButton", "7", 88, 320},
+    {"_8_PictureButton", "8", 160, 320},          {"_9_PictureButton", "9", 232, 320},
+    {"_10_PictureButton", "10", 88, 288},         {"_11_PictureButton", "11", 160, 288},
+    {"_12_PictureButton", "12", 232, 288},        {"Clear_PictureButton", "CLEAR", 88, 416},
+    {"Dot_PictureButton", ".", 232, 416},         {"Send_Button", "Send", 232, 16},
+};
+
 TEST_F(Window_Test, Layout_Matches_The_Remote_Control_Face) {
     Start();
     EXPECT_EQ(form->windowTitle(), "QEV_LPT");
     EXPECT_EQ(form->centralWidget()->size(), QSize(304, 479));
     EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "fixed size";
-    for (const TKey_Layout& layout : Key_Layouts) {
-        SCOPED_TRACE(layout.Component);
-        TPictureButton* key = Key(layout.Component);
+    for (const TKey_Place& place : Key_Places) {
+        SCOPED_TRACE(place.Component);
+        TPictureButton* key = Key(place.Component);
         ASSERT_NE(key, nullptr);
-        EXPECT_EQ(key->geometry(), QRect(layout.Left, layout.Top, 57, 25));
-        EXPECT_EQ(key->Caption(), QString::fromLatin1(layout.Caption));
+        EXPECT_EQ(key->geometry(), QRect(place.Left, place.Top, 57, 25));
+        EXPECT_EQ(key->Caption(), QString::fromLatin1(place.Caption));
         EXPECT_TRUE(key->font().bold());
     }
-    EXPECT_EQ(Key("Send_Button")->geometry(), QRect(232, 16, 57, 25));
     EXPECT_EQ(Key("Dot_PictureButton")->font().pixelSize(), 27);
     EXPECT_EQ(Combo()->geometry().topLeft(), QPoint(88, 19));
     EXPECT_EQ(Combo()->width(), 121);
@@ -62,15 +91,25 @@ TEST_F(Window_Test, Layout_Matches_The_Remote_Control_Face) {
 
 TEST_F(Window_Test, Tab_Order_Runs_From_The_List_Through_The_Keys_To_Send) {
     Start();
-    std::vector<const TKey_Layout*> by_tab;
-    for (const TKey_Layout& layout : Key_Layouts) by_tab.push_back(&layout);
-    std::sort(by_tab.begin(), by_tab.end(), [](auto* a, auto* b) { return a->Tab < b->Tab; });
+    // Tab positions 1 to 39, then Send at 41; the list is first.
+    const std::vector<std::string> order = {
+        "Power_PictureButton",   "Guide_PictureButton",   "Select_PictureButton",  "Mute_PictureButton",
+        "Left_PictureButton",    "Up_PictureButton",      "Right_PictureButton",   "Down_PictureButton",
+        "Enter_PictureButton",   "Eject_PictureButton",   "Menu_PictureButton",    "Search_PictureButton",
+        "FR_Jump_PictureButton", "Play_PictureButton",    "FF_Jump_PictureButton", "Record_PictureButton",
+        "FR_PictureButton",      "Pause_PictureButton",   "FF_PictureButton",      "Stop_PictureButton",
+        "CH_Up_PictureButton",   "CH_Down_PictureButton", "VOL_Up_PictureButton",  "VOL_Down_PictureButton",
+        "Clear_PictureButton",   "Dot_PictureButton",     "_0_PictureButton",      "_1_PictureButton",
+        "_2_PictureButton",      "_3_PictureButton",      "_4_PictureButton",      "_5_PictureButton",
+        "_6_PictureButton",      "_7_PictureButton",      "_8_PictureButton",      "_9_PictureButton",
+        "_10_PictureButton",     "_11_PictureButton",     "_12_PictureButton",     "Send_Button"};
+    std::vector<std::string> chain;
     QWidget* widget = Combo();
-    for (const TKey_Layout* layout : by_tab) {
+    for (std::size_t i = 0; i < order.size(); ++i) {
         widget = widget->nextInFocusChain();
-        ASSERT_EQ(widget->objectName().toStdString(), layout->Component);
+        chain.push_back(widget->objectName().toStdString());
     }
-    EXPECT_EQ(widget->nextInFocusChain()->objectName(), "Send_Button");
+    EXPECT_EQ(chain, order);
 }
 
 TEST_F(Window_Test, Menu_Items_Carry_Their_Captions) {
@@ -222,6 +261,47 @@ TEST_F(Background_Test, See_Through_Keys_Show_The_Bitmap_Darkened_When_Live) {
     EXPECT_EQ(Key("Play_PictureButton")->Font_Color(), clCream);
     EXPECT_EQ(Key("Send_Button")->Font_Color(), QColor(255, 255, 0));
     EXPECT_FALSE(form->findChild<QLabel*>(QStringLiteral("IR_Command_Label"))->autoFillBackground());
+}
+
+// With see-through off, each part of the face takes the desktop colour named
+// for its use. The desktop scheme here gives every colour its own value, so
+// a part that takes another colour shows.
+TEST_F(Background_Test, Without_See_Through_Each_Part_Takes_The_Desktop_Colour_Of_Its_Use) {
+    const QColor button_face(192, 192, 192), button_shadow(128, 128, 128), button_text(0, 0, 160),
+        gray_text(100, 100, 120);
+    struct TPalette_Guard {
+        const QPalette Saved = QApplication::palette();
+        ~TPalette_Guard() { QApplication::setPalette(Saved); }
+    } guard;
+    QPalette desktop = guard.Saved;
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        desktop.setColor(group, QPalette::Button, button_face);      // COLOR_BTNFACE
+        desktop.setColor(group, QPalette::Dark, button_shadow);      // COLOR_BTNSHADOW
+        desktop.setColor(group, QPalette::ButtonText, button_text);  // COLOR_BTNTEXT
+        desktop.setColor(group, QPalette::WindowText, QColor(0, 0, 0));
+    }
+    desktop.setColor(QPalette::Disabled, QPalette::WindowText, gray_text);  // COLOR_GRAYTEXT
+    QApplication::setPalette(desktop);
+    Settings_With("", "NO", 0);
+    Start();
+    ASSERT_EQ(form->State().Load_Command_File(Command_File("p.rmt", "POWER,01\n"), 1), 0);
+    auto* label = Named_Child<QLabel>(*form, "IR_Command_Label");
+    struct Row {
+        const char* Use;
+        QColor Shown;
+        QColor Expected;
+    };
+    const Row rows[] = {
+        {"enabled_key_caption", Key("Power_PictureButton")->FontColor(), button_text},
+        {"send_caption", Key("Send_Button")->FontColor(), button_text},
+        {"disabled_key_caption", Key("Play_PictureButton")->FontColor(), gray_text},
+        {"enabled_face_fill", QColor(Key("Power_PictureButton")->Picture().pixel(3, 3)), button_face},
+        {"send_face_fill", QColor(Key("Send_Button")->Picture().pixel(3, 3)), button_face},
+        {"disabled_face_fill", QColor(Key("Play_PictureButton")->Picture().pixel(3, 3)), button_shadow},
+        {"label_backdrop", label->palette().color(label->backgroundRole()), button_face},
+    };
+    for (const Row& row : rows) EXPECT_EQ(row.Shown.name(), row.Expected.name()) << row.Use;
+    EXPECT_TRUE(label->autoFillBackground()) << "the label's backdrop is opaque";
 }
 
 TEST_F(Background_Test, A_Picture_Of_Another_Format_Gives_No_Background_And_No_Error) {

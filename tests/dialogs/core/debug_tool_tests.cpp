@@ -1,9 +1,9 @@
 // The debug tool's lamps and LED buttons, without a window, on an in-process
 // fake port.
 #include "dialogs/core/debug_tool.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/priority_recorder.h"
-#include "tests/support/recording_feedback.h"
+#include "harness/fake_port.h"
+#include "harness/priority_recorder.h"
+#include "harness/recording_feedback.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // The port address dialog's choice and its effect on the port, without a
 // window, on an in-process fake port.
 #include "dialogs/core/lpt_address.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/priority_recorder.h"
-#include "tests/support/recording_feedback.h"
+#include "harness/fake_port.h"
+#include "harness/priority_recorder.h"
+#include "harness/recording_feedback.h"
 
 #include <gtest/gtest.h>
 

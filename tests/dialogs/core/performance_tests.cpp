@@ -1,10 +1,10 @@
 // The performance measurement's arithmetic from given counter readings, and
 // the measurement itself on a scripted counter and a priority recorder.
 #include "dialogs/core/performance.h"
-#include "tests/support/fake_counter.h"
-#include "tests/support/priority_recorder.h"
+#include "harness/fake_counter.h"
+#include "harness/priority_recorder.h"
+#include "harness/recording_feedback.h"
 #include "tests/support/raised_step_counter.h"
-#include "tests/support/recording_feedback.h"
 
 #include <gtest/gtest.h>
 

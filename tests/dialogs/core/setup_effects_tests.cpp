@@ -3,9 +3,9 @@
 // new values are stored, and every operation stays within what start-up
 // allocated.
 #include "dialogs/core/setup_effects.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/priority_recorder.h"
-#include "tests/support/recording_feedback.h"
+#include "harness/fake_port.h"
+#include "harness/priority_recorder.h"
+#include "harness/recording_feedback.h"
 #include "tests/support/state_fixture.h"
 #include "tests/support/temp_env.h"
 

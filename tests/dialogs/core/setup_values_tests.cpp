@@ -1,9 +1,9 @@
 // The setup dialog's values without a window: what it shows, the spinner
 // ranges, the order of OK's stores and the Browse buttons' requests.
 #include "dialogs/core/setup_values.h"
-#include "tests/support/fake_counter.h"
-#include "tests/support/priority_recorder.h"
-#include "tests/support/recording_feedback.h"
+#include "harness/fake_counter.h"
+#include "harness/priority_recorder.h"
+#include "harness/recording_feedback.h"
 
 #include <gtest/gtest.h>
 

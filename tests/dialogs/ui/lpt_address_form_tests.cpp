@@ -1,8 +1,8 @@
 // The port address dialog over a real main window on the simulated port:
 // its face, the preset on show, OK and closing without OK.
 #include "dialogs/ui/lpt_address_form.h"
+#include "harness/sim_port_controls.h"
 #include "tests/support/qt/window_fixture.h"
-#include "tests/support/sim_port_controls.h"
 
 #include <QApplication>
 #include <QGroupBox>

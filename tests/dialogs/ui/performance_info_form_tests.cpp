@@ -1,7 +1,7 @@
 // The performance dialog: its face, the values a scripted counter gives, and
 // one real measurement on this machine's counter at the program's priority.
 #include "dialogs/ui/performance_info_form.h"
-#include "tests/support/priority_recorder.h"
+#include "harness/priority_recorder.h"
 #include "tests/support/qt/window_fixture.h"
 #include "tests/support/raised_step_counter.h"
 

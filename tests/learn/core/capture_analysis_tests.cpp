@@ -1,8 +1,8 @@
 // The capture dialog's computations, without a window.
+#include "harness/fake_port.h"
+#include "harness/priority_recorder.h"
+#include "harness/recording_feedback.h"
 #include "learn/core/capture_analysis.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/priority_recorder.h"
-#include "tests/support/recording_feedback.h"
 
 #include <gtest/gtest.h>
 

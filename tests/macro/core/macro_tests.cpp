@@ -1,10 +1,10 @@
 // The macro language and its executor on a fake port: what each line
 // sends, how loops run, what fails and with which line number.
 #include "base/stop_request.h"
+#include "harness/fake_port.h"
+#include "harness/priority_recorder.h"
+#include "harness/recording_feedback.h"
 #include "macro/core/macro_run.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/priority_recorder.h"
-#include "tests/support/recording_feedback.h"
 #include "tests/support/state_fixture.h"
 #include "tests/support/temp_env.h"
 

@@ -1,6 +1,6 @@
 #include "tests/support/qt/window_fixture.h"
 
-#include "tests/support/sim_port_controls.h"
+#include "harness/sim_port_controls.h"
 
 #include <QApplication>
 #include <QCoreApplication>

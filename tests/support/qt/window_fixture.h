@@ -5,7 +5,7 @@
 
 #include "app/window/main_form.h"
 #include "controls/picture_button.h"
-#include "tests/support/recording_feedback.h"
+#include "harness/recording_feedback.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>

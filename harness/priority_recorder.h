@@ -1,6 +1,6 @@
 // A TPriority_Api that only records the order of the calls made to it.
-#ifndef QEV_TEST_PRIORITY_RECORDER_H
-#define QEV_TEST_PRIORITY_RECORDER_H
+#ifndef QEV_HARNESS_PRIORITY_RECORDER_H
+#define QEV_HARNESS_PRIORITY_RECORDER_H
 
 #include "irport/priority.h"
 

@@ -1,5 +1,5 @@
 // The order statistics the benchmarks report.
-#include "bench/stats.h"
+#include "harness/stats.h"
 
 #include <gtest/gtest.h>
 

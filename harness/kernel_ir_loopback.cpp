@@ -1,4 +1,4 @@
-#include "bench/kernel_ir_loopback.h"
+#include "harness/kernel_ir_loopback.h"
 
 #include "app/core/table_codes.h"
 #include "base/stop_request.h"

@@ -1,4 +1,4 @@
-#include "tests/support/fake_port.h"
+#include "harness/fake_port.h"
 
 namespace qev::test {
 

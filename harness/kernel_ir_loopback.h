@@ -12,15 +12,15 @@
 // capture, which waits in slices of 100 ms and starts each with that
 // reading away, until a new slice has begun. A send the capture still
 // misses is sent again.
-#ifndef QEV_BENCH_KERNEL_IR_LOOPBACK_H
-#define QEV_BENCH_KERNEL_IR_LOOPBACK_H
+#ifndef QEV_HARNESS_KERNEL_IR_LOOPBACK_H
+#define QEV_HARNESS_KERNEL_IR_LOOPBACK_H
 
 #include "app/core/qev_state.h"
+#include "harness/recording_feedback.h"
 #include "ir/ir_signal.h"
 #include "irport/counter.h"
 #include "irport/priority.h"
 #include "irport/receiver.h"
-#include "tests/support/recording_feedback.h"
 
 #include <sys/types.h>
 

@@ -1,7 +1,7 @@
 // A scripted performance counter: time moves only when the code under test
 // reads or sleeps, by a fixed step per read.
-#ifndef QEV_TEST_FAKE_COUNTER_H
-#define QEV_TEST_FAKE_COUNTER_H
+#ifndef QEV_HARNESS_FAKE_COUNTER_H
+#define QEV_HARNESS_FAKE_COUNTER_H
 
 #include "irport/counter.h"
 

@@ -1,8 +1,8 @@
 // A TUser_Feedback and TMain_View that record every message box, file and
 // folder request, status text and refresh, and answer from scripts:
 // questions OK and dialogs Cancel when their script is empty.
-#ifndef QEV_TEST_RECORDING_FEEDBACK_H
-#define QEV_TEST_RECORDING_FEEDBACK_H
+#ifndef QEV_HARNESS_RECORDING_FEEDBACK_H
+#define QEV_HARNESS_RECORDING_FEEDBACK_H
 
 #include "app/core/main_view.h"
 #include "base/user_feedback.h"

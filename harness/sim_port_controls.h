@@ -2,8 +2,8 @@
 // port library. Tests and benchmarks use them to read what the transmitter
 // wrote and to drive the simulated remote; the program itself never does.
 // Every pointer is null when the library is not the simulated port's.
-#ifndef QEV_SIM_PORT_CONTROLS_H
-#define QEV_SIM_PORT_CONTROLS_H
+#ifndef QEV_HARNESS_SIM_PORT_CONTROLS_H
+#define QEV_HARNESS_SIM_PORT_CONTROLS_H
 
 #include "io/io_api.h"
 #include "irport/port_library.h"

@@ -1,6 +1,6 @@
 // Order statistics of timing samples, in nanoseconds.
-#ifndef QEV_BENCH_STATS_H
-#define QEV_BENCH_STATS_H
+#ifndef QEV_HARNESS_STATS_H
+#define QEV_HARNESS_STATS_H
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // What the kernel IR measurement compares: the edges of sampled levels and
 // the largest difference between two lists; and the codes it sends.
-#include "bench/kernel_ir_loopback.h"
+#include "harness/kernel_ir_loopback.h"
 
 #include "ir/protocols.h"
 

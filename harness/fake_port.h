@@ -1,11 +1,11 @@
 // An in-process port for the port function table: records every write with
 // the fake counter's time and plays a scripted receiver line, one level per
 // tick from a start time.
-#ifndef QEV_TEST_FAKE_PORT_H
-#define QEV_TEST_FAKE_PORT_H
+#ifndef QEV_HARNESS_FAKE_PORT_H
+#define QEV_HARNESS_FAKE_PORT_H
 
+#include "harness/fake_counter.h"
 #include "irport/port_library.h"
-#include "tests/support/fake_counter.h"
 
 #include <cstdint>
 #include <map>
