@@ -292,9 +292,9 @@ TEST_F(Background_Test, Without_See_Through_Each_Part_Takes_The_Desktop_Colour_O
         QColor Expected;
     };
     const Row rows[] = {
-        {"enabled_key_caption", Key("Power_PictureButton")->FontColor(), button_text},
-        {"send_caption", Key("Send_Button")->FontColor(), button_text},
-        {"disabled_key_caption", Key("Play_PictureButton")->FontColor(), gray_text},
+        {"enabled_key_caption", Key("Power_PictureButton")->Font_Color(), button_text},
+        {"send_caption", Key("Send_Button")->Font_Color(), button_text},
+        {"disabled_key_caption", Key("Play_PictureButton")->Font_Color(), gray_text},
         {"enabled_face_fill", QColor(Key("Power_PictureButton")->Picture().pixel(3, 3)), button_face},
         {"send_face_fill", QColor(Key("Send_Button")->Picture().pixel(3, 3)), button_face},
         {"disabled_face_fill", QColor(Key("Play_PictureButton")->Picture().pixel(3, 3)), button_shadow},
