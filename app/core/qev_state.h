@@ -10,6 +10,7 @@
 #ifndef QEV_STATE_H
 #define QEV_STATE_H
 
+#include "app/core/busy_section.h"
 #include "app/core/main_view.h"
 #include "app/core/port_status.h"
 #include "app/core/signal_sending.h"
@@ -61,12 +62,7 @@ public:
     // The Command file loaded last and whether rows were added since.
     TTable_Origin Origin;
 
-    // ---- Long actions ---------------------------------------------------------
-    // A macro run or a capture lets window events through while it works, so
-    // a request to close the program can arrive in the middle of it. While
-    // one is Busy (a TBusy_Section is alive) the window must not shut down:
-    // it sets Stop_Requested (a macro run stops before its next line) and
-    // closes when the action ends (TMain_View::Busy_Ended).
+    // ---- Long actions (see TBusy_Section) ------------------------------------
     bool Stop_Requested = false;
     bool Busy() const { return busy_depth_ > 0; }
 
@@ -146,20 +142,6 @@ private:
     std::string port_problem_;
     int busy_depth_ = 0;
     TSignal_Sender signal_sender_;
-};
-
-// Marks a long action for its lifetime (see TQEV_State::Busy).
-class TBusy_Section {
-public:
-    explicit TBusy_Section(TQEV_State& state) : state_(state) { ++state_.busy_depth_; }
-    ~TBusy_Section() {
-        if (--state_.busy_depth_ == 0) state_.View.Busy_Ended();
-    }
-    TBusy_Section(const TBusy_Section&) = delete;
-    TBusy_Section& operator=(const TBusy_Section&) = delete;
-
-private:
-    TQEV_State& state_;
 };
 
 }  // namespace qev
