@@ -82,8 +82,8 @@ int main(int argc, char* argv[]) {
         const bool started = form.Start_Up();
         // A port library that cannot send or learn is no reason to stop, but
         // whoever started the program should hear why the LED stays dark.
-        if (!form.State().Port_Problem.empty())
-            std::fprintf(stderr, "QEV_LPT: %s\n", form.State().Port_Problem.c_str());
+        if (!form.State().Port_Problem().empty())
+            std::fprintf(stderr, "QEV_LPT: %s\n", form.State().Port_Problem().c_str());
         if (!started) return 1;
         if (close_on_signal->Start_Up_Done() && form.close()) return 0;
         form.show();

@@ -103,7 +103,8 @@ int Run_Kernel_Ir(int rounds) {
             if (decoded && decoded->Code == code.Code) ++figures.Decoded;
         }
         program.State.Unpack_Command(index);
-        const std::string carrier = std::to_string(program.State.Signal_Carrier_Hz()) + " Hz";
+        const std::string carrier =
+            std::to_string(Signal_Carrier_Hz(program.State.Settings, program.State.Samples)) + " Hz";
         const auto of = [rounds](int count) { return std::to_string(count) + " of " + std::to_string(rounds); };
         std::printf("| %-5s | %-8s | %10s | %11zu | %13lld | %10s | %5zu | %17lld | %8s | %7d |\n", code.Name,
                     carrier.c_str(), of(figures.Sends).c_str(), figures.Durations,

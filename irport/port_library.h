@@ -13,44 +13,47 @@
 #ifndef QEV_PORT_LIBRARY_H
 #define QEV_PORT_LIBRARY_H
 
+#include "io/io_api.h"
+
 #include <cstdint>
 #include <string>
 
 namespace qev {
 
+// Each slot has the type of a pointer to the port library's function of its
+// name as io/io_api.h declares it, so the table cannot drift from the library.
 // Slots in the order they are resolved. The program calls PortOut and PortIn
 // only; the others are kept with the library's own argument lists.
 struct TPort_Function_Table {
-    void (*PortOut)(unsigned short port, unsigned char value) = nullptr;
-    void (*PortWordOut)(unsigned short port, unsigned short value) = nullptr;
-    void (*PortDWordOut)(unsigned short port, unsigned int value) = nullptr;
-    unsigned char (*PortIn)(unsigned short port) = nullptr;
-    unsigned short (*PortWordIn)(unsigned short port) = nullptr;
-    unsigned int (*PortDWordIn)(unsigned short port) = nullptr;
-    void (*SetPortBit)(unsigned short port, unsigned char bit) = nullptr;
-    void (*ClrPortBit)(unsigned short port, unsigned char bit) = nullptr;
-    void (*NotPortBit)(unsigned short port, unsigned char bit) = nullptr;
-    int (*GetPortBit)(unsigned short port, unsigned char bit) = nullptr;
-    void (*RightPortShift)(unsigned short port, int in_bit) = nullptr;
-    void (*LeftPortShift)(unsigned short port, int in_bit) = nullptr;
-    int (*IsDriverInstalled)() = nullptr;
+    decltype(&::PortOut) PortOut = nullptr;
+    decltype(&::PortWordOut) PortWordOut = nullptr;
+    decltype(&::PortDWordOut) PortDWordOut = nullptr;
+    decltype(&::PortIn) PortIn = nullptr;
+    decltype(&::PortWordIn) PortWordIn = nullptr;
+    decltype(&::PortDWordIn) PortDWordIn = nullptr;
+    decltype(&::SetPortBit) SetPortBit = nullptr;
+    decltype(&::ClrPortBit) ClrPortBit = nullptr;
+    decltype(&::NotPortBit) NotPortBit = nullptr;
+    decltype(&::GetPortBit) GetPortBit = nullptr;
+    decltype(&::RightPortShift) RightPortShift = nullptr;
+    decltype(&::LeftPortShift) LeftPortShift = nullptr;
+    decltype(&::IsDriverInstalled) IsDriverInstalled = nullptr;
 };
 
 // The optional functions of a port that takes and gives whole signals (a
 // kernel IR device): io/io_api.h, "Whole signals". Empty slots on a
 // register port, or a library without them.
 struct TPort_Signal_Table {
-    int (*IoSignalFeatures)() = nullptr;
-    int (*IoSignalSend)(const unsigned* durations_us, int count, unsigned carrier_hz) = nullptr;
-    int (*IoSignalReceive)(unsigned* durations_us, int capacity, int wait_ms, unsigned end_gap_us,
-                           unsigned max_total_us) = nullptr;
-    const char* (*IoSignalError)() = nullptr;
+    decltype(&::IoSignalFeatures) IoSignalFeatures = nullptr;
+    decltype(&::IoSignalSend) IoSignalSend = nullptr;
+    decltype(&::IoSignalReceive) IoSignalReceive = nullptr;
+    decltype(&::IoSignalError) IoSignalError = nullptr;
 };
 
-// What a signal port offers (io_api.h's IO_SIGNAL_*).
-constexpr int Signal_Send = 1;
-constexpr int Signal_Receive = 2;
-constexpr int Signal_Carrier = 4;
+// What a signal port offers.
+constexpr int Signal_Send = IO_SIGNAL_SEND;
+constexpr int Signal_Receive = IO_SIGNAL_RECEIVE;
+constexpr int Signal_Carrier = IO_SIGNAL_CARRIER;
 
 // Register offsets from the port base address.
 constexpr unsigned Data_Register = 0;
@@ -113,8 +116,8 @@ private:
     void* handle_ = nullptr;
     TPort_Function_Table functions_;
     TPort_Signal_Table signals_;
-    const char* (*port_description_)() = nullptr;  // IoPortDescription, when the library has it
-    const char* (*backend_name_)() = nullptr;      // IoBackendName, when the library has it
+    decltype(&::IoPortDescription) port_description_ = nullptr;  // when the library has it
+    decltype(&::IoBackendName) backend_name_ = nullptr;          // when the library has it
     std::string load_error_;
 };
 

@@ -4,11 +4,11 @@
 
 namespace qev {
 
-std::string TLirc_State_Program::Remote_Name() const { return Lirc_Remote_Name(state_.Command_File_Path); }
+std::string TLirc_State_Program::Remote_Name() const { return Lirc_Remote_Name(state_.Origin.Command_File_Path()); }
 
 std::vector<std::string> TLirc_State_Program::Command_Names() const {
     std::vector<std::string> names;
-    const int32_t rows = std::min(state_.Table.Command_Count, state_.Table.Rows());
+    const int32_t rows = state_.Table.Rows_In_Use();
     for (int32_t row = 0; row < rows; ++row) names.push_back(state_.Table.Row(row).Name);
     return names;
 }

@@ -1,6 +1,6 @@
 // TLirc_State_Program: the running program as the LIRC protocol sees it.
 //
-// The remote is named after the Command file loaded last (TQEV_State::
+// The remote is named after the Command file loaded last (TTable_Origin::
 // Command_File_Path; "QEV_LPT" before one is), its keys are the commands of
 // the table, and a send goes the way a key click goes (TQEV_State::
 // Send_Command), so the port, the priority and the simulated port's log see

@@ -321,7 +321,7 @@ TCommand_File_Result TCommand_File_Reader::Read(TCommand_Table& table) {
 
 std::string Command_File_Text(int32_t repeat, const TCommand_Table& table) {
     std::string text = "@REPEAT = " + std::to_string(repeat) + "\r\n";
-    const int32_t used = std::clamp(table.Command_Count, 0, table.Rows());
+    const int32_t used = table.Rows_In_Use();
     for (int32_t i = 0; i < used; ++i) {
         const TCommand_Record& row = table.Row(i);
         const int32_t bytes = std::clamp<int32_t>(row.Byte_Count, 0, static_cast<int32_t>(row.Bytes.size()));

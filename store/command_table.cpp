@@ -28,6 +28,8 @@ void TCommand_Table::Release() {
     Command_Count = 0;
 }
 
+int32_t TCommand_Table::Rows_In_Use() const { return std::clamp<int32_t>(Command_Count, 0, Rows()); }
+
 uint8_t* TCommand_Table::Row_Bytes(int32_t index) {
     auto& bytes = Row(index).Bytes;
     if (bytes.size() != static_cast<std::size_t>(row_capacity_)) bytes.resize(static_cast<std::size_t>(row_capacity_));
@@ -55,7 +57,7 @@ void TSample_Buffer::Release() {
 }
 
 int32_t Find_Command(const TCommand_Table& table, std::string_view name) {
-    int32_t used = std::min(table.Command_Count, table.Rows());
+    const int32_t used = table.Rows_In_Use();
     for (int32_t i = 0; i < used; ++i)
         if (table.Row(i).Name == name) return i;
     return -1;

@@ -52,6 +52,9 @@ public:
     bool Set_Name(int32_t index, std::string_view name);
 
     int32_t Command_Count = 0;  // rows in use: 0 .. Command_Count-1
+    // The rows in use that the table holds: Command_Count, never below 0 nor
+    // beyond Rows(). Every walk over the commands stops here.
+    int32_t Rows_In_Use() const;
 
 private:
     std::vector<TCommand_Record> rows_;

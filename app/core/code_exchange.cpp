@@ -38,7 +38,7 @@ int32_t TQEV_State::Import_Code_File(const std::string& path) {
     Settings.RMT_DIR = Folder_Of(path);
     const TImport_Limits limits{Row_Limit(), std::min(Settings.MAX_RMTCMD_BIT_LENGTH, Table.Row_Capacity() * 8)};
     const TImport_Result result = Import_Records(file.Records, Table, limits);
-    if (result.Added > 0) Unsaved_Rows = true;
+    if (result.Added > 0) Origin.Rows_Added();
     for (const std::string& line : Describe_Import(result)) text += (text.empty() ? "" : "\n") + line;
     View.Set_Status_Text(File_Name_Of(path));
     View.Refresh_Command_View();

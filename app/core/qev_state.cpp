@@ -2,8 +2,6 @@
 
 #include "app/settings/settings_file.h"
 #include "base/stop_request.h"
-#include "ir/decoder.h"
-#include "ir/protocols.h"
 #include "irport/signal_port.h"
 #include "irport/transmitter.h"
 
@@ -29,7 +27,7 @@ bool TQEV_State::Start_Up() {
         return false;
     }
     Port.Load_Port_Library(Port_Library_Name.c_str());
-    Port_Problem = Port_Library_Problem(Port, Port_Library_Name);
+    port_problem_ = Port_Library_Problem(Port, Port_Library_Name);
     Calc_Tick_Period();
     Table.Command_Count = 0;
     const auto profile = Profile_Folder();
@@ -80,12 +78,6 @@ TCommand_File_Limits TQEV_State::Command_File_Limits() const {
     return {Row_Limit(), std::min(Row_Capacity_For(Settings.MAX_RMTCMD_BIT_LENGTH), Table.Row_Capacity())};
 }
 
-std::string TQEV_State::Port_Summary() const {
-    const std::string description = Port.Port_Description();
-    if (description.empty()) return "no port library";
-    return description.substr(0, description.find(" ("));
-}
-
 TError_Sink TQEV_State::Error_Sink() {
     return [this](const std::string& text, const std::string& caption) { Feedback.Show_Error(text, caption); };
 }
@@ -94,20 +86,26 @@ int32_t TQEV_State::Load_Command_File(const std::string& path, int report_errors
     TCommand_File_Reader reader(path, Command_File_Limits(), report_errors == 1 ? Error_Sink() : TError_Sink{});
     if (!reader.Is_Open()) return -1;
     Settings.RMT_DIR = Folder_Of(path);
-    Command_File_Path = path;
+    Origin.File_Opened(path);
     View.Set_Status_Text(File_Name_Of(path));
     const TCommand_File_Result read = reader.Read(Table);
     if (read.Repeat) Settings.REPEAT = *read.Repeat;
     if (read.Result >= 0) {
-        Unsaved_Rows = false;  // the table is the file's now
+        Origin.Rows_Kept();  // the table is the file's now
         View.Refresh_Command_View();
     }
     return read.Result;
 }
 
+void TQEV_State::Clear_All_Data() {
+    Table.Command_Count = 0;
+    Origin.Rows_Kept();  // nothing left to lose
+}
+
 bool TQEV_State::Save_Command_File(const std::string& path) {
+    Settings.RMT_DIR = Folder_Of(path);
     if (!qev::Save_Command_File(path, Settings.REPEAT, Table, Error_Sink())) return false;
-    Unsaved_Rows = false;
+    Origin.Rows_Kept();
     View.Set_Status_Text(File_Name_Of(path));
     return true;
 }
@@ -115,11 +113,11 @@ bool TQEV_State::Save_Command_File(const std::string& path) {
 void TQEV_State::Send_Command(int32_t row) { Send_Command(row, Settings.REPEAT); }
 
 void TQEV_State::Send_Command(int32_t row, int32_t times) {
-    if (row < 0 || row >= std::min(Table.Command_Count, Table.Rows())) return;
+    if (row < 0 || row >= Table.Rows_In_Use()) return;
     Unpack_Command(row);
     if (times <= 0) return;
     if (Port.Signal_Features() != 0) {
-        Send_Signal(times);
+        signal_sender_.Send(Port, Settings, Samples, times, Feedback);
         return;
     }
     if (!Port.Functions().PortOut) return;
@@ -134,31 +132,11 @@ void TQEV_State::Send_Command(int32_t row, int32_t times) {
 
 void TQEV_State::Transmit_Command() {
     if (Port.Signal_Features() != 0) {
-        Send_Signal(1);
+        signal_sender_.Send(Port, Settings, Samples, 1, Feedback);
         return;
     }
     const int32_t count = std::clamp(Samples.Sample_Count, 0, Samples.Capacity());
     Transmit_Samples(Clock, Port, Port_Base(), Samples.Data(), count);
-}
-
-int32_t TQEV_State::Signal_Carrier_Hz() const {
-    if (Settings.CARRIER > 0) return Settings.CARRIER;
-    const int32_t count = std::clamp(Samples.Sample_Count, 0, Samples.Capacity());
-    std::vector<uint8_t> levels(static_cast<std::size_t>(count));
-    for (int32_t i = 0; i < count; ++i) levels[static_cast<std::size_t>(i)] = Samples.Data()[i] != 0 ? 1 : 0;
-    const std::optional<TDecoded> decoded = Decode_Levels(levels);
-    return decoded ? Protocol_Info(decoded->Code.Protocol).Carrier_Hz : Default_Carrier_Hz;
-}
-
-void TQEV_State::Send_Signal(int32_t times) {
-    const int32_t count = std::clamp(Samples.Sample_Count, 0, Samples.Capacity());
-    std::string error;
-    const bool sent =
-        Send_Signal_Samples(Port, Samples.Data(), count, times, static_cast<uint32_t>(Signal_Carrier_Hz()), &error);
-    if (sent || signal_trouble_shown_) return;
-    // Said once: every key would say the same again.
-    signal_trouble_shown_ = true;
-    Feedback.Show_Error(error + "\nNothing can be sent through " + Port_Summary() + ".", "Send Error");
 }
 
 TReceive_Report TQEV_State::Receive_Command() {

@@ -10,7 +10,11 @@
 #ifndef QEV_STATE_H
 #define QEV_STATE_H
 
+#include "app/core/busy_section.h"
 #include "app/core/main_view.h"
+#include "app/core/port_status.h"
+#include "app/core/signal_sending.h"
+#include "app/core/table_origin.h"
 #include "app/settings/settings.h"
 #include "base/user_feedback.h"
 #include "ir/code_files.h"
@@ -51,30 +55,16 @@ public:
     std::string Port_Library_Name = TPort_Library::Default_Name;
     // What the port library leaves undone, found at start-up; empty when
     // sending and learning both work (see Port_Library_Problem).
-    std::string Port_Problem;
-    // Where the port is, in a few words for the status bar: the port
-    // library's description without its reason in brackets ("simulated
-    // port", "/dev/parport0"); "no port library" when none is loaded.
-    std::string Port_Summary() const;
+    const std::string& Port_Problem() const { return port_problem_; }
+    std::string Port_Summary() const { return qev::Port_Summary(Port); }
     // Longest wait of a capture for the remote's first edge.
     double Receive_Time_Limit_Seconds = 10.0;
-    // The Command file loaded last, as its path was given (the file whose
-    // name the status bar shows); empty until one is.
-    std::string Command_File_Path;
-    // The table holds commands learned or imported since it was last loaded
-    // from or saved to a Command file (or cleared): a load from the network
-    // would lose them, so it is refused meanwhile.
-    bool Unsaved_Rows = false;
+    // The Command file loaded last and whether rows were added since.
+    TTable_Origin Origin;
 
-    // ---- Long actions ---------------------------------------------------------
-    // A macro run or a capture lets window events through while it works, so
-    // a request to close the program can arrive in the middle of it. While
-    // Busy_Depth is above zero the window must not shut down: it sets
-    // Stop_Requested (a macro run stops before its next line) and closes
-    // when the action ends (TMain_View::Busy_Ended).
-    int Busy_Depth = 0;
+    // ---- Long actions (see TBusy_Section) ------------------------------------
     bool Stop_Requested = false;
-    bool Busy() const { return Busy_Depth > 0; }
+    bool Busy() const { return busy_depth_ > 0; }
 
     // ---- Start-up, the steps before the window prepares its face ----------
     // Checks the counter, loads the port library, computes the tick, reads
@@ -103,16 +93,9 @@ public:
     // The same with `times` transmissions in place of REPEAT.
     void Send_Command(int32_t row, int32_t times);
     // Sends the first Sample count samples of the buffer once (cut to the
-    // buffer's capacity).
+    // buffer's capacity). A port that takes whole signals (a kernel IR
+    // device) gets them as durations (see TSignal_Sender).
     void Transmit_Command();
-    // A port that takes whole signals (a kernel IR device) gets the samples
-    // as durations, with the carrier of Signal_Carrier_Hz(); one that cannot
-    // send (a receiver alone) or that fails says why, once per run, and the
-    // keys stay as they are.
-    // The carrier: CARRIER when set, else the usual carrier of the protocol
-    // the buffer's samples decode to (RC5 and RC6 36 kHz, SIRC 40 kHz),
-    // else 38 kHz.
-    int32_t Signal_Carrier_Hz() const;
     // Fills the buffer from the receiver line (or the signal port's
     // receiver): MAX_RMTCMD_BIT_LENGTH samples, cut to the buffer's capacity.
     TReceive_Report Receive_Command();
@@ -126,15 +109,19 @@ public:
     // What a Command file may fill now: MAX_RMTCMD_NUM rows and the Row
     // capacity of MAX_RMTCMD_BIT_LENGTH, never more than was allocated.
     TCommand_File_Limits Command_File_Limits() const;
+    // Clear All Data: no row is in use any more, and none is unsaved.
+    void Clear_All_Data();
     // Reads a Command file into the table, replacing it from row 0. As soon
-    // as the file is open, RMT_DIR becomes its folder, Command_File_Path its
-    // path and the status bar shows its name; each good repetition line sets REPEAT; after a read
-    // the list and keys are refreshed. 0: read without complaint; 1: read
-    // with faults; -1: not a readable file, or a bad repetition line (the
-    // table is then unchanged). report_errors = 1 shows the faults.
+    // as the file is open, RMT_DIR becomes its folder, the Origin's Command
+    // file its path and the status bar shows its name; each good repetition
+    // line sets REPEAT; after a read the list and keys are refreshed. 0: read
+    // without complaint; 1: read with faults; -1: not a readable file, or a
+    // bad repetition line (the table is then unchanged). report_errors = 1
+    // shows the faults.
     int32_t Load_Command_File(const std::string& path, int report_errors);
-    // Writes REPEAT and the table; the status bar shows the file's name
-    // afterwards. A failure is shown as "Can't Create File".
+    // Writes REPEAT and the table. RMT_DIR becomes the file's folder first,
+    // whether or not the file can be written; the status bar shows the
+    // file's name afterwards. A failure is shown as "Can't Create File".
     bool Save_Command_File(const std::string& path);
     // Adds the commands of a Flipper (.ir), lircd.conf (.conf) or Pronto
     // (.pronto) file after the rows in use, as waveforms of at most
@@ -144,29 +131,17 @@ public:
     // are refreshed. The number of commands added, or -1 when nothing could
     // be read.
     int32_t Import_Code_File(const std::string& path);
-    // Writes the table as a file of `format` (not a Command file); a failure
-    // is shown as "Can't Create File".
+    // Writes the table as a file of `format` (not a Command file); RMT_DIR
+    // becomes its folder once written. A failure is shown as "Can't Create File".
     bool Export_Code_File(const std::string& path, TCode_Format format);
     // Error boxes through Feedback, as the store's readers and writers report.
     TError_Sink Error_Sink();
 
 private:
-    void Send_Signal(int32_t times);
-    bool signal_trouble_shown_ = false;
-};
-
-// Marks a long action for its lifetime (see TQEV_State::Busy_Depth).
-class TBusy_Section {
-public:
-    explicit TBusy_Section(TQEV_State& state) : state_(state) { ++state_.Busy_Depth; }
-    ~TBusy_Section() {
-        if (--state_.Busy_Depth == 0) state_.View.Busy_Ended();
-    }
-    TBusy_Section(const TBusy_Section&) = delete;
-    TBusy_Section& operator=(const TBusy_Section&) = delete;
-
-private:
-    TQEV_State& state_;
+    friend class TBusy_Section;
+    std::string port_problem_;
+    int busy_depth_ = 0;
+    TSignal_Sender signal_sender_;
 };
 
 }  // namespace qev

@@ -89,7 +89,7 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
 
 std::vector<TIR_Record> Export_Records(const TCommand_Table& table, bool parsed_where_known) {
     std::vector<TIR_Record> records;
-    for (int32_t row = 0; row < table.Command_Count; ++row) {
+    for (int32_t row = 0; row < table.Rows_In_Use(); ++row) {
         const TLevels levels = Row_Levels(table, row);
         TIR_Record record;
         record.Name = table.Row(row).Name;

@@ -1,5 +1,6 @@
 #include "app/window/main_form.h"
 
+#include "app/core/key_binding.h"
 #include "app/window/key_faces.h"
 #include "app/window/shape_frame.h"
 #include "controls/drop_down_list.h"
@@ -307,15 +308,16 @@ void TQEV_Main_Form::Disable_All_Keys() {
 
 void TQEV_Main_Form::Map_Keys() {
     Disable_All_Keys();
-    const int32_t rows = std::min(state_.Table.Command_Count, state_.Table.Rows());
-    for (int32_t row = 0; row < rows; ++row) {
-        for (const TKey_Entry& entry : key_table_) {
-            if (state_.Table.Row(row).Name != entry.Command_Name) continue;
-            entry.Key->setEnabled(true);
-            entry.Key->Set_Tag(row);
-            Draw_Enabled_Face(entry.Key);
-            Set_Caption_Color(entry.Key, true);
-        }
+    std::vector<std::string_view> names;
+    for (const TKey_Entry& entry : key_table_) names.push_back(entry.Command_Name);
+    const std::vector<int32_t> rows = qev::Map_Keys(state_.Table, names);
+    for (std::size_t i = 0; i < key_table_.size(); ++i) {
+        if (rows[i] < 0) continue;
+        TPictureButton* key = key_table_[i].Key;
+        key->setEnabled(true);
+        key->Set_Tag(rows[i]);
+        Draw_Enabled_Face(key);
+        Set_Caption_Color(key, true);
     }
 }
 
@@ -352,7 +354,7 @@ int TQEV_Main_Form::Apply_Background() {
 
 void TQEV_Main_Form::Refresh_Command_List() {
     combo_->clear();
-    const int32_t rows = std::min(state_.Table.Command_Count, state_.Table.Rows());
+    const int32_t rows = state_.Table.Rows_In_Use();
     QStringList names;
     names.reserve(rows);
     for (int32_t row = 0; row < rows; ++row) names << To_Q(state_.Table.Row(row).Name);
@@ -420,7 +422,6 @@ void TQEV_Main_Form::SavetoFileClick() {
     if (std::filesystem::exists(*file, unknown) &&
         !state_.Feedback.Ask_OK("Specified File Already Exists. Overwrite OK?", "File Exists"))
         return;
-    state_.Settings.RMT_DIR = Folder_Of(*file);
     state_.Save_Command_File(*file);
 }
 
@@ -446,8 +447,7 @@ void TQEV_Main_Form::ExitClick() { close(); }
 
 void TQEV_Main_Form::Clear_All_DataClick() {
     if (!state_.Feedback.Ask_OK("Are You Sure?", "Clear All Data")) return;
-    state_.Table.Command_Count = 0;
-    state_.Unsaved_Rows = false;  // nothing left to lose
+    state_.Clear_All_Data();
     Refresh_Command_List();
     Disable_All_Keys();
 }

@@ -65,22 +65,29 @@ int Transparency_Item(std::string_view value);
 std::string Transparency_Value(int item);
 
 // The dialog's fields as plain values: what it shows, and what OK stores.
+// Left alone, each holds the Settings record's own default.
 struct TSetup_Values {
-    std::string BACK_IMAGE;
-    int BUTTON_TRANSPARENCY_Item = Transparency_No_Item;  // or Transparency_No_Selection
-    int32_t TRANSPARENCY_MODE = 1;
-    int32_t MAX_RMTCMD_NUM = 256;
-    int32_t REPEAT = 1;
-    int32_t MAX_RMTCMD_BIT_LENGTH = 1024;
-    int32_t MIN_LEADER_LENGTH = 8;
-    int32_t DEV_LEADER_LENGTH = 2;
-    std::string RMT_DIR;
-    std::string RMT_FILE;
-    int32_t PORT = 9999;
-    int32_t ECHO = 1;
-    bool LIRC_ENABLE = false;
-    int32_t LIRC_PORT = 8765;
+    std::string BACK_IMAGE = Defaults().BACK_IMAGE;
+    int BUTTON_TRANSPARENCY_Item = Transparency_Item(Defaults().BUTTON_TRANSPARENCY);  // or Transparency_No_Selection
+    int32_t TRANSPARENCY_MODE = Defaults().TRANSPARENCY_MODE;
+    int32_t MAX_RMTCMD_NUM = Defaults().MAX_RMTCMD_NUM;
+    int32_t REPEAT = Defaults().REPEAT;
+    int32_t MAX_RMTCMD_BIT_LENGTH = Defaults().MAX_RMTCMD_BIT_LENGTH;
+    int32_t MIN_LEADER_LENGTH = Defaults().MIN_LEADER_LENGTH;
+    int32_t DEV_LEADER_LENGTH = Defaults().DEV_LEADER_LENGTH;
+    std::string RMT_DIR = Defaults().RMT_DIR;
+    std::string RMT_FILE = Defaults().RMT_FILE;
+    int32_t PORT = Defaults().PORT;
+    int32_t ECHO = Defaults().ECHO;
+    bool LIRC_ENABLE = Defaults().LIRC_ENABLE != 0;
+    int32_t LIRC_PORT = Defaults().LIRC_PORT;
     friend bool operator==(const TSetup_Values&, const TSetup_Values&) = default;
+
+private:
+    static const TSettings& Defaults() {
+        static const TSettings defaults;
+        return defaults;
+    }
 };
 
 // What the dialog shows when it opens: the Settings, each number brought to

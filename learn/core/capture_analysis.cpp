@@ -96,7 +96,7 @@ TRegistration Register_Command(TQEV_State& state, const std::string& name, int32
     state.Pack_Command(row);
     state.Table.Set_Name(row, name);
     ++state.Table.Command_Count;
-    state.Unsaved_Rows = true;
+    state.Origin.Rows_Added();
     state.View.Refresh_Command_View();
     return {TRegistration_Result::Registered, row};
 }

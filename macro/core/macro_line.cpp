@@ -56,7 +56,7 @@ int Execute_Macro_Line(TMacro_Context& context, std::string_view line, int32_t& 
     const bool from_network = context.Origin == TMacro_Origin::Network;
     if (words.Keyword.empty()) return 0;
     if (words.Keyword == "@LOAD") {
-        if (from_network && (!Network_May_Load(words.Argument) || state.Unsaved_Rows)) return Failed;
+        if (from_network && (!Network_May_Load(words.Argument) || state.Origin.Unsaved_Rows())) return Failed;
         return state.Load_Command_File(Macro_Load_Path(state.Settings.RMT_DIR, words.Argument), interactive);
     }
     if (words.Keyword == "@WAIT") {

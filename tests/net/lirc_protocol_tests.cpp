@@ -601,7 +601,7 @@ TEST_F(Lirc_State_Program_Test, Names_The_Remote_After_The_Last_Command_File) {
     EXPECT_TRUE(program.Command_Names().empty());
     EXPECT_EQ(program.Version(), "9.8.7");
     const std::string path = Load();
-    EXPECT_EQ(state.Command_File_Path, path);
+    EXPECT_EQ(state.Origin.Command_File_Path(), path);
     EXPECT_EQ(program.Remote_Name(), "living_room");
     EXPECT_EQ(program.Command_Names(), (std::vector<std::string>{"POWER", "PLAY"}));
     EXPECT_EQ(program.Repeat(), 2) << "the file's @REPEAT";

@@ -112,6 +112,26 @@ TEST_F(Command_Table_Test, Find_Command_Returns_The_First_Exact_Match_Among_Rows
     EXPECT_EQ(table.Row(3).Name, "POWER");
 }
 
+TEST_F(Command_Table_Test, Rows_In_Use_Are_The_Command_Count_Within_The_Table) {
+    struct Row {
+        const char* name;
+        int32_t command_count;
+        int32_t expected;
+    };
+    const std::vector<Row> rows = {
+        {"empty", 0, 0},     {"some", 5, 5}, {"every row", 16, 16}, {"more than the table holds", 17, 16},
+        {"negative", -3, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        table.Command_Count = row.command_count;
+        EXPECT_EQ(table.Rows_In_Use(), row.expected);
+    }
+    table.Release();
+    table.Command_Count = 4;
+    EXPECT_EQ(table.Rows_In_Use(), 0) << "a released table has no rows to use";
+}
+
 TEST_F(Command_Table_Test, Names_Are_Cut_At_79_Bytes_And_At_NUL) {
     EXPECT_TRUE(table.Set_Name(0, std::string(79, 'a')));
     EXPECT_EQ(table.Row(0).Name.size(), 79u);

@@ -92,7 +92,7 @@ int Decode(const std::string& path, TCode_Format format, std::ostream& out, TMes
         TCommand_Table table;
         TCommand_File_Result result;
         if (!Read_Command_File(path, table, result, messages)) return Ir_Tool_Failed;
-        for (int32_t row = 0; row < table.Command_Count; ++row) {
+        for (int32_t row = 0; row < table.Rows_In_Use(); ++row) {
             out << table.Row(row).Name << "  " << Description(Decode_Levels(Row_Levels(table, row))) << '\n';
         }
     } else {

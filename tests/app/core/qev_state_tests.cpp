@@ -430,6 +430,41 @@ TEST_F(State_Test, Saving_Shows_The_File_Name) {
     EXPECT_TRUE(feedback.Status_Texts.empty());
 }
 
+// The file dialogs start where the last save went, even a refused one.
+TEST_F(State_Test, Saving_Makes_The_File_s_Folder_The_Folder_Of_The_Dialogs) {
+    ASSERT_TRUE(state.Start_Up());
+    Load("A,01\n");
+    std::filesystem::create_directory(profile.File("out"));
+    struct Row {
+        const char* name;
+        std::string path;
+        bool saved;
+        std::string folder;
+    };
+    const std::vector<Row> rows = {
+        {"written", profile.File("out/tv.rmt"), true, profile.File("out")},
+        {"refused", profile.File("no/such/folder.rmt"), false, profile.File("no/such")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        state.Settings.RMT_DIR = "/before";
+        EXPECT_EQ(state.Save_Command_File(row.path), row.saved);
+        EXPECT_EQ(state.Settings.RMT_DIR, row.folder);
+    }
+}
+
+TEST_F(State_Test, Clear_All_Data_Leaves_No_Row_In_Use_And_None_Unsaved) {
+    ASSERT_TRUE(state.Start_Up());
+    ASSERT_EQ(Load("@REPEAT = 2\nPOWER,01\nPLAY,03\n"), 0);
+    state.Origin.Rows_Added();
+    state.Clear_All_Data();
+    EXPECT_EQ(state.Table.Rows_In_Use(), 0);
+    EXPECT_EQ(state.Find_Command("POWER"), -1);
+    EXPECT_FALSE(state.Origin.Unsaved_Rows());
+    EXPECT_EQ(state.Settings.REPEAT, 2) << "the settings stay";
+    EXPECT_EQ(state.Origin.Command_File_Path(), profile.File("c.rmt")) << "the remote keeps its file's name";
+}
+
 TEST_F(State_Test, Shutdown_Without_A_Profile_Says_So_And_Writes_Nothing) {
     ASSERT_TRUE(state.Start_Up());
     TEnv_Guard no_user("USERPROFILE", std::nullopt);

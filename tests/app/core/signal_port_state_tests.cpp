@@ -1,7 +1,7 @@
 // Sending and learning when the port takes whole signals (a kernel IR
-// device): the keys' sends become durations with the protocol's carrier, a
-// port that cannot send says so once, and a capture learns through the
-// port's receiver.
+// device): the carrier a signal goes out with, the keys' sends become
+// durations with the protocol's carrier, a port that cannot send says so
+// once, and a capture learns through the port's receiver.
 #include "ir/protocols.h"
 #include "ir/sampling.h"
 #include "irport/signal_port.h"
@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,36 @@ protected:
         state.Table.Command_Count = std::max(state.Table.Command_Count, row + 1);
     }
 };
+
+TEST(Signal_Carrier, Is_The_Setting_Else_The_Protocol_s_Usual_One_Else_38_kHz) {
+    struct Row {
+        const char* name;
+        std::optional<TIR_Code> code;  // nothing: a burst that is no protocol's
+        int32_t setting;
+        int32_t expected;
+    };
+    const std::vector<Row> rows = {
+        {"NEC", TIR_Code{TProtocol::NEC, 0x04, 0x08}, 0, 38000},
+        {"RC5", TIR_Code{TProtocol::RC5, 0x05, 0x21}, 0, 36000},
+        {"RC6", TIR_Code{TProtocol::RC6, 0x00, 0x0C}, 0, 36000},
+        {"SIRC", TIR_Code{TProtocol::SIRC, 0x01, 0x15}, 0, 40000},
+        {"no protocol", std::nullopt, 0, 38000},
+        {"the setting rules", TIR_Code{TProtocol::RC5, 0x05, 0x21}, 56000, 56000},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TSample_Buffer samples;
+        samples.Allocate(8000, 0);
+        TLevels levels(40, 1);
+        levels.resize(80, 0);
+        if (row.code) levels = Sample_Timing(Encode(*row.code), samples.Capacity());
+        for (std::size_t i = 0; i < levels.size(); ++i) samples[static_cast<int32_t>(i)] = levels[i] ? 255 : 0;
+        samples.Sample_Count = static_cast<int32_t>(levels.size());
+        TSettings settings;
+        settings.CARRIER = row.setting;
+        EXPECT_EQ(Signal_Carrier_Hz(settings, samples), row.expected);
+    }
+}
 
 TEST_F(Signal_Port_State_Test, A_Send_Goes_Out_As_Durations_With_Its_Protocol_s_Carrier) {
     Put(0, "NEC", {TProtocol::NEC, 0x04, 0x08});

@@ -145,6 +145,16 @@ TEST_F(Setup_Values_Test, Opening_Shows_The_Settings_Brought_Into_The_Spinner_Ra
     }
 }
 
+// Fields that were never given a value hold the Settings record's defaults,
+// and those lie within the spinners: a fresh record shows unchanged.
+TEST(Setup_Defaults, Are_The_Settings_Defaults) {
+    const TSetup_Values fresh;
+    EXPECT_EQ(fresh, Setup_Values(TSettings{}));
+    EXPECT_EQ(fresh.PORT, 9999);
+    EXPECT_EQ(fresh.LIRC_PORT, 8765);
+    EXPECT_EQ(fresh.BUTTON_TRANSPARENCY_Item, Transparency_No_Item);
+}
+
 TEST_F(Setup_Values_Test, Opening_Shows_The_Texts_As_They_Are) {
     TSettings settings;
     settings.BACK_IMAGE = " /pictures/リモコン.bmp ";

@@ -335,11 +335,11 @@ TEST_F(Macro_Test, Network_Lines_Wait_And_Load_Within_Their_Bounds) {
 TEST_F(Macro_Test, A_Network_Load_Keeps_Rows_Not_Saved_Since_They_Were_Added) {
     Write_File(profile.File("tv.rmt"), "TV,01\n");
     state.Settings.RMT_DIR = profile.Path();
-    state.Unsaved_Rows = true;  // a command was learned or imported
+    state.Origin.Rows_Added();  // a command was learned or imported
     EXPECT_EQ(Execute_Network_Line(state, "@LOAD tv.rmt"), -1);
     EXPECT_EQ(state.Find_Command("POWER"), 0) << "the table is unchanged";
     ASSERT_TRUE(state.Save_Command_File(profile.File("kept.rmt")));
-    EXPECT_FALSE(state.Unsaved_Rows);
+    EXPECT_FALSE(state.Origin.Unsaved_Rows());
     EXPECT_EQ(Execute_Network_Line(state, "@LOAD tv.rmt"), 0);
     EXPECT_EQ(state.Find_Command("TV"), 0);
 }
