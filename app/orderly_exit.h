@@ -6,8 +6,8 @@
 // answers any open message box or dialog with Cancel, and closes the main
 // window. A signal during start-up is held until start-up is over: if it
 // fails the program ends as usual, otherwise the window closes at once.
-#ifndef QEV_ORDERLY_EXIT_H
-#define QEV_ORDERLY_EXIT_H
+#ifndef QEV_APP_ORDERLY_EXIT_H
+#define QEV_APP_ORDERLY_EXIT_H
 
 #include <QObject>
 

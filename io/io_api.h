@@ -31,8 +31,8 @@
 // clock_gettime) and about 1.2 us on ppdev (one ioctl). When a forced backend
 // cannot start (IoBackendName() is "none") reads give 0xFF and writes are
 // ignored. Wider accesses touch consecutive ports, wrapping from 0xFFFF to 0.
-#ifndef QEV_IO_API_H
-#define QEV_IO_API_H
+#ifndef QEV_IO_IO_API_H
+#define QEV_IO_IO_API_H
 
 #ifdef __cplusplus
 extern "C" {

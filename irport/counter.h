@@ -3,8 +3,8 @@
 // The real counter is CLOCK_MONOTONIC in nanoseconds (frequency 1,000,000,000,
 // about 25 ns per read through the vDSO). Tests substitute a scripted counter
 // to drive the clock's edge cases.
-#ifndef QEV_COUNTER_H
-#define QEV_COUNTER_H
+#ifndef QEV_IRPORT_COUNTER_H
+#define QEV_IRPORT_COUNTER_H
 
 #include <cstdint>
 

@@ -10,8 +10,8 @@
 // missing too: a libio.so from before it, or a partial one, still works.
 //
 // Tests replace the table with in-process fakes (Set_Function_Table).
-#ifndef QEV_PORT_LIBRARY_H
-#define QEV_PORT_LIBRARY_H
+#ifndef QEV_IRPORT_PORT_LIBRARY_H
+#define QEV_IRPORT_PORT_LIBRARY_H
 
 #include "io/io_api.h"
 

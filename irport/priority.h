@@ -6,8 +6,8 @@
 // pinned to the CPU it runs on and switched to SCHED_FIFO. Without
 // CAP_SYS_NICE these calls fail with EPERM; failures are ignored and the run
 // proceeds at whatever priority it has.
-#ifndef QEV_PRIORITY_H
-#define QEV_PRIORITY_H
+#ifndef QEV_IRPORT_PRIORITY_H
+#define QEV_IRPORT_PRIORITY_H
 
 #include <sched.h>
 

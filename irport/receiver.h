@@ -1,6 +1,6 @@
 // The IR receiver: learns one command from status bit 0x10.
-#ifndef QEV_RECEIVER_H
-#define QEV_RECEIVER_H
+#ifndef QEV_IRPORT_RECEIVER_H
+#define QEV_IRPORT_RECEIVER_H
 
 #include "irport/port_library.h"
 #include "irport/sample_clock.h"

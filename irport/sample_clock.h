@@ -21,8 +21,8 @@
 // its deadline and only spins the rest. That leaves the CPU idle about half of
 // every tick, well below the throttling budget, while the spin still decides
 // the instant of every sample.
-#ifndef QEV_SAMPLE_CLOCK_H
-#define QEV_SAMPLE_CLOCK_H
+#ifndef QEV_IRPORT_SAMPLE_CLOCK_H
+#define QEV_IRPORT_SAMPLE_CLOCK_H
 
 #include "irport/counter.h"
 #include "irport/priority.h"

@@ -1,6 +1,6 @@
 // The IR transmitter: plays samples out on data line 0, one per tick.
-#ifndef QEV_TRANSMITTER_H
-#define QEV_TRANSMITTER_H
+#ifndef QEV_IRPORT_TRANSMITTER_H
+#define QEV_IRPORT_TRANSMITTER_H
 
 #include "irport/port_library.h"
 #include "irport/sample_clock.h"

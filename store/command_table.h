@@ -9,8 +9,8 @@
 // Both are sized once at start-up and never grow, so sending and learning
 // allocate nothing. A row's byte storage is reserved the first time the row is
 // written, so a large table costs memory only for the rows in use.
-#ifndef QEV_COMMAND_TABLE_H
-#define QEV_COMMAND_TABLE_H
+#ifndef QEV_STORE_COMMAND_TABLE_H
+#define QEV_STORE_COMMAND_TABLE_H
 
 #include <cstdint>
 #include <string>

@@ -7,8 +7,8 @@
 // and to the main window through TMain_View. Nothing here needs a display:
 // tests build as many independent instances as they like, with a scripted
 // counter, a fake port and a recording feedback and view.
-#ifndef QEV_STATE_H
-#define QEV_STATE_H
+#ifndef QEV_APP_CORE_QEV_STATE_H
+#define QEV_APP_CORE_QEV_STATE_H
 
 #include "app/core/busy_section.h"
 #include "app/core/main_view.h"

@@ -2,8 +2,8 @@
 // (an INI file in the profile folder), read once at start-up and written once
 // at shutdown. Field names are the INI keys; the keys of [LIRC] carry the
 // section's name in front (LIRC_PORT), since [SERVER] has a PORT too.
-#ifndef QEV_SETTINGS_H
-#define QEV_SETTINGS_H
+#ifndef QEV_APP_SETTINGS_SETTINGS_H
+#define QEV_APP_SETTINGS_SETTINGS_H
 
 #include <cstdint>
 #include <optional>

@@ -7,8 +7,8 @@
 // and a live one the face colour at a quarter of its brightness: dark, so
 // the live keys' yellow captions read on them (at least 9.8:1, whatever the
 // face colour) and the live keys look darker, as over a bitmap.
-#ifndef QEV_KEY_FACES_H
-#define QEV_KEY_FACES_H
+#ifndef QEV_APP_WINDOW_KEY_FACES_H
+#define QEV_APP_WINDOW_KEY_FACES_H
 
 #include <QColor>
 #include <QImage>

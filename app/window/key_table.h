@@ -3,8 +3,8 @@
 //
 // The command name binds a key; the caption is only its label ("FR JMP"
 // sends FR-JUMP, "." sends DOT).
-#ifndef QEV_KEY_TABLE_H
-#define QEV_KEY_TABLE_H
+#ifndef QEV_APP_WINDOW_KEY_TABLE_H
+#define QEV_APP_WINDOW_KEY_TABLE_H
 
 #include <array>
 

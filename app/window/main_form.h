@@ -5,8 +5,8 @@
 // key, a status bar with the last Command file, and the menu that reaches the
 // other windows. Each handler is a few lines that call the operation of the
 // same name; the work itself lives in the core.
-#ifndef QEV_MAIN_FORM_H
-#define QEV_MAIN_FORM_H
+#ifndef QEV_APP_WINDOW_MAIN_FORM_H
+#define QEV_APP_WINDOW_MAIN_FORM_H
 
 #include "app/core/qev_state.h"
 #include "app/window/key_table.h"

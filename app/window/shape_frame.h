@@ -1,7 +1,7 @@
 // A rectangle outline in the 3-D dark shadow colour, with a clear inside:
 // the frames that group the keys of the remote-control face.
-#ifndef QEV_SHAPE_FRAME_H
-#define QEV_SHAPE_FRAME_H
+#ifndef QEV_APP_WINDOW_SHAPE_FRAME_H
+#define QEV_APP_WINDOW_SHAPE_FRAME_H
 
 #include <QWidget>
 

@@ -6,8 +6,8 @@
 // Colours are kept as 0x00BBGGRR values (red in the lowest byte), the layout
 // the lamps' colours were chosen in: red 0x0000FF, yellow 0x00FFFF, white
 // 0xFFFFFF.
-#ifndef QEV_DEBUG_TOOL_H
-#define QEV_DEBUG_TOOL_H
+#ifndef QEV_DIALOGS_CORE_DEBUG_TOOL_H
+#define QEV_DIALOGS_CORE_DEBUG_TOOL_H
 
 #include "app/core/qev_state.h"
 

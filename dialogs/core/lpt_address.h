@@ -5,8 +5,8 @@
 // 0x378 shows the PC/AT button checked; every other base, also one from the
 // Settings file that is neither of the two (0x278), shows the ThinkPad button
 // checked, so OK always lands on one of the two.
-#ifndef QEV_LPT_ADDRESS_H
-#define QEV_LPT_ADDRESS_H
+#ifndef QEV_DIALOGS_CORE_LPT_ADDRESS_H
+#define QEV_DIALOGS_CORE_LPT_ADDRESS_H
 
 #include "app/core/qev_state.h"
 

@@ -18,8 +18,8 @@
 //     a tick, and the loop count says so: "> 16777215 Count". A reading that
 //     went backwards by less than a tick, or an e whose low 32 bits are zero,
 //     says nothing true and shows "-".
-#ifndef QEV_PERFORMANCE_H
-#define QEV_PERFORMANCE_H
+#ifndef QEV_DIALOGS_CORE_PERFORMANCE_H
+#define QEV_DIALOGS_CORE_PERFORMANCE_H
 
 #include "app/core/qev_state.h"
 

@@ -10,8 +10,8 @@
 // port in use ("Port: simulated port (/dev/parport0: Permission denied)"),
 // so a dark LED on the simulated port explains itself; a text too long for
 // two lines shows whole in its tooltip.
-#ifndef QEV_DEBUG_TOOL_FORM_H
-#define QEV_DEBUG_TOOL_FORM_H
+#ifndef QEV_DIALOGS_UI_DEBUG_TOOL_FORM_H
+#define QEV_DIALOGS_UI_DEBUG_TOOL_FORM_H
 
 #include "app/core/qev_state.h"
 #include "dialogs/core/debug_tool.h"

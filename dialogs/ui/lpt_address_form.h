@@ -6,8 +6,8 @@
 // even when the base stays the same, and closes. There is no Cancel: closing
 // by the frame (or Escape) changes nothing. The dialog keeps nothing of its
 // own between openings.
-#ifndef QEV_LPT_ADDRESS_FORM_H
-#define QEV_LPT_ADDRESS_FORM_H
+#ifndef QEV_DIALOGS_UI_LPT_ADDRESS_FORM_H
+#define QEV_DIALOGS_UI_LPT_ADDRESS_FORM_H
 
 #include "app/core/qev_state.h"
 #include "dialogs/core/lpt_address.h"

@@ -5,8 +5,8 @@
 // the priority of the timed runs; the labels keep the values until the next
 // measurement. While the loop runs (some tens of milliseconds) the window
 // does not respond. The dialog keeps nothing between openings.
-#ifndef QEV_PERFORMANCE_INFO_FORM_H
-#define QEV_PERFORMANCE_INFO_FORM_H
+#ifndef QEV_DIALOGS_UI_PERFORMANCE_INFO_FORM_H
+#define QEV_DIALOGS_UI_PERFORMANCE_INFO_FORM_H
 
 #include "app/core/qev_state.h"
 #include "dialogs/core/performance.h"

@@ -2,8 +2,8 @@
 // own executable file (product, description, comments, version, author,
 // copyright), each behind its fixed label text, beside the program's icon.
 // The labels are filled once, when the dialog is created; OK closes it.
-#ifndef QEV_VERSION_DIALOG_FORM_H
-#define QEV_VERSION_DIALOG_FORM_H
+#ifndef QEV_DIALOGS_UI_VERSION_DIALOG_FORM_H
+#define QEV_DIALOGS_UI_VERSION_DIALOG_FORM_H
 
 #include "app/core/qev_state.h"
 #include "dialogs/core/version_info.h"

@@ -2,8 +2,8 @@
 // length of one command, the sample listing and the packed-byte dump, and
 // the registration of a new command. No widgets: the dialog only shows the
 // results.
-#ifndef QEV_CAPTURE_ANALYSIS_H
-#define QEV_CAPTURE_ANALYSIS_H
+#ifndef QEV_LEARN_CORE_CAPTURE_ANALYSIS_H
+#define QEV_LEARN_CORE_CAPTURE_ANALYSIS_H
 
 #include "app/core/qev_state.h"
 

@@ -6,8 +6,8 @@
 // once; Registration stores them under a name in the Command table. The
 // dialog keeps nothing of its own: it works on the shared state. It closes
 // by OK or its close box; Escape does not throw the listing away.
-#ifndef QEV_CAPTURE_COMMAND_FORM_H
-#define QEV_CAPTURE_COMMAND_FORM_H
+#ifndef QEV_LEARN_UI_CAPTURE_COMMAND_FORM_H
+#define QEV_LEARN_UI_CAPTURE_COMMAND_FORM_H
 
 #include "app/core/qev_state.h"
 

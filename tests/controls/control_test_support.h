@@ -1,8 +1,8 @@
 // Shared pieces of the control tests: a palette in which every desktop colour
 // is distinct (so a mixed-up colour shows), a key of the main window's size,
 // and pixel helpers that print colours readably.
-#ifndef QEV_TESTS_CONTROLS_SUPPORT_H
-#define QEV_TESTS_CONTROLS_SUPPORT_H
+#ifndef QEV_TESTS_CONTROLS_CONTROL_TEST_SUPPORT_H
+#define QEV_TESTS_CONTROLS_CONTROL_TEST_SUPPORT_H
 
 #include "controls/picture_button.h"
 

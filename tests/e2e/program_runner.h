@@ -1,7 +1,7 @@
 // Starts the real QEV_LPT executable with a scratch profile folder and the
 // simulated port, and stops it the way a desktop session does (SIGTERM).
-#ifndef QEV_TEST_PROGRAM_RUNNER_H
-#define QEV_TEST_PROGRAM_RUNNER_H
+#ifndef QEV_TESTS_E2E_PROGRAM_RUNNER_H
+#define QEV_TESTS_E2E_PROGRAM_RUNNER_H
 
 #include <sys/types.h>
 

@@ -2,8 +2,8 @@
 // event loop and a Qt client on that thread. Plain POSIX clients for other
 // threads (many connections, blocking sends, clients that do not read) are
 // harness/loopback_client.h.
-#ifndef QEV_TEST_NET_LOOPBACK_CLIENT_H
-#define QEV_TEST_NET_LOOPBACK_CLIENT_H
+#ifndef QEV_TESTS_NET_LOOPBACK_CLIENT_H
+#define QEV_TESTS_NET_LOOPBACK_CLIENT_H
 
 #include <QHostAddress>
 #include <QTcpSocket>

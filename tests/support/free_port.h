@@ -1,7 +1,7 @@
 // A free TCP port on the loopback address, for tests that open a listener
 // (or start the program with one) on a port of their own.
-#ifndef QEV_TEST_FREE_PORT_H
-#define QEV_TEST_FREE_PORT_H
+#ifndef QEV_TESTS_SUPPORT_FREE_PORT_H
+#define QEV_TESTS_SUPPORT_FREE_PORT_H
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
 // lircd's replies as a client reads them, written out here on their own so
 // the tests compare the listener's replies with the protocol's form rather
 // than with the listener's own formatting.
-#ifndef QEV_TEST_LIRC_REPLIES_H
-#define QEV_TEST_LIRC_REPLIES_H
+#ifndef QEV_TESTS_SUPPORT_LIRC_REPLIES_H
+#define QEV_TESTS_SUPPORT_LIRC_REPLIES_H
 
 #include <string>
 #include <vector>

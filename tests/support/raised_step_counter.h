@@ -2,8 +2,8 @@
 // per read while the priority recorder's last call raised the thread, and by
 // a whole second per read otherwise, so readings taken outside the raised
 // section show as a loop of about a second. Records its calls.
-#ifndef QEV_TEST_RAISED_STEP_COUNTER_H
-#define QEV_TEST_RAISED_STEP_COUNTER_H
+#ifndef QEV_TESTS_SUPPORT_RAISED_STEP_COUNTER_H
+#define QEV_TESTS_SUPPORT_RAISED_STEP_COUNTER_H
 
 #include "harness/priority_recorder.h"
 #include "irport/counter.h"

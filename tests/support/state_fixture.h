@@ -1,8 +1,8 @@
 // A shared state on a scratch profile folder and a fake port, with a
 // scripted counter (8 MHz: 1,000 units a tick), a priority recorder and a
 // recording feedback and view: what the core's tests start from.
-#ifndef QEV_TEST_STATE_FIXTURE_H
-#define QEV_TEST_STATE_FIXTURE_H
+#ifndef QEV_TESTS_SUPPORT_STATE_FIXTURE_H
+#define QEV_TESTS_SUPPORT_STATE_FIXTURE_H
 
 #include "app/core/qev_state.h"
 #include "harness/fake_port.h"

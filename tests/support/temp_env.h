@@ -1,6 +1,6 @@
 // Scratch folders and environment variables that tidy up after a test.
-#ifndef QEV_TEST_TEMP_ENV_H
-#define QEV_TEST_TEMP_ENV_H
+#ifndef QEV_TESTS_SUPPORT_TEMP_ENV_H
+#define QEV_TESTS_SUPPORT_TEMP_ENV_H
 
 #include <optional>
 #include <string>

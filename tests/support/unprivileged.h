@@ -5,8 +5,8 @@
 // (user and group "nobody", no supplementary groups) and returns its result;
 // when the tests already run as an ordinary user it simply calls `body`.
 // Files the body must own are handed over with Give_To_Test_User.
-#ifndef QEV_TEST_UNPRIVILEGED_H
-#define QEV_TEST_UNPRIVILEGED_H
+#ifndef QEV_TESTS_SUPPORT_UNPRIVILEGED_H
+#define QEV_TESTS_SUPPORT_UNPRIVILEGED_H
 
 #include <functional>
 #include <string>

@@ -1,7 +1,7 @@
 // A main window on a scratch profile folder and the simulated port, with
 // message boxes and file dialogs answered by the test.
-#ifndef QEV_TEST_WINDOW_FIXTURE_H
-#define QEV_TEST_WINDOW_FIXTURE_H
+#ifndef QEV_TESTS_SUPPORT_QT_WINDOW_FIXTURE_H
+#define QEV_TESTS_SUPPORT_QT_WINDOW_FIXTURE_H
 
 #include "app/window/main_form.h"
 #include "controls/picture_button.h"
