@@ -14,11 +14,16 @@ function(qev_add_layer_check root)
   file(GLOB entries CONFIGURE_DEPENDS LIST_DIRECTORIES true "${root}/*")
   list(TRANSFORM patterns PREPEND "${root}/" OUTPUT_VARIABLE globs)
   file(GLOB inputs CONFIGURE_DEPENDS LIST_DIRECTORIES false ${globs})
+  set(folders "")
   foreach(entry IN LISTS entries)
+    if(NOT IS_DIRECTORY "${entry}")
+      continue()
+    endif()
+    list(APPEND folders "${entry}")
     get_filename_component(name "${entry}" NAME)
     # git's and clangd's folders and the build trees hold no source.
-    if(NOT IS_DIRECTORY "${entry}" OR name STREQUAL ".git" OR name STREQUAL ".cache" OR name MATCHES "^build"
-       OR EXISTS "${entry}/CMakeCache.txt" OR entry STREQUAL CMAKE_BINARY_DIR)
+    if(name STREQUAL ".git" OR name STREQUAL ".cache" OR name MATCHES "^build" OR EXISTS "${entry}/CMakeCache.txt"
+       OR entry STREQUAL CMAKE_BINARY_DIR)
       continue()
     endif()
     list(TRANSFORM patterns PREPEND "${entry}/" OUTPUT_VARIABLE globs)
@@ -31,7 +36,7 @@ function(qev_add_layer_check root)
   # folder or file added or removed runs the check even when no file is newer
   # than the stamp.
   set(dir "${CMAKE_BINARY_DIR}/layer_check")
-  string(REPLACE ";" "\n" listing "${entries};${inputs}")
+  string(REPLACE ";" "\n" listing "${folders};${inputs}")
   set(old "")
   if(EXISTS "${dir}/inputs.txt")
     file(READ "${dir}/inputs.txt" old)
