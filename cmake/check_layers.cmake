@@ -15,7 +15,7 @@
 #   app's). A file under no row (learn/x.h, where learn has only core and ui)
 #   fails.
 # - A project include names its file from the root, "store/command_table.h",
-#   and that file exists. #include <dir/...> that names a file from the root
+#   without . or .. and that file exists. #include <dir/...> that names a file from the root
 #   is a project include too (the compiler finds it there first) and is
 #   checked the same; one that names no file of the tree is a system header
 #   (<net/if.h>). Qt's generated *.moc files are not in the tree.
@@ -213,7 +213,8 @@ foreach(file IN LISTS files)
       if(included MATCHES "\\.moc$")
         continue()
       endif()
-      if(NOT EXISTS "${ROOT}/${included}" OR IS_DIRECTORY "${ROOT}/${included}")
+      if(NOT EXISTS "${ROOT}/${included}" OR IS_DIRECTORY "${ROOT}/${included}"
+         OR included MATCHES "(^|/)\\.\\.?/")
         violation("${file}: \"${included}\" does not name a file from the source root")
         continue()
       endif()
@@ -227,6 +228,10 @@ foreach(file IN LISTS files)
       endif()
       if(NOT header MATCHES "/" OR NOT EXISTS "${ROOT}/${header}" OR IS_DIRECTORY "${ROOT}/${header}")
         continue() # a system header
+      endif()
+      if(header MATCHES "(^|/)\\.\\.?/")
+        violation("${file}: <${header}> does not name a file from the source root")
+        continue()
       endif()
       set(included "${header}")
     else()

@@ -173,6 +173,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TLayer_Row{"a_project_include_not_named_from_the_root_fails",
                                  {{"store/table_file.h", "#include \"table.h\"\n"}},
                                  "store/table_file.h: \"table.h\" does not name a file from the source root"},
+                      TLayer_Row{
+                          "a_project_include_through_a_parent_folder_fails",
+                          {{"store/view.h", "#include <store/../app/window/main.h>\n"}},
+                          "store/view.h: <store/../app/window/main.h> does not name a file from the source root"},
                       TLayer_Row{"bench_including_tests_fails",
                                  {{"bench/repeat.cpp", "#include \"tests/support/double.h\"\n"}},
                                  "bench/repeat.cpp: bench/ may not include tests/"},
