@@ -8,7 +8,7 @@ namespace iotest {
 
 constexpr int kFd = 7;
 
-void FakeLircDevice::Arrive(std::int64_t at, std::vector<std::uint32_t> values) {
+void FakeLircDevice::Arrive(std::int64_t at, const std::vector<std::uint32_t>& values) {
     for (const std::uint32_t value : values) pending_.emplace(kFakeStartNs + at, value);
 }
 

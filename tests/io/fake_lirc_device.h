@@ -54,7 +54,7 @@ public:
     std::size_t max_values = 1024;
     std::uint64_t max_us = 500'000;
 
-    void Arrive(std::int64_t at, std::vector<std::uint32_t> values);
+    void Arrive(std::int64_t at, const std::vector<std::uint32_t>& values);
 
     // ---- what happened ----
     struct Ioctl {

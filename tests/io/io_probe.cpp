@@ -34,7 +34,7 @@ F resolve(const char* name) {
     }
     return reinterpret_cast<F>(address);
 }
-#define RESOLVE(name) resolve<decltype(&name)>(#name)
+#define RESOLVE(name) resolve<decltype(&(name))>(#name)
 
 long count_lines(const char* path) {
     std::FILE* file = std::fopen(path, "r");

@@ -1,2 +1,0 @@
-#include "irport/port.h"
-#include "store/table.h"

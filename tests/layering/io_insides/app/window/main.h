@@ -1,2 +1,0 @@
-#include "app/core/state.h"
-#include "learn/ui/form.h"

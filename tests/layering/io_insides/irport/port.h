@@ -1,1 +1,0 @@
-#include "io/backend.h"

@@ -1,1 +1,0 @@
-#include "base/leaf.h"

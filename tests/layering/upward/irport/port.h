@@ -1,2 +1,0 @@
-#include "base/leaf.h"
-#include "io/io_api.h"

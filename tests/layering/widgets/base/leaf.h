@@ -1,2 +1,0 @@
-// leaf
-#include <string>

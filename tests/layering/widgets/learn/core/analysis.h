@@ -1,2 +1,0 @@
-#include <QWidget>
-#include "app/core/state.h"

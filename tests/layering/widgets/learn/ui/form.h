@@ -1,3 +1,0 @@
-#include <QDialog>
-#include "controls/button.h"
-#include "learn/core/analysis.h"
