@@ -34,22 +34,8 @@ endif()
 
 # Exceptions kept while code still sits in the wrong folder, each one include
 # of one file ("file -> included file"). Each is reported when it is no longer
-# needed.
-set(temporary_exceptions
-    # The bridge between code records and the Command table still lives in ir/.
-    "ir/table_codes.h -> store/command_table.h"
-    # The benchmarks and the macro fuzz target still borrow the tests' doubles
-    # (the simulated port's controls, the recording message box, the fake
-    # port, counter and priority recorder) from tests/support.
-    "bench/kernel_ir_loopback.h -> tests/support/recording_feedback.h"
-    "bench/receiver_latency.cpp -> tests/support/sim_port_controls.h"
-    "bench/repeat_gap.cpp -> tests/support/recording_feedback.h"
-    "bench/repeat_gap.cpp -> tests/support/sim_port_controls.h"
-    "bench/tick_accuracy.cpp -> tests/support/sim_port_controls.h"
-    "fuzz/fuzz_macro_line.cpp -> tests/support/fake_counter.h"
-    "fuzz/fuzz_macro_line.cpp -> tests/support/fake_port.h"
-    "fuzz/fuzz_macro_line.cpp -> tests/support/priority_recorder.h"
-    "fuzz/fuzz_macro_line.cpp -> tests/support/recording_feedback.h")
+# needed. None today.
+set(temporary_exceptions)
 
 # The program, bottom to top: folder | the rows it may use (and all below them).
 set(program_table
