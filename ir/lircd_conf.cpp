@@ -63,9 +63,10 @@ struct TRemote {
     unsigned Flags = 0;
     int64_t Bits = 0, Pre_Bits = 0, Post_Bits = 0;
     uint64_t Pre_Data = 0, Post_Data = 0, Rc6_Mask = 0;
-    std::optional<TPair> One, Zero;
-    TPair Header, Pre, Post, Foot;
+    TPair One, Zero, Header, Pre, Post, Foot;
     int64_t Plead = 0, Ptrail = 0, Gap = 0, Frequency = 0;
+    int64_t Toggle_Bit = 0;  // counted from 1 at the first bit of the whole word; 0 for none
+    bool Raw_Block = false;  // a `begin raw_codes` was read
     std::vector<TKey> Keys;
     std::vector<TFormat_Error> Key_Errors;
     std::optional<TFormat_Error> Fault;  // the first fault, which refuses the remote
@@ -100,15 +101,19 @@ constexpr TParameter Parameters[] = {
     // A second gap is the one LIRC waits after a repeat frame.
     {"gap", 1, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Gap = First(v); }},
     {"frequency", 1, 1, Max_Frequency_Hz, [](TRemote& r, TValues v) { r.Frequency = First(v); }},
+    // repeat_bit is the older name of toggle_bit. Only the RC6 frame uses it
+    // here, as the bit that lasts twice as long when rc6_mask is not given.
+    {"toggle_bit", 1, 1, Max_Word_Bits, [](TRemote& r, TValues v) { r.Toggle_Bit = First(v); }},
+    {"repeat_bit", 1, 1, Max_Word_Bits, [](TRemote& r, TValues v) { r.Toggle_Bit = First(v); }},
 };
 
 // Parameters accepted with their values unread, as they do not change the
 // waveform of one press: receive tolerances (eps, aeps); the repeat frames of
-// a held key, as this program repeats whole frames; toggle bits, as a code is
+// a held key, as this program repeats whole frames; toggle masks, as a code is
 // sent as written; settings of LIRC's decoder and drivers; and the timings of
 // encodings this reader refuses (two, three).
 constexpr std::string_view Ignored_Parameters =
-    "eps aeps repeat repeat_gap min_repeat suppress_repeat min_code_repeat repeat_mask toggle_bit toggle_bit_mask "
+    "eps aeps repeat repeat_gap min_repeat suppress_repeat min_code_repeat repeat_mask toggle_bit_mask "
     "toggle_mask ignore_mask duty_cycle manual_sort driver serial_mode baud two three";
 
 // The words of a line, without its comment; CR counts as a blank.
@@ -141,7 +146,7 @@ public:
 void Add_Bits(const TRemote& remote, TWaveform& out, uint64_t data, int64_t count, int64_t position) {
     for (int64_t i = count - 1; i >= 0; --i, --position) {
         const bool one = (data >> i) & 1;
-        TPair bit = one ? *remote.One : *remote.Zero;
+        TPair bit = one ? remote.One : remote.Zero;
         if (remote.Flags & Space_Enc) {
             out.Add(bit);
         } else if (remote.Flags & Rc5) {  // bi-phase: a 1 rises in mid-bit
@@ -258,7 +263,12 @@ void TReader::Take_Line(int64_t line, const std::vector<std::string_view>& words
         Section = TSection::Remote;
         Saw_Remote = true;
     } else if (Section == TSection::Outside) {
-        File.Errors.push_back({line, Quoted(words[0]) + " outside a remote"});
+        // Like LIRC, skip text of several words between remotes (notes, the
+        // rest of a mail); a lone word, a block outside a remote or an
+        // `include` (another file) is a fault.
+        const bool keyword = Same_Ignoring_Case(words[0], "begin") || Same_Ignoring_Case(words[0], "end") ||
+                             Same_Ignoring_Case(words[0], "include");
+        if (words.size() == 1 || keyword) File.Errors.push_back({line, Quoted(words[0]) + " outside a remote"});
     } else if (block == TSection::Remote) {  // end remote
         if (Section != TSection::Remote) Unclosed();
         Finish_Remote();
@@ -269,6 +279,7 @@ void TReader::Take_Line(int64_t line, const std::vector<std::string_view>& words
         Section = *block;
         Section_Line = line;
         if (Section == TSection::Codes && Remote.Codes_Line == 0) Remote.Codes_Line = line;
+        if (Section == TSection::Raw_Codes) Remote.Raw_Block = true;
     } else if (block) {
         Refuse(line, "unexpected " + Quoted(std::string(words[0]) + " " + std::string(words[1])));
     } else if (Section == TSection::Codes) {
@@ -387,10 +398,16 @@ void TReader::Unclosed() {
 std::optional<std::string> TReader::Remote_Problem() const {
     const unsigned encoding = Remote.Flags & Encodings;
     if (std::popcount(encoding) > 1) return "flags name more than one encoding";
-    if (encoding == 0 && !(Remote.Flags & Raw_Codes)) return "neither RAW_CODES nor an encoding in 'flags'";
     if (encoding == 0) return std::nullopt;
     if (Remote.Bits == 0) return "no 'bits'";
-    if (!Remote.One || !Remote.Zero) return "no 'one' or no 'zero'";
+    // Files written for receivers that hand over a number instead of
+    // durations (USB receivers, TV cards) give the bits no length.
+    constexpr TPair none{};
+    if (Remote.One.Mark == none.Mark && Remote.One.Space == none.Space && Remote.Zero.Mark == none.Mark &&
+        Remote.Zero.Space == none.Space) {
+        return "no timings ('one' and 'zero' are 0 or missing): its codes are a receiver driver's, which LIRC "
+               "cannot send either";
+    }
     const int64_t total = Remote.Pre_Bits + Remote.Bits + Remote.Post_Bits;
     if (total > Max_Word_Bits) return std::to_string(total) + " bits with pre_data and post_data, more than 64";
     if (!Fits(Remote.Pre_Data, Remote.Pre_Bits))
@@ -404,6 +421,15 @@ void TReader::Finish_Remote() {
     Close_Raw_Key();
     Section = TSection::Outside;
     const std::string remote = Remote.Name.empty() ? "" : "remote " + Quoted(Remote.Name) + ": ";
+    // Without an encoding in 'flags' LIRC sends a remote as SPACE_ENC, or as
+    // RAW_CODES when it lists raw codes.
+    if (!(Remote.Flags & (Encodings | Raw_Codes))) Remote.Flags |= Remote.Raw_Block ? Raw_Codes : Space_Enc;
+    // An RC6 remote without rc6_mask doubles its toggle bit, as older files
+    // expect.
+    const int64_t total = Remote.Pre_Bits + Remote.Bits + Remote.Post_Bits;
+    if ((Remote.Flags & Rc6) && Remote.Rc6_Mask == 0 && Remote.Toggle_Bit > 0 && Remote.Toggle_Bit <= total) {
+        Remote.Rc6_Mask = uint64_t{1} << (total - Remote.Toggle_Bit);
+    }
     if (const std::optional<std::string> problem = Remote.Fault ? std::nullopt : Remote_Problem()) {
         Refuse(Remote.Line, *problem);
     }

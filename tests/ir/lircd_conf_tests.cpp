@@ -189,6 +189,79 @@ TEST(Lircd_Bi_Phase, Rc6_Doubles_The_Masked_Bit) {
                           444,  444, 444, 444, 888, 444, 444, 888, 444,  444,  444, 83576}));
 }
 
+TEST(Lircd_Bi_Phase, Rc6_Without_A_Mask_Doubles_Its_Toggle_Bit) {
+    const auto frames = [](std::string_view parameters) {
+        const TIR_File file = Read_Lircd_Conf(
+            "begin remote\n  name  RC6_TV\n  bits 21\n  flags RC6|CONST_LENGTH\n  header 2666 889\n"
+            "  one 444 444\n  zero 444 444\n  gap 106667\n" +
+            std::string(parameters) +
+            "\n  begin codes\n    KEY_A 0x10000C\n    KEY_B 0x11000C\n  end codes\nend remote\n");
+        EXPECT_EQ(Errors_Of(file), "");
+        std::vector<TDurations> out;
+        for (const TIR_Record& record : file.Records) out.push_back(record.Timing.Durations_us);
+        return out;
+    };
+    // Bit 5 of the 21, counted from the first, is the mask's 0x10000.
+    const std::vector<TDurations> masked = frames("rc6_mask 0x10000");
+    ASSERT_EQ(masked.size(), 2u);
+    EXPECT_NE(masked, frames(""));
+    struct Row {
+        const char* name;
+        const char* parameters;
+    };
+    for (const Row& row : std::vector<Row>{{"toggle_bit", "toggle_bit 5"},
+                                           {"repeat_bit, its older name", "repeat_bit 5"},
+                                           {"rc6_mask wins over the toggle bit", "rc6_mask 0x10000\ntoggle_bit 3"}}) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(frames(row.parameters), masked);
+    }
+    // A toggle bit beyond the word marks nothing.
+    EXPECT_EQ(frames("toggle_bit 22"), frames(""));
+}
+
+TEST(Lircd_Read, Reads_What_Lirc_Reads) {
+    struct Row {
+        const char* name;
+        const char* before;  // the file's text before `begin remote`
+        const char* parameters;
+        const char* after;  // after `end remote`
+        TDurations durations;
+    };
+    // The expected durations are irsimsend's output (LIRC 0.10, `irsimsend
+    // -k KEY_A FILE`) for each row's file. Code 0x05 is 00000101.
+    const TDurations frame = {1000, 500, 100, 100, 100, 100, 100, 100, 100, 100,
+                              100,  100, 100, 300, 100, 100, 100, 300, 50,  20000};
+    TDurations const_length = frame;
+    const_length.back() = 20000 - 3550;
+    const std::vector<Row> rows = {
+        {"repeat_bit, the older name of toggle_bit", "", "flags SPACE_ENC\nrepeat_bit 0", "", frame},
+        {"toggle_bit", "", "flags SPACE_ENC\ntoggle_bit 0", "", frame},
+        {"no flags line is SPACE_ENC", "", "", "", frame},
+        {"CONST_LENGTH alone is SPACE_ENC", "", "flags CONST_LENGTH", "", const_length},
+        {"words before and after the remote", "Remote of the living room TV\n", "flags SPACE_ENC",
+         "thanks for the file\n", frame},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string text = std::string(row.before) + "begin remote\nname R\n" + row.parameters +
+                                 "\nbits 8\none 100 300\nzero 100 100\nheader 1000 500\nptrail 50\ngap 20000\n"
+                                 "begin codes\nKEY_A 0x5\nend codes\nend remote\n" +
+                                 row.after;
+        const TIR_File file = Read_Lircd_Conf(text);
+        EXPECT_EQ(Errors_Of(file), "");
+        ASSERT_EQ(file.Records.size(), 1u);
+        EXPECT_EQ(file.Records[0].Timing.Durations_us, row.durations);
+    }
+}
+
+TEST(Lircd_Raw_Codes, Without_Flags_A_Raw_Remote_Is_Read) {
+    const TIR_File file = Read_Lircd_Conf(
+        "begin remote\nname R\ngap 5000\nbegin raw_codes\nname K\n100 200 300\nend raw_codes\nend remote\n");
+    EXPECT_EQ(Errors_Of(file), "");
+    ASSERT_EQ(file.Records.size(), 1u);
+    EXPECT_EQ(file.Records[0].Timing.Durations_us, (TDurations{100, 200, 300, 5000}));
+}
+
 TEST(Lircd_Raw_Codes, Durations_Over_Lines_With_The_Gap_For_An_Odd_Count) {
     struct Row {
         const char* name;
@@ -249,12 +322,14 @@ TEST(Lircd_Read, A_Remote_It_Cannot_Reproduce_Is_Left_Out_With_One_Error) {
     }
     const std::vector<Row> more = {
         {"an unknown flag", nec + "flags SPACE_ENC|FAST\n" + codes, 6, "flag 'FAST' is not supported"},
-        {"no flags", nec + codes, 1, "neither RAW_CODES nor an encoding"},
-        {"only CONST_LENGTH", nec + "flags CONST_LENGTH\n" + codes, 1, "neither RAW_CODES nor an encoding"},
         {"two encodings", nec + "flags SPACE_ENC|RC5\n" + codes, 1, "more than one encoding"},
         {"no bits", "begin remote\nname TV\nflags SPACE_ENC\none 1 1\nzero 1 1\n" + codes, 1, "no 'bits'"},
-        {"no zero", "begin remote\nname TV\nflags RC5\nbits 13\none 889 889\n" + codes, 1, "no 'zero'"},
-        {"no one", "begin remote\nname TV\nflags RC6\nbits 21\nzero 444 444\n" + codes, 1, "no 'one'"},
+        // Codes of receivers that hand over numbers: LIRC reads such a file
+        // but sends nothing.
+        {"driver codes", "begin remote\nname TV\nflags RC5\nbits 13\none 0 0\nzero 0 0\n" + codes, 1,
+         "no timings ('one' and 'zero' are 0 or missing): its codes are a receiver driver's, which LIRC cannot send "
+         "either"},
+        {"driver codes without one and zero", "begin remote\nname TV\nflags RC6\nbits 21\n" + codes, 1, "no timings"},
         {"65 bits in all", nec + "flags SPACE_ENC\npre_data_bits 40\npost_data_bits 9\n" + codes, 1,
          "65 bits with pre_data and post_data"},
         {"pre_data wider than its bits", nec + "flags SPACE_ENC\npre_data_bits 8\npre_data 0x1FF\n" + codes, 1,
@@ -324,6 +399,7 @@ TEST(Lircd_Read, A_Bad_Key_Is_Left_Out_Alone) {
     std::string many = "name KEY_BAD\n";
     for (int i = 0; i < 65537; ++i) many += "100\n";
     const std::vector<Row> rows = {
+        // LIRC refuses the whole file for it; only the key is left out here.
         {"no code", false, "KEY_BAD\n", 10, "key 'KEY_BAD' has no code"},
         {"a bad code", false, "KEY_BAD 0xZZ\n", 10, "bad code '0xZZ' for key 'KEY_BAD'"},
         {"a code beyond 64 bits", false, "KEY_BAD 0x10000000000000000\n", 10, "bad code"},
@@ -382,10 +458,13 @@ TEST(Lircd_Read, Text_That_Is_Not_A_Remote_File) {
         EXPECT_EQ(file.Errors[0].Line, row.line);
         EXPECT_NE(file.Errors[0].Message.find("not a lircd.conf file"), std::string::npos);
     }
-    // Between remotes, stray text is a fault of its own line only.
-    const TIR_File file = Read_Lircd_Conf(Good_Remote("FIRST") + "stray words\n" + Good_Remote("LAST"));
+    // Between remotes, a lone word, a block or an include is a fault of its
+    // own line only; text of several words is skipped, as LIRC does.
+    const TIR_File file = Read_Lircd_Conf(Good_Remote("FIRST") + "stray\nstray words\nend codes\n" +
+                                          "include \"other.conf\"\n" + Good_Remote("LAST"));
     EXPECT_EQ(Names_Of(file), (std::vector<std::string>{"FIRST", "LAST"}));
-    EXPECT_EQ(Errors_Of(file), "10: 'stray' outside a remote\n");
+    EXPECT_EQ(Errors_Of(file),
+              "10: 'stray' outside a remote\n12: 'end' outside a remote\n13: 'include' outside a remote\n");
 }
 
 TIR_Record Raw_Record(std::string name, TDurations durations, int32_t carrier = 38000) {
