@@ -55,7 +55,12 @@ struct TProtocol_Timing {
 
 namespace protocol_timing {
 
-constexpr int32_t Whole_us(double us) { return static_cast<int32_t>(us + 0.5); }
+// The nearest whole microsecond of a (non-negative) duration, a half rounded
+// up; exact where adding 0.5 before truncating would not be (0.49999999999999994).
+constexpr int32_t Whole_us(double us) {
+    const auto whole = static_cast<int32_t>(us);
+    return us - whole >= 0.5 ? whole + 1 : whole;
+}
 
 // NEC: 562.5 us units, a 16-unit mark and an 8-unit space as header, bits
 // least significant first of a unit's mark and a 1-unit (0) or 3-unit (1)
