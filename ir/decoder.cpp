@@ -160,12 +160,13 @@ struct TGrid {
 constexpr double Max_Mark_Change_us = 1.5 * Sample_Period_us;
 
 // How far from the nominal unit a bi-phase remote's clock may be, and the
-// steps in which the unit is sought over that range: fine enough that a
-// step's grid drifts by a tenth of a unit at most over an RC6 frame (about
-// 45 units), so that the edges are numbered right from it and a fit then
-// gives the unit itself.
+// steps in which the unit is sought over that range: fine enough that the
+// nearest step's grid, its phase taken over the whole frame, is a tenth of
+// a unit off at most at either end of an RC6 frame (about 45 units), so
+// that the edges are numbered right from it and a fit then gives the unit
+// itself.
 constexpr double Biphase_Clock_Tolerance = 0.12;
-constexpr double Biphase_Unit_Step = 0.005;
+constexpr double Biphase_Unit_Step = 0.01;
 
 // The edges of a frame from run `r` to the space that ends it, in samples
 // from the first: rising (a mark's start) and falling (a space's start).
@@ -217,29 +218,32 @@ TGrid Grid_At(const TEdges& edges, double unit) {
     return {unit, rise, rise + fall};
 }
 
-// The unit of the least-squares line through the edges against their unit
-// numbers on `grid` (one slope, the unit; an intercept each for rising and
-// falling edges); the grid's own unit when there is too little to fit.
-double Fitted_Unit(const TEdges& edges, const TGrid& grid) {
+// The least-squares line through the edges against their unit numbers on
+// `grid`: one slope, the unit, and an intercept each for rising and falling
+// edges, their phases. The grid itself when there is too little to fit.
+TGrid Fitted_Grid(const TEdges& edges, const TGrid& grid) {
     double covariance = 0, variance = 0;
+    double mean_t[2] = {0, 0}, mean_k[2] = {0, 0};
     for (const bool rising : {true, false}) {
         const std::vector<int32_t>& times = rising ? edges.Rise : edges.Fall;
-        if (times.empty()) continue;
-        double mean_t = 0, mean_k = 0;
+        if (times.empty()) return grid;
+        const std::size_t side = rising ? 0 : 1;
         for (const int32_t n : times) {
-            mean_t += n * double{Sample_Period_us};
-            mean_k += static_cast<double>(grid.Unit_Of(n * double{Sample_Period_us}, rising));
+            mean_t[side] += n * double{Sample_Period_us};
+            mean_k[side] += static_cast<double>(grid.Unit_Of(n * double{Sample_Period_us}, rising));
         }
-        mean_t /= static_cast<double>(times.size());
-        mean_k /= static_cast<double>(times.size());
+        mean_t[side] /= static_cast<double>(times.size());
+        mean_k[side] /= static_cast<double>(times.size());
         for (const int32_t n : times) {
             const double t = n * double{Sample_Period_us};
-            const double k = static_cast<double>(grid.Unit_Of(t, rising)) - mean_k;
-            covariance += k * (t - mean_t);
+            const double k = static_cast<double>(grid.Unit_Of(t, rising)) - mean_k[side];
+            covariance += k * (t - mean_t[side]);
             variance += k * k;
         }
     }
-    return variance > 0 ? covariance / variance : grid.Unit;
+    if (variance <= 0) return grid;
+    const double unit = covariance / variance;
+    return {unit, mean_t[0] - unit * mean_k[0], mean_t[1] - unit * mean_k[1]};
 }
 
 // How far the edges lie from the grid: the sum of their squared misses in
@@ -273,8 +277,8 @@ std::vector<TGrid> Candidate_Grids(const TRuns& runs, std::size_t r, double nomi
     const int steps = static_cast<int>(Biphase_Clock_Tolerance / Biphase_Unit_Step + 0.5);
     for (int k = -steps; k <= steps; ++k) {
         TGrid grid = Grid_At(edges, nominal * (1 + k * Biphase_Unit_Step));
-        const double unit = Fitted_Unit(edges, grid);
-        if (std::abs(unit / nominal - 1) <= Biphase_Clock_Tolerance) grid = Grid_At(edges, unit);
+        const TGrid fitted = Fitted_Grid(edges, grid);
+        if (std::abs(fitted.Unit / nominal - 1) <= Biphase_Clock_Tolerance) grid = fitted;
         // Marks stretched or shortened by more than a sample and a half are
         // not a receiver's doing: not this grid.
         if (std::abs(grid.Fall_Phase - grid.Rise_Phase) > Max_Mark_Change_us) continue;
