@@ -428,6 +428,9 @@ std::optional<TFrame> Try_Rc6(const TRuns& runs, std::size_t r) {
     });
 }
 
+// How far from nominal a pulse-width remote's clock is taken to be.
+constexpr double Pulse_Clock_Tolerance = 0.15;
+
 // SIRC, SIRC15 and SIRC20 share their timing and differ in their length.
 // Read as the header mark, then a space and a mark per bit, so that the
 // frame's last space is the gap.
@@ -437,7 +440,12 @@ std::optional<TFrame> Try_Sirc(const TRuns& runs, std::size_t r) {
     std::size_t i = r + 1;
     uint32_t bits = 0;
     int count = 0;
-    const double threshold = (sirc.Zero.Mark_us + sirc.One.Mark_us) / 2;
+    // Halfway between a 0's and a 1's mark, at the remote's own clock as its
+    // leader mark tells it (a remote 10 % slow has one marks of 1080 us,
+    // which a sample of jitter brings near the nominal midpoint).
+    const double clock =
+        std::clamp(runs[r] / sirc.Header_Mark_us, 1 - Pulse_Clock_Tolerance, 1 + Pulse_Clock_Tolerance);
+    const double threshold = clock * (sirc.Zero.Mark_us + sirc.One.Mark_us) / 2;
     // The space before each bit's mark: the header's, then the bit before's
     // (a 0's and a 1's are the same).
     while (count < Protocol_Timing(TProtocol::SIRC20).Bits && i + 1 < runs.Size() &&

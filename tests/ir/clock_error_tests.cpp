@@ -51,19 +51,13 @@ TLevels Jittered(const TLevels& clean, std::mt19937& random) {
 struct TClock_Case {
     const char* Name;
     TIR_Code Code;
-    // The largest clock error held to. Sony's marks are told apart by a
-    // fixed threshold: 10 % slow, a one's mark a sample short reads as a 0.
-    double Max_Error = 0.10;
 };
-
-bool Within(double scale, const TClock_Case& c) { return std::abs(scale - 1) <= c.Max_Error + 1e-9; }
 
 class Clock_Error_Test : public ::testing::TestWithParam<TClock_Case> {};
 
 TEST_P(Clock_Error_Test, Decodes_At_Every_Clock_Error) {
     const TIR_Code code = GetParam().Code;
     for (const double scale : Scales) {
-        if (!Within(scale, GetParam())) continue;
         const auto decoded = Decode_Levels(Sampled_At(code, scale));
         ASSERT_TRUE(decoded.has_value()) << Describe_Code(code) << " at " << scale;
         EXPECT_EQ(decoded->Code, code) << "at " << scale << ": " << Describe_Decoded(decoded);
@@ -73,7 +67,6 @@ TEST_P(Clock_Error_Test, Decodes_At_Every_Clock_Error) {
 TEST_P(Clock_Error_Test, Decodes_At_Every_Clock_Error_With_Jitter) {
     const TIR_Code code = GetParam().Code;
     for (const double scale : Scales) {
-        if (!Within(scale, GetParam())) continue;
         const TLevels clean = Sampled_At(code, scale);
         for (unsigned seed = 1; seed <= 20; ++seed) {
             std::mt19937 random(seed);
@@ -85,15 +78,16 @@ TEST_P(Clock_Error_Test, Decodes_At_Every_Clock_Error_With_Jitter) {
 }
 
 const TClock_Case Clock_Cases[] = {
-    {"RC5_zero", {TProtocol::RC5, 0x00, 0x00}},          {"RC5_tv_power", {TProtocol::RC5, 0x00, 0x0C}},
-    {"RC5_top", {TProtocol::RC5, 0x1F, 0x3F}},           {"RC5_mixed", {TProtocol::RC5, 0x15, 0x2A}},
-    {"RC5_alternating", {TProtocol::RC5, 0x0A, 0x15}},   {"RC5X_low", {TProtocol::RC5X, 0x03, 0x40}},
-    {"RC5X_top", {TProtocol::RC5X, 0x1F, 0x7F}},         {"RC5X_mixed", {TProtocol::RC5X, 0x0A, 0x55}},
-    {"RC6_zero", {TProtocol::RC6, 0x00, 0x00}},          {"RC6_tv_power", {TProtocol::RC6, 0x00, 0x0C}},
-    {"RC6_top", {TProtocol::RC6, 0xFF, 0xFF}},           {"RC6_mixed", {TProtocol::RC6, 0x5A, 0xA5}},
-    {"RC6_alternating", {TProtocol::RC6, 0xAA, 0x55}},   {"NEC_tv", {TProtocol::NEC, 0x04, 0x08}},
-    {"NEC_mixed", {TProtocol::NEC, 0xA5, 0x5A}},         {"Samsung32_tv", {TProtocol::Samsung32, 0x07, 0x02}},
-    {"SIRC_power", {TProtocol::SIRC, 0x01, 0x15}, 0.05}, {"SIRC_top", {TProtocol::SIRC, 0x1F, 0x7F}, 0.05},
+    {"RC5_zero", {TProtocol::RC5, 0x00, 0x00}},        {"RC5_tv_power", {TProtocol::RC5, 0x00, 0x0C}},
+    {"RC5_top", {TProtocol::RC5, 0x1F, 0x3F}},         {"RC5_mixed", {TProtocol::RC5, 0x15, 0x2A}},
+    {"RC5_alternating", {TProtocol::RC5, 0x0A, 0x15}}, {"RC5X_low", {TProtocol::RC5X, 0x03, 0x40}},
+    {"RC5X_top", {TProtocol::RC5X, 0x1F, 0x7F}},       {"RC5X_mixed", {TProtocol::RC5X, 0x0A, 0x55}},
+    {"RC6_zero", {TProtocol::RC6, 0x00, 0x00}},        {"RC6_tv_power", {TProtocol::RC6, 0x00, 0x0C}},
+    {"RC6_top", {TProtocol::RC6, 0xFF, 0xFF}},         {"RC6_mixed", {TProtocol::RC6, 0x5A, 0xA5}},
+    {"RC6_alternating", {TProtocol::RC6, 0xAA, 0x55}}, {"NEC_tv", {TProtocol::NEC, 0x04, 0x08}},
+    {"NEC_mixed", {TProtocol::NEC, 0xA5, 0x5A}},       {"Samsung32_tv", {TProtocol::Samsung32, 0x07, 0x02}},
+    {"SIRC_power", {TProtocol::SIRC, 0x01, 0x15}},     {"SIRC_top", {TProtocol::SIRC, 0x1F, 0x7F}},
+    {"SIRC15_mixed", {TProtocol::SIRC15, 0xA4, 0x33}}, {"SIRC20_mixed", {TProtocol::SIRC20, 0x1A5A, 0x4C}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Protocols, Clock_Error_Test, ::testing::ValuesIn(Clock_Cases),
