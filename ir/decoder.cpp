@@ -124,8 +124,8 @@ std::optional<TFrame> Try_Samsung(const TRuns& runs, std::size_t r) {
 }
 
 // A bi-phase signal as half-bit levels, `needed` of them, read from run `r`
-// on in whole units of `unit` us (no run longer than `max_units`, except
-// the space that ends the frame). `idle_halves` idle halves come first.
+// on in whole units (no run longer than `max_units`, except the space that
+// ends the frame). `idle_halves` idle halves come first.
 //
 // At 3.6 samples a unit, rounding each run on its own goes wrong as soon as
 // a receiver stretches its marks by a sample. Every edge of a bi-phase
@@ -133,6 +133,11 @@ std::optional<TFrame> Try_Samsung(const TRuns& runs, std::size_t r) {
 // frame, separately for rising and falling edges (a stretched mark moves
 // only the falling ones), and each edge is placed on the unit nearest to
 // it: its sampling error then never adds to another's.
+//
+// A remote's clock (a ceramic resonator) may be a few per cent off, which
+// over the 28 halves of an RC5 frame moves the last edges by more than half
+// a unit: the unit itself is measured too, as the one on whose grid the
+// frame's edges lie best.
 struct TGrid {
     double Unit = 0;
     double Rise_Phase = 0, Fall_Phase = 0;  // us; they differ by less than half a unit
@@ -140,32 +145,158 @@ struct TGrid {
         return static_cast<int64_t>(std::floor((edge_us - (rising ? Rise_Phase : Fall_Phase)) / Unit + 0.5));
     }
     // An edge of a bi-phase frame is at most a sample and a half from its
-    // grid point (half a sample of rounding, one of jitter); a signal whose
-    // edges are not on any such grid is some other protocol.
+    // grid point (half a sample of rounding, one of jitter), and the grid
+    // measured from the edges themselves may be a quarter of a sample off
+    // near the frame's end; a signal whose edges are not on any such grid
+    // is some other protocol.
     bool On_Grid(double edge_us, bool rising) const {
         const double offset = edge_us - (rising ? Rise_Phase : Fall_Phase);
         const double miss = std::abs(offset - Unit * std::floor(offset / Unit + 0.5));
-        return miss <= std::max(0.3 * Unit, 1.5 * Sample_Period_us);
+        return miss <= std::max(0.3 * Unit, 1.75 * Sample_Period_us);
     }
 };
 
-TGrid Grid_Of(const TRuns& runs, std::size_t r, double unit) {
-    constexpr double Turn = 6.283185307179586;
-    double rise_sin = 0, rise_cos = 0, fall_sin = 0, fall_cos = 0;
+// The most a receiver stretches or shortens a mark.
+constexpr double Max_Mark_Change_us = 1.5 * Sample_Period_us;
+
+// How far from the nominal unit a bi-phase remote's clock may be, and the
+// steps in which the unit is sought over that range: fine enough that the
+// nearest step's grid, its phase taken over the whole frame, is a tenth of
+// a unit off at most at either end of an RC6 frame (about 45 units), so
+// that the edges are numbered right from it and a fit then gives the unit
+// itself.
+constexpr double Biphase_Clock_Tolerance = 0.12;
+constexpr double Biphase_Unit_Step = 0.01;
+
+// The edges of a frame from run `r` to the space that ends it, in samples
+// from the first: rising (a mark's start) and falling (a space's start).
+struct TEdges {
+    std::vector<int32_t> Rise, Fall;
+    int32_t Last = 0;
+};
+
+TEdges Edges_Of(const TRuns& runs, std::size_t r) {
+    TEdges edges;
     for (std::size_t i = r; i < runs.Size(); ++i) {
         const bool mark = i % 2 == 0;
-        const double angle = Turn * runs.Start[i] * double{Sample_Period_us} / unit;
-        (mark ? rise_sin : fall_sin) += std::sin(angle);
-        (mark ? rise_cos : fall_cos) += std::cos(angle);
+        edges.Last = runs.Start[i] - runs.Start[r];
+        (mark ? edges.Rise : edges.Fall).push_back(edges.Last);
         if (!mark && runs[i] >= Frame_Gap_us) break;
     }
-    const double rise = std::atan2(rise_sin, rise_cos) / Turn * unit;
+    return edges;
+}
+
+// The mean phase of edges on a grid of `unit` us, in us within a unit. The
+// edges' unit vectors are powers of one sample's turn, taken by stepping
+// through the samples rather than by a sine and cosine each.
+double Phase_Of(const std::vector<int32_t>& edges, double unit, int32_t last) {
+    constexpr double Turn = 6.283185307179586;
+    const double step = Turn * Sample_Period_us / unit;
+    const double step_cos = std::cos(step), step_sin = std::sin(step);
+    double cos_sum = 0, sin_sum = 0;
+    double c = 1, s = 0;  // the turn of sample `n`
+    std::size_t next = 0;
+    for (int32_t n = 0; n <= last && next < edges.size(); ++n) {
+        for (; next < edges.size() && edges[next] == n; ++next) {
+            cos_sum += c;
+            sin_sum += s;
+        }
+        const double c2 = c * step_cos - s * step_sin;
+        s = s * step_cos + c * step_sin;
+        c = c2;
+    }
+    return std::atan2(sin_sum, cos_sum) / Turn * unit;
+}
+
+TGrid Grid_At(const TEdges& edges, double unit) {
+    const double rise = Phase_Of(edges.Rise, unit, edges.Last);
     // The falling edges' phase as an offset from the rising edges' (a mark
     // is stretched or shortened by less than half a unit), so both count
     // units from the same origin.
-    double fall = std::atan2(fall_sin, fall_cos) / Turn * unit - rise;
+    double fall = Phase_Of(edges.Fall, unit, edges.Last) - rise;
     fall -= unit * std::floor(fall / unit + 0.5);
     return {unit, rise, rise + fall};
+}
+
+// The least-squares line through the edges against their unit numbers on
+// `grid`: one slope, the unit, and an intercept each for rising and falling
+// edges, their phases. The grid itself when there is too little to fit.
+TGrid Fitted_Grid(const TEdges& edges, const TGrid& grid) {
+    double covariance = 0, variance = 0;
+    double mean_t[2] = {0, 0}, mean_k[2] = {0, 0};
+    for (const bool rising : {true, false}) {
+        const std::vector<int32_t>& times = rising ? edges.Rise : edges.Fall;
+        if (times.empty()) return grid;
+        const std::size_t side = rising ? 0 : 1;
+        for (const int32_t n : times) {
+            mean_t[side] += n * double{Sample_Period_us};
+            mean_k[side] += static_cast<double>(grid.Unit_Of(n * double{Sample_Period_us}, rising));
+        }
+        mean_t[side] /= static_cast<double>(times.size());
+        mean_k[side] /= static_cast<double>(times.size());
+        for (const int32_t n : times) {
+            const double t = n * double{Sample_Period_us};
+            const double k = static_cast<double>(grid.Unit_Of(t, rising)) - mean_k[side];
+            covariance += k * (t - mean_t[side]);
+            variance += k * k;
+        }
+    }
+    if (variance <= 0) return grid;
+    const double unit = covariance / variance;
+    return {unit, mean_t[0] - unit * mean_k[0], mean_t[1] - unit * mean_k[1]};
+}
+
+// How far the edges lie from the grid: the sum of their squared misses in
+// us (a capture's errors are in samples, whatever the unit).
+double Misfit(const TEdges& edges, const TGrid& grid) {
+    double sum = 0;
+    for (const bool rising : {true, false}) {
+        for (const int32_t n : rising ? edges.Rise : edges.Fall) {
+            const double units =
+                (n * double{Sample_Period_us} - (rising ? grid.Rise_Phase : grid.Fall_Phase)) / grid.Unit;
+            const double miss = (units - std::floor(units + 0.5)) * grid.Unit;
+            sum += miss * miss;
+        }
+    }
+    return sum;
+}
+
+// How many of the best grids a frame is tried on.
+constexpr std::size_t Grids_Tried = 8;
+
+// The grids the edges may lie on, the best first, their units within the
+// clock tolerance of `nominal`. From each step of the range the edges are
+// numbered on that step's grid and a line is fitted through them; the fits
+// that leave the edges closest to their grid come first. At 3.6 samples a
+// unit a sample of jitter is a third of a unit, so a grid of another unit
+// can fit a frame almost as well as the true one: the caller tries the best
+// few, and only the true one reads as a whole frame.
+std::vector<TGrid> Candidate_Grids(const TRuns& runs, std::size_t r, double nominal) {
+    const TEdges edges = Edges_Of(runs, r);
+    std::vector<std::pair<double, TGrid>> fits;
+    const int steps = static_cast<int>(Biphase_Clock_Tolerance / Biphase_Unit_Step + 0.5);
+    for (int k = -steps; k <= steps; ++k) {
+        TGrid grid = Grid_At(edges, nominal * (1 + k * Biphase_Unit_Step));
+        const TGrid fitted = Fitted_Grid(edges, grid);
+        if (std::abs(fitted.Unit / nominal - 1) <= Biphase_Clock_Tolerance) grid = fitted;
+        // Marks stretched or shortened by more than a sample and a half are
+        // not a receiver's doing: not this grid.
+        if (std::abs(grid.Fall_Phase - grid.Rise_Phase) > Max_Mark_Change_us) continue;
+        // Steps whose fits end on the same unit give one grid.
+        const bool seen = std::any_of(fits.begin(), fits.end(), [&](const auto& fit) {
+            return std::abs(fit.second.Unit - grid.Unit) < 1e-6 * nominal;
+        });
+        if (!seen) fits.emplace_back(Misfit(edges, grid), grid);
+    }
+    std::sort(fits.begin(), fits.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<TGrid> grids;
+    // Phases from the first edge; Read_Halves counts from the signal's start.
+    const double origin = runs.Start[r] * double{Sample_Period_us};
+    for (std::size_t i = 0; i < fits.size() && i < Grids_Tried; ++i) {
+        const TGrid& grid = fits[i].second;
+        grids.push_back({grid.Unit, grid.Rise_Phase + origin, grid.Fall_Phase + origin});
+    }
+    return grids;
 }
 
 struct THalves {
@@ -173,15 +304,10 @@ struct THalves {
     std::size_t Next = 0;
 };
 
-std::optional<THalves> Read_Halves(const TRuns& runs, std::size_t r, double unit, std::size_t idle_halves,
+std::optional<THalves> Read_Halves(const TRuns& runs, std::size_t r, const TGrid& grid, std::size_t idle_halves,
                                    std::size_t needed, int max_units) {
-    if (r >= runs.Size()) return std::nullopt;  // a leader with nothing after it
     THalves halves;
     halves.Levels.assign(idle_halves, 0);
-    const TGrid grid = Grid_Of(runs, r, unit);
-    // Marks stretched or shortened by more than a sample and a half are not
-    // a receiver's doing: the signal is not bi-phase at this unit.
-    if (std::abs(grid.Fall_Phase - grid.Rise_Phase) > 1.5 * Sample_Period_us) return std::nullopt;
     const int64_t first_unit =
         grid.Unit_Of(runs.Start[r] * double{Sample_Period_us}, true) - static_cast<int64_t>(idle_halves);
     std::size_t i = r;
@@ -246,32 +372,64 @@ std::size_t Frame_Halves(const TProtocol_Timing& timing) {
 // half beside a short one.
 int Longest_Run_Units(const TProtocol_Timing& timing) { return timing.Long_Bit >= 0 ? 3 : 2; }
 
+// Whether the runs from `r` to the frame's closing gap could be a bi-phase
+// frame of `timing` at all: none longer than its longest run at the slowest
+// clock, and no more of them than the frame has halves. It spares the grid
+// search on other protocols' frames.
+bool Could_Be_Biphase(const TRuns& runs, std::size_t r, const TProtocol_Timing& timing) {
+    const double longest =
+        Longest_Run_Units(timing) * timing.Unit_us * (1 + Biphase_Clock_Tolerance) + 2 * Sample_Period_us;
+    std::size_t count = 0;
+    for (std::size_t i = r; i < runs.Size(); ++i, ++count) {
+        if (i % 2 != 0 && runs[i] >= Frame_Gap_us) break;
+        if (runs[i] > longest || count >= Frame_Halves(timing)) return false;
+    }
+    return count > 0;
+}
+
+// The frame that `read` makes of the halves read on the first of the
+// candidate grids that gives one.
+template <typename TRead>
+std::optional<TFrame> First_Frame(const TRuns& runs, std::size_t r, const TProtocol_Timing& timing,
+                                  std::size_t idle_halves, TRead read) {
+    if (r >= runs.Size() || !Could_Be_Biphase(runs, r, timing)) return std::nullopt;
+    for (const TGrid& grid : Candidate_Grids(runs, r, timing.Unit_us)) {
+        const auto halves = Read_Halves(runs, r, grid, idle_halves, Frame_Halves(timing), Longest_Run_Units(timing));
+        if (!halves) continue;
+        if (auto frame = read(*halves)) return frame;
+    }
+    return std::nullopt;
+}
+
 // RC5 and RC5X: the first start bit (a 1) opens with an idle half.
 std::optional<TFrame> Try_Rc5(const TRuns& runs, std::size_t r) {
     const TProtocol_Timing& rc5 = Protocol_Timing(TProtocol::RC5);
-    const auto halves = Read_Halves(runs, r, rc5.Unit_us, 1, Frame_Halves(rc5), Longest_Run_Units(rc5));
-    if (!halves) return std::nullopt;
-    const auto bits = Bits(halves->Levels, 0, rc5.Bits, rc5.One_Mark_First);
-    if (!bits || (*bits >> 13) != 1) return std::nullopt;
-    const bool field = ((*bits >> 12) & 1u) != 0;
-    const uint32_t address = (*bits >> 6) & 0x1Fu;
-    const uint32_t command = (*bits & 0x3Fu) | (field ? 0u : 0x40u);
-    return TFrame{{field ? TProtocol::RC5 : TProtocol::RC5X, address, command}, halves->Next};
+    return First_Frame(runs, r, rc5, 1, [&](const THalves& halves) -> std::optional<TFrame> {
+        const auto bits = Bits(halves.Levels, 0, rc5.Bits, rc5.One_Mark_First);
+        if (!bits || (*bits >> 13) != 1) return std::nullopt;
+        const bool field = ((*bits >> 12) & 1u) != 0;
+        const uint32_t address = (*bits >> 6) & 0x1Fu;
+        const uint32_t command = (*bits & 0x3Fu) | (field ? 0u : 0x40u);
+        return TFrame{{field ? TProtocol::RC5 : TProtocol::RC5X, address, command}, halves.Next};
+    });
 }
 
 std::optional<TFrame> Try_Rc6(const TRuns& runs, std::size_t r) {
     const TProtocol_Timing& rc6 = Protocol_Timing(TProtocol::RC6);
     if (!Near(runs[r], rc6.Header_Mark_us) || !Near(runs[r + 1], rc6.Header_Space_us)) return std::nullopt;
     // Start bit, three mode bits, the double-length toggle bit, 16 data bits.
-    const auto halves = Read_Halves(runs, r + 2, rc6.Unit_us, 0, Frame_Halves(rc6), Longest_Run_Units(rc6));
-    if (!halves) return std::nullopt;
-    const auto& h = halves->Levels;
-    const auto head = Bits(h, 0, 4, rc6.One_Mark_First);
-    const bool toggle_ok = h[8] == h[9] && h[10] == h[11] && h[9] != h[10];
-    const auto data = Bits(h, 12, 16, rc6.One_Mark_First);
-    if (!head || *head != 0b1000 || !toggle_ok || !data) return std::nullopt;
-    return TFrame{{TProtocol::RC6, *data >> 8, *data & 0xFFu}, halves->Next};
+    return First_Frame(runs, r + 2, rc6, 0, [&](const THalves& halves) -> std::optional<TFrame> {
+        const auto& h = halves.Levels;
+        const auto head = Bits(h, 0, 4, rc6.One_Mark_First);
+        const bool toggle_ok = h[8] == h[9] && h[10] == h[11] && h[9] != h[10];
+        const auto data = Bits(h, 12, 16, rc6.One_Mark_First);
+        if (!head || *head != 0b1000 || !toggle_ok || !data) return std::nullopt;
+        return TFrame{{TProtocol::RC6, *data >> 8, *data & 0xFFu}, halves.Next};
+    });
 }
+
+// How far from nominal a pulse-width remote's clock is taken to be.
+constexpr double Pulse_Clock_Tolerance = 0.15;
 
 // SIRC, SIRC15 and SIRC20 share their timing and differ in their length.
 // Read as the header mark, then a space and a mark per bit, so that the
@@ -282,7 +440,12 @@ std::optional<TFrame> Try_Sirc(const TRuns& runs, std::size_t r) {
     std::size_t i = r + 1;
     uint32_t bits = 0;
     int count = 0;
-    const double threshold = (sirc.Zero.Mark_us + sirc.One.Mark_us) / 2;
+    // Halfway between a 0's and a 1's mark, at the remote's own clock as its
+    // leader mark tells it (a remote 10 % slow has one marks of 1080 us,
+    // which a sample of jitter brings near the nominal midpoint).
+    const double clock =
+        std::clamp(runs[r] / sirc.Header_Mark_us, 1 - Pulse_Clock_Tolerance, 1 + Pulse_Clock_Tolerance);
+    const double threshold = clock * (sirc.Zero.Mark_us + sirc.One.Mark_us) / 2;
     // The space before each bit's mark: the header's, then the bit before's
     // (a 0's and a 1's are the same).
     while (count < Protocol_Timing(TProtocol::SIRC20).Bits && i + 1 < runs.Size() &&

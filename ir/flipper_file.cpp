@@ -56,6 +56,25 @@ bool Is_Duty_Cycle(std::string_view text) {
     return whole.Value == 0 || (whole.Value == 1 && fraction_zero);
 }
 
+// A Flipper RC5X record names the extended frame (second start bit 0) by
+// its protocol alone: its command field gives the low six bits, and bit 6,
+// which the Flipper accepts in the field, is not sent. Here an RC5X command
+// carries the extension as its bit 6, so a Flipper "RC5X 05" is RC5X 0x45.
+TIR_Code Code_Of_Flipper(TIR_Code code) {
+    if (code.Protocol == TProtocol::RC5X) code.Command = (code.Command & 0x3Fu) | 0x40u;
+    return code;
+}
+
+// The Flipper's words for a code: an RC5X code with the extension written
+// as its low six bits, one without it (the plain RC5 frame) as RC5.
+TIR_Code Flipper_Of_Code(TIR_Code code) {
+    if (code.Protocol == TProtocol::RC5X) {
+        if ((code.Command & 0x40u) == 0) code.Protocol = TProtocol::RC5;
+        code.Command &= 0x3Fu;
+    }
+    return code;
+}
+
 // Four hex bytes, least significant first: "EE 87 00 00" is 0x87EE.
 std::optional<uint32_t> Little_Endian(std::string_view text) {
     const std::vector<std::string_view> bytes = Words_Of(text);
@@ -181,7 +200,7 @@ public:
                 if (Record->Raw) {
                     record.Timing = std::move(Record->Timing);
                 } else {
-                    record.Code = Record->Code;
+                    record.Code = Code_Of_Flipper(Record->Code);
                 }
             }
         }
@@ -296,7 +315,7 @@ TIR_File Read_Flipper_File(std::string_view text) {
 // 65,536 a record may hold; each duration is clamped to 1..10,000,000 us.
 // The duty cycle is not kept, so every raw record gets the usual 0.33.
 // A code beyond its protocol's range is written as it is, and the reader
-// reports it.
+// reports it. RC5X codes are written in the Flipper's words (Flipper_Of_Code).
 std::string Write_Flipper_File(const std::vector<TIR_Record>& records) {
     std::string out = "Filetype: IR signals file\nVersion: 1\n";
     std::size_t ordinal = 0;
@@ -306,9 +325,10 @@ std::string Write_Flipper_File(const std::vector<TIR_Record>& records) {
         if (!record.Code && durations.empty()) continue;
         out += "#\nname: " + Written_Name(record.Name, ordinal) + "\n";
         if (record.Code) {
-            out += "type: parsed\nprotocol: " + std::string(Protocol_Info(record.Code->Protocol).Name) +
-                   "\naddress: " + Little_Endian_Text(record.Code->Address) +
-                   "\ncommand: " + Little_Endian_Text(record.Code->Command) + "\n";
+            const TIR_Code code = Code_Problem(*record.Code) ? *record.Code : Flipper_Of_Code(*record.Code);
+            out += "type: parsed\nprotocol: " + std::string(Protocol_Info(code.Protocol).Name) +
+                   "\naddress: " + Little_Endian_Text(code.Address) + "\ncommand: " + Little_Endian_Text(code.Command) +
+                   "\n";
             continue;
         }
         const int32_t carrier = record.Timing.Carrier_Hz > 0 ? record.Timing.Carrier_Hz : Default_Carrier_Hz;

@@ -17,7 +17,10 @@
 //   data: 9000 4500 560 560 ...
 //
 // Addresses and commands are four bytes, least significant first; raw data
-// is microseconds, mark first.
+// is microseconds, mark first. An RC5X record's command is the low six bits,
+// the extension (the second start bit 0) being implied by the protocol's
+// name, as the Flipper sends it: it is read as command | 0x40 (RC5X
+// "05 00 00 00" is RC5X 0x45), and written back as the low six bits.
 #ifndef QEV_IR_FLIPPER_FILE_H
 #define QEV_IR_FLIPPER_FILE_H
 
