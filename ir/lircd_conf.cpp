@@ -24,21 +24,30 @@ constexpr int Max_Word_Bits = 64;
 // frame of the common protocols, so a receiver still sees the frame end.
 constexpr int64_t Min_Const_Length_Space_us = 5000;
 
-enum TFlag : unsigned { Raw_Codes = 1, Space_Enc = 2, Rc5 = 4, Rc6 = 8, Const_Length = 16 };
+enum TFlag : unsigned { Raw_Codes = 1, Space_Enc = 2, Rc5 = 4, Rc6 = 8, Const_Length = 16, No_Head_Rep = 32 };
 constexpr unsigned Encodings = Space_Enc | Rc5 | Rc6;
 
 struct TFlag_Name {
     std::string_view Name;
     unsigned Flag;
 };
-// The flags this reader reproduces. NO_HEAD_REP, NO_FOOT_REP and
-// REPEAT_HEADER change only the repeat frames of a held key; this program
-// repeats whole frames, so they change nothing here. Any other flag (RCMM,
-// XMP, GRUNDIG, BO, SPACE_FIRST, SERIAL, REVERSE, GOLDSTAR, ...) refuses the
-// remote rather than sending something the device would not understand.
+// The flags this reader reproduces. NO_FOOT_REP and REPEAT_HEADER change
+// only the repeat frames of a held key; this program repeats whole frames, so
+// they change nothing here. NO_HEAD_REP does too, but with CONST_LENGTH it
+// also lengthens the first frame's final space (see Trailing_Space). Any
+// other flag (RCMM, XMP, GRUNDIG, BO, SPACE_FIRST, SERIAL, REVERSE, GOLDSTAR,
+// ...) refuses the remote rather than sending something the device would not
+// understand.
 constexpr TFlag_Name Flag_Names[] = {
-    {"RAW_CODES", Raw_Codes},       {"SPACE_ENC", Space_Enc}, {"RC5", Rc5},       {"SHIFT_ENC", Rc5},   {"RC6", Rc6},
-    {"CONST_LENGTH", Const_Length}, {"NO_HEAD_REP", 0},       {"NO_FOOT_REP", 0}, {"REPEAT_HEADER", 0},
+    {"RAW_CODES", Raw_Codes},
+    {"SPACE_ENC", Space_Enc},
+    {"RC5", Rc5},
+    {"SHIFT_ENC", Rc5},
+    {"RC6", Rc6},
+    {"CONST_LENGTH", Const_Length},
+    {"NO_HEAD_REP", No_Head_Rep},
+    {"NO_FOOT_REP", 0},
+    {"REPEAT_HEADER", 0},
 };
 
 struct TPair {
@@ -149,32 +158,32 @@ void Add_Bits(const TRemote& remote, TWaveform& out, uint64_t data, int64_t coun
         TPair bit = one ? remote.One : remote.Zero;
         if (remote.Flags & Space_Enc) {
             out.Add(bit);
-        } else if (remote.Flags & Rc5) {  // bi-phase: a 1 rises in mid-bit
-            if (one) {
-                out.Add(false, bit.Space);
-                out.Add(true, bit.Mark);
-            } else {
-                out.Add(bit);
-            }
-        } else {  // RC6: the phase is the other way round, and masked bits last twice as long
-            if ((remote.Rc6_Mask >> position) & 1) bit = {2 * bit.Mark, 2 * bit.Space};
-            if (one) {
-                out.Add(bit);
-            } else {
-                out.Add(false, bit.Space);
-                out.Add(true, bit.Mark);
-            }
+            continue;
+        }
+        // Bi-phase, RC5 and RC6 alike: a 1 is space then mark, a 0 mark then
+        // space, as LIRC sends them. (RC6's own sense is the other way round,
+        // which is why LIRC's RC6 files hold the bits inverted.) The bits of
+        // rc6_mask last twice as long.
+        if ((remote.Rc6_Mask >> position) & 1) bit = {2 * bit.Mark, 2 * bit.Space};
+        if (one) {
+            out.Add(false, bit.Space);
+            out.Add(true, bit.Mark);
+        } else {
+            out.Add(bit);
         }
     }
 }
 
 // The final space: the gap, or with CONST_LENGTH what the gap leaves of the
-// frame so far.
-int64_t Trailing_Space(const TRemote& remote, const std::vector<int64_t>& durations) {
+// frame so far. With NO_HEAD_REP as well, LIRC takes the header's length out
+// of the frame it counts (the frames that repeat a held key come without it),
+// so a key of codes waits that much longer after its frame; a raw key does not.
+int64_t Trailing_Space(const TRemote& remote, const std::vector<int64_t>& durations, bool encoded) {
     if (remote.Gap <= 0) return 0;
     if (!(remote.Flags & Const_Length)) return remote.Gap;
     int64_t sum = 0;
     for (int64_t d : durations) sum += d;
+    if (encoded && (remote.Flags & No_Head_Rep)) sum -= remote.Header.Mark + remote.Header.Space;
     return std::max(remote.Gap - sum, Min_Const_Length_Space_us);
 }
 
@@ -456,7 +465,7 @@ void TReader::Finish_Remote() {
         }
         // A raw key that ends with a space keeps it as written.
         if (key.Durations.size() % 2 == 1) {
-            const int64_t space = Trailing_Space(Remote, key.Durations);
+            const int64_t space = Trailing_Space(Remote, key.Durations, key.Code.has_value());
             if (space > 0) key.Durations.push_back(space);
         }
         TIR_Record record{key.Name, std::nullopt, {{}, carrier}};

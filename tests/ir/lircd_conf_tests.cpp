@@ -175,10 +175,11 @@ TEST(Lircd_Bi_Phase, Rc6_Doubles_The_Masked_Bit) {
     const TIR_File file = Read_Lircd_Conf(
         "begin remote\n  name  RC6_TV\n  bits 21\n  flags RC6|CONST_LENGTH\n  header 2666 889\n"
         "  one 444 444\n  zero 444 444\n  rc6_mask 0x10000\n  gap 106667\n"
-        "  begin codes\n    KEY_TOGGLE_CLEAR 0x10000C\n    KEY_TOGGLE_SET 0x11000C\n  end codes\nend remote\n");
+        "  begin codes\n    KEY_TOGGLE_CLEAR 0x0FFFF3\n    KEY_TOGGLE_SET 0x0EFFF3\n  end codes\nend remote\n");
     EXPECT_EQ(Errors_Of(file), "");
     ASSERT_EQ(file.Records.size(), 2u);
-    // Leader, start bit 1, mode 000, the toggle bit in 888 us halves, address 0, command 0x0C.
+    // Leader, start bit 1, mode 000, the toggle bit in 888 us halves, address 0, command 0x0C; the codes are
+    // written inverted, as LIRC writes RC6.
     EXPECT_EQ(file.Records[0].Timing.Durations_us,
               (TDurations{2666, 889, 444, 888, 444, 444, 444, 444, 444, 888, 888, 444, 444, 444,
                           444,  444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 444,
@@ -187,6 +188,37 @@ TEST(Lircd_Bi_Phase, Rc6_Doubles_The_Masked_Bit) {
               (TDurations{2666, 889, 444, 888, 444, 444, 444, 444, 1332, 1332, 444, 444,  444, 444,
                           444,  444, 444, 444, 444, 444, 444, 444, 444,  444,  444, 444,  444, 444,
                           444,  444, 444, 444, 888, 444, 444, 888, 444,  444,  444, 83576}));
+}
+
+TEST(Lircd_Bi_Phase, Rc6_Sends_A_One_As_Space_Then_Mark_As_Lirc_Does) {
+    // The expected durations are irsimsend's output (LIRC 0.10, `irsimsend -k KEY FILE`) for this remote,
+    // tests/ir/lircd_files/rc6_mode0.conf: RC6 mode 0, address 0x04, each code the inverted command.
+    struct Row {
+        const char* name;
+        const char* code;
+        TDurations durations;
+    };
+    const TDurations leader = {2667, 889, 444, 888, 444, 444, 444, 444, 1332, 1332, 444, 444, 444,
+                               444,  444, 444, 444, 444, 888, 888, 444, 444,  444,  444, 444, 444};
+    const std::vector<Row> rows = {
+        {"command 0x0C", "0xF3", {444, 444, 444, 444, 888, 444, 444, 888, 444, 444, 444, 84908}},
+        {"command 0x00", "0xFF", {444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 84908}},
+        {"command 0x10", "0xEF", {444, 444, 888, 888, 444, 444, 444, 444, 444, 444, 444, 84908}},
+        {"command 0x20", "0xDF", {888, 888, 444, 444, 444, 444, 444, 444, 444, 444, 444, 84908}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TIR_File file = Read_Lircd_Conf(
+            "begin remote\n  name  RC6_MODE0\n  bits 8\n  flags RC6|CONST_LENGTH\n  header 2667 889\n"
+            "  one 444 444\n  zero 444 444\n  pre_data_bits 13\n  pre_data 0xEFB\n  rc6_mask 0x10000\n"
+            "  gap 108000\n  begin codes\n    KEY " +
+            std::string(row.code) + "\n  end codes\nend remote\n");
+        EXPECT_EQ(Errors_Of(file), "");
+        ASSERT_EQ(file.Records.size(), 1u);
+        TDurations expected = leader;
+        expected.insert(expected.end(), row.durations.begin(), row.durations.end());
+        EXPECT_EQ(file.Records[0].Timing.Durations_us, expected);
+    }
 }
 
 TEST(Lircd_Bi_Phase, Rc6_Without_A_Mask_Doubles_Its_Toggle_Bit) {
@@ -233,11 +265,16 @@ TEST(Lircd_Read, Reads_What_Lirc_Reads) {
                               100,  100, 100, 300, 100, 100, 100, 300, 50,  20000};
     TDurations const_length = frame;
     const_length.back() = 20000 - 3550;
+    TDurations no_head_rep = frame;
+    no_head_rep.back() = 20000 - (3550 - 1500);
     const std::vector<Row> rows = {
         {"repeat_bit, the older name of toggle_bit", "", "flags SPACE_ENC\nrepeat_bit 0", "", frame},
         {"toggle_bit", "", "flags SPACE_ENC\ntoggle_bit 0", "", frame},
         {"no flags line is SPACE_ENC", "", "", "", frame},
         {"CONST_LENGTH alone is SPACE_ENC", "", "flags CONST_LENGTH", "", const_length},
+        {"CONST_LENGTH with NO_HEAD_REP leaves the header out of the frame period", "",
+         "flags SPACE_ENC|CONST_LENGTH|NO_HEAD_REP", "", no_head_rep},
+        {"NO_HEAD_REP alone leaves the gap as it is", "", "flags SPACE_ENC|NO_HEAD_REP", "", frame},
         {"words before and after the remote", "Remote of the living room TV\n", "flags SPACE_ENC",
          "thanks for the file\n", frame},
     };
