@@ -1,6 +1,9 @@
 // Reading LIRC's remote definitions into durations, and writing raw codes.
 #include "ir/lircd_conf.h"
 
+#include "ir/decoder.h"
+#include "ir/sampling.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -196,15 +199,28 @@ TEST(Lircd_Bi_Phase, Rc6_Sends_A_One_As_Space_Then_Mark_As_Lirc_Does) {
     struct Row {
         const char* name;
         const char* code;
-        TDurations durations;
+        TDurations durations;  // after the leader, start bit, mode, toggle bit and address
+        const char* decoded;
     };
     const TDurations leader = {2667, 889, 444, 888, 444, 444, 444, 444, 1332, 1332, 444, 444, 444,
                                444,  444, 444, 444, 444, 888, 888, 444, 444,  444,  444, 444, 444};
     const std::vector<Row> rows = {
-        {"command 0x0C", "0xF3", {444, 444, 444, 444, 888, 444, 444, 888, 444, 444, 444, 84908}},
-        {"command 0x00", "0xFF", {444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 84908}},
-        {"command 0x10", "0xEF", {444, 444, 888, 888, 444, 444, 444, 444, 444, 444, 444, 84908}},
-        {"command 0x20", "0xDF", {888, 888, 444, 444, 444, 444, 444, 444, 444, 444, 444, 84908}},
+        {"command 0x0C",
+         "0xF3",
+         {444, 444, 444, 444, 888, 444, 444, 888, 444, 444, 444, 84908},
+         "RC6  address 0x04  command 0x0C"},
+        {"command 0x00",
+         "0xFF",
+         {444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 444, 84908},
+         "RC6  address 0x04  command 0x00"},
+        {"command 0x10",
+         "0xEF",
+         {444, 444, 888, 888, 444, 444, 444, 444, 444, 444, 444, 84908},
+         "RC6  address 0x04  command 0x10"},
+        {"command 0x20",
+         "0xDF",
+         {888, 888, 444, 444, 444, 444, 444, 444, 444, 444, 444, 84908},
+         "RC6  address 0x04  command 0x20"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -218,6 +234,8 @@ TEST(Lircd_Bi_Phase, Rc6_Sends_A_One_As_Space_Then_Mark_As_Lirc_Does) {
         TDurations expected = leader;
         expected.insert(expected.end(), row.durations.begin(), row.durations.end());
         EXPECT_EQ(file.Records[0].Timing.Durations_us, expected);
+        // Sent as LIRC sends it, the frame is the RC6 code the remote means.
+        EXPECT_EQ(Describe_Decoded(Decode_Levels(Sample_Timing(file.Records[0].Timing, 100'000))), row.decoded);
     }
 }
 
