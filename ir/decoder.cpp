@@ -274,7 +274,7 @@ constexpr std::size_t Grids_Tried = 8;
 std::vector<TGrid> Candidate_Grids(const TRuns& runs, std::size_t r, double nominal) {
     const TEdges edges = Edges_Of(runs, r);
     std::vector<std::pair<double, TGrid>> fits;
-    const int steps = static_cast<int>(Biphase_Clock_Tolerance / Biphase_Unit_Step + 0.5);
+    const int steps = static_cast<int>(std::lround(Biphase_Clock_Tolerance / Biphase_Unit_Step));
     for (int k = -steps; k <= steps; ++k) {
         TGrid grid = Grid_At(edges, nominal * (1 + k * Biphase_Unit_Step));
         const TGrid fitted = Fitted_Grid(edges, grid);
