@@ -6,6 +6,7 @@
 #include "irport/signal_port.h"
 #include "tests/e2e/program_runner.h"
 #include "tests/support/free_port.h"
+#include "tests/support/signal_log.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
@@ -25,25 +26,6 @@ std::vector<int32_t> Samples_Of_Row(const std::string& line) {
         for (int bit = 0; bit < 8; ++bit) samples.push_back((byte >> bit) & 1u ? 255 : 0);
     }
     return samples;
-}
-
-// The signals the stand-in logged: "<ns> <carrier> <us> <us> ...", one a line.
-struct TLogged_Signal {
-    unsigned Carrier = 0;
-    std::vector<uint32_t> Durations;
-};
-std::vector<TLogged_Signal> Logged_Signals(const std::string& log) {
-    std::vector<TLogged_Signal> signals;
-    std::istringstream lines(Read_File(log));
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream words(line);
-        long long ns = 0;
-        TLogged_Signal signal;
-        words >> ns >> signal.Carrier;
-        for (uint32_t us = 0; words >> us;) signal.Durations.push_back(us);
-        signals.push_back(signal);
-    }
-    return signals;
 }
 
 TEST(Signal_Device, A_Key_Goes_Out_As_Its_Durations_With_Its_Protocol_s_Carrier) {
@@ -75,13 +57,13 @@ TEST(Signal_Device, A_Key_Goes_Out_As_Its_Durations_With_Its_Protocol_s_Carrier)
     std::istringstream rows(Read_File(file));
     std::string line;
     std::getline(rows, line);  // @REPEAT
-    const std::vector<TLogged_Signal> signals = Logged_Signals(log);
+    const std::vector<TLogged_Signal> signals = Read_Signal_Log(log);
     ASSERT_EQ(signals.size(), 3u) << Read_File(log);
     const unsigned carriers[] = {38000, 36000, 40000};
     for (std::size_t i = 0; i < 3 && std::getline(rows, line); ++i) {
         SCOPED_TRACE(line.substr(0, line.find(',')));
         const std::vector<int32_t> samples = Samples_Of_Row(line);
-        EXPECT_EQ(signals[i].Carrier, carriers[i]);
+        EXPECT_EQ(signals[i].Carrier_Hz, carriers[i]);
         EXPECT_EQ(signals[i].Durations, Signal_Of_Samples(samples.data(), static_cast<int32_t>(samples.size()), 2))
             << "two transmissions in one signal";
     }

@@ -6,6 +6,7 @@
 #include "irport/signal_port.h"
 #include "store/command_file.h"
 #include "store/command_table.h"
+#include "tests/support/signal_log.h"
 #include "tests/support/temp_env.h"
 #include "tests/tools/tool_process.h"
 #include "tools/qev_ir/ir_tool.h"
@@ -23,27 +24,6 @@ namespace qev::test {
 namespace {
 
 constexpr int Line_Wait_ms = 20'000;  // a loaded host may take long to start the program
-
-struct TLogged_Signal {
-    unsigned Carrier_Hz = 0;
-    std::vector<uint32_t> Durations;
-};
-
-// The simulated device's log: "<ns> <carrier> <us> <us> ..." a signal.
-std::vector<TLogged_Signal> Read_Log(const std::string& path) {
-    std::vector<TLogged_Signal> signals;
-    std::istringstream lines(Read_File(path));
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream words(line);
-        long long t_ns = 0;
-        TLogged_Signal signal;
-        words >> t_ns >> signal.Carrier_Hz;
-        for (uint32_t us = 0; words >> us;) signal.Durations.push_back(us);
-        signals.push_back(signal);
-    }
-    return signals;
-}
 
 std::string Joined(const std::vector<uint32_t>& durations) {
     std::string text;
@@ -139,7 +119,7 @@ TEST_F(Device_Command_Test, Send_Puts_Out_The_Row_With_The_Carrier_Of_Its_Protoc
         const TTool_Result run = Run_Tool_Process(c.Args, Simulated());
         EXPECT_EQ(run.Exit, 0);
         EXPECT_EQ(run.Out + run.Err, "");
-        const std::vector<TLogged_Signal> sent = Read_Log(Path("sent.log"));
+        const std::vector<TLogged_Signal> sent = Read_Signal_Log(Path("sent.log"));
         ASSERT_EQ(sent.size(), 1u) << "one write: every case sends less than 0.45 s";
         EXPECT_EQ(sent[0].Carrier_Hz, c.Carrier_Hz);
         const std::vector<uint32_t> expected = Row_Signal(c.From, c.Command, c.Times);
@@ -259,8 +239,8 @@ TEST_F(Device_Command_Test, Names_After_A_Double_Dash_Are_Not_Options) {
     ASSERT_EQ(Run_Tool_Process({"encode", Path("dash.rmt"), "--x", "NEC", "1", "2"}, {}).Exit, 0);
     const TTool_Result run = Run_Tool_Process({"send", "--count", "1", "--", Path("dash.rmt"), "--x"}, Simulated());
     EXPECT_EQ(run.Exit, 0) << run.Err;
-    ASSERT_EQ(Read_Log(Path("sent.log")).size(), 1u);
-    EXPECT_EQ(Joined(Read_Log(Path("sent.log"))[0].Durations), Joined(Row_Signal(Path("dash.rmt"), "--x", 1)));
+    ASSERT_EQ(Read_Signal_Log(Path("sent.log")).size(), 1u);
+    EXPECT_EQ(Joined(Read_Signal_Log(Path("sent.log"))[0].Durations), Joined(Row_Signal(Path("dash.rmt"), "--x", 1)));
 }
 
 // ---- receive --------------------------------------------------------------------
