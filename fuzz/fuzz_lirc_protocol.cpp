@@ -61,7 +61,7 @@ public:
     std::vector<std::string> Command_Names() const override { return Names; }
     std::string Version() const override { return "1.0"; }
     int32_t Repeat() const override { return Repeat_Setting; }
-    bool Send(const std::string& name, int32_t times) override {
+    bool Send(const std::string& name, int32_t times, bool /*held*/) override {
         CHECK(times >= 1);
         CHECK(std::find(Names.begin(), Names.end(), name) != Names.end());
         Largest_Send = std::max(Largest_Send, times);

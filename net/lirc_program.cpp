@@ -13,10 +13,10 @@ std::vector<std::string> TLirc_State_Program::Command_Names() const {
     return names;
 }
 
-bool TLirc_State_Program::Send(const std::string& name, int32_t times) {
+bool TLirc_State_Program::Send(const std::string& name, int32_t times, bool held) {
     const int32_t row = state_.Find_Command(name);
     if (row < 0 || times < 1 || !state_.Port.Functions().PortOut) return false;
-    state_.Send_Command(row, times);
+    state_.Send_Command(row, times, held ? TPress::Held : TPress::New);
     return true;
 }
 

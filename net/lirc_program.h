@@ -25,7 +25,7 @@ public:
     std::string Version() const override { return version_; }
     int32_t Repeat() const override { return state_.Settings.REPEAT; }
     // false when no row holds the name or the port library has no PortOut.
-    bool Send(const std::string& name, int32_t times) override;
+    bool Send(const std::string& name, int32_t times, bool held) override;
 
 private:
     TQEV_State& state_;

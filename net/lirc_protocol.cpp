@@ -236,7 +236,7 @@ std::optional<std::string> TLirc_Protocol::Send_Once(const TRequest& request) {
     if (repeat_) return Error(request.Echo, "busy: repeating");
     const int32_t click = Click_Times();
     const int32_t total = target.Count ? std::max<int32_t>(click, 1 + static_cast<int32_t>(*target.Count)) : click;
-    if (!program_.Send(target.Key, click)) return Error(request.Echo, "transmission failed");
+    if (!program_.Send(target.Key, click, false)) return Error(request.Echo, "transmission failed");
     if (total == click) return Lirc_Reply(request.Echo, true);
     repeat_ = TRepeat{.Remote = program_.Remote_Name(),
                       .Name = target.Key,
@@ -252,7 +252,7 @@ std::string TLirc_Protocol::Send_Start(const TRequest& request, TLirc_Clock::tim
     const TTarget target = Resolve(request, false, 2);
     if (target.Error) return *target.Error;
     if (repeat_) return Error(request.Echo, "already repeating");
-    if (!program_.Send(target.Key, Click_Times())) return Error(request.Echo, "transmission failed");
+    if (!program_.Send(target.Key, Click_Times(), false)) return Error(request.Echo, "transmission failed");
     repeat_ = TRepeat{.Remote = program_.Remote_Name(),
                       .Name = target.Key,
                       .Count = 0,
@@ -281,7 +281,7 @@ bool TLirc_Protocol::Repeat_Step(TLirc_Clock::time_point now) {
         End_Repetition(std::nullopt);
         return false;
     }
-    if (!program_.Send(repeat_->Name, 1)) {
+    if (!program_.Send(repeat_->Name, 1, true)) {
         End_Repetition("transmission failed");
         return false;
     }

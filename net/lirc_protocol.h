@@ -152,9 +152,10 @@ public:
     // Transmissions of one ordinary send (REPEAT).
     virtual int32_t Repeat() const = 0;
     // Transmits the command `name` (a name Command_Names() gave) `times`
-    // times back to back, `times` at least 1. false when nothing could be
+    // times back to back, `times` at least 1: a new press of the key, or with
+    // `held` a repetition of the press before. false when nothing could be
     // sent (the command is gone, or the port cannot transmit).
-    virtual bool Send(const std::string& name, int32_t times) = 0;
+    virtual bool Send(const std::string& name, int32_t times, bool held) = 0;
 };
 
 // A reply as lircd frames it.

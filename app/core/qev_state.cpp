@@ -112,10 +112,11 @@ bool TQEV_State::Save_Command_File(const std::string& path) {
 
 void TQEV_State::Send_Command(int32_t row) { Send_Command(row, Settings.REPEAT); }
 
-void TQEV_State::Send_Command(int32_t row, int32_t times) {
+void TQEV_State::Send_Command(int32_t row, int32_t times, TPress press) {
     if (row < 0 || row >= Table.Rows_In_Use()) return;
     Unpack_Command(row);
     if (times <= 0) return;
+    if (Settings.TOGGLE != 0) press_toggle_.Apply(Samples, press);
     if (Port.Signal_Features() != 0) {
         signal_sender_.Send(Port, Settings, Samples, times, Feedback);
         return;

@@ -13,6 +13,7 @@
 #include "app/core/busy_section.h"
 #include "app/core/main_view.h"
 #include "app/core/port_status.h"
+#include "app/core/press_toggle.h"
 #include "app/core/signal_sending.h"
 #include "app/core/table_origin.h"
 #include "app/settings/settings.h"
@@ -31,7 +32,7 @@
 namespace qev {
 
 enum class TShut_Down_Result {
-    Written,       // all seventeen keys are in the Settings file
+    Written,       // all eighteen keys are in the Settings file
     No_Profile,    // no profile folder: reported, nothing written
     Write_Failed,  // the file refused a key: reported; the shutdown must stop here
 };
@@ -89,9 +90,12 @@ public:
     // Unpacks `row` and transmits it REPEAT times back to back, the priority
     // raised once for all of them (nothing for REPEAT <= 0, a row not in use
     // or a port library without PortOut: then the priority is not touched).
+    // With TOGGLE set, an RC5, RC5X or RC6 row goes out with the toggle of a
+    // new press (TPress_Toggle); the transmissions of one send share it.
     void Send_Command(int32_t row);
-    // The same with `times` transmissions in place of REPEAT.
-    void Send_Command(int32_t row, int32_t times);
+    // The same with `times` transmissions in place of REPEAT; a held key's
+    // repetition keeps the toggle of the press before.
+    void Send_Command(int32_t row, int32_t times, TPress press = TPress::New);
     // Sends the first Sample count samples of the buffer once (cut to the
     // buffer's capacity). A port that takes whole signals (a kernel IR
     // device) gets them as durations (see TSignal_Sender).
@@ -142,6 +146,7 @@ private:
     std::string port_problem_;
     int busy_depth_ = 0;
     TSignal_Sender signal_sender_;
+    TPress_Toggle press_toggle_;
 };
 
 }  // namespace qev

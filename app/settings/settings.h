@@ -1,4 +1,4 @@
-// The Settings record: seventeen process-wide values kept in the Settings file
+// The Settings record: eighteen process-wide values kept in the Settings file
 // (an INI file in the profile folder), read once at start-up and written once
 // at shutdown. Field names are the INI keys; the keys of [LIRC] carry the
 // section's name in front (LIRC_PORT), since [SERVER] has a PORT too.
@@ -25,6 +25,7 @@ struct TSettings {
     int32_t MIN_LEADER_LENGTH = 8;         // samples of infrared that confirm a leader
     int32_t DEV_LEADER_LENGTH = 2;         // tolerance (samples) of the capture's length search
     int32_t CARRIER = 0;  // Hz a kernel IR device modulates with; 0 = the command's protocol's (38 kHz when unknown)
+    int32_t TOGGLE = 0;  // non-zero: each press of an RC5, RC5X or RC6 command flips its toggle bit, as its remote does
     // [LPT]
     int32_t Base_Address = 0x378;  // port base address; low 16 bits are used
     // [DIR]

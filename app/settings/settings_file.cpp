@@ -17,7 +17,7 @@ std::string Upper_Case(std::string text) {
 
 }  // namespace
 
-const std::array<TSettings_Key, 17> Settings_Keys = {{
+const std::array<TSettings_Key, 18> Settings_Keys = {{
     {"FORM", "BACK_IMAGE", TKind::Text, &TSettings::BACK_IMAGE},
     {"FORM", "BUTTON_TRANSPARENCY", TKind::Upper_Text, &TSettings::BUTTON_TRANSPARENCY},
     {"FORM", "TRANSPARENCY_MODE", TKind::Integer, nullptr, &TSettings::TRANSPARENCY_MODE},
@@ -27,6 +27,7 @@ const std::array<TSettings_Key, 17> Settings_Keys = {{
     {"WAVEFORM", "MIN_LEADER_LENGTH", TKind::Integer, nullptr, &TSettings::MIN_LEADER_LENGTH},
     {"WAVEFORM", "DEV_LEADER_LENGTH", TKind::Integer, nullptr, &TSettings::DEV_LEADER_LENGTH},
     {"WAVEFORM", "CARRIER", TKind::Integer, nullptr, &TSettings::CARRIER},
+    {"WAVEFORM", "TOGGLE", TKind::Integer, nullptr, &TSettings::TOGGLE},
     {"LPT", "Base_Address", TKind::Base_Address, nullptr, &TSettings::Base_Address},
     {"DIR", "RMT_DIR", TKind::Folder, &TSettings::RMT_DIR},
     {"DIR", "RMT_FILE", TKind::Text, &TSettings::RMT_FILE},

@@ -36,6 +36,7 @@ TEST(Program, First_Run_Writes_Every_Setting_With_Its_Default) {
                                                             "MIN_LEADER_LENGTH=8",
                                                             "DEV_LEADER_LENGTH=2",
                                                             "CARRIER=0",
+                                                            "TOGGLE=0",
                                                             "[LPT]",
                                                             "Base_Address=0x378",
                                                             "[DIR]",

@@ -25,16 +25,18 @@ public:
     std::chrono::milliseconds Send_Time{0};
     std::function<void()> During_Send;
     std::vector<std::pair<std::string, int32_t>> Sent;
+    std::vector<bool> Held;  // per send: a repetition of a held key
 
     std::string Remote_Name() const override { return Remote; }
     std::vector<std::string> Command_Names() const override { return Names; }
     std::string Version() const override { return "1.2.3"; }
     int32_t Repeat() const override { return Repeat_Setting; }
-    bool Send(const std::string& name, int32_t times) override {
+    bool Send(const std::string& name, int32_t times, bool held) override {
         if (!Can_Send) return false;
         if (During_Send) During_Send();
         if (Send_Time.count() > 0) std::this_thread::sleep_for(Send_Time);
         Sent.emplace_back(name, times);
+        Held.push_back(held);
         return true;
     }
 };

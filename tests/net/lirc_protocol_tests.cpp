@@ -317,6 +317,17 @@ TEST_F(Lirc_Repeat_Test, Each_Step_Sends_The_Key_Once_Until_Send_Stop) {
     EXPECT_EQ(protocol.Take_Late_Reply(), std::nullopt) << "SEND_START was answered at once";
 }
 
+// A key's toggle bit flips on a new press and stays while the key is held:
+// the first send of SEND_START is a press, its repetitions hold it.
+TEST_F(Lirc_Repeat_Test, Repetitions_Hold_The_Press_They_Repeat) {
+    ASSERT_EQ(protocol.Handle("SEND_START tv VOL-UP", T0), Ok("SEND_START tv VOL-UP"));
+    EXPECT_TRUE(protocol.Repeat_Step(T0 + 100ms));
+    EXPECT_TRUE(protocol.Repeat_Step(T0 + 200ms));
+    ASSERT_EQ(protocol.Handle("SEND_STOP tv VOL-UP", T0 + 1s), Ok("SEND_STOP tv VOL-UP"));
+    ASSERT_EQ(protocol.Handle("SEND_ONCE tv POWER", T0 + 2s), Ok("SEND_ONCE tv POWER"));
+    EXPECT_EQ(program.Held, (std::vector<bool>{false, true, true, false}));
+}
+
 TEST_F(Lirc_Repeat_Test, Requests_While_A_Key_Repeats) {
     struct Row {
         const char* name;
@@ -609,17 +620,17 @@ TEST_F(Lirc_State_Program_Test, Names_The_Remote_After_The_Last_Command_File) {
 
 TEST_F(Lirc_State_Program_Test, Sends_Through_The_Port_As_Many_Times_As_Asked) {
     Load();
-    ASSERT_TRUE(program.Send("PLAY", 3));
+    ASSERT_TRUE(program.Send("PLAY", 3, false));
     ASSERT_EQ(fake.Writes.size(), 3u * 8u);
     for (std::size_t i = 0; i < fake.Writes.size(); ++i)
         EXPECT_EQ(fake.Writes[i].Value, (i % 8) < 4 ? 0xFF : 0xFE) << i;
     EXPECT_EQ(state.Settings.REPEAT, 2) << "REPEAT is left as it was";
     fake.Writes.clear();
-    EXPECT_FALSE(program.Send("MUTE", 1));
-    EXPECT_FALSE(program.Send("PLAY", 0));
+    EXPECT_FALSE(program.Send("MUTE", 1, false));
+    EXPECT_FALSE(program.Send("PLAY", 0, false));
     EXPECT_TRUE(fake.Writes.empty());
     state.Port.Set_Function_Table(test::TFake_Port::Table(false, true));
-    EXPECT_FALSE(program.Send("PLAY", 1)) << "no PortOut: nothing can go out";
+    EXPECT_FALSE(program.Send("PLAY", 1, false)) << "no PortOut: nothing can go out";
 }
 
 TEST_F(Lirc_State_Program_Test, The_Protocol_Over_The_State_Sends_A_Click_And_Its_Count) {

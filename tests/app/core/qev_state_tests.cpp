@@ -4,6 +4,8 @@
 #include "harness/fake_port.h"
 #include "harness/priority_recorder.h"
 #include "harness/recording_feedback.h"
+#include "ir/protocols.h"
+#include "ir/sampling.h"
 #include "tests/support/state_fixture.h"
 #include "tests/support/temp_env.h"
 #include "tests/support/unprivileged.h"
@@ -126,6 +128,40 @@ TEST_F(State_Test, Send_Command_Transmits_Repeat_Times) {
     state.Port.Set_Function_Table(TFake_Port::Table(false, true));
     state.Send_Command(0);
     EXPECT_TRUE(priority.Calls.empty()) << "nothing to send with: nothing raised";
+}
+
+// With TOGGLE set, each press of an RC5 row flips its toggle bit (the first
+// as LIRC's first press, 1), the transmissions of one send and a held key's
+// repetition keep it, and a row of another protocol goes out as learned.
+TEST_F(State_Test, Toggle_Alternates_On_Each_Press_Of_An_Rc5_Row) {
+    ASSERT_TRUE(state.Start_Up());
+    Load("@REPEAT = 1\nA,05\n");
+    const TLevels frame = Sample_Timing(Encode({TProtocol::RC5, 0x05, 0x35}), 1024);  // toggle 0
+    state.Samples.Sample_Count = static_cast<int32_t>(frame.size());
+    for (std::size_t i = 0; i < frame.size(); ++i) state.Samples[static_cast<int32_t>(i)] = frame[i] ? 255 : 0;
+    state.Pack_Command(0);
+    const auto sent = [&](int32_t times, TPress press) {
+        fake.Writes.clear();
+        state.Send_Command(0, times, press);
+        std::vector<int> values;
+        for (const auto& write : fake.Writes) values.push_back(write.Value);
+        return values;
+    };
+    const std::vector<int> learned = sent(1, TPress::New);
+    state.Settings.TOGGLE = 1;
+    const std::vector<int> first = sent(1, TPress::New);
+    const std::vector<int> held = sent(1, TPress::Held);
+    const std::vector<int> second = sent(2, TPress::New);
+    const std::vector<int> third = sent(1, TPress::New);
+    EXPECT_NE(first, learned) << "the first press carries toggle 1";
+    EXPECT_EQ(held, first);
+    ASSERT_EQ(second.size(), 2 * learned.size());
+    EXPECT_EQ(std::vector<int>(second.begin(), second.begin() + static_cast<std::ptrdiff_t>(learned.size())), learned);
+    EXPECT_EQ(std::vector<int>(second.begin() + static_cast<std::ptrdiff_t>(learned.size()), second.end()), learned);
+    EXPECT_EQ(third, first);
+    Load("@REPEAT = 1\nB,0F\n");
+    const std::vector<int> plain = sent(1, TPress::New);
+    EXPECT_EQ(sent(1, TPress::New), plain) << "a signal without a toggle bit goes out as learned";
 }
 
 TEST_F(State_Test, Repetitions_Follow_Each_Other_After_Exactly_One_And_A_Half_Ticks) {

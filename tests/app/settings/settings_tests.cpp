@@ -196,7 +196,7 @@ TEST_F(Settings_File_Test, Other_Transparency_Words_Are_Kept_Upper_Cased_And_Mea
     EXPECT_FALSE(settings.See_Through());
 }
 
-TEST_F(Settings_File_Test, Writing_Produces_All_Seventeen_Keys_In_Order) {
+TEST_F(Settings_File_Test, Writing_Produces_All_Eighteen_Keys_In_Order) {
     settings.RMT_DIR = "/profile";
     settings.BUTTON_TRANSPARENCY = "YES";
     settings.Base_Address = 0x3bc;
@@ -206,7 +206,7 @@ TEST_F(Settings_File_Test, Writing_Produces_All_Seventeen_Keys_In_Order) {
     EXPECT_EQ(first,
               "[FORM]\nBACK_IMAGE=\nBUTTON_TRANSPARENCY=YES\nTRANSPARENCY_MODE=1\n"
               "[COMMAND]\nMAX_RMTCMD_NUM=256\nREPEAT=1\n"
-              "[WAVEFORM]\nMAX_RMTCMD_BIT_LENGTH=1024\nMIN_LEADER_LENGTH=8\nDEV_LEADER_LENGTH=2\nCARRIER=0\n"
+              "[WAVEFORM]\nMAX_RMTCMD_BIT_LENGTH=1024\nMIN_LEADER_LENGTH=8\nDEV_LEADER_LENGTH=2\nCARRIER=0\nTOGGLE=0\n"
               "[LPT]\nBase_Address=0x3BC\n"
               "[DIR]\nRMT_DIR=/profile\nRMT_FILE=\n"
               "[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1\n"
@@ -238,6 +238,7 @@ TEST_F(Settings_File_Test, Written_Settings_Read_Back_Unchanged) {
     settings.RMT_DIR = "/data/ir";
     settings.RMT_FILE = "/data/ir/tv.rmt";
     settings.PORT = 10001;
+    settings.TOGGLE = 1;
     settings.STARTUP = 1;
     settings.ECHO = 0;
     settings.LIRC_ENABLE = 1;
@@ -257,8 +258,8 @@ TEST_F(Settings_File_Test, The_Keys_Are_Read_And_Written_In_One_Order) {
               (std::vector<std::string>{"FORM.BACK_IMAGE", "FORM.BUTTON_TRANSPARENCY", "FORM.TRANSPARENCY_MODE",
                                         "COMMAND.MAX_RMTCMD_NUM", "COMMAND.REPEAT", "WAVEFORM.MAX_RMTCMD_BIT_LENGTH",
                                         "WAVEFORM.MIN_LEADER_LENGTH", "WAVEFORM.DEV_LEADER_LENGTH", "WAVEFORM.CARRIER",
-                                        "LPT.Base_Address", "DIR.RMT_DIR", "DIR.RMT_FILE", "SERVER.PORT",
-                                        "SERVER.STARTUP", "SERVER.ECHO", "LIRC.ENABLE", "LIRC.PORT"}));
+                                        "WAVEFORM.TOGGLE", "LPT.Base_Address", "DIR.RMT_DIR", "DIR.RMT_FILE",
+                                        "SERVER.PORT", "SERVER.STARTUP", "SERVER.ECHO", "LIRC.ENABLE", "LIRC.PORT"}));
 }
 
 TEST_F(Settings_File_Test, A_Start_And_A_Shutdown_Keep_A_Hand_Written_File_Byte_For_Byte) {
@@ -280,6 +281,7 @@ TEST_F(Settings_File_Test, A_Start_And_A_Shutdown_Keep_A_Hand_Written_File_Byte_
         "MIN_LEADER_LENGTH=8\r\n"
         "DEV_LEADER_LENGTH=2\r\n"
         "CARRIER=0\r\n"
+        "TOGGLE=0\r\n"
         "[LPT]\r\n"
         "Base_Address=0x378\r\n"
         "[DIR]\r\n"
@@ -363,7 +365,8 @@ TEST_F(Settings_File_Test, A_File_From_Before_The_LIRC_Section_Gains_It_At_The_E
         // Every other key as a start reads it, so only [LIRC] is new.
         const std::string others =
             "[FORM]\nBACK_IMAGE=\nBUTTON_TRANSPARENCY=NO\nTRANSPARENCY_MODE=1\n[COMMAND]\nMAX_RMTCMD_NUM=256\n"
-            "REPEAT=1\n[WAVEFORM]\nMAX_RMTCMD_BIT_LENGTH=1024\nMIN_LEADER_LENGTH=8\nDEV_LEADER_LENGTH=2\nCARRIER=0\n["
+            "REPEAT=1\n[WAVEFORM]\nMAX_RMTCMD_BIT_LENGTH=1024\nMIN_LEADER_LENGTH=8\nDEV_LEADER_LENGTH=2\nCARRIER="
+            "0\nTOGGLE=0\n["
             "LPT]\n"
             "Base_Address=0x378\n[DIR]\nRMT_DIR=/profile\nRMT_FILE=\n";
         const std::string eol = row.name == std::string("cr_lf") ? "\r\n" : "\n";
