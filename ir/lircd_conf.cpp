@@ -3,10 +3,14 @@
 #include "base/hex_text.h"
 #include "base/text_case.h"
 #include "base/text_scan.h"
+#include "ir/decoder.h"
 #include "ir/format_text.h"
+#include "ir/protocol_timing.h"
+#include "ir/sampling.h"
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstdio>
 #include <optional>
 #include <span>
@@ -488,18 +492,60 @@ std::string Word_Of(std::string_view name, std::string_view if_empty) {
     return word;
 }
 
+// The shortest idle end a remote of the protocol leaves: its frame period
+// less its longest frame (every bit the longer kind, a bi-phase frame's last
+// half a mark).
+int64_t Shortest_Idle_us(TProtocol protocol) {
+    const TProtocol_Timing& t = Protocol_Timing(protocol);
+    double frame = t.Header_Mark_us + t.Header_Space_us + t.Stop_Mark_us;
+    if (t.Coding == TBit_Coding::Pulse) {
+        frame += t.Bits * std::max(t.Zero.Mark_us + t.Zero.Space_us, t.One.Mark_us + t.One.Space_us);
+    } else {
+        frame += (2 * t.Bits + (t.Long_Bit >= 0 ? 2 : 0)) * t.Unit_us;
+    }
+    return std::max<int64_t>(t.Frame_Period_us - static_cast<int64_t>(frame), 0);
+}
+
+// The idle end of a record as its remote sends it, for the gap; -1 when it
+// ends on a mark. A command of a known protocol stays idle up to the
+// protocol's frame period, which stretches a remote's own gap (25 ms) to
+// what the period leaves (43 ms); where a record ends at that period, the remote's gap may have been as short as the
+// protocol allows.
+int64_t Idle_End_us(const TIR_Record& record) {
+    const std::vector<int32_t>& d = record.Timing.Durations_us;
+    if (d.size() % 2 != 0) return -1;
+    const int64_t idle = std::clamp<int64_t>(d.back(), 0, Max_Duration_us);
+    int64_t total_us = 0;
+    for (const int32_t us : d) total_us += std::max(us, 0);
+    const TLevels levels =
+        Sample_Timing(record.Timing, static_cast<int32_t>(std::min<int64_t>(Sample_Of_us(total_us) + 1, INT32_MAX)));
+    const auto decoded = Decode_Levels(levels);
+    if (!decoded) return idle;
+    const int64_t period = Sample_Of_us(Protocol_Timing(decoded->Code.Protocol).Frame_Period_us);
+    const int64_t end = static_cast<int64_t>(levels.size()) - decoded->Last_Frame_Start;
+    const bool stretched = end >= period - 1 && end <= period + 1;
+    return stretched ? std::min(idle, Shortest_Idle_us(decoded->Code.Protocol)) : idle;
+}
+
 }  // namespace
 
 TIR_File Read_Lircd_Conf(std::string_view text) { return TReader().Read(text); }
 
 std::string Write_Lircd_Conf(const std::vector<TIR_Record>& records, std::string_view remote_name) {
     std::vector<const TIR_Record*> written;
-    int64_t gap = 0;
+    // LIRC takes a raw code as ended by a space of at least the gap less its
+    // tolerance (the gap times 1 - eps/100, or less aeps, whichever is
+    // further), or by the end of the recording; a longer space is fine, a
+    // shorter one makes the code unknown. So the gap written is the shortest
+    // idle end of the records, as their remote sends them: every key then
+    // ends within the gap, however long its own idle end.
+    int64_t gap = -1;
     for (const TIR_Record& record : records) {
         const std::vector<int32_t>& d = record.Timing.Durations_us;
         if (d.empty()) continue;
         written.push_back(&record);
-        if (d.size() % 2 == 0) gap = std::clamp<int64_t>(d.back(), gap, Max_Duration_us);
+        const int64_t idle = Idle_End_us(record);
+        if (idle >= 0) gap = gap < 0 ? idle : std::min(gap, idle);
     }
     const int32_t frequency = !written.empty() && written.front()->Timing.Carrier_Hz > 0
                                   ? written.front()->Timing.Carrier_Hz
