@@ -6,7 +6,8 @@
 # a lircd.conf; irsimsend (Debian's lirc) sends each key of FILE, preceded
 # by a second of idle time as a receiver would hear it, and irsimreceive
 # must name the same key in the export. Exits 77 (skipped) when irsimsend or
-# irsimreceive is not installed.
+# irsimreceive is not installed. Both tools write files of their own in the
+# folder they run in, so they run in a scratch folder.
 set -u
 qev_ir=$1
 shift
@@ -31,7 +32,7 @@ for file in "$@"; do
         keys=$((keys + 1))
         (cd "$work" && rm -f simsend.out && irsimsend -k "$key" in.conf >/dev/null 2>&1)
         { echo "space 1000000"; grep -E '^(pulse|space) ' "$work/simsend.out" 2>/dev/null; } >"$work/heard"
-        heard=$(irsimreceive "$work/export.conf" "$work/heard" 2>/dev/null | head -n 1 | cut -d ' ' -f 3)
+        heard=$(cd "$work" && irsimreceive export.conf heard 2>/dev/null | head -n 1 | cut -d ' ' -f 3)
         if [ "$heard" != "$key" ]; then
             echo "$name, $key: recognised as '${heard}' ($(grep '^ *gap' "$work/export.conf"))"
             faults=$((faults + 1))
