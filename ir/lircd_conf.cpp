@@ -7,22 +7,16 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdio>
 #include <optional>
 #include <span>
 
 namespace qev {
 namespace {
 
-constexpr int64_t Max_Duration_us = 10'000'000;
+constexpr int64_t Max_Duration_us = Lircd_Max_Duration_us;
 constexpr std::size_t Max_Durations = 65'536;
 constexpr uint64_t Max_Frequency_Hz = 1'000'000;
 constexpr int Max_Word_Bits = 64;
-// With CONST_LENGTH the gap is the length of the whole frame and the trailing
-// space is what the frame leaves of it. When a file's gap is shorter than the
-// frame, the trailing space is still 5 ms: longer than any space inside a
-// frame of the common protocols, so a receiver still sees the frame end.
-constexpr int64_t Min_Const_Length_Space_us = 5000;
 
 enum TFlag : unsigned { Raw_Codes = 1, Space_Enc = 2, Rc5 = 4, Rc6 = 8, Const_Length = 16, No_Head_Rep = 32 };
 constexpr unsigned Encodings = Space_Enc | Rc5 | Rc6;
@@ -184,7 +178,7 @@ int64_t Trailing_Space(const TRemote& remote, const std::vector<int64_t>& durati
     int64_t sum = 0;
     for (int64_t d : durations) sum += d;
     if (encoded && (remote.Flags & No_Head_Rep)) sum -= remote.Header.Mark + remote.Header.Space;
-    return std::max(remote.Gap - sum, Min_Const_Length_Space_us);
+    return std::max(remote.Gap - sum, Min_Frame_End_us);
 }
 
 std::vector<int64_t> Encode(const TRemote& remote, uint64_t code) {
@@ -479,51 +473,8 @@ void TReader::Finish_Remote() {
     for (TFormat_Error& error : Remote.Key_Errors) File.Errors.push_back({error.Line, remote + error.Message});
 }
 
-// LIRC names are single words; a '#' would start a comment.
-std::string Word_Of(std::string_view name, std::string_view if_empty) {
-    std::string word(name.empty() ? if_empty : name);
-    for (char& c : word) {
-        if (Is_Blank(c) || c == '#' || static_cast<unsigned char>(c) < ' ') c = '_';
-    }
-    return word;
-}
-
 }  // namespace
 
 TIR_File Read_Lircd_Conf(std::string_view text) { return TReader().Read(text); }
-
-std::string Write_Lircd_Conf(const std::vector<TIR_Record>& records, std::string_view remote_name) {
-    std::vector<const TIR_Record*> written;
-    int64_t gap = 0;
-    for (const TIR_Record& record : records) {
-        const std::vector<int32_t>& d = record.Timing.Durations_us;
-        if (d.empty()) continue;
-        written.push_back(&record);
-        if (d.size() % 2 == 0) gap = std::clamp<int64_t>(d.back(), gap, Max_Duration_us);
-    }
-    const int32_t frequency = !written.empty() && written.front()->Timing.Carrier_Hz > 0
-                                  ? written.front()->Timing.Carrier_Hz
-                                  : Default_Carrier_Hz;
-    std::string out = "# Raw codes written by QEV_LPT: durations in microseconds, mark first\n";
-    out += "begin remote\n\n  name  " + Word_Of(remote_name, "QEV_LPT") + "\n  flags RAW_CODES\n";
-    out += "  eps            30\n  aeps          100\n\n";
-    out += "  frequency    " + std::to_string(frequency) + "\n";
-    if (gap > 0) out += "  gap          " + std::to_string(gap) + "\n";
-    out += "\n      begin raw_codes\n";
-    for (const TIR_Record* record : written) {
-        out += "\n          name " + Word_Of(record->Name, "KEY") + "\n";
-        std::vector<int32_t> d = record->Timing.Durations_us;
-        if (d.size() % 2 == 0) d.pop_back();  // the remote's gap stands for it
-        for (std::size_t i = 0; i < d.size(); ++i) {
-            // Clamped to what a reader accepts, so the file always reads back.
-            const long long us = std::clamp<long long>(d[i], 1, Max_Duration_us);
-            char number[16];
-            std::snprintf(number, sizeof number, "%9lld", us);
-            out += (i % 6 == 0 ? "        " : "") + std::string(number) + (i % 6 == 5 || i + 1 == d.size() ? "\n" : "");
-        }
-    }
-    out += "\n      end raw_codes\n\nend remote\n";
-    return out;
-}
 
 }  // namespace qev

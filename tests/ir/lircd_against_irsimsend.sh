@@ -4,7 +4,7 @@
 # For each FILE, qev-ir exports the frames it reads as a RAW_CODES lircd.conf;
 # irsimsend (Debian's lirc) then sends each key of FILE and of that export,
 # and the pulses and spaces must be the same. The export has one gap for all
-# keys, the longest final space of its frames, so a file whose keys end with
+# keys, the shortest final space of its frames, so a file whose keys end with
 # different spaces (CONST_LENGTH) counts as a fault of its final spaces alone
 # (shown apart from the faults in the frames before them). irsimsend -k finds
 # the keys of a file's first remote only; the keys of later remotes are

@@ -2,6 +2,7 @@
 #include "ir/lircd_conf.h"
 
 #include "ir/decoder.h"
+#include "ir/protocols.h"
 #include "ir/sampling.h"
 
 #include <gtest/gtest.h>
@@ -541,7 +542,7 @@ TEST(Lircd_Write, Lays_Out_One_Raw_Remote) {
               "  eps            30\n"
               "  aeps          100\n\n"
               "  frequency    36000\n"
-              "  gap          50000\n\n"
+              "  gap          40000\n\n"
               "      begin raw_codes\n\n"
               "          name Power_on\n"
               "             9000     4500      560     1690      560      560\n"
@@ -552,6 +553,43 @@ TEST(Lircd_Write, Lays_Out_One_Raw_Remote) {
               "              300\n\n"
               "      end raw_codes\n\n"
               "end remote\n");
+}
+
+// The gap is the shortest idle end the records' remote leaves, so that LIRC
+// takes every key as ended; the longest one (the old rule) made LIRC
+// recognise none of a remote's own presses.
+TEST(Lircd_Write, Gap_Is_The_Shortest_Idle_End) {
+    TDurations nec_frame = Encode(TIR_Code{TProtocol::NEC, 0x04, 0x08}).Durations_us;
+    TDurations nec_own_gap = nec_frame;
+    nec_own_gap.back() = 25000;
+    struct TCase {
+        const char* Name;
+        std::vector<TIR_Record> Records;
+        const char* Gap_Line;
+    };
+    const TCase cases[] = {
+        {"the shorter of two idle ends",
+         {Raw_Record("A", {900, 450, 560, 50000}), Raw_Record("B", {900, 450, 560, 1690, 560, 40000})},
+         "  gap          40000\n"},
+        // 108 ms less the longest frame: 9 + 4.5 ms header, 32 bits of
+        // 2.25 ms and a 562.5 us stop mark leave 21.9375 ms.
+        {"NEC padded to its frame period counts as NEC's shortest idle end",
+         {Raw_Record("NEC", nec_frame), Raw_Record("LONG", {900, 450, 560, 60000})},
+         "  gap          21938\n"},
+        {"NEC ending before its frame period keeps its own idle end",
+         {Raw_Record("NEC", nec_own_gap), Raw_Record("LONG", {900, 450, 560, 60000})},
+         "  gap          25000\n"},
+        {"a short idle end is raised to a frame's end",
+         {Raw_Record("ODD", {375, 250, 1250, 3000})},
+         "  gap          5000\n"},
+        {"records ending on a mark do not count",
+         {Raw_Record("MARK", {900, 450, 560}), Raw_Record("SPACE", {900, 450, 560, 30000})},
+         "  gap          30000\n"},
+    };
+    for (const TCase& c : cases) {
+        const std::string text = Write_Lircd_Conf(c.Records, "r");
+        EXPECT_NE(text.find(c.Gap_Line), std::string::npos) << c.Name << ":\n" << text;
+    }
 }
 
 TEST(Lircd_Write, Defaults_For_A_Missing_Name_Carrier_And_Gap) {
