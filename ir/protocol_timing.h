@@ -66,8 +66,8 @@ constexpr int32_t Whole_us(double us) {
 // least significant first of a unit's mark and a 1-unit (0) or 3-unit (1)
 // space, a stop mark, a frame every 108 ms. A held key sends repeat frames:
 // header mark, 4-unit space, stop mark. A frame of 42 bits without
-// inverses may last 193 units; it comes every 264, leaving it NEC's 71-unit
-// gap.
+// inverses (NEC42ext) may last 193 units; it comes every 227 (127.7 ms),
+// which fits a command row of 1024 samples and leaves it a 34-unit gap.
 constexpr double Nec_Unit = 562.5;
 constexpr TProtocol_Timing Nec(int bits, int period_units = 192) {
     return {.Unit_us = Nec_Unit,
@@ -149,8 +149,9 @@ constexpr TProtocol_Timing Sirc(int bits) {
 // format): 432 us units, an 8-unit mark and a 4-unit space as header, 48
 // bits least significant first of a unit's mark and a 1-unit (0) or 3-unit
 // (1) space, a stop mark, at 37 kHz. A held key sends the whole frame
-// again; a frame every 300 units (129.6 ms), which leaves the longest frame
-// (205 units) a gap of 95.
+// again, about every 130 ms; here every 296 units (127.9 ms), so that a
+// frame and its gap fit a command row of 1024 samples (128 ms), and the
+// longest frame (205 units) keeps a gap of 91 units (39 ms).
 constexpr double Kaseikyo_Unit = 432;
 constexpr TProtocol_Timing Kaseikyo{.Unit_us = Kaseikyo_Unit,
                                     .Header_Mark_us = 8 * Kaseikyo_Unit,
@@ -159,7 +160,7 @@ constexpr TProtocol_Timing Kaseikyo{.Unit_us = Kaseikyo_Unit,
                                     .One = {Kaseikyo_Unit, 3 * Kaseikyo_Unit},
                                     .Stop_Mark_us = Kaseikyo_Unit,
                                     .Bits = 48,
-                                    .Frame_Period_us = Whole_us(300 * Kaseikyo_Unit),
+                                    .Frame_Period_us = Whole_us(296 * Kaseikyo_Unit),
                                     .Carrier_Hz = 37000};
 
 // RCA: 500 us units, an 8-unit mark and an 8-unit space as header (4 ms
@@ -211,7 +212,7 @@ constexpr std::array<TProtocol_Timing, 14> All{{
     Sirc(12),      // SIRC
     Sirc(15),      // SIRC15
     Sirc(20),      // SIRC20
-    Nec(42, 264),  // NEC42ext: 26-bit address and 16-bit command, no inverses
+    Nec(42, 227),  // NEC42ext: 26-bit address and 16-bit command, no inverses
     Kaseikyo,      // Kaseikyo
     Rca,           // RCA
     Pioneer,       // Pioneer

@@ -162,7 +162,7 @@ const TReference_Frame Sirc20{"SIRC20", {TProtocol::SIRC20, 0x1A5A, 0x4C}, 40000
 }};
 
 // NEC42ext: NEC's timing, a 26-bit address and a 16-bit command as they
-// are, least significant first; 264 units (148.5 ms) a frame.
+// are, least significant first; 227 units (127688 us) a frame.
 const TReference_Frame Nec42_Ext{"NEC42ext", {TProtocol::NEC42ext, 0x1234567, 0xBEEF}, 38000, {
     9000, 4500,  // header
     563, 1687, 563, 1687, 563, 1687, 563, 562, 563, 562, 563, 1687, 563, 1687, 563, 562,  // 0x67: 11100110
@@ -171,12 +171,12 @@ const TReference_Frame Nec42_Ext{"NEC42ext", {TProtocol::NEC42ext, 0x1234567, 0x
     563, 1687, 563, 562,  // 0x1 (bits 24-25): 10
     563, 1687, 563, 1687, 563, 1687, 563, 1687, 563, 562, 563, 1687, 563, 1687, 563, 1687,  // 0xEF: 11110111
     563, 562, 563, 1687, 563, 1687, 563, 1687, 563, 1687, 563, 1687, 563, 562, 563, 1687,  // 0xBE: 01111101
-    563, 59062,  // stop mark, then idle to 148500
+    563, 38250,  // stop mark, then idle to 127688
 }};
 
 // Kaseikyo: 432 us units, a 3456 us mark and a 1728 us space, 48 bits least
 // significant first, each a 432 us mark and a 432 us (0) or 1296 us (1)
-// space, a stop mark; 300 units (129600 us) a frame, 37 kHz. Panasonic's
+// space, a stop mark; 296 units (127872 us) a frame, 37 kHz. Panasonic's
 // TV power: the bytes 02 20 (vendor 0x2002), 80 (its parity 0, genre 1 8),
 // 00 (genre 2 0, command bits 0-3 0), 3D (command bits 4-9 0x3D, ID 0) and
 // BD (80 ^ 00 ^ 3D): address 0x200280, command 0x3D0.
@@ -188,7 +188,7 @@ const TReference_Frame Kaseikyo{"Kaseikyo", {TProtocol::Kaseikyo, 0x200280, 0x3D
     432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432,  // 0x00: 00000000
     432, 1296, 432, 432, 432, 1296, 432, 1296, 432, 1296, 432, 1296, 432, 432, 432, 432,  // 0x3D: 10111100
     432, 1296, 432, 432, 432, 1296, 432, 1296, 432, 1296, 432, 1296, 432, 432, 432, 1296,  // 0xBD: 10111101
-    432, 70416,  // stop mark, then idle to 129600
+    432, 68688,  // stop mark, then idle to 127872
 }};
 
 // RCA: 500 us units, a 4000 us mark and space, 24 bits, each a 500 us mark
