@@ -6,6 +6,7 @@
 #include "ir/sampling.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -83,7 +84,37 @@ std::optional<TPulse_Frame> Read_Pulse_Distance(const TRuns& runs, std::size_t r
 
 uint32_t Byte(uint64_t bits, int n) { return static_cast<uint32_t>(bits >> (8 * n)) & 0xFFu; }
 
-// NEC, NECext and NEC42 share their timing and differ in their bits.
+// Whether an NEC-shaped frame from run `r` comes at Pioneer's spacing. A
+// Pioneer frame is NEC's at a 5 % faster clock, which a remote's own clock
+// error covers, so its times cannot tell it; its spacing can: the next
+// frame (or the end of the signal) comes 168 of the frame's own units after
+// its start, where NEC's comes 192 after it. The unit is measured over the
+// frame, from its first mark to its stop mark, so the rule holds whatever
+// the remote's clock. Where the signal ends after the frame, its end stands
+// for the next frame's start: a frame padded to Pioneer's period is
+// Pioneer, one followed by a longer idle end, or cut short, is NEC.
+bool At_Pioneer_Spacing(const TRuns& runs, std::size_t r, const TPulse_Frame& read) {
+    const TProtocol_Timing& nec = Protocol_Timing(TProtocol::NEC);
+    const TProtocol_Timing& pioneer = Protocol_Timing(TProtocol::Pioneer);
+    const std::size_t stop = read.Next - 2;
+    // Header, then each bit a mark and a space of one unit, a 1's two more.
+    const double units =
+        (nec.Header_Mark_us + nec.Header_Space_us) / nec.Unit_us + 2.0 * read.Count + 2.0 * std::popcount(read.Bits);
+    const double unit = (runs.Start[stop] - runs.Start[r]) * double{Sample_Period_us} / units;
+    if (unit <= 0) return false;
+    const std::size_t gap = stop + 1;
+    const int32_t next = gap + 1 < runs.Size() ? runs.Start[gap + 1]
+                         : gap < runs.Size()   ? runs.Start[gap] + runs[gap] / Sample_Period_us
+                                               : runs.Start[stop] + runs[stop] / Sample_Period_us;
+    const double period = (next - runs.Start[r]) * double{Sample_Period_us} / unit;
+    const double pioneer_period = pioneer.Frame_Period_us / pioneer.Unit_us;
+    const double nec_period = nec.Frame_Period_us / nec.Unit_us;
+    const double margin = (nec_period - pioneer_period) / 2;
+    return period >= pioneer_period - margin && period < pioneer_period + margin;
+}
+
+// NEC, NECext, NEC42 and NEC42ext share their timing and differ in their
+// bits; Pioneer's frame is NEC's, told by its spacing.
 std::optional<TFrame> Try_Nec(const TRuns& runs, std::size_t r) {
     const auto read = Read_Pulse_Distance(runs, r, Protocol_Timing(TProtocol::NEC));
     if (!read) return std::nullopt;
@@ -91,7 +122,8 @@ std::optional<TFrame> Try_Nec(const TRuns& runs, std::size_t r) {
     TFrame frame{{}, read->Next};
     if (read->Count == Protocol_Timing(TProtocol::NEC).Bits) {
         if ((Byte(bits, 0) ^ Byte(bits, 1)) == 0xFF && (Byte(bits, 2) ^ Byte(bits, 3)) == 0xFF) {
-            frame.Code = {TProtocol::NEC, Byte(bits, 0), Byte(bits, 2)};
+            const bool pioneer = At_Pioneer_Spacing(runs, r, *read);
+            frame.Code = {pioneer ? TProtocol::Pioneer : TProtocol::NEC, Byte(bits, 0), Byte(bits, 2)};
         } else {
             frame.Code = {TProtocol::NECext, static_cast<uint32_t>(bits & 0xFFFF), static_cast<uint32_t>(bits >> 16)};
         }
@@ -101,8 +133,11 @@ std::optional<TFrame> Try_Nec(const TRuns& runs, std::size_t r) {
         const auto field = [&](int shift, int width) {
             return static_cast<uint32_t>(bits >> shift) & ((1u << width) - 1);
         };
-        if ((field(0, 13) ^ field(13, 13)) != 0x1FFF || (field(26, 8) ^ field(34, 8)) != 0xFF) return std::nullopt;
-        frame.Code = {TProtocol::NEC42, field(0, 13), field(26, 8)};
+        if ((field(0, 13) ^ field(13, 13)) == 0x1FFF && (field(26, 8) ^ field(34, 8)) == 0xFF) {
+            frame.Code = {TProtocol::NEC42, field(0, 13), field(26, 8)};
+        } else {
+            frame.Code = {TProtocol::NEC42ext, field(0, 26), field(26, 16)};
+        }
         return frame;
     }
     return std::nullopt;
@@ -121,6 +156,33 @@ std::optional<TFrame> Try_Samsung(const TRuns& runs, std::size_t r) {
     const uint64_t bits = read->Bits;
     if (Byte(bits, 0) != Byte(bits, 1) || (Byte(bits, 2) ^ Byte(bits, 3)) != 0xFF) return std::nullopt;
     return TFrame{{TProtocol::Samsung32, Byte(bits, 0), Byte(bits, 2)}, read->Next};
+}
+
+// Kaseikyo: the fields from the six bytes, which must carry the parities
+// the encoder gives them.
+std::optional<TFrame> Try_Kaseikyo(const TRuns& runs, std::size_t r) {
+    const TProtocol_Timing& kaseikyo = Protocol_Timing(TProtocol::Kaseikyo);
+    const auto read = Read_Pulse_Distance(runs, r, kaseikyo);
+    if (!read || read->Count != kaseikyo.Bits) return std::nullopt;
+    const uint64_t bits = read->Bits;
+    const auto field = [&](int shift, int width) { return static_cast<uint32_t>(bits >> shift) & ((1u << width) - 1); };
+    // ID, vendor, genre 1, genre 2; the command's low nibble and high six bits.
+    const uint32_t address = field(38, 2) << 24 | field(0, 16) << 8 | field(20, 4) << 4 | field(24, 4);
+    const uint32_t command = field(28, 4) | field(32, 6) << 4;
+    const TIR_Code code{TProtocol::Kaseikyo, address, command};
+    if (Frame_Bits(code) != bits) return std::nullopt;
+    return TFrame{code, read->Next};
+}
+
+// RCA: address and command, then both inverted.
+std::optional<TFrame> Try_Rca(const TRuns& runs, std::size_t r) {
+    const TProtocol_Timing& rca = Protocol_Timing(TProtocol::RCA);
+    const auto read = Read_Pulse_Distance(runs, r, rca);
+    if (!read || read->Count != rca.Bits) return std::nullopt;
+    const TIR_Code code{TProtocol::RCA, static_cast<uint32_t>(read->Bits & 0xFu),
+                        static_cast<uint32_t>(read->Bits >> 4 & 0xFFu)};
+    if (Frame_Bits(code) != read->Bits) return std::nullopt;
+    return TFrame{code, read->Next};
 }
 
 // A bi-phase signal as half-bit levels, `needed` of them, read from run `r`
@@ -468,14 +530,24 @@ std::optional<TFrame> Try_Sirc(const TRuns& runs, std::size_t r) {
 // RC5 before SIRC: an RC5 frame opening with two marked halves (1.8 ms) is
 // within reach of Sony's 2.4 ms leader, while no RC5 mark is as long as that.
 std::optional<TFrame> Try_Any(const TRuns& runs, std::size_t r) {
-    for (const auto& decoder : {Try_Nec, Try_Samsung, Try_Rc6, Try_Rc5, Try_Sirc}) {
+    for (const auto& decoder : {Try_Nec, Try_Samsung, Try_Kaseikyo, Try_Rca, Try_Rc6, Try_Rc5, Try_Sirc}) {
         if (auto frame = decoder(runs, r)) return frame;
     }
     return std::nullopt;
 }
 
 bool Nec_Family(TProtocol protocol) {
-    return protocol == TProtocol::NEC || protocol == TProtocol::NECext || protocol == TProtocol::NEC42;
+    return protocol == TProtocol::NEC || protocol == TProtocol::NECext || protocol == TProtocol::NEC42 ||
+           protocol == TProtocol::NEC42ext;
+}
+
+// The same frame again. Pioneer's and NEC's frames differ only in their
+// spacing, which the last frame of a held Pioneer key, followed by a
+// capture's idle end, does not show: it still repeats the first.
+bool Same_Frame(const TIR_Code& first, const TIR_Code& again) {
+    const auto shape = [](TProtocol p) { return p == TProtocol::Pioneer ? TProtocol::NEC : p; };
+    return shape(first.Protocol) == shape(again.Protocol) && first.Address == again.Address &&
+           first.Command == again.Command;
 }
 
 std::string Hex_Field(uint32_t value, uint32_t max) { return Hex_Number(value, max > 0xFF ? 4 : 2); }
@@ -493,7 +565,7 @@ std::optional<TDecoded> Decode_Levels(std::span<const uint8_t> levels) {
         if (Nec_Family(decoded.Code.Protocol) && Is_Nec_Repeat(runs, r)) {
             decoded.Last_Frame_Start = runs.Start[r];
             r += 4;
-        } else if (const auto again = Try_Any(runs, r); again && again->Code == decoded.Code) {
+        } else if (const auto again = Try_Any(runs, r); again && Same_Frame(decoded.Code, again->Code)) {
             decoded.Last_Frame_Start = runs.Start[r];
             r = again->Next;
         } else {

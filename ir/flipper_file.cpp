@@ -150,6 +150,12 @@ std::optional<TFormat_Error> Record_Problem(const TPending& record) {
         return TFormat_Error{record.Line(TField::Address), *problem};
     }
     if (std::optional<std::string> problem = Code_Problem(record.Code)) {
+        // The Flipper refuses an RC5 command from 0x40 too (its encoder would
+        // drop bit 6): such a command is RC5X's, written as its low six bits.
+        const uint32_t command = record.Code.Command;
+        if (record.Code.Protocol == TProtocol::RC5 && command <= Protocol_Info(TProtocol::RC5X).Command_Max) {
+            *problem += " (an extended command is protocol RC5X, command " + Hex_Number(command & 0x3Fu, 2) + ")";
+        }
         return TFormat_Error{record.Line(TField::Command), *problem};
     }
     return std::nullopt;

@@ -20,7 +20,11 @@
 // is microseconds, mark first. An RC5X record's command is the low six bits,
 // the extension (the second start bit 0) being implied by the protocol's
 // name, as the Flipper sends it: it is read as command | 0x40 (RC5X
-// "05 00 00 00" is RC5X 0x45), and written back as the low six bits.
+// "05 00 00 00" is RC5X 0x45), and written back as the low six bits. A
+// field wider than its protocol's, an RC5 command from 0x40 among them, is
+// refused, as the Flipper refuses it. Every protocol the Flipper names is
+// read, its name in any case: NEC, NECext, NEC42, NEC42ext, Samsung32, RC5,
+// RC5X, RC6, SIRC, SIRC15, SIRC20, Kaseikyo, RCA and Pioneer.
 #ifndef QEV_IR_FLIPPER_FILE_H
 #define QEV_IR_FLIPPER_FILE_H
 

@@ -29,8 +29,23 @@ struct TIR_Timing {
 };
 
 // The protocols this program encodes and decodes, under the names the
-// Flipper files use.
-enum class TProtocol { NEC, NECext, NEC42, Samsung32, RC5, RC5X, RC6, SIRC, SIRC15, SIRC20 };
+// Flipper files use. New ones are added at the end.
+enum class TProtocol {
+    NEC,
+    NECext,
+    NEC42,
+    Samsung32,
+    RC5,
+    RC5X,
+    RC6,
+    SIRC,
+    SIRC15,
+    SIRC20,
+    NEC42ext,
+    Kaseikyo,
+    RCA,
+    Pioneer,
+};
 
 struct TIR_Code {
     TProtocol Protocol = TProtocol::NEC;

@@ -15,7 +15,7 @@ constexpr TProtocol_Info Info(TProtocol protocol, const char* name, uint32_t add
     return {protocol, name, address_max, command_max, timing.Frame_Period_us, timing.Carrier_Hz};
 }
 
-constexpr std::array<TProtocol_Info, 10> Protocols{{
+constexpr std::array<TProtocol_Info, 14> Protocols{{
     Info(TProtocol::NEC, "NEC", 0xFF, 0xFF),
     Info(TProtocol::NECext, "NECext", 0xFFFF, 0xFFFF),
     Info(TProtocol::NEC42, "NEC42", 0x1FFF, 0xFF),
@@ -26,6 +26,10 @@ constexpr std::array<TProtocol_Info, 10> Protocols{{
     Info(TProtocol::SIRC, "SIRC", 0x1F, 0x7F),
     Info(TProtocol::SIRC15, "SIRC15", 0xFF, 0x7F),
     Info(TProtocol::SIRC20, "SIRC20", 0x1FFF, 0x7F),
+    Info(TProtocol::NEC42ext, "NEC42ext", 0x3FFFFFF, 0xFFFF),
+    Info(TProtocol::Kaseikyo, "Kaseikyo", 0x3FFFFFF, 0x3FF),
+    Info(TProtocol::RCA, "RCA", 0xF, 0xFF),
+    Info(TProtocol::Pioneer, "Pioneer", 0xFF, 0xFF),
 }};
 
 }  // namespace

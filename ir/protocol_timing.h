@@ -65,9 +65,11 @@ constexpr int32_t Whole_us(double us) {
 // NEC: 562.5 us units, a 16-unit mark and an 8-unit space as header, bits
 // least significant first of a unit's mark and a 1-unit (0) or 3-unit (1)
 // space, a stop mark, a frame every 108 ms. A held key sends repeat frames:
-// header mark, 4-unit space, stop mark.
+// header mark, 4-unit space, stop mark. A frame of 42 bits without
+// inverses (NEC42ext) may last 193 units; it comes every 227 (127.7 ms),
+// which fits a command row of 1024 samples and leaves it a 34-unit gap.
 constexpr double Nec_Unit = 562.5;
-constexpr TProtocol_Timing Nec(int bits) {
+constexpr TProtocol_Timing Nec(int bits, int period_units = 192) {
     return {.Unit_us = Nec_Unit,
             .Header_Mark_us = 16 * Nec_Unit,
             .Header_Space_us = 8 * Nec_Unit,
@@ -76,7 +78,7 @@ constexpr TProtocol_Timing Nec(int bits) {
             .Stop_Mark_us = Nec_Unit,
             .Bits = bits,
             .Repeat_Space_us = 4 * Nec_Unit,
-            .Frame_Period_us = Whole_us(192 * Nec_Unit),
+            .Frame_Period_us = Whole_us(period_units * Nec_Unit),
             .Carrier_Hz = 38000};
 }
 
@@ -143,18 +145,77 @@ constexpr TProtocol_Timing Sirc(int bits) {
             .Carrier_Hz = 40000};
 }
 
+// Kaseikyo (Panasonic and the other makers of the Japanese association's
+// format): 432 us units, an 8-unit mark and a 4-unit space as header, 48
+// bits least significant first of a unit's mark and a 1-unit (0) or 3-unit
+// (1) space, a stop mark, at 37 kHz. A held key sends the whole frame
+// again, about every 130 ms; here every 296 units (127.9 ms), so that a
+// frame and its gap fit a command row of 1024 samples (128 ms), and the
+// longest frame (205 units) keeps a gap of 91 units (39 ms).
+constexpr double Kaseikyo_Unit = 432;
+constexpr TProtocol_Timing Kaseikyo{.Unit_us = Kaseikyo_Unit,
+                                    .Header_Mark_us = 8 * Kaseikyo_Unit,
+                                    .Header_Space_us = 4 * Kaseikyo_Unit,
+                                    .Zero = {Kaseikyo_Unit, Kaseikyo_Unit},
+                                    .One = {Kaseikyo_Unit, 3 * Kaseikyo_Unit},
+                                    .Stop_Mark_us = Kaseikyo_Unit,
+                                    .Bits = 48,
+                                    .Frame_Period_us = Whole_us(296 * Kaseikyo_Unit),
+                                    .Carrier_Hz = 37000};
+
+// RCA: 500 us units, an 8-unit mark and an 8-unit space as header (4 ms
+// each), 24 bits of a unit's mark and a 2-unit (0) or 4-unit (1) space, a
+// stop mark, at 56 kHz. Every bit is sent again inverted, so each frame
+// lasts 113 units; a held key sends the whole frame every 128 units (64 ms).
+// The bits go least significant first as the Flipper numbers them: its
+// address and command are the published most-significant-first fields
+// read backwards, and the frame on the air is the same.
+constexpr double Rca_Unit = 500;
+constexpr TProtocol_Timing Rca{.Unit_us = Rca_Unit,
+                               .Header_Mark_us = 8 * Rca_Unit,
+                               .Header_Space_us = 8 * Rca_Unit,
+                               .Zero = {Rca_Unit, 2 * Rca_Unit},
+                               .One = {Rca_Unit, 4 * Rca_Unit},
+                               .Stop_Mark_us = Rca_Unit,
+                               .Bits = 24,
+                               .Frame_Period_us = Whole_us(128 * Rca_Unit),
+                               .Carrier_Hz = 56000};
+
+// Pioneer: NEC's frame counted in periods of a 40 kHz carrier instead of
+// 38 kHz, so a unit of 21.375 periods is 534.375 us (NEC's times 0.95): a
+// 16-unit mark and an 8-unit space as header, 32 bits least significant
+// first (address, ~address, command, ~command), a stop mark. A held key
+// sends the whole frame again (no short repeat frames), one every 168 units
+// (89.775 ms): the frame's 121 units and a 47-unit (25 ms) gap. That gap,
+// shorter than NEC's 71 units, is what tells the two apart when sampled.
+constexpr int32_t Pioneer_Carrier_Hz = 40000;
+constexpr double Pioneer_Unit = Nec_Unit * 38000 / Pioneer_Carrier_Hz;
+constexpr TProtocol_Timing Pioneer{.Unit_us = Pioneer_Unit,
+                                   .Header_Mark_us = 16 * Pioneer_Unit,
+                                   .Header_Space_us = 8 * Pioneer_Unit,
+                                   .Zero = {Pioneer_Unit, Pioneer_Unit},
+                                   .One = {Pioneer_Unit, 3 * Pioneer_Unit},
+                                   .Stop_Mark_us = Pioneer_Unit,
+                                   .Bits = 32,
+                                   .Frame_Period_us = Whole_us(168 * Pioneer_Unit),
+                                   .Carrier_Hz = Pioneer_Carrier_Hz};
+
 // In the order of TProtocol.
-constexpr std::array<TProtocol_Timing, 10> All{{
-    Nec(32),   // NEC
-    Nec(32),   // NECext
-    Nec(42),   // NEC42
-    Samsung,   // Samsung32
-    Rc5,       // RC5
-    Rc5,       // RC5X: RC5 with the second start bit as command bit 6, inverted
-    Rc6,       // RC6
-    Sirc(12),  // SIRC
-    Sirc(15),  // SIRC15
-    Sirc(20),  // SIRC20
+constexpr std::array<TProtocol_Timing, 14> All{{
+    Nec(32),       // NEC
+    Nec(32),       // NECext
+    Nec(42),       // NEC42
+    Samsung,       // Samsung32
+    Rc5,           // RC5
+    Rc5,           // RC5X: RC5 with the second start bit as command bit 6, inverted
+    Rc6,           // RC6
+    Sirc(12),      // SIRC
+    Sirc(15),      // SIRC15
+    Sirc(20),      // SIRC20
+    Nec(42, 227),  // NEC42ext: 26-bit address and 16-bit command, no inverses
+    Kaseikyo,      // Kaseikyo
+    Rca,           // RCA
+    Pioneer,       // Pioneer
 }};
 
 }  // namespace protocol_timing

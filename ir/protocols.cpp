@@ -12,8 +12,27 @@ namespace {
 
 uint64_t Inverse(uint32_t value, int bits) { return ~static_cast<uint64_t>(value) & ((uint64_t{1} << bits) - 1); }
 
-// The frame's bits, the first sent at bit 0 when the protocol sends least
-// significant first, at bit Bits-1 otherwise.
+// Kaseikyo's six bytes, the first sent lowest: the vendor (two bytes), its
+// parity (the xor of its four nibbles) with genre 1 above it, genre 2 with
+// the command's low nibble above it, the command's high six bits with the
+// 2-bit ID above them, and the xor of the three bytes before.
+uint64_t Kaseikyo_Bytes(uint32_t address, uint32_t command) {
+    const uint32_t vendor = address >> 8 & 0xFFFFu;
+    const uint32_t genre1 = address >> 4 & 0xFu;
+    const uint32_t genre2 = address & 0xFu;
+    const uint32_t id = address >> 24 & 0x3u;
+    const uint32_t vendor_xor = (vendor ^ vendor >> 8) & 0xFFu;
+    const uint32_t parity = (vendor_xor ^ vendor_xor >> 4) & 0xFu;
+    const uint32_t byte2 = parity | genre1 << 4;
+    const uint32_t byte3 = genre2 | (command & 0xFu) << 4;
+    const uint32_t byte4 = (command >> 4 & 0x3Fu) | id << 6;
+    const uint32_t byte5 = byte2 ^ byte3 ^ byte4;
+    return uint64_t{vendor} | uint64_t{byte2} << 16 | uint64_t{byte3} << 24 | uint64_t{byte4} << 32 |
+           uint64_t{byte5} << 40;
+}
+
+}  // namespace
+
 uint64_t Frame_Bits(const TIR_Code& code) {
     const uint64_t a = code.Address;
     const uint64_t c = code.Command;
@@ -39,9 +58,19 @@ uint64_t Frame_Bits(const TIR_Code& code) {
         case TProtocol::SIRC15:
         case TProtocol::SIRC20:  // 7 command bits, then the address
             return c | a << 7;
+        case TProtocol::NEC42ext:  // 26-bit address, 16-bit command
+            return a | c << 26;
+        case TProtocol::Kaseikyo:
+            return Kaseikyo_Bytes(code.Address, code.Command);
+        case TProtocol::RCA:  // address, command, ~address, ~command
+            return a | c << 4 | Inverse(code.Address, 4) << 12 | Inverse(code.Command, 8) << 16;
+        case TProtocol::Pioneer:  // as NEC
+            return a | Inverse(code.Address, 8) << 8 | c << 16 | Inverse(code.Command, 8) << 24;
     }
     return 0;
 }
+
+namespace {
 
 void Pulse_Bit(TTiming_Builder& out, bool one, const TProtocol_Timing& timing) {
     const TBit_Timing& bit = one ? timing.One : timing.Zero;

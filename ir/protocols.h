@@ -11,6 +11,11 @@
 //   SIRC       7-bit command, 5-bit address (600 us units)
 //   SIRC15     7-bit command, 8-bit address
 //   SIRC20     7-bit command, 13-bit address
+//   NEC42ext   26-bit address, 16-bit command, sent as they are (NEC42's timing)
+//   Kaseikyo   26-bit address: bits 24-25 the ID, 8-23 the vendor, 4-7 and
+//              0-3 the two genre nibbles; 10-bit command (48 bits with parities)
+//   RCA        4-bit address, 8-bit command, each followed by its inverse
+//   Pioneer    8-bit address, 8-bit command as NEC's, at 40 kHz
 //
 // Their timings are in ir/protocol_timing.h.
 #ifndef QEV_IR_PROTOCOLS_H
@@ -45,6 +50,11 @@ std::optional<TProtocol> Find_Protocol(std::string_view name);
 // Why a code cannot be encoded ("address 0x120 is beyond NEC's 0xFF"), or
 // nothing when it can.
 std::optional<std::string> Code_Problem(const TIR_Code& code);
+
+// The bits of one frame of the code (toggle clear), the first sent at bit 0
+// when the protocol sends least significant first, at bit Bits-1 otherwise:
+// with the inverses and parities the protocol adds to its fields.
+uint64_t Frame_Bits(const TIR_Code& code);
 
 // One frame of the code, with the toggle bit of RC5 and RC6 clear: marks
 // and spaces, the last space lasting to the frame period, so that frames

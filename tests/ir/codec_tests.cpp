@@ -122,17 +122,30 @@ const TRound_Trip Round_Trips[] = {
     {"SIRC15_top", {TProtocol::SIRC15, 0xFF, 0x7F}},
     {"SIRC20_mixed", {TProtocol::SIRC20, 0x1A5A, 0x4C}},
     {"SIRC20_top", {TProtocol::SIRC20, 0x1FFF, 0x7F}},
+    {"NEC42ext_mixed", {TProtocol::NEC42ext, 0x1234567, 0xBEEF}},
+    {"NEC42ext_top", {TProtocol::NEC42ext, 0x3FFFFFF, 0xFFFF}},
+    {"NEC42ext_zero", {TProtocol::NEC42ext, 0x0, 0x0}},
+    {"Kaseikyo_panasonic_power", {TProtocol::Kaseikyo, 0x200280, 0x3D0}},
+    {"Kaseikyo_top", {TProtocol::Kaseikyo, 0x3FFFFFF, 0x3FF}},
+    {"Kaseikyo_zero", {TProtocol::Kaseikyo, 0x0, 0x0}},
+    {"Kaseikyo_id_2", {TProtocol::Kaseikyo, 0x2A5A5A5, 0x155}},
+    {"RCA_example", {TProtocol::RCA, 0x5, 0x16}},
+    {"RCA_top", {TProtocol::RCA, 0xF, 0xFF}},
+    {"RCA_zero", {TProtocol::RCA, 0x0, 0x0}},
+    {"Pioneer_receiver", {TProtocol::Pioneer, 0xA5, 0x44}},
+    {"Pioneer_zero", {TProtocol::Pioneer, 0x00, 0x00}},
+    {"Pioneer_top", {TProtocol::Pioneer, 0xFF, 0xFF}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Every_Protocol, Round_Trip_Test, ::testing::ValuesIn(Round_Trips),
                          [](const auto& info) { return std::string(info.param.Name); });
 
 // Every address and command of the protocols whose fields are small enough
-// to try them all (NEC, RC5, RC5X, RC6, SIRC, SIRC15): each decodes to
-// itself, except the RC5X commands below 64, which are RC5's.
+// to try them all (NEC, RC5, RC5X, RC6, SIRC, SIRC15, RCA, Pioneer): each
+// decodes to itself, except the RC5X commands below 64, which are RC5's.
 TEST(Exhaustive_Round_Trip_Test, Every_Code_Of_The_Smaller_Protocols_Decodes_To_Itself) {
-    for (const TProtocol protocol :
-         {TProtocol::NEC, TProtocol::RC5, TProtocol::RC5X, TProtocol::RC6, TProtocol::SIRC, TProtocol::SIRC15}) {
+    for (const TProtocol protocol : {TProtocol::NEC, TProtocol::RC5, TProtocol::RC5X, TProtocol::RC6, TProtocol::SIRC,
+                                     TProtocol::SIRC15, TProtocol::RCA, TProtocol::Pioneer}) {
         const TProtocol_Info& info = Protocol_Info(protocol);
         int failures = 0;
         for (uint32_t address = 0; address <= info.Address_Max; ++address) {
@@ -187,6 +200,10 @@ TEST(Encode_Test, Codes_Beyond_A_Protocols_Fields_Are_Refused) {
         {{TProtocol::NEC, 0x100, 0}, "address 0x100 is beyond NEC's 0xFF"},
         {{TProtocol::RC5, 0, 0x40}, "command 0x40 is beyond RC5's 0x3F"},
         {{TProtocol::SIRC, 0x20, 0}, "address 0x20 is beyond SIRC's 0x1F"},
+        {{TProtocol::Kaseikyo, 0x4000000, 0}, "address 0x4000000 is beyond Kaseikyo's 0x3FFFFFF"},
+        {{TProtocol::Kaseikyo, 0, 0x400}, "command 0x400 is beyond Kaseikyo's 0x3FF"},
+        {{TProtocol::RCA, 0x10, 0}, "address 0x10 is beyond RCA's 0xF"},
+        {{TProtocol::NEC42ext, 0, 0x10000}, "command 0x10000 is beyond NEC42ext's 0xFFFF"},
     };
     for (const TCase& c : cases) {
         EXPECT_EQ(Code_Problem(c.Code).value_or(""), c.Problem);
@@ -217,6 +234,76 @@ TEST(Decode_Test, Nec_With_A_Repeat_Frame) {
     ASSERT_TRUE(decoded.has_value());
     EXPECT_EQ(Describe_Decoded(decoded), "NEC  address 0x04  command 0x08  (+1 repeat)");
     EXPECT_EQ(decoded->Last_Frame_Start, 864);
+}
+
+// The times of an NEC-shaped frame, in us.
+struct TNec_Shape {
+    int32_t Header_Mark, Header_Space, Mark, Zero, One, Gap;
+};
+
+// `frames` copies of an NEC-shaped frame of 32 bits with inverted copies:
+// each a header, the bits least significant first, a stop mark and the gap.
+std::vector<int32_t> Nec_Shaped(uint32_t address, uint32_t command, const TNec_Shape& shape, int frames) {
+    const uint32_t bits = address | (~address & 0xFFu) << 8 | command << 16 | (~command & 0xFFu) << 24;
+    std::vector<int32_t> durations;
+    const auto add = [&](int32_t mark, int32_t space) {
+        durations.push_back(mark);
+        durations.push_back(space);
+    };
+    for (int f = 0; f < frames; ++f) {
+        add(shape.Header_Mark, shape.Header_Space);
+        for (int i = 0; i < 32; ++i) add(shape.Mark, (bits >> i & 1u) != 0 ? shape.One : shape.Zero);
+        add(shape.Mark, shape.Gap);
+    }
+    return durations;
+}
+
+// Pioneer's frame is NEC's with every time 5 % shorter, which a remote's
+// clock error covers: the spacing of its frames, counted in the frame's own
+// unit, tells the two apart (168 units start to start against NEC's 192).
+// A frame at the signal's end with more idle after it than that says NEC.
+TEST(Decode_Test, Pioneer_And_Nec_Are_Told_By_Their_Spacing) {
+    struct Row {
+        const char* Name;
+        std::vector<int32_t> Durations_us;
+        const char* Decoded;
+    };
+    const std::vector<Row> rows = {
+        // NEC's times 5 % short, at NEC's spacing: an NEC remote whose clock is fast.
+        {"nec_5_percent_fast", Nec_Shaped(0xA5, 0x44, {8550, 4275, 534, 534, 1603, 37575}, 1),
+         "NEC  address 0xA5  command 0x44"},
+        // Pioneer's times 5 % long (NEC's), at Pioneer's spacing.
+        {"pioneer_5_percent_slow", Nec_Shaped(0xA5, 0x44, {9000, 4500, 563, 563, 1688, 26438}, 1),
+         "Pioneer  address 0xA5  command 0x44"},
+        // The Flipper's own Pioneer frames: 8500 and 4225 us header, 500 us
+        // marks, 500 and 1500 us spaces, then 500 and 26000 us of idle.
+        {"flipper_pioneer_sent_twice", Nec_Shaped(0xA5, 0x44, {8500, 4225, 500, 500, 1500, 26500}, 2),
+         "Pioneer  address 0xA5  command 0x44  (+1 repeat)"},
+        {"pioneer_held_then_a_long_idle_end",
+         [] {
+             std::vector<int32_t> d = Nec_Shaped(0xA5, 0x44, {8550, 4275, 534, 534, 1603, 25116}, 3);
+             d.back() = 500000;
+             return d;
+         }(),
+         "Pioneer  address 0xA5  command 0x44  (+2 repeats)"},
+        {"one_pioneer_frame_then_a_long_idle_end", Nec_Shaped(0xA5, 0x44, {8550, 4275, 534, 534, 1603, 500000}, 1),
+         "NEC  address 0xA5  command 0x44"},
+        {"nec_ending_on_its_stop_mark",
+         [] {
+             std::vector<int32_t> d = Nec_Shaped(0x04, 0x08, {9000, 4500, 563, 563, 1688, 0}, 1);
+             d.pop_back();
+             return d;
+         }(),
+         "NEC  address 0x04  command 0x08"},
+        // Remotes that send the whole NEC frame again, every 108 ms.
+        {"nec_whole_frames_again", Nec_Shaped(0x04, 0x08, {9000, 4500, 563, 563, 1688, 39938}, 3),
+         "NEC  address 0x04  command 0x08  (+2 repeats)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const auto decoded = Decode_Levels(Sample_Timing({row.Durations_us, 38000}, Plenty));
+        EXPECT_EQ(Describe_Decoded(decoded), row.Decoded);
+    }
 }
 
 TEST(Decode_Test, What_Is_Not_A_Known_Protocol_Is_Unknown) {

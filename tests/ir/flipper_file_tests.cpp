@@ -164,7 +164,7 @@ TEST(Flipper_Read, A_Bad_Record_Is_Reported_And_Left_Out_Whole) {
         {"parsed field in a raw record", raw + "protocol: NEC\ndata: 1 2\n", 14, "'protocol' does not belong"},
         {"raw field in a parsed record", parsed + "address: 00 00 00 00\ncommand: 00 00 00 00\ndata: 1\n", 15,
          "'data' does not belong"},
-        {"unknown protocol", "#\nname: Bad\ntype: parsed\nprotocol: Kaseikyo\n", 12, "unknown protocol 'Kaseikyo'"},
+        {"unknown protocol", "#\nname: Bad\ntype: parsed\nprotocol: Panasonic\n", 12, "unknown protocol 'Panasonic'"},
         {"three bytes", parsed + "address: 00 00 00\ncommand: 00 00 00 00\n", 13, "bad address '00 00 00'"},
         {"five bytes", parsed + "address: 00 00 00 00 00\ncommand: 00 00 00 00\n", 13, "bad address"},
         {"three hex digits", parsed + "address: 100 00 00 00\ncommand: 00 00 00 00\n", 13, "bad address"},
@@ -328,6 +328,105 @@ TEST(Flipper_Rc5x, Up_And_Vol_Up_Send_Different_Frames) {
     ASSERT_EQ(file.Records.size(), 2u);
     ASSERT_TRUE(file.Records[0].Code && file.Records[1].Code);
     EXPECT_NE(Encode(*file.Records[0].Code).Durations_us, Encode(*file.Records[1].Code).Durations_us);
+}
+
+// Every protocol the Flipper names, in the Flipper's words: its name in any
+// case, address and command four bytes least significant first, three or
+// four of them significant (Kaseikyo's and NEC42ext's addresses). Written
+// back, each is the same record with the name spelled as the Flipper does.
+TEST(Flipper_Protocols, Are_Read_And_Written_Back_As_The_Flipper_Has_Them) {
+    struct Row {
+        const char* name;
+        const char* protocol;
+        const char* address;
+        const char* command;
+        TIR_Code code;
+        const char* protocol_written;
+    };
+    const std::vector<Row> rows = {
+        {"kaseikyo_panasonic_power_three_byte_address",
+         "Kaseikyo",
+         "80 02 20 00",
+         "D0 03 00 00",
+         {TProtocol::Kaseikyo, 0x200280, 0x3D0},
+         "Kaseikyo"},
+        {"kaseikyo_four_byte_address_with_id",
+         "Kaseikyo",
+         "A5 A5 A5 02",
+         "55 01 00 00",
+         {TProtocol::Kaseikyo, 0x2A5A5A5, 0x155},
+         "Kaseikyo"},
+        {"kaseikyo_top", "kaseikyo", "FF FF FF 03", "FF 03 00 00", {TProtocol::Kaseikyo, 0x3FFFFFF, 0x3FF}, "Kaseikyo"},
+        {"rca", "RCA", "05 00 00 00", "16 00 00 00", {TProtocol::RCA, 0x5, 0x16}, "RCA"},
+        {"rca_any_case", "rca", "0F 00 00 00", "FF 00 00 00", {TProtocol::RCA, 0xF, 0xFF}, "RCA"},
+        {"pioneer", "Pioneer", "A5 00 00 00", "44 00 00 00", {TProtocol::Pioneer, 0xA5, 0x44}, "Pioneer"},
+        {"pioneer_any_case", "PIONEER", "FF 00 00 00", "00 00 00 00", {TProtocol::Pioneer, 0xFF, 0x00}, "Pioneer"},
+        {"nec42ext_four_byte_address",
+         "NEC42ext",
+         "67 45 23 01",
+         "EF BE 00 00",
+         {TProtocol::NEC42ext, 0x1234567, 0xBEEF},
+         "NEC42ext"},
+        {"nec42ext_any_case",
+         "nec42EXT",
+         "FF FF FF 03",
+         "FF FF 00 00",
+         {TProtocol::NEC42ext, 0x3FFFFFF, 0xFFFF},
+         "NEC42ext"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto record = [&](const char* protocol) {
+            return std::string("#\nname: Key\ntype: parsed\nprotocol: ") + protocol + "\naddress: " + row.address +
+                   "\ncommand: " + row.command + "\n";
+        };
+        const TIR_File file = Read_Flipper_File(Header + record(row.protocol));
+        ASSERT_TRUE(file.Errors.empty()) << file.Errors[0].Message;
+        ASSERT_EQ(file.Records.size(), 1u);
+        EXPECT_EQ(file.Records[0].Code, row.code);
+        EXPECT_EQ(Write_Flipper_File(file.Records), Header + record(row.protocol_written));
+    }
+}
+
+// The Flipper refuses a record whose address or command is wider than its
+// protocol's fields, RC5's commands from 0x40 among them (its RC5 encoder
+// would drop bit 6 and send another key): so does the reader, and for RC5
+// it says which protocol such a command belongs to.
+TEST(Flipper_Protocols, Fields_Beyond_The_Flippers_Ranges_Are_Refused) {
+    struct Row {
+        const char* name;
+        const char* protocol;
+        const char* address;
+        const char* command;
+        int64_t line;
+        const char* message;
+    };
+    const std::vector<Row> rows = {
+        {"rc5_command_0x40", "RC5", "05 00 00 00", "40 00 00 00", 8,
+         "command 0x40 is beyond RC5's 0x3F (an extended command is protocol RC5X, command 0x00)"},
+        {"rc5_command_0x7f", "RC5", "05 00 00 00", "7F 00 00 00", 8,
+         "command 0x7F is beyond RC5's 0x3F (an extended command is protocol RC5X, command 0x3F)"},
+        {"rc5_command_0x80", "RC5", "05 00 00 00", "80 00 00 00", 8, "command 0x80 is beyond RC5's 0x3F"},
+        {"kaseikyo_address_bit_26", "Kaseikyo", "00 00 00 04", "00 00 00 00", 7,
+         "address 0x4000000 is beyond Kaseikyo's 0x3FFFFFF"},
+        {"kaseikyo_command_bit_10", "Kaseikyo", "00 00 00 00", "00 04 00 00", 8,
+         "command 0x400 is beyond Kaseikyo's 0x3FF"},
+        {"rca_address_of_five_bits", "RCA", "10 00 00 00", "00 00 00 00", 7, "address 0x10 is beyond RCA's 0xF"},
+        {"pioneer_command_of_two_bytes", "Pioneer", "00 00 00 00", "00 01 00 00", 8,
+         "command 0x100 is beyond Pioneer's 0xFF"},
+        {"nec42ext_command_of_three_bytes", "NEC42ext", "00 00 00 00", "00 00 01 00", 8,
+         "command 0x10000 is beyond NEC42ext's 0xFFFF"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TIR_File file =
+            Read_Flipper_File(std::string(Header) + "#\nname: Key\ntype: parsed\nprotocol: " + row.protocol +
+                              "\naddress: " + row.address + "\ncommand: " + row.command + "\n");
+        EXPECT_TRUE(file.Records.empty());
+        ASSERT_EQ(file.Errors.size(), 1u);
+        EXPECT_EQ(file.Errors[0].Line, row.line);
+        EXPECT_EQ(file.Errors[0].Message, row.message);
+    }
 }
 
 // A code made here as RC5X without the extension bit is the plain RC5

@@ -160,9 +160,67 @@ const TReference_Frame Sirc20{"SIRC20", {TProtocol::SIRC20, 0x1A5A, 0x4C}, 40000
     600, 600, 600, 600, 600, 1200, 600, 600, 600, 1200, 600, 1200,  // 001011
     12600,  // idle to 45000
 }};
+
+// NEC42ext: NEC's timing, a 26-bit address and a 16-bit command as they
+// are, least significant first; 227 units (127688 us) a frame.
+const TReference_Frame Nec42_Ext{"NEC42ext", {TProtocol::NEC42ext, 0x1234567, 0xBEEF}, 38000, {
+    9000, 4500,  // header
+    563, 1687, 563, 1687, 563, 1687, 563, 562, 563, 562, 563, 1687, 563, 1687, 563, 562,  // 0x67: 11100110
+    563, 1687, 563, 562, 563, 1687, 563, 562, 563, 562, 563, 562, 563, 1687, 563, 562,  // 0x45: 10100010
+    563, 1687, 563, 1687, 563, 562, 563, 562, 563, 562, 563, 1687, 563, 562, 563, 562,  // 0x23: 11000100
+    563, 1687, 563, 562,  // 0x1 (bits 24-25): 10
+    563, 1687, 563, 1687, 563, 1687, 563, 1687, 563, 562, 563, 1687, 563, 1687, 563, 1687,  // 0xEF: 11110111
+    563, 562, 563, 1687, 563, 1687, 563, 1687, 563, 1687, 563, 1687, 563, 562, 563, 1687,  // 0xBE: 01111101
+    563, 38250,  // stop mark, then idle to 127688
+}};
+
+// Kaseikyo: 432 us units, a 3456 us mark and a 1728 us space, 48 bits least
+// significant first, each a 432 us mark and a 432 us (0) or 1296 us (1)
+// space, a stop mark; 296 units (127872 us) a frame, 37 kHz. Panasonic's
+// TV power: the bytes 02 20 (vendor 0x2002), 80 (its parity 0, genre 1 8),
+// 00 (genre 2 0, command bits 0-3 0), 3D (command bits 4-9 0x3D, ID 0) and
+// BD (80 ^ 00 ^ 3D): address 0x200280, command 0x3D0.
+const TReference_Frame Kaseikyo{"Kaseikyo", {TProtocol::Kaseikyo, 0x200280, 0x3D0}, 37000, {
+    3456, 1728,  // header
+    432, 432, 432, 1296, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432,  // 0x02: 01000000
+    432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 1296, 432, 432, 432, 432,  // 0x20: 00000100
+    432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 1296,  // 0x80: 00000001
+    432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432, 432,  // 0x00: 00000000
+    432, 1296, 432, 432, 432, 1296, 432, 1296, 432, 1296, 432, 1296, 432, 432, 432, 432,  // 0x3D: 10111100
+    432, 1296, 432, 432, 432, 1296, 432, 1296, 432, 1296, 432, 1296, 432, 432, 432, 1296,  // 0xBD: 10111101
+    432, 68688,  // stop mark, then idle to 127872
+}};
+
+// RCA: 500 us units, a 4000 us mark and space, 24 bits, each a 500 us mark
+// and a 1000 us (0) or 2000 us (1) space, a stop mark; 64 ms a frame,
+// 56 kHz. The published example, address $A and command $68 sent most
+// significant first (1010 01101000, then both inverted), is in the
+// Flipper's least-significant-first numbering address 0x5, command 0x16.
+const TReference_Frame Rca{"RCA", {TProtocol::RCA, 0x5, 0x16}, 56000, {
+    4000, 4000,  // header
+    500, 2000, 500, 1000, 500, 2000, 500, 1000,  // address 0x5: 1010
+    500, 1000, 500, 2000, 500, 2000, 500, 1000, 500, 2000, 500, 1000, 500, 1000, 500, 1000,  // 0x16: 01101000
+    500, 1000, 500, 2000, 500, 1000, 500, 2000,  // ~address 0xA: 0101
+    500, 2000, 500, 1000, 500, 1000, 500, 2000, 500, 1000, 500, 2000, 500, 2000, 500, 2000,  // 0xE9: 10010111
+    500, 7500,  // stop mark, then idle to 64000
+}};
+
+// Pioneer: NEC's frame at 40 kHz, its unit 21.375 periods (534.375 us): an
+// 8550 us mark and a 4275 us space, 32 bits least significant first, each
+// a unit's mark and a 1-unit (0) or 3-unit (1) space, a stop mark; 168
+// units (89775 us) a frame. The receiver's device 0xA5 (165), command 0x44.
+const TReference_Frame Pioneer{"Pioneer", {TProtocol::Pioneer, 0xA5, 0x44}, 40000, {
+    8550, 4275,  // header
+    534, 1604, 534, 534, 535, 1603, 534, 535, 534, 534, 535, 1603, 534, 535, 534, 1603,  // 0xA5: 10100101
+    534, 535, 534, 1603, 535, 534, 534, 1604, 534, 1603, 534, 535, 534, 1603, 535, 534,  // 0x5A: 01011010
+    534, 535, 534, 535, 534, 1603, 534, 535, 534, 535, 534, 534, 535, 1603, 534, 535,  // 0x44: 00100010
+    534, 1603, 534, 1604, 534, 534, 535, 1603, 534, 1603, 535, 1603, 534, 535, 534, 1603,  // 0xBB: 11011101
+    534, 25116,  // stop mark, then idle to 89775
+}};
 // clang-format on
 
-const TReference_Frame Frames[] = {Nec, Nec_Ext, Nec42, Samsung32, Rc5, Rc5x, Rc6, Sirc, Sirc15, Sirc20};
+const TReference_Frame Frames[] = {Nec,  Nec_Ext, Nec42,  Samsung32, Rc5,      Rc5x, Rc6,
+                                   Sirc, Sirc15,  Sirc20, Nec42_Ext, Kaseikyo, Rca,  Pioneer};
 
 INSTANTIATE_TEST_SUITE_P(Every_Protocol, Reference_Frame_Test, ::testing::ValuesIn(Frames),
                          [](const auto& info) { return std::string(info.param.Name); });

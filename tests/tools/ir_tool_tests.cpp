@@ -513,7 +513,8 @@ TEST_F(Ir_Tool_Test, Usage_Errors_Exit_2_With_A_Hint_And_Touch_No_File) {
          "'" + ir + "': encode writes a Command file (.rmt)"},
         {"unknown_protocol",
          {"encode", rmt, "A", "NECX", "1", "2"},
-         "unknown protocol 'NECX' (known: NEC, NECext, NEC42, Samsung32, RC5, RC5X, RC6, SIRC, SIRC15, SIRC20)"},
+         "unknown protocol 'NECX' (known: NEC, NECext, NEC42, Samsung32, RC5, RC5X, RC6, SIRC, SIRC15, SIRC20, "
+         "NEC42ext, Kaseikyo, RCA, Pioneer)"},
         {"address_with_a_letter",
          {"encode", rmt, "A", "NEC", "12a", "2"},
          "address '12a' is not a number (decimal, or hexadecimal after 0x)"},

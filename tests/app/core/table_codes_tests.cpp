@@ -56,6 +56,8 @@ TEST_F(Table_Codes_Test, Commands_End_Idle_Up_To_The_Frame_Period) {
     const TIR_Timing nec = Encode({TProtocol::NEC, 0x10, 0x20});
     std::vector<int32_t> without_gap = nec.Durations_us;
     without_gap.pop_back();
+    // Raw durations of a Pioneer frame, told from NEC's by its 25 ms gap.
+    const std::vector<int32_t> pioneer = Encode({TProtocol::Pioneer, 0xA5, 0x44}).Durations_us;
     struct TCase {
         const char* Name;
         TIR_Record Record;
@@ -70,6 +72,12 @@ TEST_F(Table_Codes_Test, Commands_End_Idle_Up_To_The_Frame_Period) {
         {"raw_unknown_gets_a_40_ms_gap", Raw("f", {1000, 1000, 1000}), 24 + 320},
         {"raw_unknown_keeps_its_own_gap", Raw("g", {1000, 1000, 1000, 5000}), 64},
         {"cut_at_the_limit", Raw("h", {600000, 100}), 4000},
+        // Each within the 1024 samples a command row holds by default.
+        {"parsed_kaseikyo", Parsed("i", TProtocol::Kaseikyo, 0x200280, 0x3D0), 1023},
+        {"parsed_nec42ext", Parsed("j", TProtocol::NEC42ext, 0x3FFFFFF, 0xFFFF), 1022},
+        {"parsed_rca", Parsed("k", TProtocol::RCA, 5, 0x16), 512},
+        {"parsed_pioneer", Parsed("l", TProtocol::Pioneer, 0xA5, 0x44), 718},
+        {"raw_pioneer", Raw("m", pioneer), 718},
     };
     for (const TCase& c : cases) {
         bool cut = false;
