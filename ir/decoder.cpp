@@ -251,32 +251,44 @@ TGrid Grid_At(const TEdges& edges, double unit) {
     return {unit, rise, rise + fall};
 }
 
-// The least-squares line through the edges against their unit numbers on
-// `grid`: one slope, the unit, and an intercept each for rising and falling
-// edges, their phases. The grid itself when there is too little to fit.
-TGrid Fitted_Grid(const TEdges& edges, const TGrid& grid) {
+// The unit number of each edge on `grid`: the rising edges', then the
+// falling edges'.
+void Number_Edges(const TEdges& edges, const TGrid& grid, std::vector<int64_t>& units) {
+    units.clear();
+    for (const bool rising : {true, false}) {
+        for (const int32_t n : rising ? edges.Rise : edges.Fall)
+            units.push_back(grid.Unit_Of(n * double{Sample_Period_us}, rising));
+    }
+}
+
+// The least-squares line through the edges against their unit numbers
+// (Number_Edges): one slope, the unit, and an intercept each for rising and
+// falling edges, their phases. Nothing when there is too little to fit.
+std::optional<TGrid> Fitted_Grid(const TEdges& edges, const std::vector<int64_t>& units) {
     double covariance = 0, variance = 0;
     double mean_t[2] = {0, 0}, mean_k[2] = {0, 0};
+    std::size_t first = 0;  // of the side's numbers in `units`
     for (const bool rising : {true, false}) {
         const std::vector<int32_t>& times = rising ? edges.Rise : edges.Fall;
-        if (times.empty()) return grid;
+        if (times.empty()) return std::nullopt;
         const std::size_t side = rising ? 0 : 1;
-        for (const int32_t n : times) {
-            mean_t[side] += n * double{Sample_Period_us};
-            mean_k[side] += static_cast<double>(grid.Unit_Of(n * double{Sample_Period_us}, rising));
+        for (std::size_t e = 0; e < times.size(); ++e) {
+            mean_t[side] += times[e] * double{Sample_Period_us};
+            mean_k[side] += static_cast<double>(units[first + e]);
         }
         mean_t[side] /= static_cast<double>(times.size());
         mean_k[side] /= static_cast<double>(times.size());
-        for (const int32_t n : times) {
-            const double t = n * double{Sample_Period_us};
-            const double k = static_cast<double>(grid.Unit_Of(t, rising)) - mean_k[side];
+        for (std::size_t e = 0; e < times.size(); ++e) {
+            const double t = times[e] * double{Sample_Period_us};
+            const double k = static_cast<double>(units[first + e]) - mean_k[side];
             covariance += k * (t - mean_t[side]);
             variance += k * k;
         }
+        first += times.size();
     }
-    if (variance <= 0) return grid;
+    if (variance <= 0) return std::nullopt;
     const double unit = covariance / variance;
-    return {unit, mean_t[0] - unit * mean_k[0], mean_t[1] - unit * mean_k[1]};
+    return TGrid{unit, mean_t[0] - unit * mean_k[0], mean_t[1] - unit * mean_k[1]};
 }
 
 // How far the edges lie from the grid: the sum of their squared misses in
@@ -308,9 +320,20 @@ std::vector<TGrid> Candidate_Grids(const TRuns& runs, std::size_t r, double nomi
     const TEdges edges = Edges_Of(runs, r);
     std::vector<std::pair<double, TGrid>> fits;
     const int steps = static_cast<int>(std::lround(Biphase_Clock_Tolerance / Biphase_Unit_Step));
+    // Neighbouring steps mostly number the edges alike, and the same numbers
+    // fit the same line: each numbering is fitted once.
+    std::vector<std::pair<std::vector<int64_t>, std::optional<TGrid>>> numberings;
+    std::vector<int64_t> units;
     for (int k = -steps; k <= steps; ++k) {
         TGrid grid = Grid_At(edges, nominal * (1 + k * Biphase_Unit_Step));
-        const TGrid fitted = Fitted_Grid(edges, grid);
+        Number_Edges(edges, grid, units);
+        auto known = std::find_if(numberings.begin(), numberings.end(),
+                                  [&](const auto& numbering) { return numbering.first == units; });
+        if (known == numberings.end()) {
+            numberings.emplace_back(units, Fitted_Grid(edges, units));
+            known = numberings.end() - 1;
+        }
+        const TGrid fitted = known->second.value_or(grid);
         if (std::abs(fitted.Unit / nominal - 1) <= Biphase_Clock_Tolerance) grid = fitted;
         // Marks stretched or shortened by more than a sample and a half are
         // not a receiver's doing: not this grid.
