@@ -37,4 +37,47 @@ std::vector<int32_t> Durations_Of_Levels(std::span<const uint8_t> levels) {
     return durations;
 }
 
+TSampled_Durations Sampled_Durations(std::span<const int32_t> durations_us, int32_t max_samples, int32_t min_samples) {
+    int64_t end_us = 0;
+    for (const int32_t d : durations_us) end_us += std::max(d, 0);
+    const int64_t limit = std::max<int64_t>(max_samples, 0);
+    const int64_t length = std::min(std::max(Sample_Of_us(end_us), int64_t{min_samples}), limit);
+
+    // The marks' samples as Levels_Of_Durations fills them: [start, stop),
+    // cut at the length; empty ones leave no trace, and one that begins
+    // where the one before ended lengthens it.
+    TSampled_Durations sampled;
+    std::vector<int32_t>& out = sampled.Durations_us;
+    int64_t mark_start = -1, mark_stop = -1;  // the mark being gathered
+    const auto close_mark = [&] {
+        if (mark_start < 0) return;
+        if (out.empty()) sampled.First_Sample = mark_start;
+        out.push_back(static_cast<int32_t>((mark_stop - mark_start) * Sample_Period_us));
+    };
+    int64_t t = 0;
+    for (std::size_t i = 0; i < durations_us.size(); ++i) {
+        const int64_t start = Sample_Of_us(t);
+        t += std::max(durations_us[i], 0);
+        if (i % 2 != 0) continue;
+        if (start >= length) break;
+        const int64_t stop = std::min(Sample_Of_us(t), length);
+        if (stop <= start) continue;
+        if (start == mark_stop) {
+            mark_stop = stop;
+            continue;
+        }
+        close_mark();
+        if (mark_stop >= 0) out.push_back(static_cast<int32_t>((start - mark_stop) * Sample_Period_us));
+        mark_start = start;
+        mark_stop = stop;
+    }
+    close_mark();
+    if (mark_start < 0) {
+        sampled.First_Sample = length;
+    } else if (length > mark_stop) {
+        out.push_back(static_cast<int32_t>((length - mark_stop) * Sample_Period_us));
+    }
+    return sampled;
+}
+
 }  // namespace qev

@@ -34,6 +34,18 @@ std::vector<uint8_t> Levels_Of_Durations(std::span<const int32_t> durations_us, 
 // final space. Empty when no sample is active.
 std::vector<int32_t> Durations_Of_Levels(std::span<const uint8_t> levels);
 
+// What sampling durations and reading them back gives, without the levels
+// in between: Durations_Of_Levels(Levels_Of_Durations(durations_us,
+// max_samples, min_samples)), and the sample its first run starts at (the
+// first active sample; the levels' length when none is active). A reader
+// of many signals spares a byte per sample this way.
+struct TSampled_Durations {
+    std::vector<int32_t> Durations_us;
+    int64_t First_Sample = 0;
+};
+TSampled_Durations Sampled_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
+                                     int32_t min_samples = 0);
+
 }  // namespace qev
 
 #endif

@@ -9,6 +9,11 @@
 //                        /dev/lirc0; IO_BACKEND=simlirc: the simulated one):
 //                        scripts/test-kernel-ir build/bin/qev_bench kernel-ir
 //                        runs it on Debian's kernel. Never part of "all".
+//   qev_bench read       qev-ir reading a 1 MB Flipper file and a 150 kB
+//                        lircd.conf, beside cat of the same bytes (the
+//                        median of --rounds=N runs, default 21; --dir=DIR
+//                        keeps the generated files there). Never part of
+//                        "all".
 //   qev_bench --quick    fewer rounds and sends, and a 2 s long run
 //   qev_bench --rounds=N N rounds of short runs (default 200; kernel-ir: 20)
 //   qev_bench --random-phase  short runs start wherever they happen to (for
@@ -17,6 +22,7 @@
 // Names may be combined (qev_bench tick gap). Run as root (or with
 // CAP_SYS_NICE) to measure at the raised priority the program uses; the
 // simulated port is forced (the kernel IR device for kernel-ir alone).
+#include "bench/code_file_read.h"
 #include "bench/kernel_ir_bench.h"
 #include "bench/receiver_latency.h"
 #include "bench/repeat_gap.h"
@@ -56,7 +62,9 @@ void Report_Priority() {
 
 int main(int argc, char* argv[]) {
     Report_Priority();
-    bool tick = false, gap = false, receiver = false, kernel_ir = false, quick = false, random_phase = false;
+    bool tick = false, gap = false, receiver = false, kernel_ir = false, read = false, quick = false,
+         random_phase = false;
+    std::string directory;
     int rounds = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -64,9 +72,11 @@ int main(int argc, char* argv[]) {
         if (arg == "gap") gap = true;
         if (arg == "receiver") receiver = true;
         if (arg == "kernel-ir") kernel_ir = true;
+        if (arg == "read") read = true;
         if (arg == "--quick") quick = true;
         if (arg == "--random-phase") random_phase = true;
         if (arg.rfind("--rounds=", 0) == 0) rounds = std::atoi(arg.c_str() + 9);
+        if (arg.rfind("--dir=", 0) == 0) directory = arg.substr(6);
     }
     if (kernel_ir && (tick || gap || receiver)) {
         std::fprintf(stderr,
@@ -74,7 +84,7 @@ int main(int argc, char* argv[]) {
                      "simulated port)\n");
         return EXIT_FAILURE;
     }
-    if (!tick && !gap && !receiver && !kernel_ir) tick = gap = receiver = true;
+    if (!tick && !gap && !receiver && !kernel_ir && !read) tick = gap = receiver = true;
     if (kernel_ir) {
         const char* backend = std::getenv("IO_BACKEND");
         if (backend == nullptr || std::string(backend) != "simlirc") setenv("IO_BACKEND", "lirc", 1);
@@ -105,6 +115,13 @@ int main(int argc, char* argv[]) {
     }
     if (receiver) failures += qev::bench::Run_Receiver_Latency(quick ? 10 : 40) != 0;
     if (kernel_ir) failures += qev::bench::Run_Kernel_Ir(rounds > 0 ? rounds : quick ? 3 : 20) != 0;
+    if (read) {
+        qev::bench::TRead_Options options;
+        if (quick) options.Rounds = 5;
+        if (rounds > 0) options.Rounds = rounds;
+        options.Directory = directory;
+        failures += qev::bench::Run_Code_File_Read(options) != 0;
+    }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     std::printf("\nqev_bench took %.1f s\n", took.count());
     return failures == 0 ? EXIT_SUCCESS : EXIT_FAILURE;

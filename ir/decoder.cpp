@@ -25,19 +25,23 @@ struct TRuns {
     bool Gap_Or_End(std::size_t i, int32_t min_us) const { return i >= Us.size() || Us[i] >= min_us; }
 };
 
-TRuns Runs_Of(std::span<const uint8_t> levels) {
+TRuns Runs_Of(TSampled_Durations sampled) {
     TRuns runs;
-    runs.Us = Timing_Of_Levels(levels).Durations_us;
-    // The durations start at the first active sample; each run starts where
-    // the one before it ended.
-    auto start = static_cast<int32_t>(std::find_if(levels.begin(), levels.end(), [](uint8_t l) { return l != 0; }) -
-                                      levels.begin());
+    runs.Us = std::move(sampled.Durations_us);
+    // Each run starts where the one before it ended.
+    auto start = static_cast<int32_t>(sampled.First_Sample);
     runs.Start.reserve(runs.Us.size());
     for (const int32_t us : runs.Us) {
         runs.Start.push_back(start);
         start += us / Sample_Period_us;
     }
     return runs;
+}
+
+TRuns Runs_Of(std::span<const uint8_t> levels) {
+    // The durations start at the first active sample.
+    const auto first = std::find_if(levels.begin(), levels.end(), [](uint8_t l) { return l != 0; }) - levels.begin();
+    return Runs_Of(TSampled_Durations{Timing_Of_Levels(levels).Durations_us, first});
 }
 
 // Within a quarter of the nominal time plus three samples: each of a run's
@@ -248,24 +252,53 @@ TEdges Edges_Of(const TRuns& runs, std::size_t r) {
     return edges;
 }
 
-// The mean phase of edges on a grid of `unit` us, in us within a unit. The
-// edges' unit vectors are powers of one sample's turn, taken by stepping
-// through the samples rather than by a sine and cosine each.
+// The unit vectors of samples 0, 1, 2 ... on a grid of `unit` us: powers of
+// one sample's turn, each the one before turned by a sample (rather than a
+// sine and cosine each). A frame is tried on the same few units again and
+// again, so each thread keeps the vectors of the units it met, as far as
+// its frames reached.
+struct TTurns {
+    double Unit = 0;
+    std::vector<double> Cos, Sin;
+};
+
+const TTurns& Turns_Of(double unit, int32_t last) {
+    constexpr double Turn = 6.283185307179586;
+    constexpr std::size_t Units_Kept = 256;
+    thread_local std::vector<TTurns> kept;
+    auto turns = std::find_if(kept.begin(), kept.end(), [&](const TTurns& t) { return t.Unit == unit; });
+    if (turns == kept.end()) {
+        if (kept.size() == Units_Kept) kept.clear();
+        kept.push_back({unit, {1.0}, {0.0}});
+        turns = kept.end() - 1;
+    }
+    const auto wanted = static_cast<std::size_t>(std::max(last, 0)) + 1;
+    if (turns->Cos.size() < wanted) {
+        const double step = Turn * Sample_Period_us / unit;
+        const double step_cos = std::cos(step), step_sin = std::sin(step);
+        double c = turns->Cos.back(), s = turns->Sin.back();
+        turns->Cos.reserve(wanted);
+        turns->Sin.reserve(wanted);
+        while (turns->Cos.size() < wanted) {
+            const double c2 = c * step_cos - s * step_sin;
+            s = s * step_cos + c * step_sin;
+            c = c2;
+            turns->Cos.push_back(c);
+            turns->Sin.push_back(s);
+        }
+    }
+    return *turns;
+}
+
+// The mean phase of edges on a grid of `unit` us, in us within a unit.
 double Phase_Of(const std::vector<int32_t>& edges, double unit, int32_t last) {
     constexpr double Turn = 6.283185307179586;
-    const double step = Turn * Sample_Period_us / unit;
-    const double step_cos = std::cos(step), step_sin = std::sin(step);
+    const TTurns& turns = Turns_Of(unit, last);
     double cos_sum = 0, sin_sum = 0;
-    double c = 1, s = 0;  // the turn of sample `n`
-    std::size_t next = 0;
-    for (int32_t n = 0; n <= last && next < edges.size(); ++n) {
-        for (; next < edges.size() && edges[next] == n; ++next) {
-            cos_sum += c;
-            sin_sum += s;
-        }
-        const double c2 = c * step_cos - s * step_sin;
-        s = s * step_cos + c * step_sin;
-        c = c2;
+    for (const int32_t n : edges) {
+        if (n > last) break;
+        cos_sum += turns.Cos[static_cast<std::size_t>(n)];
+        sin_sum += turns.Sin[static_cast<std::size_t>(n)];
     }
     return std::atan2(sin_sum, cos_sum) / Turn * unit;
 }
@@ -280,32 +313,44 @@ TGrid Grid_At(const TEdges& edges, double unit) {
     return {unit, rise, rise + fall};
 }
 
-// The least-squares line through the edges against their unit numbers on
-// `grid`: one slope, the unit, and an intercept each for rising and falling
-// edges, their phases. The grid itself when there is too little to fit.
-TGrid Fitted_Grid(const TEdges& edges, const TGrid& grid) {
+// The unit number of each edge on `grid`: the rising edges', then the
+// falling edges'.
+void Number_Edges(const TEdges& edges, const TGrid& grid, std::vector<int64_t>& units) {
+    units.clear();
+    for (const bool rising : {true, false}) {
+        for (const int32_t n : rising ? edges.Rise : edges.Fall)
+            units.push_back(grid.Unit_Of(n * double{Sample_Period_us}, rising));
+    }
+}
+
+// The least-squares line through the edges against their unit numbers
+// (Number_Edges): one slope, the unit, and an intercept each for rising and
+// falling edges, their phases. Nothing when there is too little to fit.
+std::optional<TGrid> Fitted_Grid(const TEdges& edges, const std::vector<int64_t>& units) {
     double covariance = 0, variance = 0;
     double mean_t[2] = {0, 0}, mean_k[2] = {0, 0};
+    std::size_t first = 0;  // of the side's numbers in `units`
     for (const bool rising : {true, false}) {
         const std::vector<int32_t>& times = rising ? edges.Rise : edges.Fall;
-        if (times.empty()) return grid;
+        if (times.empty()) return std::nullopt;
         const std::size_t side = rising ? 0 : 1;
-        for (const int32_t n : times) {
-            mean_t[side] += n * double{Sample_Period_us};
-            mean_k[side] += static_cast<double>(grid.Unit_Of(n * double{Sample_Period_us}, rising));
+        for (std::size_t e = 0; e < times.size(); ++e) {
+            mean_t[side] += times[e] * double{Sample_Period_us};
+            mean_k[side] += static_cast<double>(units[first + e]);
         }
         mean_t[side] /= static_cast<double>(times.size());
         mean_k[side] /= static_cast<double>(times.size());
-        for (const int32_t n : times) {
-            const double t = n * double{Sample_Period_us};
-            const double k = static_cast<double>(grid.Unit_Of(t, rising)) - mean_k[side];
+        for (std::size_t e = 0; e < times.size(); ++e) {
+            const double t = times[e] * double{Sample_Period_us};
+            const double k = static_cast<double>(units[first + e]) - mean_k[side];
             covariance += k * (t - mean_t[side]);
             variance += k * k;
         }
+        first += times.size();
     }
-    if (variance <= 0) return grid;
+    if (variance <= 0) return std::nullopt;
     const double unit = covariance / variance;
-    return {unit, mean_t[0] - unit * mean_k[0], mean_t[1] - unit * mean_k[1]};
+    return TGrid{unit, mean_t[0] - unit * mean_k[0], mean_t[1] - unit * mean_k[1]};
 }
 
 // How far the edges lie from the grid: the sum of their squared misses in
@@ -337,9 +382,20 @@ std::vector<TGrid> Candidate_Grids(const TRuns& runs, std::size_t r, double nomi
     const TEdges edges = Edges_Of(runs, r);
     std::vector<std::pair<double, TGrid>> fits;
     const int steps = static_cast<int>(std::lround(Biphase_Clock_Tolerance / Biphase_Unit_Step));
+    // Neighbouring steps mostly number the edges alike, and the same numbers
+    // fit the same line: each numbering is fitted once.
+    std::vector<std::pair<std::vector<int64_t>, std::optional<TGrid>>> numberings;
+    std::vector<int64_t> units;
     for (int k = -steps; k <= steps; ++k) {
         TGrid grid = Grid_At(edges, nominal * (1 + k * Biphase_Unit_Step));
-        const TGrid fitted = Fitted_Grid(edges, grid);
+        Number_Edges(edges, grid, units);
+        auto known = std::find_if(numberings.begin(), numberings.end(),
+                                  [&](const auto& numbering) { return numbering.first == units; });
+        if (known == numberings.end()) {
+            numberings.emplace_back(units, Fitted_Grid(edges, units));
+            known = numberings.end() - 1;
+        }
+        const TGrid fitted = known->second.value_or(grid);
         if (std::abs(fitted.Unit / nominal - 1) <= Biphase_Clock_Tolerance) grid = fitted;
         // Marks stretched or shortened by more than a sample and a half are
         // not a receiver's doing: not this grid.
@@ -552,10 +608,7 @@ bool Same_Frame(const TIR_Code& first, const TIR_Code& again) {
 
 std::string Hex_Field(uint32_t value, uint32_t max) { return Hex_Number(value, max > 0xFF ? 4 : 2); }
 
-}  // namespace
-
-std::optional<TDecoded> Decode_Levels(std::span<const uint8_t> levels) {
-    const TRuns runs = Runs_Of(levels);
+std::optional<TDecoded> Decode_Runs(const TRuns& runs) {
     if (runs.Size() == 0) return std::nullopt;
     const auto first = Try_Any(runs, 0);
     if (!first) return std::nullopt;
@@ -574,6 +627,15 @@ std::optional<TDecoded> Decode_Levels(std::span<const uint8_t> levels) {
         ++decoded.Repeats;
     }
     return decoded;
+}
+
+}  // namespace
+
+std::optional<TDecoded> Decode_Levels(std::span<const uint8_t> levels) { return Decode_Runs(Runs_Of(levels)); }
+
+std::optional<TDecoded> Decode_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
+                                         int32_t min_samples) {
+    return Decode_Runs(Runs_Of(Sampled_Durations(durations_us, max_samples, min_samples)));
 }
 
 std::string Describe_Code(const TIR_Code& code) {

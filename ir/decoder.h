@@ -34,6 +34,11 @@ struct TDecoded {
 // The code of the first frame in the levels (one per sample, non-zero =
 // infrared on), or nothing when no protocol matches it.
 std::optional<TDecoded> Decode_Levels(std::span<const uint8_t> levels);
+// The code of durations as sampled (Levels_Of_Durations, base/sample_grid.h):
+// Decode_Levels(Levels_Of_Durations(durations_us, max_samples,
+// min_samples)), without making the levels.
+std::optional<TDecoded> Decode_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
+                                         int32_t min_samples = 0);
 
 // "NEC  address 0x04  command 0x08  (+1 repeat)", or "Unknown protocol".
 std::string Describe_Decoded(const std::optional<TDecoded>& decoded);

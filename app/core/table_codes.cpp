@@ -15,28 +15,43 @@ std::string Plural(int32_t count, const char* one, const char* many) {
 
 }  // namespace
 
-TLevels Levels_Of_Record(const TIR_Record& record, int32_t max_samples, bool* cut) {
-    const TIR_Timing timing = record.Code ? Encode(*record.Code) : record.Timing;
+namespace {
+
+// How many samples the waveform of a record lasts before any cut.
+int64_t Wanted_Samples(const TIR_Record& record, const TIR_Timing& timing, int32_t max_samples) {
     int64_t end_us = 0;
     for (const int32_t d : timing.Durations_us) end_us += std::max(d, 0);
     int64_t wanted = Sample_Of_us(end_us);
-    TLevels levels = Sample_Timing(timing, std::max(max_samples, 0));
     if (!record.Code) {
         // Raw durations: a known protocol gets its frame period from the
         // start of its last frame; an unknown signal that stops on a mark
         // gets a gap.
-        if (const auto decoded = Decode_Levels(levels)) {
+        if (const auto decoded = Decode_Durations(timing.Durations_us, std::max(max_samples, 0))) {
             const int32_t period = Protocol_Info(decoded->Code.Protocol).Frame_Period_us;
             wanted = std::max(wanted, decoded->Last_Frame_Start + Sample_Of_us(period));
         } else if (timing.Durations_us.size() % 2 == 1) {
             wanted += Sample_Of_us(Default_Gap_us);
         }
     }
+    return wanted;
+}
+
+}  // namespace
+
+TLevels Levels_Of_Record(const TIR_Record& record, int32_t max_samples, bool* cut) {
+    const TIR_Timing timing = record.Code ? Encode(*record.Code) : record.Timing;
+    const int64_t wanted = Wanted_Samples(record, timing, max_samples);
     if (cut != nullptr) *cut = wanted > max_samples;
     // The idle end: samples after the last duration are idle.
-    const auto length = static_cast<std::size_t>(std::clamp<int64_t>(wanted, 0, std::max(max_samples, 0)));
-    if (length > levels.size()) levels.resize(length, 0);
-    return levels;
+    const auto length = static_cast<int32_t>(std::clamp<int64_t>(wanted, 0, std::max(max_samples, 0)));
+    return Sample_Timing(timing, std::max(max_samples, 0), length);
+}
+
+std::optional<TDecoded> Decode_Record(const TIR_Record& record, int32_t max_samples) {
+    const TIR_Timing timing = record.Code ? Encode(*record.Code) : record.Timing;
+    const int64_t wanted = Wanted_Samples(record, timing, max_samples);
+    const auto length = static_cast<int32_t>(std::clamp<int64_t>(wanted, 0, std::max(max_samples, 0)));
+    return Decode_Durations(timing.Durations_us, std::max(max_samples, 0), length);
 }
 
 TLevels Row_Levels(const TCommand_Table& table, int32_t row) {

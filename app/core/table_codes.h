@@ -7,11 +7,13 @@
 #ifndef QEV_APP_CORE_TABLE_CODES_H
 #define QEV_APP_CORE_TABLE_CODES_H
 
+#include "ir/decoder.h"
 #include "ir/ir_signal.h"
 #include "ir/sampling.h"
 #include "store/command_table.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,10 @@ constexpr int32_t Default_Gap_us = 40000;
 // The waveform of a record, at most `max_samples` long; `cut` (when given)
 // tells whether it had to be cut to fit.
 TLevels Levels_Of_Record(const TIR_Record& record, int32_t max_samples, bool* cut = nullptr);
+
+// What the decoder makes of that waveform: Decode_Levels(Levels_Of_Record(
+// record, max_samples)), without sampling it.
+std::optional<TDecoded> Decode_Record(const TIR_Record& record, int32_t max_samples);
 
 // The levels of row `row`: eight per packed byte.
 TLevels Row_Levels(const TCommand_Table& table, int32_t row);

@@ -100,9 +100,8 @@ int Decode(const std::string& path, TCode_Format format, std::ostream& out, TMes
         Report_Format_Errors(path, file, messages);
         for (const TIR_Record& record : file.Records) {
             // A parsed record is its code; only durations need the decoder.
-            const std::string text = record.Code
-                                         ? Describe_Code(*record.Code)
-                                         : Description(Decode_Levels(Levels_Of_Record(record, Command_Samples_Limit)));
+            const std::string text =
+                record.Code ? Describe_Code(*record.Code) : Description(Decode_Record(record, Command_Samples_Limit));
             out << record.Name << "  " << text << '\n';
         }
     }

@@ -89,6 +89,50 @@ TEST_F(Table_Codes_Test, Commands_End_Idle_Up_To_The_Frame_Period) {
 
 // A raw record whose durations are not multiples of a sample keeps every
 // edge within half a sample of its time.
+// Several frames of a code's durations, each edge moved as a receiver
+// moves it (marks longer, spaces shorter), the final space left out.
+std::vector<int32_t> Captured(TProtocol protocol, uint32_t address, uint32_t command, int frames, int32_t change) {
+    const std::vector<int32_t> frame = Encode({protocol, address, command}).Durations_us;
+    std::vector<int32_t> durations;
+    for (int f = 0; f < frames; ++f) {
+        for (std::size_t i = 0; i < frame.size(); ++i) durations.push_back(frame[i] + (i % 2 == 0 ? change : -change));
+    }
+    durations.pop_back();
+    return durations;
+}
+
+TEST(Table_Codes, Decode_Record_Tells_What_The_Waveform_Decodes_As) {
+    struct Row {
+        const char* name;
+        TIR_Record record;
+        int32_t max_samples;
+        bool known;  // decodes to a code
+    };
+    const std::vector<Row> rows = {
+        {"parsed", Parsed("p", TProtocol::RC6, 0x12, 0x34), 4000, true},
+        {"NEC capture, two frames", Raw("n", Captured(TProtocol::NEC, 0x04, 0x08, 2, 40)), 4000, true},
+        {"RC5 capture, three frames", Raw("r5", Captured(TProtocol::RC5, 0x05, 0x21, 3, 60)), 4000, true},
+        {"RC6 capture", Raw("r6", Captured(TProtocol::RC6, 0x80, 0x0C, 1, 30)), 4000, true},
+        {"SIRC capture, ending on a space", Raw("s", Encode({TProtocol::SIRC, 0x01, 0x15}).Durations_us), 4000, true},
+        {"cut within the second frame", Raw("c", Captured(TProtocol::NEC, 0x04, 0x08, 2, 0)), 1000, true},
+        {"cut within the first frame", Raw("c1", Captured(TProtocol::RC5, 0x05, 0x21, 1, 0)), 100, false},
+        {"unknown, ending on a mark", Raw("u", {3000, 1500, 400, 1200, 400, 400, 400}), 4000, false},
+        {"nothing", Raw("e", {}), 4000, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::optional<TDecoded> sampled = Decode_Levels(Levels_Of_Record(row.record, row.max_samples));
+        const std::optional<TDecoded> direct = Decode_Record(row.record, row.max_samples);
+        ASSERT_EQ(sampled.has_value(), row.known);
+        ASSERT_EQ(direct.has_value(), row.known);
+        if (!direct) continue;
+        EXPECT_EQ(direct->Code, sampled->Code);
+        EXPECT_EQ(direct->Repeats, sampled->Repeats);
+        EXPECT_EQ(direct->First_Frame_Start, sampled->First_Frame_Start);
+        EXPECT_EQ(direct->Last_Frame_Start, sampled->Last_Frame_Start);
+    }
+}
+
 TEST_F(Table_Codes_Test, Raw_Durations_Off_The_Grid_Keep_Their_Edge_Times) {
     std::vector<int32_t> durations;
     for (int i = 0; i < 41; ++i) durations.push_back(i % 2 == 0 ? 530 + 3 * i : 1690 - 7 * i);

@@ -1,0 +1,87 @@
+// Sampling durations on the 8 kHz grid: the runs read straight from the
+// durations are the runs of the sampled levels.
+#include "base/sample_grid.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace qev {
+namespace {
+
+// The runs the long way: the levels, then their runs and first active sample.
+TSampled_Durations Through_Levels(const std::vector<int32_t>& durations, int32_t max_samples, int32_t min_samples) {
+    const std::vector<uint8_t> levels = Levels_Of_Durations(durations, max_samples, min_samples);
+    const auto first = std::find(levels.begin(), levels.end(), uint8_t{1});
+    return {Durations_Of_Levels(levels), first - levels.begin()};
+}
+
+TEST(Sample_Grid, Sampled_Durations_Are_The_Runs_Of_The_Levels) {
+    struct Row {
+        const char* name;
+        std::vector<int32_t> durations;
+        int32_t max_samples;
+        int32_t min_samples;
+        std::vector<int32_t> runs_us;
+        int64_t first_sample;
+    };
+    const std::vector<Row> rows = {
+        {"nothing", {}, 100, 0, {}, 0},
+        {"nothing, padded", {}, 100, 4, {}, 4},
+        {"one mark", {500}, 100, 0, {500}, 0},
+        {"mark and space", {500, 250}, 100, 0, {500, 250}, 0},
+        {"edges on the nearest sample", {560, 1690, 560}, 100, 0, {500, 1750, 500}, 0},
+        {"padding lengthens the final space", {500, 250}, 100, 10, {500, 750}, 0},
+        {"padding adds a final space", {500}, 100, 10, {500, 750}, 0},
+        {"cut in a mark", {500, 250, 500}, 5, 0, {500, 125}, 0},
+        {"cut in a space", {500, 1000, 500}, 8, 0, {500, 500}, 0},
+        {"cut before a mark", {500, 500, 500}, 8, 0, {500, 500}, 0},
+        {"no samples allowed", {500, 500}, 0, 0, {}, 0},
+        {"a mark under half a sample vanishes", {50, 500, 500}, 100, 0, {500}, 4},
+        {"a vanished mark joins the spaces around it", {500, 500, 60, 500, 500}, 100, 0, {500, 1000, 500}, 0},
+        {"a vanished space joins the marks around it", {500, 60, 500}, 100, 0, {1000}, 0},
+        {"an empty space joins the marks around it", {500, 0, 500, 250}, 100, 0, {1000, 250}, 0},
+        {"negative durations count as nothing", {500, -300, 500, 250}, 100, 0, {1000, 250}, 0},
+        {"a leading empty mark", {0, 1000, 500}, 100, 0, {500}, 8},
+        {"only spaces", {0, 1000}, 100, 0, {}, 8},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TSampled_Durations sampled = Sampled_Durations(row.durations, row.max_samples, row.min_samples);
+        EXPECT_EQ(sampled.Durations_us, row.runs_us);
+        EXPECT_EQ(sampled.First_Sample, row.first_sample);
+        const TSampled_Durations reference = Through_Levels(row.durations, row.max_samples, row.min_samples);
+        EXPECT_EQ(reference.Durations_us, row.runs_us);
+        EXPECT_EQ(reference.First_Sample, row.first_sample);
+    }
+}
+
+// Signals of every kind of duration, from nothing to many samples, a limit
+// and a padding anywhere: the two ways agree on each.
+TEST(Sample_Grid, Sampled_Durations_Agree_With_The_Levels_On_Any_Signal) {
+    uint64_t state = 12345;
+    const auto next = [&](uint32_t below) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<int32_t>((state >> 33) % below);
+    };
+    for (int signal = 0; signal < 3000; ++signal) {
+        std::vector<int32_t> durations(static_cast<std::size_t>(next(12)));
+        for (int32_t& d : durations) {
+            // Mostly around a sample, sometimes long, empty or negative.
+            const int32_t kind = next(10);
+            d = kind == 0 ? 0 : kind == 1 ? -next(200) : kind == 2 ? next(5000) : next(300);
+        }
+        const int32_t max_samples = next(4) == 0 ? next(40) : 1000;
+        const int32_t min_samples = next(3) == 0 ? next(60) : 0;
+        SCOPED_TRACE(signal);
+        const TSampled_Durations sampled = Sampled_Durations(durations, max_samples, min_samples);
+        const TSampled_Durations reference = Through_Levels(durations, max_samples, min_samples);
+        ASSERT_EQ(sampled.Durations_us, reference.Durations_us);
+        ASSERT_EQ(sampled.First_Sample, reference.First_Sample);
+    }
+}
+
+}  // namespace
+}  // namespace qev
