@@ -14,11 +14,19 @@ std::vector<uint8_t> Levels_Of_Durations(std::span<const int32_t> durations_us, 
 
     int64_t t = 0;
     for (std::size_t i = 0; i < durations_us.size(); ++i) {
-        const int64_t start = Sample_Of_us(t);
+        const int64_t begin_us = t;
+        int64_t start = Sample_Of_us(t);
         t += std::max(durations_us[i], 0);
         if (i % 2 != 0) continue;
+        int64_t stop = Sample_Of_us(t);
+        // A mark of half a sample or more whose edges round to one instant
+        // keeps the sample that holds its middle.
+        if (stop == start && 2 * (t - begin_us) >= Sample_Period_us) {
+            start = (begin_us + t) / (2 * Sample_Period_us);
+            stop = start + 1;
+        }
         if (start >= length) break;
-        const int64_t stop = std::min(Sample_Of_us(t), length);
+        stop = std::min(stop, length);
         std::fill(levels.begin() + start, levels.begin() + stop, uint8_t{1});
     }
     return levels;
