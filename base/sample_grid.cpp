@@ -3,6 +3,25 @@
 #include <algorithm>
 
 namespace qev {
+namespace {
+
+struct TSample_Span {
+    int64_t Start, Stop;  // samples [Start, Stop)
+};
+
+// The samples a mark from begin_us to end_us covers: from the sample nearest
+// its start to the one nearest its end. A mark of half a sample or more
+// whose edges round to one instant keeps the sample that holds its middle.
+TSample_Span Mark_Samples(int64_t begin_us, int64_t end_us) {
+    TSample_Span span{Sample_Of_us(begin_us), Sample_Of_us(end_us)};
+    if (span.Stop == span.Start && 2 * (end_us - begin_us) >= Sample_Period_us) {
+        span.Start = (begin_us + end_us) / (2 * Sample_Period_us);
+        span.Stop = span.Start + 1;
+    }
+    return span;
+}
+
+}  // namespace
 
 std::vector<uint8_t> Levels_Of_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
                                          int32_t min_samples) {
@@ -14,12 +33,13 @@ std::vector<uint8_t> Levels_Of_Durations(std::span<const int32_t> durations_us, 
 
     int64_t t = 0;
     for (std::size_t i = 0; i < durations_us.size(); ++i) {
-        const int64_t start = Sample_Of_us(t);
+        const int64_t begin_us = t;
         t += std::max(durations_us[i], 0);
         if (i % 2 != 0) continue;
-        if (start >= length) break;
-        const int64_t stop = std::min(Sample_Of_us(t), length);
-        std::fill(levels.begin() + start, levels.begin() + stop, uint8_t{1});
+        const TSample_Span mark = Mark_Samples(begin_us, t);
+        if (mark.Start >= length) break;
+        std::fill(levels.begin() + mark.Start, levels.begin() + std::max(mark.Start, std::min(mark.Stop, length)),
+                  uint8_t{1});
     }
     return levels;
 }
@@ -56,14 +76,16 @@ TSampled_Durations Sampled_Durations(std::span<const int32_t> durations_us, int3
     };
     int64_t t = 0;
     for (std::size_t i = 0; i < durations_us.size(); ++i) {
-        const int64_t start = Sample_Of_us(t);
+        const int64_t begin_us = t;
         t += std::max(durations_us[i], 0);
         if (i % 2 != 0) continue;
+        const TSample_Span mark = Mark_Samples(begin_us, t);
+        const int64_t start = mark.Start;
         if (start >= length) break;
-        const int64_t stop = std::min(Sample_Of_us(t), length);
+        const int64_t stop = std::min(mark.Stop, length);
         if (stop <= start) continue;
-        if (start == mark_stop) {
-            mark_stop = stop;
+        if (start <= mark_stop) {
+            mark_stop = std::max(mark_stop, stop);
             continue;
         }
         close_mark();

@@ -24,8 +24,9 @@ constexpr int64_t Sample_Of_us(int64_t us) { return (2 * us + Sample_Period_us) 
 // from the first mark (so no error builds up along a long signal, and each
 // edge is within half a sample of where it belongs); the levels last to the
 // end of the last duration, at least `min_samples` in all, and are cut at
-// `max_samples`. A mark shorter than half a sample may vanish. Negative
-// durations count as 0.
+// `max_samples`. A mark shorter than half a sample may vanish; a longer one
+// whose edges round to the same sample keeps the sample that holds its
+// middle (its edges then within one sample). Negative durations count as 0.
 std::vector<uint8_t> Levels_Of_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
                                          int32_t min_samples = 0);
 

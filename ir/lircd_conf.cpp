@@ -17,44 +17,80 @@ constexpr int64_t Max_Duration_us = Lircd_Max_Duration_us;
 constexpr std::size_t Max_Durations = 65'536;
 constexpr uint64_t Max_Frequency_Hz = 1'000'000;
 constexpr int Max_Word_Bits = 64;
+// LIRC puts the further frames of a press into the buffer of its first one
+// (and so into what it writes for one press) only while the space left after
+// each frame is under this; a longer wait it leaves to its repeat timer.
+constexpr int64_t Concatenated_Gap_Limit_us = 10'000;
 
-enum TFlag : unsigned { Raw_Codes = 1, Space_Enc = 2, Rc5 = 4, Rc6 = 8, Const_Length = 16, No_Head_Rep = 32 };
-constexpr unsigned Encodings = Space_Enc | Rc5 | Rc6;
+// The encodings (one at most per remote) and the flags that shape a frame.
+enum TFlag : unsigned {
+    Raw_Codes = 1u << 0,
+    Space_Enc = 1u << 1,
+    Rc5 = 1u << 2,
+    Rc6 = 1u << 3,
+    Rcmm = 1u << 4,
+    Space_First = 1u << 5,
+    Xmp = 1u << 6,
+    Goldstar = 1u << 7,
+    Grundig = 1u << 8,
+    Bo = 1u << 9,
+    Serial = 1u << 10,
+    Const_Length = 1u << 11,
+    No_Head_Rep = 1u << 12,
+    No_Foot_Rep = 1u << 13,
+    Repeat_Header = 1u << 14,
+    Reverse = 1u << 15,
+};
+constexpr unsigned Encodings =
+    Raw_Codes | Space_Enc | Rc5 | Rc6 | Rcmm | Space_First | Xmp | Goldstar | Grundig | Bo | Serial;
+// Encodings LIRC reads but refuses to send ("can't send this protocol yet").
+constexpr unsigned Unsendable = Goldstar | Grundig | Bo | Serial;
 
 struct TFlag_Name {
     std::string_view Name;
     unsigned Flag;
 };
-// The flags this reader reproduces. NO_FOOT_REP and REPEAT_HEADER change
-// only the repeat frames of a held key; this program repeats whole frames, so
-// they change nothing here. NO_HEAD_REP does too, but with CONST_LENGTH it
-// also lengthens the first frame's final space (see Trailing_Space). Any
-// other flag (RCMM, XMP, GRUNDIG, BO, SPACE_FIRST, SERIAL, REVERSE, GOLDSTAR,
-// ...) refuses the remote rather than sending something the device would not
-// understand.
+// Every flag LIRC knows.
 constexpr TFlag_Name Flag_Names[] = {
     {"RAW_CODES", Raw_Codes},
     {"SPACE_ENC", Space_Enc},
     {"RC5", Rc5},
     {"SHIFT_ENC", Rc5},
     {"RC6", Rc6},
+    {"RCMM", Rcmm},
+    {"SPACE_FIRST", Space_First},
+    {"XMP", Xmp},
+    {"GOLDSTAR", Goldstar},
+    {"GRUNDIG", Grundig},
+    {"BO", Bo},
+    {"SERIAL", Serial},
     {"CONST_LENGTH", Const_Length},
     {"NO_HEAD_REP", No_Head_Rep},
-    {"NO_FOOT_REP", 0},
-    {"REPEAT_HEADER", 0},
+    {"NO_FOOT_REP", No_Foot_Rep},
+    {"REPEAT_HEADER", Repeat_Header},
+    {"REVERSE", Reverse},
 };
+
+std::string_view Flag_Name(unsigned flag) {
+    for (const TFlag_Name& f : Flag_Names) {
+        if (f.Flag == flag) return f.Name;
+    }
+    return "?";
+}
 
 struct TPair {
     int64_t Mark = 0;
     int64_t Space = 0;
+    bool Both() const { return Mark > 0 && Space > 0; }
 };
 
-// A key of the remote in file order: a number of `begin codes`, or the
-// durations of `begin raw_codes`.
+// A key of the remote in file order: the numbers of `begin codes` (LIRC
+// sends each further one as a frame of the same press), or the durations of
+// `begin raw_codes`.
 struct TKey {
     std::string Name;
     int64_t Line = 0;
-    std::optional<uint64_t> Code;
+    std::vector<uint64_t> Codes;
     std::vector<int64_t> Durations;
     std::optional<TFormat_Error> Fault;  // of a raw key, which leaves it out
 };
@@ -66,13 +102,21 @@ struct TRemote {
     unsigned Flags = 0;
     int64_t Bits = 0, Pre_Bits = 0, Post_Bits = 0;
     uint64_t Pre_Data = 0, Post_Data = 0, Rc6_Mask = 0;
-    TPair One, Zero, Header, Pre, Post, Foot;
-    int64_t Plead = 0, Ptrail = 0, Gap = 0, Frequency = 0;
+    uint64_t Toggle_Bit_Mask = 0, Toggle_Mask = 0, Repeat_Mask = 0;
+    TPair One, Zero, Two, Three, Header, Pre, Post, Foot, Repeat;
+    int64_t Plead = 0, Ptrail = 0, Gap = 0, Gap2 = 0, Repeat_Gap = 0, Frequency = 0;
     int64_t Toggle_Bit = 0;  // counted from 1 at the first bit of the whole word; 0 for none
+    // The toggle bits of the first press (LIRC's toggle_bit_mask_state).
+    uint64_t Toggle_State = 0;
     bool Raw_Block = false;  // a `begin raw_codes` was read
     std::vector<TKey> Keys;
     std::vector<TFormat_Error> Key_Errors;
     std::optional<TFormat_Error> Fault;  // the first fault, which refuses the remote
+
+    int64_t Word_Bits() const { return Pre_Bits + Bits + Post_Bits; }
+    bool Bi_Phase() const { return (Flags & (Rc5 | Rc6)) || Rc6_Mask != 0; }
+    // The space after a frame: the smaller of two gaps, as LIRC waits.
+    int64_t Min_Gap() const { return Gap2 != 0 && Gap2 < Gap ? Gap2 : Gap; }
 };
 
 using TValues = std::span<const uint64_t>;
@@ -96,33 +140,51 @@ constexpr TParameter Parameters[] = {
     {"header", 2, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Header = Pair(v); }},
     {"one", 2, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.One = Pair(v); }},
     {"zero", 2, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Zero = Pair(v); }},
+    {"two", 2, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Two = Pair(v); }},
+    {"three", 2, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Three = Pair(v); }},
     {"pre", 2, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Pre = Pair(v); }},
     {"post", 2, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Post = Pair(v); }},
     {"foot", 2, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Foot = Pair(v); }},
+    {"repeat", 2, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Repeat = Pair(v); }},
     {"plead", 1, 1, Max_Duration_us, [](TRemote& r, TValues v) { r.Plead = First(v); }},
     {"ptrail", 1, 1, Max_Duration_us, [](TRemote& r, TValues v) { r.Ptrail = First(v); }},
-    // A second gap is the one LIRC waits after a repeat frame.
-    {"gap", 1, 2, Max_Duration_us, [](TRemote& r, TValues v) { r.Gap = First(v); }},
+    // A second gap: LIRC waits the smaller of the two after a frame.
+    {"gap", 1, 2, Max_Duration_us,
+     [](TRemote& r, TValues v) {
+         r.Gap = First(v);
+         r.Gap2 = v.size() > 1 ? static_cast<int64_t>(v[1]) : 0;
+     }},
+    {"repeat_gap", 1, 1, Max_Duration_us, [](TRemote& r, TValues v) { r.Repeat_Gap = First(v); }},
     {"frequency", 1, 1, Max_Frequency_Hz, [](TRemote& r, TValues v) { r.Frequency = First(v); }},
-    // repeat_bit is the older name of toggle_bit. Only the RC6 frame uses it
-    // here, as the bit that lasts twice as long when rc6_mask is not given.
+    // repeat_bit is the older name of toggle_bit.
     {"toggle_bit", 1, 1, Max_Word_Bits, [](TRemote& r, TValues v) { r.Toggle_Bit = First(v); }},
     {"repeat_bit", 1, 1, Max_Word_Bits, [](TRemote& r, TValues v) { r.Toggle_Bit = First(v); }},
+    {"toggle_bit_mask", 1, 1, UINT64_MAX, [](TRemote& r, TValues v) { r.Toggle_Bit_Mask = v[0]; }},
+    {"toggle_mask", 1, 1, UINT64_MAX, [](TRemote& r, TValues v) { r.Toggle_Mask = v[0]; }},
+    {"repeat_mask", 1, 1, UINT64_MAX, [](TRemote& r, TValues v) { r.Repeat_Mask = v[0]; }},
 };
 
-// Parameters accepted with their values unread, as they do not change the
-// waveform of one press: receive tolerances (eps, aeps); the repeat frames of
-// a held key, as this program repeats whole frames; toggle masks, as a code is
-// sent as written; settings of LIRC's decoder and drivers; and the timings of
-// encodings this reader refuses (two, three).
+// Parameters accepted with their values unread, as they do not change what
+// one press sends: receive tolerances (eps, aeps, ignore_mask); min_repeat,
+// as LIRC writes one press without those extra frames (irsimsend sets it to
+// 0) and this program repeats a press by its own count; settings of LIRC's
+// decoder and drivers; and the settings of the serial encoding, which LIRC
+// does not send.
 constexpr std::string_view Ignored_Parameters =
-    "eps aeps repeat repeat_gap min_repeat suppress_repeat min_code_repeat repeat_mask toggle_bit_mask "
-    "toggle_mask ignore_mask duty_cycle manual_sort driver serial_mode baud two three";
+    "eps aeps min_repeat suppress_repeat min_code_repeat ignore_mask duty_cycle manual_sort driver serial_mode baud";
 
 // The words of a line, without its comment; CR counts as a blank.
 std::vector<std::string_view> Line_Words(std::string_view line) { return Words_Of(line.substr(0, line.find('#'))); }
 
 bool Fits(uint64_t value, int64_t bits) { return bits >= Max_Word_Bits || (value >> bits) == 0; }
+
+// The bits of a word reversed end for end (REVERSE sends the least
+// significant bit first).
+uint64_t Reversed(uint64_t value, int64_t bits) {
+    uint64_t out = 0;
+    for (int64_t i = 0; i < bits; ++i) out |= ((value >> i) & 1) << (bits - 1 - i);
+    return out;
+}
 
 // Durations being put together: neighbours of one kind merge, empty parts
 // vanish, and a space before the first mark is idle time, not signal.
@@ -130,6 +192,7 @@ class TWaveform {
 public:
     void Add(bool mark, int64_t us) {
         if (us <= 0 || (Values.empty() && !mark)) return;
+        Total += us;
         if (!Values.empty() && Ends_With_Mark() == mark) {
             Values.back() += us;
         } else {
@@ -141,61 +204,164 @@ public:
         Add(false, pair.Space);
     }
     bool Ends_With_Mark() const { return Values.size() % 2 == 1; }
+    int64_t Trailing_Space() const { return Values.empty() || Ends_With_Mark() ? 0 : Values.back(); }
     std::vector<int64_t> Values;
+    int64_t Total = 0;  // of all durations added
 };
 
-// Sends `count` bits of `data`, most significant first; `position` is the
-// place of the first of them in the whole word, counted from its last bit.
-void Add_Bits(const TRemote& remote, TWaveform& out, uint64_t data, int64_t count, int64_t position) {
-    for (int64_t i = count - 1; i >= 0; --i, --position) {
-        const bool one = (data >> i) & 1;
-        TPair bit = one ? remote.One : remote.Zero;
-        if (remote.Flags & Space_Enc) {
-            out.Add(bit);
-            continue;
+// One press of a key of codes as LIRC's transmitter builds it: the frames
+// go into one waveform, each ending with the space LIRC waits after it.
+class TPress {
+public:
+    explicit TPress(const TRemote& remote) : Remote(remote) {}
+
+    // The frames of `codes`, or why LIRC does not send them.
+    std::optional<std::string> Encode(const std::vector<uint64_t>& codes);
+    std::vector<int64_t> Durations() { return std::move(Out.Values); }
+
+private:
+    void Frame(uint64_t code, bool repeat);
+    void Data(uint64_t data, int64_t count, int64_t done);
+    void Bit(bool one, uint64_t position);
+    void Symbol(TPair pair) { Out.Add(pair); }
+
+    const TRemote& Remote;
+    TWaveform Out;
+    int Toggle_Mask_State = 0;  // frames sent in this press, as LIRC counts them
+};
+
+// Sends `count` bits of `data`, most significant first; `done` is the number
+// of bits of the whole word before them.
+void TPress::Data(uint64_t data, int64_t count, int64_t done) {
+    if (Remote.Flags & Rcmm) {
+        // Two bits a symbol: 0 to 3 send zero, one, two, three.
+        const TPair symbols[] = {Remote.Zero, Remote.One, Remote.Two, Remote.Three};
+        for (int64_t i = count - 2; i >= 0; i -= 2) Symbol(symbols[(data >> i) & 3]);
+        return;
+    }
+    if (Remote.Flags & Xmp) {
+        // Four bits a symbol: the zero mark, then the zero space lengthened
+        // by the nibble's value times the one space.
+        for (int64_t i = count - 4; i >= 0; i -= 4) {
+            const int64_t nibble = static_cast<int64_t>((data >> i) & 0xF);
+            Out.Add(true, Remote.Zero.Mark);
+            Out.Add(false, Remote.Zero.Space + nibble * Remote.One.Space);
         }
-        // Bi-phase, RC5 and RC6 alike: a 1 is space then mark, a 0 mark then
-        // space, as LIRC sends them. (RC6's own sense is the other way round,
-        // which is why LIRC's RC6 files hold the bits inverted.) The bits of
-        // rc6_mask last twice as long.
-        if ((remote.Rc6_Mask >> position) & 1) bit = {2 * bit.Mark, 2 * bit.Space};
-        if (one) {
-            out.Add(false, bit.Space);
-            out.Add(true, bit.Mark);
-        } else {
-            out.Add(bit);
+        return;
+    }
+    const int64_t word = Remote.Word_Bits();
+    const bool single_toggle_bit = std::popcount(Remote.Toggle_Bit_Mask) == 1;
+    for (int64_t i = count - 1; i >= 0; --i) {
+        const uint64_t position = uint64_t{1} << (word - 1 - done - (count - 1 - i));
+        bool one = (data >> i) & 1;
+        // The toggle bits as this press sends them. A mask of one bit sets
+        // it from the press's state; a wider mask flips the bits whose state
+        // is set.
+        if (Remote.Toggle_Bit_Mask & position) {
+            const bool state = Remote.Toggle_State & position;
+            one = single_toggle_bit ? state : one != state;
         }
+        // toggle_mask flips its bits in every other frame of a press, from
+        // the second on.
+        if ((Remote.Toggle_Mask & position) && Toggle_Mask_State % 2 == 1) one = !one;
+        Bit(one, position);
     }
 }
 
-// The final space: the gap, or with CONST_LENGTH what the gap leaves of the
-// frame so far. With NO_HEAD_REP as well, LIRC takes the header's length out
-// of the frame it counts (the frames that repeat a held key come without it),
-// so a key of codes waits that much longer after its frame; a raw key does not.
-int64_t Trailing_Space(const TRemote& remote, const std::vector<int64_t>& durations, bool encoded) {
-    if (remote.Gap <= 0) return 0;
-    if (!(remote.Flags & Const_Length)) return remote.Gap;
-    int64_t sum = 0;
-    for (int64_t d : durations) sum += d;
-    if (encoded && (remote.Flags & No_Head_Rep)) sum -= remote.Header.Mark + remote.Header.Space;
-    return std::max(remote.Gap - sum, Min_Frame_End_us);
+// One bit as LIRC sends it. In bi-phase (RC5, RC6, and any remote with an
+// rc6_mask) a 1 is space then mark, a 0 mark then space; the bits of rc6_mask
+// last twice as long. (RC6's own sense is the other way round, which is why
+// LIRC's RC6 files hold the bits inverted.)
+void TPress::Bit(bool one, uint64_t position) {
+    const bool doubled = Remote.Rc6_Mask & position;
+    const bool space_first = Remote.Flags & Space_First;
+    if (one) {
+        const TPair bit = Remote.Bi_Phase() && doubled ? TPair{2 * Remote.One.Mark, 2 * Remote.One.Space} : Remote.One;
+        if (Remote.Bi_Phase() || space_first) {
+            Out.Add(false, bit.Space);
+            Out.Add(true, bit.Mark);
+        } else {
+            Out.Add(bit);
+        }
+    } else if (doubled) {
+        Out.Add({2 * Remote.Zero.Mark, 2 * Remote.Zero.Space});
+    } else if (space_first) {
+        Out.Add(false, Remote.Zero.Space);
+        Out.Add(true, Remote.Zero.Mark);
+    } else {
+        Out.Add(Remote.Zero);
+    }
 }
 
-std::vector<int64_t> Encode(const TRemote& remote, uint64_t code) {
-    TWaveform out;
-    if (remote.Header.Mark > 0 && remote.Header.Space > 0) out.Add(remote.Header);
-    out.Add(true, remote.Plead);
-    const int64_t total = remote.Pre_Bits + remote.Bits + remote.Post_Bits;
-    Add_Bits(remote, out, remote.Pre_Data, remote.Pre_Bits, total - 1);
-    if (remote.Pre_Bits > 0) out.Add(remote.Pre);
-    Add_Bits(remote, out, code, remote.Bits, remote.Bits + remote.Post_Bits - 1);
-    if (remote.Post_Bits > 0) out.Add(remote.Post);
-    Add_Bits(remote, out, remote.Post_Data, remote.Post_Bits, remote.Post_Bits - 1);
-    out.Add(true, remote.Ptrail);
-    out.Add(remote.Foot);
-    // The gap takes the place of a space the frame ends with.
-    if (!out.Ends_With_Mark() && !out.Values.empty()) out.Values.pop_back();
-    return std::move(out.Values);
+// A frame: the code's, or from the second frame of a press on, the remote's
+// repeat frame when it has one. Repeat frames leave out the header with
+// NO_HEAD_REP and the foot with NO_FOOT_REP, and flip repeat_mask's bits.
+void TPress::Frame(uint64_t code, bool repeat) {
+    if (repeat && Remote.Repeat.Both()) {
+        if ((Remote.Flags & Repeat_Header) && Remote.Header.Both()) Out.Add(Remote.Header);
+        Out.Add(true, Remote.Plead);
+        Out.Add(Remote.Repeat);
+        Out.Add(true, Remote.Ptrail);
+        return;
+    }
+    if (repeat) code ^= Remote.Repeat_Mask;
+    if ((!repeat || !(Remote.Flags & No_Head_Rep)) && Remote.Header.Both()) Out.Add(Remote.Header);
+    Out.Add(true, Remote.Plead);
+    if (Remote.Pre_Bits > 0) {
+        Data(Remote.Pre_Data, Remote.Pre_Bits, 0);
+        if (Remote.Pre.Both()) Out.Add(Remote.Pre);
+    }
+    Data(code, Remote.Bits, Remote.Pre_Bits);
+    if (Remote.Post_Bits > 0) {
+        if (Remote.Post.Both()) Out.Add(Remote.Post);
+        Data(Remote.Post_Data, Remote.Post_Bits, Remote.Pre_Bits + Remote.Bits);
+    }
+    Out.Add(true, Remote.Ptrail);
+    // The foot is a space, then a mark.
+    if ((!repeat || !(Remote.Flags & No_Foot_Rep)) && Remote.Foot.Both()) {
+        Out.Add(false, Remote.Foot.Space);
+        Out.Add(true, Remote.Foot.Mark);
+    }
+}
+
+std::optional<std::string> TPress::Encode(const std::vector<uint64_t>& codes) {
+    for (std::size_t k = 0; k < codes.size(); ++k) {
+        const bool repeat = k > 0;
+        const int64_t before = Out.Total;
+        Frame(codes[k], repeat);
+        if (Out.Values.empty()) return "has no mark";
+        ++Toggle_Mask_State;
+        if (Toggle_Mask_State == 4) Toggle_Mask_State = 2;
+        // The frame's length leaves out the space it ends with; with
+        // CONST_LENGTH and NO_HEAD_REP LIRC also takes the header out of the
+        // first frame's length (the frames that repeat a held key come
+        // without it), so that frame waits that much longer.
+        int64_t length = Out.Total - before - Out.Trailing_Space();
+        if (!repeat && (Remote.Flags & Const_Length) && (Remote.Flags & No_Head_Rep)) {
+            length -= Remote.Header.Mark + Remote.Header.Space;
+        }
+        int64_t wait = Remote.Min_Gap();
+        if (repeat && Remote.Repeat.Both() && Remote.Repeat_Gap > 0) {
+            wait = Remote.Repeat_Gap;
+        } else if (Remote.Flags & Const_Length) {
+            if (Remote.Min_Gap() <= length) {
+                return "lasts " + std::to_string(length) + " us, not shorter than the CONST_LENGTH gap of " +
+                       std::to_string(Remote.Min_Gap()) + " us, so LIRC does not send it either";
+            }
+            wait = Remote.Min_Gap() - length;
+        }
+        if (k + 1 < codes.size() && wait < Concatenated_Gap_Limit_us) {
+            // The next frame follows after the frame's own last space and
+            // the wait.
+            Out.Add(false, wait);
+            continue;
+        }
+        // The wait takes the place of a space the frame ends with.
+        if (!Out.Ends_With_Mark()) Out.Values.pop_back();
+        if (wait > 0) Out.Values.push_back(wait);
+        break;
+    }
+    return std::nullopt;
 }
 
 class TReader {
@@ -346,20 +512,25 @@ void TReader::Flags(int64_t line, const std::vector<std::string_view>& words) {
     }
 }
 
-// `KEY 0xCODE [0xCODE ...]`. Only the first code is read: LIRC sends further
-// ones as more frames of the same press, and a record holds one frame.
+// `KEY 0xCODE [0xCODE ...]`: LIRC sends the further codes as further
+// frames of the same press.
 void TReader::Code_Line(int64_t line, const std::vector<std::string_view>& words) {
+    // LIRC refuses the whole file for it; only the key is left out here.
     if (words.size() < 2) return Key_Error(line, "key " + Quoted(words[0]) + " has no code");
-    const std::optional<uint64_t> code = Scan_Unsigned(words[1]);
-    if (!code) return Key_Error(line, "bad code " + Quoted(words[1]) + " for key " + Quoted(words[0]));
-    Remote.Keys.push_back({std::string(words[0]), line, code, {}, std::nullopt});
+    TKey key{std::string(words[0]), line, {}, {}, std::nullopt};
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const std::optional<uint64_t> code = Scan_Unsigned(words[i]);
+        if (!code) return Key_Error(line, "bad code " + Quoted(words[i]) + " for key " + Quoted(words[0]));
+        key.Codes.push_back(*code);
+    }
+    Remote.Keys.push_back(std::move(key));
 }
 
 // `name KEY`, then the key's durations over any number of lines.
 void TReader::Raw_Line(int64_t line, const std::vector<std::string_view>& words) {
     if (Same_Ignoring_Case(words[0], "name")) {
         Close_Raw_Key();
-        Raw_Key = TKey{words.size() > 1 ? std::string(words[1]) : "", line, std::nullopt, {}, std::nullopt};
+        Raw_Key = TKey{words.size() > 1 ? std::string(words[1]) : "", line, {}, {}, std::nullopt};
         if (words.size() != 2) Raw_Key->Fault = TFormat_Error{line, "'name' takes one key name"};
         return;
     }
@@ -401,18 +572,25 @@ void TReader::Unclosed() {
 std::optional<std::string> TReader::Remote_Problem() const {
     const unsigned encoding = Remote.Flags & Encodings;
     if (std::popcount(encoding) > 1) return "flags name more than one encoding";
-    if (encoding == 0) return std::nullopt;
+    if (encoding == Raw_Codes) return std::nullopt;
+    if (encoding & Unsendable) {
+        return "flag " + Quoted(Flag_Name(encoding)) + ": LIRC cannot send this encoding either";
+    }
     if (Remote.Bits == 0) return "no 'bits'";
     // Files written for receivers that hand over a number instead of
     // durations (USB receivers, TV cards) give the bits no length.
-    constexpr TPair none{};
-    if (Remote.One.Mark == none.Mark && Remote.One.Space == none.Space && Remote.Zero.Mark == none.Mark &&
-        Remote.Zero.Space == none.Space) {
+    if (!Remote.One.Mark && !Remote.One.Space && !Remote.Zero.Mark && !Remote.Zero.Space) {
         return "no timings ('one' and 'zero' are 0 or missing): its codes are a receiver driver's, which LIRC "
                "cannot send either";
     }
-    const int64_t total = Remote.Pre_Bits + Remote.Bits + Remote.Post_Bits;
+    const int64_t total = Remote.Word_Bits();
     if (total > Max_Word_Bits) return std::to_string(total) + " bits with pre_data and post_data, more than 64";
+    // LIRC sends nothing of a part whose bits do not fill its symbols.
+    const int64_t symbol_bits = (encoding & Rcmm) ? 2 : (encoding & Xmp) ? 4 : 1;
+    if (Remote.Pre_Bits % symbol_bits != 0 || Remote.Bits % symbol_bits != 0 || Remote.Post_Bits % symbol_bits != 0) {
+        return std::string(Flag_Name(encoding)) + " sends " + std::to_string(symbol_bits) +
+               " bits a symbol: pre_data_bits, bits and post_data_bits must be multiples of it";
+    }
     if (!Fits(Remote.Pre_Data, Remote.Pre_Bits))
         return "pre_data " + Hex_Number(Remote.Pre_Data) + " is wider than pre_data_bits";
     if (!Fits(Remote.Post_Data, Remote.Post_Bits))
@@ -424,48 +602,95 @@ void TReader::Finish_Remote() {
     Close_Raw_Key();
     Section = TSection::Outside;
     const std::string remote = Remote.Name.empty() ? "" : "remote " + Quoted(Remote.Name) + ": ";
-    // Without an encoding in 'flags' LIRC sends a remote as SPACE_ENC, or as
-    // RAW_CODES when it lists raw codes.
-    if (!(Remote.Flags & (Encodings | Raw_Codes))) Remote.Flags |= Remote.Raw_Block ? Raw_Codes : Space_Enc;
-    // An RC6 remote without rc6_mask doubles its toggle bit, as older files
-    // expect.
-    const int64_t total = Remote.Pre_Bits + Remote.Bits + Remote.Post_Bits;
-    if ((Remote.Flags & Rc6) && Remote.Rc6_Mask == 0 && Remote.Toggle_Bit > 0 && Remote.Toggle_Bit <= total) {
-        Remote.Rc6_Mask = uint64_t{1} << (total - Remote.Toggle_Bit);
+    // A remote that lists raw codes is sent as RAW_CODES whatever its flags
+    // say; without an encoding in 'flags' LIRC sends one of codes as
+    // SPACE_ENC.
+    if (Remote.Raw_Block) {
+        Remote.Flags = (Remote.Flags & ~Encodings) | Raw_Codes;
+    } else if (!(Remote.Flags & Encodings)) {
+        Remote.Flags |= Space_Enc;
+    }
+    const bool raw = Remote.Flags & Raw_Codes;
+    // toggle_bit (or repeat_bit) counts from the first bit of the whole word.
+    // An RC6 remote without rc6_mask doubles that bit, as older files expect;
+    // and it is the toggle bit unless toggle_bit_mask names one.
+    const int64_t total = Remote.Word_Bits();
+    if (Remote.Toggle_Bit > 0 && Remote.Toggle_Bit <= total) {
+        const uint64_t bit = uint64_t{1} << (total - Remote.Toggle_Bit);
+        if ((Remote.Flags & Rc6) && Remote.Rc6_Mask == 0) Remote.Rc6_Mask = bit;
+        if (Remote.Toggle_Bit_Mask == 0) Remote.Toggle_Bit_Mask = bit;
     }
     if (const std::optional<std::string> problem = Remote.Fault ? std::nullopt : Remote_Problem()) {
         Refuse(Remote.Line, *problem);
     }
-    if (Remote.Codes_Line > 0 && !(Remote.Flags & Encodings)) {
+    if (Remote.Codes_Line > 0 && raw) {
         Refuse(Remote.Codes_Line, "'begin codes' in a remote without an encoding in 'flags'");
     }
     if (Remote.Fault) {
         File.Errors.push_back({Remote.Fault->Line, remote + Remote.Fault->Message});
         return;
     }
-    const int32_t carrier = Remote.Frequency > 0 ? static_cast<int32_t>(Remote.Frequency) : Default_Carrier_Hz;
+    // REVERSE sends each part least significant bit first. LIRC turns the
+    // words round once as it reads them; the further codes of a key it
+    // leaves as written.
+    std::vector<TKey*> keys;
     for (TKey& key : Remote.Keys) {
-        if (key.Code) {
-            if (!Fits(*key.Code, Remote.Bits)) {
-                Key_Error(key.Line, "code " + Hex_Number(*key.Code) + " of key " + Quoted(key.Name) +
-                                        " is wider than " + std::to_string(Remote.Bits) + " bits");
+        if (!key.Codes.empty()) {
+            const auto wide = std::find_if(key.Codes.begin(), key.Codes.end(),
+                                           [&](uint64_t code) { return !Fits(code, Remote.Bits); });
+            if (wide != key.Codes.end()) {
+                Key_Error(key.Line, "code " + Hex_Number(*wide) + " of key " + Quoted(key.Name) + " is wider than " +
+                                        std::to_string(Remote.Bits) + " bits");
                 continue;
             }
-            key.Durations = Encode(Remote, *key.Code);
-            if (key.Durations.empty()) {
-                Key_Error(key.Line, "key " + Quoted(key.Name) + " has no mark");
+            if (Remote.Flags & Reverse) key.Codes[0] = Reversed(key.Codes[0], Remote.Bits);
+        }
+        keys.push_back(&key);
+    }
+    if (Remote.Flags & Reverse) {
+        Remote.Pre_Data = Reversed(Remote.Pre_Data, Remote.Pre_Bits);
+        Remote.Post_Data = Reversed(Remote.Post_Data, Remote.Post_Bits);
+    }
+    // The toggle bits of the first press: LIRC starts from a state that
+    // leaves the first key's code as written, then flips the state's
+    // toggle bits as each press begins.
+    if (Remote.Toggle_Bit_Mask != 0 && !raw) {
+        const auto first = std::find_if(keys.begin(), keys.end(), [](const TKey* k) { return !k->Codes.empty(); });
+        uint64_t state = first == keys.end() ? 0 : (*first)->Codes[0] & Remote.Toggle_Bit_Mask;
+        if (state != 0) state ^= Remote.Toggle_Bit_Mask;
+        Remote.Toggle_State = state ^ Remote.Toggle_Bit_Mask;
+    }
+    const int32_t carrier = Remote.Frequency > 0 ? static_cast<int32_t>(Remote.Frequency) : Default_Carrier_Hz;
+    for (TKey* key : keys) {
+        if (!key->Codes.empty()) {
+            TPress press(Remote);
+            if (const std::optional<std::string> problem = press.Encode(key->Codes)) {
+                Key_Error(key->Line, "key " + Quoted(key->Name) + " " + *problem);
                 continue;
             }
+            key->Durations = press.Durations();
+        } else if (key->Durations.size() % 2 == 1) {
+            // A raw key that ends with a space keeps it as written;
+            // otherwise it ends with the gap, or with CONST_LENGTH what the
+            // gap leaves of the frame.
+            int64_t wait = Remote.Min_Gap();
+            if (Remote.Flags & Const_Length) {
+                int64_t length = 0;
+                for (int64_t d : key->Durations) length += d;
+                if (Remote.Min_Gap() <= length) {
+                    Key_Error(key->Line, "key " + Quoted(key->Name) + " lasts " + std::to_string(length) +
+                                             " us, not shorter than the CONST_LENGTH gap of " +
+                                             std::to_string(Remote.Min_Gap()) + " us, so LIRC does not send it either");
+                    continue;
+                }
+                wait = Remote.Min_Gap() - length;
+            }
+            if (wait > 0) key->Durations.push_back(wait);
         }
-        // A raw key that ends with a space keeps it as written.
-        if (key.Durations.size() % 2 == 1) {
-            const int64_t space = Trailing_Space(Remote, key.Durations, key.Code.has_value());
-            if (space > 0) key.Durations.push_back(space);
-        }
-        TIR_Record record{key.Name, std::nullopt, {{}, carrier}};
+        TIR_Record record{key->Name, std::nullopt, {{}, carrier}};
         // A merged duration holds at most one half of each of 64 bits (20 s
         // when doubled) and a few parts of 10 s: far within 32 bits.
-        for (int64_t d : key.Durations) record.Timing.Durations_us.push_back(static_cast<int32_t>(d));
+        for (int64_t d : key->Durations) record.Timing.Durations_us.push_back(static_cast<int32_t>(d));
         File.Records.push_back(std::move(record));
     }
     std::stable_sort(Remote.Key_Errors.begin(), Remote.Key_Errors.end(),

@@ -8,9 +8,11 @@
 # different spaces (CONST_LENGTH) counts as a fault of its final spaces alone
 # (shown apart from the faults in the frames before them). irsimsend -k finds
 # the keys of a file's first remote only; the keys of later remotes are
-# counted as not compared. A file named driver_*.conf must
-# be refused by qev-ir with its driver-code message, and irsimsend must send
-# no pulse for it. Exits 77 (skipped) when irsimsend is not installed.
+# counted as not compared. A file named driver_*.conf or refused_*.conf
+# holds what LIRC does not send (driver codes, an encoding LIRC cannot send,
+# keys LIRC refuses): qev-ir must refuse it with a message saying LIRC does
+# not send it either, and irsimsend must send no pulse for it. Exits 77
+# (skipped) when irsimsend is not installed.
 set -u
 qev_ir=$1
 shift
@@ -34,10 +36,10 @@ for file in "$@"; do
     rm -f "$work/out.conf"
     if ! "$qev_ir" convert "$work/in.conf" "$work/out.conf" >"$work/err" 2>&1; then
         case $name in
-        driver_*)
+        driver_* | refused_*)
             (cd "$work" && rm -f simsend.out && irsimsend in.conf >/dev/null 2>&1)
-            if ! grep -q "LIRC cannot send either" "$work/err"; then
-                echo "$name: refused without the driver-code message: $(cat "$work/err")"
+            if ! grep -Eq "LIRC (cannot|does not) send" "$work/err"; then
+                echo "$name: refused without saying LIRC does not send it: $(cat "$work/err")"
                 faults=$((faults + 1))
             elif grep -q '^pulse' "$work/simsend.out" 2>/dev/null; then
                 echo "$name: irsimsend sends pulses for it"
@@ -51,8 +53,8 @@ for file in "$@"; do
         esac
         continue
     fi
-    case $name in driver_*)
-        echo "$name: read although it holds driver codes"
+    case $name in driver_* | refused_*)
+        echo "$name: read although LIRC does not send it"
         faults=$((faults + 1))
         continue
         ;;
