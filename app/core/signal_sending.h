@@ -15,7 +15,8 @@ namespace qev {
 
 // The carrier (Hz) of the buffer's first Sample count samples: CARRIER when
 // set, else the usual carrier of the protocol the samples decode to (RC5 and
-// RC6 36 kHz, SIRC 40 kHz), else 38 kHz.
+// RC6 36 kHz, Kaseikyo 37 kHz, SIRC and Pioneer 40 kHz, RCA 56 kHz), else
+// 38 kHz.
 int32_t Signal_Carrier_Hz(const TSettings& settings, const TSample_Buffer& samples);
 
 class TSignal_Sender {

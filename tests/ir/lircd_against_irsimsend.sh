@@ -1,12 +1,11 @@
 #!/bin/sh
 # Compares the frames qev-ir reads from lircd.conf files with LIRC's own.
 #   lircd_against_irsimsend.sh QEV_IR FILE...
-# For each FILE, qev-ir exports the frames it reads as a RAW_CODES lircd.conf;
-# irsimsend (Debian's lirc) then sends each key of FILE and of that export,
-# and the pulses and spaces must be the same. The export has one gap for all
-# keys, the shortest final space of its frames, so a file whose keys end with
-# different spaces (CONST_LENGTH) counts as a fault of its final spaces alone
-# (shown apart from the faults in the frames before them). irsimsend -k finds
+# For each FILE, qev-ir exports the frames it reads as a Flipper file, which
+# holds each record's durations as read, final space included; irsimsend
+# (Debian's lirc) sends each key of FILE, and the pulses and spaces must be
+# the same (a difference in the final space alone is shown apart from the
+# faults in the frames before it). irsimsend -k finds
 # the keys of a file's first remote only; the keys of later remotes are
 # counted as not compared. A file named driver_*.conf or refused_*.conf
 # holds what LIRC does not send (driver codes, an encoding LIRC cannot send,
@@ -30,11 +29,21 @@ lirc_frame() {
     grep -E '^(pulse|space) ' "$work/simsend.out" 2>/dev/null
 }
 
+# The same lines for the record KEY of qev-ir's Flipper export, which holds
+# each record's durations as read, final space included.
+our_frame() {
+    awk -v key="$1" '
+        /^name: / { on = (substr($0, 7) == key); next }
+        /^#/ { on = 0 }
+        on && /^data: / { for (i = 2; i <= NF; ++i) print ((n++ % 2 == 0) ? "pulse " : "space ") $i }
+    ' "$work/out.ir"
+}
+
 for file in "$@"; do
     name=$(basename "$file")
     cp "$file" "$work/in.conf"
-    rm -f "$work/out.conf"
-    if ! "$qev_ir" convert "$work/in.conf" "$work/out.conf" >"$work/err" 2>&1; then
+    rm -f "$work/out.ir"
+    if ! "$qev_ir" convert "$work/in.conf" "$work/out.ir" >"$work/err" 2>&1; then
         case $name in
         driver_* | refused_*)
             (cd "$work" && rm -f simsend.out && irsimsend in.conf >/dev/null 2>&1)
@@ -59,14 +68,14 @@ for file in "$@"; do
         continue
         ;;
     esac
-    for key in $(sed -n '/begin raw_codes/,/end raw_codes/s/^ *name  *\([^ ]*\).*/\1/p' "$work/out.conf"); do
+    for key in $(sed -n 's/^name: //p' "$work/out.ir"); do
         lirc_frame in.conf "$key" >"$work/lirc"
         if [ ! -s "$work/lirc" ]; then
             uncompared=$((uncompared + 1))
             continue
         fi
         keys=$((keys + 1))
-        lirc_frame out.conf "$key" >"$work/ours"
+        our_frame "$key" >"$work/ours"
         if cmp -s "$work/lirc" "$work/ours"; then continue; fi
         if cmp -s -n "$(sed '$d' "$work/lirc" | wc -c)" "$work/lirc" "$work/ours" &&
             [ "$(wc -l <"$work/lirc")" = "$(wc -l <"$work/ours")" ]; then
