@@ -20,6 +20,19 @@ std::string Code_Key_Name(const TIR_Code& code) {
            field(code.Command, info.Command_Max);
 }
 
+namespace {
+
+// Codes that name the same frame: equal, or NEC and Pioneer with the same
+// fields (Pioneer's frame is NEC's at a faster clock; only the spacing of a
+// held key's frames tells them apart, and a single press has none).
+bool Same_Code(const TIR_Code& a, const TIR_Code& b) {
+    if (a == b) return true;
+    const auto nec_or_pioneer = [](TProtocol p) { return p == TProtocol::NEC || p == TProtocol::Pioneer; };
+    return nec_or_pioneer(a.Protocol) && nec_or_pioneer(b.Protocol) && a.Address == b.Address && a.Command == b.Command;
+}
+
+}  // namespace
+
 void TKey_Recognizer::Learn(const TCommand_Table& table) {
     rows_.clear();
     const int32_t rows = table.Rows_In_Use();
@@ -35,7 +48,8 @@ std::optional<THeard_Key> TKey_Recognizer::Recognize(std::span<const uint8_t> le
     const std::optional<TIR_Code> code = decoded ? std::optional<TIR_Code>(decoded->Code) : std::nullopt;
     if (code) {
         for (std::size_t row = 0; row < rows_.size(); ++row) {
-            if (rows_[row].Code == code) return THeard_Key{rows_[row].Name, static_cast<int32_t>(row), code};
+            if (rows_[row].Code && Same_Code(*rows_[row].Code, *code))
+                return THeard_Key{rows_[row].Name, static_cast<int32_t>(row), code};
         }
     }
     for (std::size_t row = 0; row < rows_.size(); ++row) {

@@ -3,7 +3,8 @@
 //
 // A heard signal that decodes to a protocol is the first learned row that
 // decodes to the same protocol, address and command (a remote's toggle bit
-// and the number of repeat frames do not count). Otherwise it is the first
+// and the number of repeat frames do not count, and NEC and Pioneer, one
+// frame at two clocks, are the same). Otherwise it is the first
 // row whose waveform it matches as Same_Signal (ir/signal_match.h) compares
 // them, which allows for a remote whose clock is a few per cent off. A
 // signal that is neither but decodes is named by its code:

@@ -95,6 +95,11 @@ void TListener::Run() {
         if (!on_heard) continue;
         TIR_Timing timing;
         for (int i = 0; i < count; ++i) timing.Durations_us.push_back(static_cast<int32_t>(durations[i]));
+        // Idle time after the signal, as a capture has it: a bi-phase frame
+        // whose last half is a space ends in it, and the decoder tells NEC
+        // from Pioneer (NEC's frame at a faster clock) by when the next frame
+        // comes, which a lone frame's short end gap would mislead.
+        timing.Durations_us.push_back(static_cast<int32_t>(Idle_After_Us));
         heard.Levels = Sample_Timing(timing, INT32_MAX);
         on_heard(std::move(heard));
     }

@@ -27,8 +27,9 @@
 
 namespace qev {
 
-// A signal the receiver took in, and when its receive ended (the signal's
-// end and the end gap after it).
+// A signal the receiver took in, its levels ending with Idle_After_Us of
+// idle time, and when its receive ended (the signal's end and the end gap
+// after it).
 struct THeard_Signal {
     TLevels Levels;
     std::chrono::steady_clock::time_point End;
@@ -40,6 +41,8 @@ public:
     static constexpr unsigned End_Gap_Us = 20'000;
     static constexpr unsigned Max_Signal_Us = 2'000'000;
     static constexpr std::chrono::milliseconds Resume_Delay{60};
+    // The idle time a heard signal's levels end with.
+    static constexpr unsigned Idle_After_Us = 150'000;
 
     // Called on the listener's thread.
     using TOn_Heard = std::function<void(THeard_Signal)>;

@@ -117,6 +117,8 @@ void TQEV_State::Send_Command(int32_t row, int32_t times, TPress press) {
     Unpack_Command(row);
     if (times <= 0) return;
     if (Settings.TOGGLE != 0) press_toggle_.Apply(Samples, press);
+    // A device that hears its own transmitter must not take this for a key.
+    const TListener::TPause pause(Listener);
     if (Port.Signal_Features() != 0) {
         signal_sender_.Send(Port, Settings, Samples, times, Feedback);
         return;
@@ -132,6 +134,7 @@ void TQEV_State::Send_Command(int32_t row, int32_t times, TPress press) {
 }
 
 void TQEV_State::Transmit_Command() {
+    const TListener::TPause pause(Listener);
     if (Port.Signal_Features() != 0) {
         signal_sender_.Send(Port, Settings, Samples, 1, Feedback);
         return;
@@ -141,6 +144,7 @@ void TQEV_State::Transmit_Command() {
 }
 
 TReceive_Report TQEV_State::Receive_Command() {
+    const TListener::TPause pause(Listener);
     TReceive_Request request;
     request.Base = Port_Base();
     request.Samples = Settings.MAX_RMTCMD_BIT_LENGTH;

@@ -11,6 +11,7 @@
 #define QEV_APP_CORE_QEV_STATE_H
 
 #include "app/core/busy_section.h"
+#include "app/core/listener.h"
 #include "app/core/main_view.h"
 #include "app/core/port_status.h"
 #include "app/core/press_toggle.h"
@@ -62,6 +63,9 @@ public:
     double Receive_Time_Limit_Seconds = 10.0;
     // The Command file loaded last and whether rows were added since.
     TTable_Origin Origin;
+    // The receiver kept open while idle (Option ▸ Listen); sending and
+    // learning pause it while they run.
+    TListener Listener{Port};
 
     // ---- Long actions (see TBusy_Section) ------------------------------------
     bool Stop_Requested = false;

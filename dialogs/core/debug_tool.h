@@ -47,6 +47,8 @@ public:
 
 private:
     TQEV_State& state_;
+    // The receiver is the dialog's while it is open: listening pauses.
+    TListener::TPause listening_paused_{state_.Listener};
     uint32_t tx_led_color_ = Lamp_White;
     uint32_t rx_led_color_ = Lamp_White;
     std::string port_caption_;

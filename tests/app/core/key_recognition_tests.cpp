@@ -45,6 +45,7 @@ protected:
         Put(0, "POWER", Frame({TProtocol::NEC, 0x04, 0x08}));
         Put(1, "VOL+", Frame({TProtocol::RC5, 0x05, 0x10}));
         Put(2, "FAN", Raw());
+        Put(3, "AMP", Frame({TProtocol::Pioneer, 0xA5, 0x44}));
     }
     void Put(int32_t row, const std::string& name, const TLevels& levels) {
         TSample_Buffer buffer;
@@ -81,6 +82,7 @@ TEST_F(Key_Recognition_Test, Names_The_Learned_Row_Or_The_Code) {
         {"the raw signal", Raw(), "FAN", 2},
         {"the raw signal 5 % slow", Raw(1.05), "FAN", 2},
         {"the raw signal 5 % fast", Raw(0.95), "FAN", 2},
+        {"a lone frame of the Pioneer row, named NEC by itself", Frame({TProtocol::NEC, 0xA5, 0x44}), "AMP", 3},
         {"a code no row holds", Frame({TProtocol::NEC, 0x04, 0x09}), "NEC_0x04_0x09", -1},
         {"a code of wide fields", Frame({TProtocol::NECext, 0x1234, 0x5678}), "NECext_0x1234_0x5678", -1},
         {"noise", Sample_Timing({{700, 300, 200, 9000}, 38000}, 1 << 20), std::nullopt, -1},
