@@ -14,6 +14,7 @@
 #include "dialogs/ui/setup_form.h"
 #include "dialogs/ui/version_dialog_form.h"
 #include "learn/ui/capture_command_form.h"
+#include "macro/core/listening_session.h"
 #include "macro/core/macro_line.h"
 #include "macro/ui/macro_command_form.h"
 #include "net/command_server.h"
@@ -81,7 +82,9 @@ TQEV_Main_Form::TQEV_Main_Form(TCounter& counter, TPriority_Api& priority, TUser
         move(screen->availableGeometry().center() - rect().center());
 }
 
-TQEV_Main_Form::~TQEV_Main_Form() = default;
+// The listener's thread posts to this window: it ends before anything else
+// goes.
+TQEV_Main_Form::~TQEV_Main_Form() { state_.Listener.Stop(); }
 
 // ---- The face ---------------------------------------------------------------
 
@@ -190,6 +193,7 @@ void TQEV_Main_Form::Create_Menu() {
         {"Edit", "Clear_All_Data", "Clear All Data(&X)", &TQEV_Main_Form::Clear_All_DataClick},
         {"Option", "Macro", "&Macro", &TQEV_Main_Form::MacroClick},
         {"Option", "Server", "&Server", &TQEV_Main_Form::ServerClick},
+        {"Option", "Listen", "Lis&ten", &TQEV_Main_Form::ListenClick},
         {"Option", "Performance", "&Performance", &TQEV_Main_Form::PerformanceClick},
         {"Option", "DBTool", "&DB Tool", &TQEV_Main_Form::DBToolClick},
         {"Option", "LPTAddress", "&LPT Address", &TQEV_Main_Form::LPTAddressClick},
@@ -240,6 +244,12 @@ bool TQEV_Main_Form::Start_Up() {
     // The LIRC listener is optional: a port that cannot be opened is told
     // and the program starts without it.
     Apply_Lirc_Settings();
+    // So is listening: a port that cannot listen says so in the status bar.
+    if (state_.Settings.LISTEN_ENABLE != 0) {
+        std::string why;
+        Set_Listen_Check(Start_Listening(&why));
+        if (!why.empty()) Set_Status_Text(why);
+    }
     return true;
 }
 
@@ -262,6 +272,7 @@ void TQEV_Main_Form::closeEvent(QCloseEvent* event) {
         }
         server_->Close();  // no client's line may run on what is released next
         lirc_server_->Close();
+        Stop_Listening();
         state_.Port.Unload_Port_Library();
         state_.Release_Buffers();
         shut_down_ = true;

@@ -26,6 +26,7 @@ class QStatusBar;
 namespace qev {
 
 class TCommand_Server;
+class TListening_Session;
 class TLirc_Server;
 class TLirc_State_Program;
 class TPictureButton;
@@ -80,6 +81,7 @@ public:
     void CaptureCommandClick();
     void MacroClick();
     void ServerClick();
+    void ListenClick();
     void SetUpClick();
     void PerformanceClick();
     void DBToolClick();
@@ -110,6 +112,11 @@ private:
                                         int* chosen_filter = nullptr);
     bool Open_Server(std::string* error);
     void Set_Server_Check(bool open);
+    // Listening (app/window/listening.cpp): the receiver open while idle.
+    bool Start_Listening(std::string* why);
+    void Stop_Listening();
+    void Set_Listen_Check(bool on);
+    void Key_Heard(const THeard_Signal& signal);
 
     qev::TQEV_State state_;
     std::unique_ptr<qev::TCommand_Server> server_;  // QEV_ServerSocket
@@ -117,6 +124,7 @@ private:
     // goes first, since its protocol refers to the program.
     std::unique_ptr<qev::TLirc_State_Program> lirc_program_;
     std::unique_ptr<qev::TLirc_Server> lirc_server_;
+    std::unique_ptr<qev::TListening_Session> listening_;
     std::vector<TKey_Entry> key_table_;
     std::vector<TPictureButton*> keys_;  // the 39 keys in Key table order
     TPictureButton* send_button_ = nullptr;
@@ -126,9 +134,10 @@ private:
     QLabel* command_label_ = nullptr;
     QStatusBar* status_bar_ = nullptr;
     QLabel* status_text_ = nullptr;
-    QLabel* port_text_ = nullptr;  // the port in use, at the status bar's right end
-    QImage picture_;               // what Vey_Image holds
-    QImage background_;            // the background bitmap; null without one
+    QLabel* port_text_ = nullptr;   // the port in use, at the status bar's right end
+    QLabel* heard_text_ = nullptr;  // the last key heard, once listening has started
+    QImage picture_;                // what Vey_Image holds
+    QImage background_;             // the background bitmap; null without one
     std::string open_name_ = "temp.rmt";
     std::string save_name_ = "temp.rmt";
     std::string import_name_;

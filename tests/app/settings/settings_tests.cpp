@@ -196,7 +196,7 @@ TEST_F(Settings_File_Test, Other_Transparency_Words_Are_Kept_Upper_Cased_And_Mea
     EXPECT_FALSE(settings.See_Through());
 }
 
-TEST_F(Settings_File_Test, Writing_Produces_All_Eighteen_Keys_In_Order) {
+TEST_F(Settings_File_Test, Writing_Produces_All_Nineteen_Keys_In_Order) {
     settings.RMT_DIR = "/profile";
     settings.BUTTON_TRANSPARENCY = "YES";
     settings.Base_Address = 0x3bc;
@@ -210,7 +210,8 @@ TEST_F(Settings_File_Test, Writing_Produces_All_Eighteen_Keys_In_Order) {
               "[LPT]\nBase_Address=0x3BC\n"
               "[DIR]\nRMT_DIR=/profile\nRMT_FILE=\n"
               "[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1\n"
-              "[LIRC]\nENABLE=0\nPORT=8765\n");
+              "[LIRC]\nENABLE=0\nPORT=8765\n"
+              "[LISTEN]\nENABLE=0\n");
     ASSERT_TRUE(Write_Settings(file, settings));
     EXPECT_EQ(Read_File(path), first) << "a second shutdown must not change the file";
 }
@@ -239,6 +240,7 @@ TEST_F(Settings_File_Test, Written_Settings_Read_Back_Unchanged) {
     settings.RMT_FILE = "/data/ir/tv.rmt";
     settings.PORT = 10001;
     settings.TOGGLE = 1;
+    settings.LISTEN_ENABLE = 1;
     settings.STARTUP = 1;
     settings.ECHO = 0;
     settings.LIRC_ENABLE = 1;
@@ -254,12 +256,12 @@ TEST_F(Settings_File_Test, Written_Settings_Read_Back_Unchanged) {
 TEST_F(Settings_File_Test, The_Keys_Are_Read_And_Written_In_One_Order) {
     std::vector<std::string> names;
     for (const TSettings_Key& key : Settings_Keys) names.push_back(std::string(key.Section) + "." + key.Key);
-    EXPECT_EQ(names,
-              (std::vector<std::string>{"FORM.BACK_IMAGE", "FORM.BUTTON_TRANSPARENCY", "FORM.TRANSPARENCY_MODE",
-                                        "COMMAND.MAX_RMTCMD_NUM", "COMMAND.REPEAT", "WAVEFORM.MAX_RMTCMD_BIT_LENGTH",
-                                        "WAVEFORM.MIN_LEADER_LENGTH", "WAVEFORM.DEV_LEADER_LENGTH", "WAVEFORM.CARRIER",
-                                        "WAVEFORM.TOGGLE", "LPT.Base_Address", "DIR.RMT_DIR", "DIR.RMT_FILE",
-                                        "SERVER.PORT", "SERVER.STARTUP", "SERVER.ECHO", "LIRC.ENABLE", "LIRC.PORT"}));
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "FORM.BACK_IMAGE", "FORM.BUTTON_TRANSPARENCY", "FORM.TRANSPARENCY_MODE",
+                         "COMMAND.MAX_RMTCMD_NUM", "COMMAND.REPEAT", "WAVEFORM.MAX_RMTCMD_BIT_LENGTH",
+                         "WAVEFORM.MIN_LEADER_LENGTH", "WAVEFORM.DEV_LEADER_LENGTH", "WAVEFORM.CARRIER",
+                         "WAVEFORM.TOGGLE", "LPT.Base_Address", "DIR.RMT_DIR", "DIR.RMT_FILE", "SERVER.PORT",
+                         "SERVER.STARTUP", "SERVER.ECHO", "LIRC.ENABLE", "LIRC.PORT", "LISTEN.ENABLE"}));
 }
 
 TEST_F(Settings_File_Test, A_Start_And_A_Shutdown_Keep_A_Hand_Written_File_Byte_For_Byte) {
@@ -294,7 +296,9 @@ TEST_F(Settings_File_Test, A_Start_And_A_Shutdown_Keep_A_Hand_Written_File_Byte_
         "; irsend -a 127.0.0.1:8765 SEND_ONCE tv POWER\r\n"
         "[lirc]\r\n"
         "  enable = 1  \r\n"
-        "Port=18765\r\n";
+        "Port=18765\r\n"
+        "[LISTEN]\r\n"
+        "ENABLE=0\r\n";
     Write_File(path, hand_written);
     Read();
     TIni_File file(path);
@@ -356,13 +360,16 @@ TEST_F(Settings_File_Test, A_File_From_Before_The_LIRC_Section_Gains_It_At_The_E
         std::string added;
     };
     const std::vector<Row> rows = {
-        {"lf", "; old\n[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1\n", "[LIRC]\nENABLE=0\nPORT=8765\n"},
-        {"cr_lf", "[SERVER]\r\nPORT=9999\r\nSTARTUP=0\r\nECHO=1\r\n", "[LIRC]\r\nENABLE=0\r\nPORT=8765\r\n"},
-        {"no_final_line_end", "[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1", "\n[LIRC]\nENABLE=0\nPORT=8765\n"},
+        {"lf", "; old\n[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1\n", "[LIRC]\nENABLE=0\nPORT=8765\n[LISTEN]\nENABLE=0\n"},
+        {"cr_lf", "[SERVER]\r\nPORT=9999\r\nSTARTUP=0\r\nECHO=1\r\n",
+         "[LIRC]\r\nENABLE=0\r\nPORT=8765\r\n[LISTEN]\r\nENABLE=0\r\n"},
+        {"no_final_line_end", "[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1",
+         "\n[LIRC]\nENABLE=0\nPORT=8765\n[LISTEN]\nENABLE=0\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        // Every other key as a start reads it, so only [LIRC] is new.
+        // Every other key as a start reads it, so only [LIRC] and [LISTEN]
+        // are new.
         const std::string others =
             "[FORM]\nBACK_IMAGE=\nBUTTON_TRANSPARENCY=NO\nTRANSPARENCY_MODE=1\n[COMMAND]\nMAX_RMTCMD_NUM=256\n"
             "REPEAT=1\n[WAVEFORM]\nMAX_RMTCMD_BIT_LENGTH=1024\nMIN_LEADER_LENGTH=8\nDEV_LEADER_LENGTH=2\nCARRIER="

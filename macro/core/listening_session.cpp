@@ -1,0 +1,24 @@
+#include "macro/core/listening_session.h"
+
+#include "base/sample_grid.h"
+
+namespace qev {
+
+THeard_Outcome TListening_Session::Heard(TQEV_State& state, const THeard_Signal& signal) {
+    THeard_Outcome outcome;
+    outcome.Press =
+        keys_.Heard(state.Table, signal.Levels, static_cast<int32_t>(Sample_Of_us(TListener::End_Gap_Us)), signal.End);
+    if (!outcome.Press) return outcome;
+    const std::string& name = outcome.Press->Key.Name;
+    outcome.Status = "Heard " + name;
+    if (outcome.Press->Repeat > 0) {
+        outcome.Status += " (held, " + std::to_string(outcome.Press->Repeat) + ")";
+        return outcome;
+    }
+    if (const std::optional<TKey_Macro> macro = macros_.Macro_For(name)) {
+        outcome.Status += ": " + Run_Key_Macro(state, name, *macro).Summary;
+    }
+    return outcome;
+}
+
+}  // namespace qev

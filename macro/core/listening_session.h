@@ -1,0 +1,37 @@
+// What the window does with a signal the listener heard: names it as a key
+// of the Command table, and on a new press runs the key's macro from the
+// KEYS file; the status bar's text says what happened.
+#ifndef QEV_MACRO_CORE_LISTENING_SESSION_H
+#define QEV_MACRO_CORE_LISTENING_SESSION_H
+
+#include "app/core/key_recognition.h"
+#include "app/core/listener.h"
+#include "app/core/qev_state.h"
+#include "macro/core/key_macros.h"
+
+#include <optional>
+#include <string>
+
+namespace qev {
+
+struct THeard_Outcome {
+    std::optional<THeard_Press> Press;  // nothing: no key
+    // "Heard POWER", "Heard POWER (held, 3)", "Heard POWER: POWER ran TV_ON";
+    // empty when no key was heard.
+    std::string Status;
+};
+
+class TListening_Session {
+public:
+    explicit TListening_Session(std::string keys_path) : macros_(std::move(keys_path)) {}
+    THeard_Outcome Heard(TQEV_State& state, const THeard_Signal& signal);
+    TKey_Macros& Macros() { return macros_; }
+
+private:
+    TKey_Listening keys_;
+    TKey_Macros macros_;
+};
+
+}  // namespace qev
+
+#endif

@@ -1,0 +1,105 @@
+// Option ▸ Listen on the simulated IR device: a remote's key is named in the
+// status bar and runs its macro from the KEYS file, the program's own sends
+// are not heard, and a port that cannot listen says so.
+#include "io/io_api.h"
+#include "ir/protocols.h"
+#include "ir/sampling.h"
+#include "tests/support/qt/window_fixture.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QTest>
+
+#include <string>
+
+namespace qev::test {
+namespace {
+
+class Listening_Test : public Window_Test {
+protected:
+    TEnv_Guard device{"IO_BACKEND", "simlirc"};
+
+    template <typename F>
+    F* Sim(const char* name) {
+        auto* f = reinterpret_cast<F*>(form->State().Port.Resolve(name));
+        EXPECT_NE(f, nullptr) << name;
+        return f;
+    }
+    // Row `row` holds `code` sampled, under `name`.
+    void Put(int32_t row, const std::string& name, const TIR_Code& code) {
+        TQEV_State& state = form->State();
+        const TLevels levels = Sample_Timing(Encode(code), state.Samples.Capacity());
+        for (std::size_t i = 0; i < levels.size(); ++i) state.Samples.Data()[i] = levels[i] ? 255 : 0;
+        state.Samples.Sample_Count = static_cast<int32_t>(levels.size());
+        state.Pack_Command(row);
+        state.Table.Set_Name(row, name);
+        state.Table.Command_Count = std::max(state.Table.Command_Count, row + 1);
+    }
+    QString Heard() const {
+        auto* label = form->findChild<QLabel*>(QStringLiteral("Heard_Label"));
+        return label ? label->text() : QString();
+    }
+    // The remote sends one NEC frame, once, when the listener waits for it
+    // (what arrives before that is read away, as before a capture).
+    void Press(unsigned address, unsigned command) {
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return Sim<decltype(IoSimSignalWaiting)>("IoSimSignalWaiting")() == 1; }, 5000));
+        Sim<decltype(IoSimRemoteSetAuto)>("IoSimRemoteSetAuto")(0);
+        ASSERT_EQ(Sim<decltype(IoSimRemoteSetNec)>("IoSimRemoteSetNec")(address, command, 0), 0);
+        Sim<decltype(IoSimRemoteTrigger)>("IoSimRemoteTrigger")();
+    }
+    long long Sent() { return Sim<decltype(IoSimSignalCount)>("IoSimSignalCount")(); }
+};
+
+TEST_F(Listening_Test, A_Key_Is_Named_And_Runs_Its_Macro_But_Own_Sends_Are_Not_Heard) {
+    Write_File(profile.File("QEV_LPT.KEYS"), "# what the remote's keys do\nPOWER = AMP\n");
+    Start();
+    Put(0, "POWER", {TProtocol::NEC, 0x04, 0x08});
+    Put(1, "AMP", {TProtocol::NEC, 0x10, 0x20});
+    QAction* item = Named_Child<QAction>(*form, "Listen");
+    item->trigger();
+    ASSERT_TRUE(item->isChecked());
+    EXPECT_EQ(form->State().Settings.LISTEN_ENABLE, 1);
+
+    const long long before = Sent();
+    Press(0x04, 0x08);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Heard() == "Heard POWER: POWER ran AMP"; }, 5000))
+        << Heard().toStdString();
+    EXPECT_EQ(Sent(), before + 1) << "the macro sent AMP";
+
+    // The device hears its own transmitter from now on: a send of POWER
+    // must not be taken for the remote's key (which would run AMP again).
+    Sim<decltype(IoSimSetLoopback)>("IoSimSetLoopback")(1);
+    form->Send_Command(0);
+    EXPECT_EQ(Sent(), before + 2);
+    Press(0x04, 0x09);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Heard() == "Heard NEC_0x04_0x09"; }, 5000)) << Heard().toStdString();
+    EXPECT_EQ(Sent(), before + 2) << "the loopback of the own send ran no macro";
+
+    item->trigger();
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_FALSE(form->State().Listener.Listening());
+    EXPECT_EQ(form->State().Settings.LISTEN_ENABLE, 0);
+}
+
+TEST_F(Listening_Test, Listening_Comes_Back_At_Start_Up) {
+    Write_File(Settings_File(), "[LISTEN]\nENABLE=1\n");
+    Start();
+    EXPECT_TRUE(Named_Child<QAction>(*form, "Listen")->isChecked());
+    EXPECT_TRUE(form->State().Listener.Listening());
+}
+
+class Register_Port_Listening_Test : public Window_Test {};
+
+TEST_F(Register_Port_Listening_Test, A_Port_That_Cannot_Listen_Says_So) {
+    Start();
+    QAction* item = Named_Child<QAction>(*form, "Listen");
+    item->trigger();
+    EXPECT_FALSE(item->isChecked());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].Text.find("Listening needs a port that receives whole signals"), std::string::npos);
+    EXPECT_EQ(form->State().Settings.LISTEN_ENABLE, 0);
+}
+
+}  // namespace
+}  // namespace qev::test
