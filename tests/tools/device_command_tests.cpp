@@ -213,7 +213,12 @@ TEST_F(Device_Command_Test, A_Wrong_Command_Line_Is_Told_Before_Anything_Is_Open
         {"empty_device", {"send", rmt, "A", "--device="}, "--device needs a device file, e.g. /dev/lirc0"},
         {"unknown_option", {"send", rmt, "A", "--carrier", "1"}, "unknown option '--carrier' for send"},
         {"timeout_is_for_receive", {"send", rmt, "A", "--timeout", "1"}, "unknown option '--timeout' for send"},
-        {"receive_with_an_argument", {"receive", "x"}, "receive takes no arguments, only options"},
+        {"receive_with_a_file_of_no_format",
+         {"receive", "x"},
+         "'x': unknown extension (use .rmt, .ir, .conf or .pronto)"},
+        {"receive_with_two_files",
+         {"receive", "a.rmt", "b.rmt"},
+         "receive takes at most one file, to name the keys it learned"},
         {"timeout_0",
          {"receive", "--timeout", "0"},
          "--timeout takes seconds above 0 (at most 1000000; fractions allowed), not '0'"},
@@ -248,6 +253,8 @@ TEST_F(Device_Command_Test, Names_After_A_Double_Dash_Are_Not_Options) {
 TEST_F(Device_Command_Test, Receive_Prints_Each_Signal_Decoded_And_Its_Durations) {
     const std::string rmt = Path("tv.rmt");
     Write_File(Path("odd.rmt"), "@REPEAT = 1\r\nODD,C7,00\r\n");
+    std::ostringstream ignored;
+    ASSERT_EQ(Run_Ir_Tool({"encode", Path("rc5.rmt"), "VOL-", "RC5", "0x05", "0x10"}, ignored, ignored), Ir_Tool_Ok);
     struct TCase {
         const char* Name;
         std::string File;  // the remote plays this Command file's row...
@@ -256,6 +263,8 @@ TEST_F(Device_Command_Test, Receive_Prints_Each_Signal_Decoded_And_Its_Durations
     };
     const TCase cases[] = {
         {"rc5", rmt, "VOL+", "RC5  address 0x05  command 0x21"},
+        // Its last half is idle: the silence that ended the signal holds it.
+        {"rc5_ending_in_an_idle_half", Path("rc5.rmt"), "VOL-", "RC5  address 0x05  command 0x10"},
         {"rc6", rmt, "MUTE", "RC6  address 0x10  command 0x0C"},
         {"sirc", rmt, "TAPE", "SIRC  address 0x01  command 0x15"},
         {"no_protocol", Path("odd.rmt"), "ODD", "Unknown protocol"},
@@ -269,6 +278,39 @@ TEST_F(Device_Command_Test, Receive_Prints_Each_Signal_Decoded_And_Its_Durations
         const std::string signal = c.Decoded + "\n " + Joined(Row_Signal(c.File, c.Command, 1)) + "\n";
         EXPECT_EQ(run.Out, signal + signal);
     }
+}
+
+// Given a file, each signal begins with the name of the learned command it
+// is, or '-'.
+TEST_F(Device_Command_Test, Receive_Names_The_Keys_Of_A_File) {
+    Write_File(Path("odd.rmt"), "@REPEAT = 1\r\nODD,C7,00\r\n");
+    struct TCase {
+        const char* Name;
+        std::string Remote;  // what the simulated remote plays
+        std::string File;    // the file that names keys
+        std::string First_Line;
+    };
+    const TCase cases[] = {
+        {"a learned RC6 key", Path("tv.rmt") + ":MUTE", Path("tv.rmt"), "MUTE  RC6  address 0x10  command 0x0C"},
+        {"a learned raw signal", Path("odd.rmt") + ":ODD", Path("odd.rmt"), "ODD  Unknown protocol"},
+        {"a code the file does not hold", "nec:0x04:0x09", Path("tv.rmt"),
+         "-  NEC  address 0x04  command 0x09  (+1 repeat)"},
+        {"a Flipper file", "nec:0x04:0x08", Path("tv.ir"), "POWER  NEC  address 0x04  command 0x08  (+1 repeat)"},
+    };
+    std::ostringstream ignored;
+    ASSERT_EQ(Run_Ir_Tool({"convert", Path("tv.rmt"), Path("tv.ir")}, ignored, ignored), Ir_Tool_Ok);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TTool_Result run =
+            Run_Tool_Process({"receive", c.File, "--count", "1"}, {"IO_BACKEND=simlirc", "IO_SIM_REMOTE=" + c.Remote});
+        EXPECT_EQ(run.Exit, 0);
+        EXPECT_EQ(run.Err, "");
+        EXPECT_EQ(run.Out.substr(0, run.Out.find('\n')), c.First_Line);
+    }
+    const TTool_Result missing =
+        Run_Tool_Process({"receive", Path("none.rmt"), "--count", "1"}, {"IO_BACKEND=simlirc"});
+    EXPECT_EQ(missing.Exit, 1);
+    EXPECT_EQ(missing.Out, "");
 }
 
 // The simulated NEC remote: its frame and a repeat frame 108 ms after it
@@ -355,8 +397,9 @@ TEST_F(Device_Command_Test, Receive_Ends_Promptly_At_SIGINT_And_SIGTERM) {
 
 TEST_F(Device_Command_Test, Help_Tells_Send_And_Receive) {
     const std::string help = Ir_Tool_Usage_Text();
-    for (const char* part : {"qev-ir send FILE NAME [--device DEVICE] [--count N]\n",
-                             "qev-ir receive [--device DEVICE] [--count N] [--timeout S]\n", "IO_BACKEND=simlirc"}) {
+    for (const char* part :
+         {"qev-ir send FILE NAME [--device DEVICE] [--count N]\n",
+          "qev-ir receive [FILE] [--device DEVICE] [--count N] [--timeout S]\n", "IO_BACKEND=simlirc"}) {
         EXPECT_NE(help.find(part), std::string::npos) << part;
     }
 }

@@ -1,5 +1,6 @@
 #include "tools/qev_ir/device_commands.h"
 
+#include "app/core/key_recognition.h"
 #include "app/core/main_view.h"
 #include "app/core/qev_state.h"
 #include "base/sample_grid.h"
@@ -272,18 +273,48 @@ private:
 };
 
 // "NEC  address 0x04  command 0x08  (+1 repeat)" or "Unknown protocol",
-// then the durations (us, mark first) on an indented line.
-void Print_Signal(const unsigned* durations, int count, std::ostream& out) {
+// after the learned command's name and two blanks when `keys` holds one
+// ("POWER  NEC ..."; "-  NEC ..." for none); then the durations (us, mark
+// first) on an indented line.
+void Print_Signal(const unsigned* durations, int count, const TKey_Recognizer* keys, std::ostream& out) {
     std::vector<int32_t> timing(durations, durations + count);
-    constexpr int32_t Most_Samples = Receive_Longest_Signal_us / Sample_Period_us + 1;
+    // The silence the device ended the signal on is part of it: a bi-phase
+    // frame whose last half is idle ends in it.
+    timing.push_back(static_cast<int32_t>(Receive_End_Gap_us));
+    constexpr int32_t Most_Samples = (Receive_Longest_Signal_us + Receive_End_Gap_us) / Sample_Period_us + 1;
     const std::vector<uint8_t> levels = Levels_Of_Durations(timing, Most_Samples);
+    if (keys) {
+        const std::optional<THeard_Key> key = keys->Recognize(levels, Sample_Of_us(Receive_End_Gap_us));
+        out << (key && key->Row >= 0 ? key->Name : "-") << "  ";
+    }
     out << Describe_Decoded(Decode_Levels(levels)) << "\n ";
     for (int i = 0; i < count; ++i) out << ' ' << durations[i];
     out << '\n';
 }
 
-int Receive(std::optional<int32_t> count, std::optional<double> timeout_s, const std::string& timeout_text,
-            const std::optional<std::string>& device_option, std::ostream& out, std::ostream& err) {
+// The learned commands of FILE (any format) to name what is received.
+std::optional<TKey_Recognizer> Learned_Keys(const std::string& path, TCode_Format format, TMessages& messages) {
+    TCommand_Table table;
+    if (format == TCode_Format::Command_File) {
+        TCommand_File_Result result;
+        if (!Read_Command_File(path, table, result, messages)) return std::nullopt;
+    } else {
+        const TIR_File file = Read_Code_File(path, format);
+        Report_Format_Errors(path, file, messages);
+        if (file.Records.empty() && file.Errors.size() == 1 && file.Errors[0].Line == 0) return std::nullopt;
+        table.Allocate(static_cast<int32_t>(std::min<std::size_t>(file.Records.size(), Max_Table_Rows)),
+                       Row_Bytes_Limit);
+        const TImport_Result imported = Import_Records(file.Records, table, Import_Limits);
+        for (const std::string& line : Describe_Import(imported)) messages.Problem(path + ": " + line);
+    }
+    TKey_Recognizer keys;
+    keys.Learn(table);
+    return keys;
+}
+
+int Receive(const std::optional<TKey_Recognizer>& keys, std::optional<int32_t> count, std::optional<double> timeout_s,
+            const std::string& timeout_text, const std::optional<std::string>& device_option, std::ostream& out,
+            std::ostream& err) {
     TMessages messages(err);
     TPort_Library port;
     const std::optional<std::string> device = Choose_Device(device_option, messages);
@@ -317,7 +348,7 @@ int Receive(std::optional<int32_t> count, std::optional<double> timeout_s, const
             return Ir_Tool_Failed;
         }
         if (got == 0) continue;
-        Print_Signal(durations.data(), got, out);
+        Print_Signal(durations.data(), got, keys ? &*keys : nullptr, out);
         if (!out.flush()) break;  // told by the caller
         last = Clock::now();
         if (count && ++received >= *count) break;
@@ -353,7 +384,11 @@ int Receive_From_Device(const std::vector<std::string>& args, std::ostream& out,
             args, {{"--device", &device}, {"--count", &count_text}, {"--timeout", &timeout_text}}, arguments)) {
         return Usage_Error(err, *problem);
     }
-    if (!arguments.empty()) return Usage_Error(err, "receive takes no arguments, only options");
+    if (arguments.size() > 1) return Usage_Error(err, "receive takes at most one file, to name the keys it learned");
+    std::optional<TCode_Format> format;
+    if (!arguments.empty() && !(format = Format_Of_Path(arguments[0]))) {
+        return Usage_Error(err, "'" + arguments[0] + "': unknown extension (use .rmt, .ir, .conf or .pronto)");
+    }
     std::optional<int32_t> count;
     if (count_text && !(count = Parse_Count(*count_text))) {
         return Usage_Error(err, "--count takes a whole number from 1 to 2147483647, not '" + *count_text + "'");
@@ -364,7 +399,13 @@ int Receive_From_Device(const std::vector<std::string>& args, std::ostream& out,
             err, "--timeout takes seconds above 0 (at most 1000000; fractions allowed), not '" + *timeout_text + "'");
     }
     if (device && device->empty()) return Usage_Error(err, "--device needs a device file, e.g. /dev/lirc0");
-    return Receive(count, timeout, timeout_text.value_or(""), device, out, err);
+    std::optional<TKey_Recognizer> keys;
+    if (format) {
+        TMessages messages(err);
+        keys = Learned_Keys(arguments[0], *format, messages);
+        if (!keys) return Ir_Tool_Failed;
+    }
+    return Receive(keys, count, timeout, timeout_text.value_or(""), device, out, err);
 }
 
 }  // namespace qev::ir_tool
