@@ -4,6 +4,7 @@
 #include "base/text_scan.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 namespace qev {
@@ -96,6 +97,13 @@ std::string Lirc_Key_Word(std::string_view name) {
         if (u <= ' ' || u == 0x7F) c = '_';
     }
     return word;
+}
+
+std::string Lirc_Key_Line(uint64_t code, int repeat, std::string_view key, std::string_view remote) {
+    char numbers[48];
+    std::snprintf(numbers, sizeof numbers, "%016llx %02x ", static_cast<unsigned long long>(code),
+                  static_cast<unsigned>(std::max(repeat, 0)));
+    return numbers + Lirc_Key_Word(key) + " " + Lirc_Key_Word(remote) + "\n";
 }
 
 std::string Lirc_Remote_Name(std::string_view command_file_path) {

@@ -166,6 +166,14 @@ std::string Lirc_Code_Line(std::string_view word);
 // A command's name as one word of a request: each byte up to the blank
 // (0x00-0x20) and DEL made '_'; "_" for an empty name.
 std::string Lirc_Key_Word(std::string_view name);
+// The line lircd writes to each of its clients for a key it hears, with its
+// LF: printf's "%016llx %02x %s %s\n" of the code, the count of repetitions
+// of the press so far (0 for the press itself; a negative count is 0), the
+// key's name and the remote's name. Both names are made words as
+// Lirc_Key_Word makes them (LIST's form, which a request can carry back), so
+// the line always has four fields: irw prints it, and lircrc's "button" and
+// "remote" match the words ("VOL UP" is heard as VOL_UP).
+std::string Lirc_Key_Line(uint64_t code, int repeat, std::string_view key, std::string_view remote);
 // The remote's name for a Command file: the file name without its folder
 // and last extension ("tv" for /x/tv.rmt), each blank, '#' and control
 // character made '_' (a remote's name is one word; '#' starts a comment in

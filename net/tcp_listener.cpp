@@ -3,12 +3,15 @@
 #include "base/stop_request.h"
 
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -55,6 +58,7 @@ TTcp_Listener::TTcp_Listener(TTcp_Listener_Setup setup, QObject* parent)
 }
 
 TTcp_Listener::~TTcp_Listener() {
+    Close_Local();
     // Delete the connections while what their signals reach still exists.
     const std::vector<TTcp_Connection*> all(connections_.begin(), connections_.end());
     process_connections -= connections_.size();
@@ -75,8 +79,44 @@ bool TTcp_Listener::Open(uint16_t port, std::string* error) {
     return true;
 }
 
+bool TTcp_Listener::Open_Local(const std::string& path, std::string* error) {
+    if (Is_Open()) Close();
+    const int descriptor = Listen_Unix_Socket(path, setup_.Backlog, &local_identity_, error);
+    if (descriptor < 0) return false;
+    local_descriptor_ = descriptor;
+    local_path_ = path;
+    local_notifier_ = new QSocketNotifier(static_cast<qintptr>(descriptor), QSocketNotifier::Read, this);
+    connect(local_notifier_, &QSocketNotifier::activated, this, [this] { Accept_Local(); });
+    return true;
+}
+
+// One connection per wake-up; the notifier wakes the listener again while
+// more wait.
+void TTcp_Listener::Accept_Local() {
+    if (local_descriptor_ < 0) return;
+    const int descriptor = ::accept4(local_descriptor_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (descriptor >= 0) {
+        Accept(descriptor);
+    } else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+        local_notifier_->setEnabled(false);
+        Resume_Accepting_Later();
+    }
+    // Otherwise (the client left first, a signal): nothing waits any more.
+}
+
+void TTcp_Listener::Close_Local() {
+    if (local_descriptor_ < 0) return;
+    delete local_notifier_;
+    local_notifier_ = nullptr;
+    ::close(local_descriptor_);
+    local_descriptor_ = -1;
+    Remove_Socket_File(local_path_, local_identity_);
+    local_path_.clear();
+}
+
 void TTcp_Listener::Close() {
     listener_->close();
+    Close_Local();
     const std::vector<TTcp_Connection*> all(connections_.begin(), connections_.end());
     for (TTcp_Connection* connection : all) {
         connection->flush();  // what the kernel takes still reaches the client
@@ -85,15 +125,22 @@ void TTcp_Listener::Close() {
     }
 }
 
-bool TTcp_Listener::Is_Open() const { return listener_->isListening(); }
+bool TTcp_Listener::Is_Open() const { return listener_->isListening() || local_descriptor_ >= 0; }
 
-uint16_t TTcp_Listener::Port() const { return Is_Open() ? listener_->serverPort() : 0; }
+uint16_t TTcp_Listener::Port() const { return listener_->isListening() ? listener_->serverPort() : 0; }
 
 std::size_t TTcp_Listener::Output_Backlog() const {
     std::size_t total = 0;
     for (const TTcp_Connection* connection : connections_)
         total += static_cast<std::size_t>(connection->bytesToWrite());
     return total;
+}
+
+void TTcp_Listener::For_Each_Connection(const std::function<void(TTcp_Connection&)>& visit) {
+    // From a copy: a send may let a connection close, which changes the set.
+    const std::vector<TTcp_Connection*> all(connections_.begin(), connections_.end());
+    for (TTcp_Connection* connection : all)
+        if (connections_.contains(connection) && !connection->retired_) visit(*connection);
 }
 
 std::size_t TTcp_Listener::Process_Connection_Count() { return process_connections; }
@@ -120,7 +167,8 @@ void TTcp_Listener::Accept(qintptr descriptor) {
         ::close(static_cast<int>(descriptor));
         return;
     }
-    connection->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // A Unix-domain socket has no Nagle's algorithm to turn off.
+    if (local_descriptor_ < 0) connection->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connection->setReadBufferSize(Read_Buffer_Size);
     connections_.insert(connection);
     ++process_connections;
@@ -202,6 +250,7 @@ void TTcp_Listener::Retire(TTcp_Connection* connection) {
 void TTcp_Listener::Resume_Accepting_Later() {
     QTimer::singleShot(Accept_Retry_Ms, this, [this] {
         if (listener_->isListening()) listener_->resumeAccepting();
+        if (local_notifier_) local_notifier_->setEnabled(true);
     });
 }
 

@@ -1,11 +1,19 @@
-// TTcp_Listener: a TCP listener and its connections, on the GUI thread: what
-// the Command server and the LIRC listener do alike with their sockets. What
-// a connection's bytes mean is its owner's: it is handed each piece read.
+// TTcp_Listener: a stream listener and its connections, on the GUI thread:
+// what the Command server and the LIRC listener do alike with their sockets.
+// It listens on a TCP port (Open) or on a Unix-domain socket file
+// (Open_Local, net/unix_socket_file.h has the file's rules); every rule
+// below holds for both. What a connection's bytes mean is its owner's: it
+// is handed each piece read.
 //
-// Per connection: QAbstractSocket::LowDelayOption (both protocols write many
-// small replies; with Nagle's algorithm a client would wait for its delayed
-// acknowledgement, ~40 ms, for each one), Qt's read buffer bounded to 16 kB
-// (beyond it the kernel and TCP keep the rest, so a connection that is not
+// A Unix-domain connection is a QTcpSocket too, given the accepted
+// descriptor: Qt's socket engine handles any stream socket (its own
+// QLocalSocket wraps one the same way), so one connection class, one read
+// loop and one flow control serve both kinds.
+//
+// Per connection: on TCP QAbstractSocket::LowDelayOption (both protocols
+// write many small replies; with Nagle's algorithm a client would wait for
+// its delayed acknowledgement, ~40 ms, for each one), Qt's read buffer bounded to 16 kB
+// (beyond it the kernel keeps the rest, so a connection that is not
 // being read cannot grow our memory), and on every readyRead all waiting
 // bytes, read and handed on in pieces of at most Read_Piece bytes. A
 // connection that closes or fails is retired: nothing more is read from it
@@ -14,8 +22,8 @@
 //
 // Flow control: while more than Output_Limit bytes of a connection's output
 // wait to be sent (a client that sends without reading), that connection is
-// not read; the rest of its input stays in the kernel, TCP holds the client
-// back, and reading resumes once the output has drained to half the limit.
+// not read; the rest of its input stays in the kernel, which holds the
+// client back, and reading resumes once the output has drained to half the limit.
 // An owner that stops inside a piece (its output passed the limit between
 // two replies) hands the rest back with Keep(): at most one piece is kept,
 // and it is handed on again, before anything newer, when reading resumes.
@@ -31,7 +39,8 @@
 // (irsend and nc report it and exit) instead of hanging in the backlog
 // with no word of why, and the backlog stays free for the clients that fit.
 // A failed accept() (the descriptors ran out all the same) pauses accepting
-// for 100 ms while the connection waits in the backlog.
+// for 100 ms while the connection waits in the backlog; it never closes the
+// listener.
 //
 // Stop request: once the program is asked to end (base/stop_request.h),
 // nothing more is read from any connection and no kept bytes are handed on;
@@ -48,6 +57,8 @@
 #ifndef QEV_NET_TCP_LISTENER_H
 #define QEV_NET_TCP_LISTENER_H
 
+#include "net/unix_socket_file.h"
+
 #include <QHostAddress>
 #include <QObject>
 #include <QTcpSocket>
@@ -59,6 +70,7 @@
 #include <string_view>
 #include <unordered_set>
 
+class QSocketNotifier;
 class QTcpServer;
 
 namespace qev {
@@ -85,7 +97,8 @@ private:
 };
 
 struct TTcp_Listener_Setup {
-    // The address listened on, and the backlog of connections not yet accepted.
+    // The address a TCP listener listens on, and the backlog of connections
+    // not yet accepted (of either kind).
     QHostAddress Address;
     int Backlog = 5;
     // The largest piece handed to Received at a time (at most 4096); the
@@ -120,18 +133,29 @@ public:
     // an open listener closes it first. false, with the socket layer's error
     // text in *error (when not null), when the port cannot be opened.
     bool Open(uint16_t port, std::string* error);
-    // Closes the listener and every connection; what the kernel has already
-    // taken of their output still reaches the clients.
+    // Listens on a Unix-domain socket made at `path` (net/unix_socket_file.h:
+    // a stale socket is replaced, anything else there is left alone).
+    // Opening an open listener closes it first. false, with the reason in
+    // *error (when not null), when the socket cannot be made.
+    bool Open_Local(const std::string& path, std::string* error);
+    // Closes the listener and every connection, and removes the socket file
+    // it made; what the kernel has already taken of their output still
+    // reaches the clients.
     void Close();
     bool Is_Open() const;
-    // The port listened on (the one chosen by the system after Open(0)); 0
-    // when closed.
+    // The TCP port listened on (the one chosen by the system after Open(0));
+    // 0 when closed or listening on a socket file.
     uint16_t Port() const;
+    // The socket file listened on; empty when closed or listening on TCP.
+    const std::string& Local_Path() const { return local_path_; }
 
     // Connections accepted and not yet retired.
     std::size_t Connection_Count() const { return connections_.size(); }
     // Bytes of output waiting to be sent, over all connections.
     std::size_t Output_Backlog() const;
+    // Calls `visit` for each connection accepted and not retired. `visit`
+    // may send; a connection that closes meanwhile is skipped.
+    void For_Each_Connection(const std::function<void(TTcp_Connection&)>& visit);
 
     // Called from inside Received: `rest`, the end of the piece being
     // handled (at most one piece), was not handled; it is handed on again,
@@ -153,6 +177,8 @@ public:
 private:
     friend class TTcp_Accepter;
     void Accept(qintptr descriptor);
+    void Accept_Local();
+    void Close_Local();
     void Read(TTcp_Connection* connection);
     void Retire(TTcp_Connection* connection);
     bool Has_Room() const;
@@ -160,6 +186,12 @@ private:
 
     TTcp_Listener_Setup setup_;
     QTcpServer* listener_;
+    // The Unix-domain socket listened on, when open: its descriptor, what
+    // wakes the listener for it, and the file made for it.
+    int local_descriptor_ = -1;
+    QSocketNotifier* local_notifier_ = nullptr;
+    std::string local_path_;
+    TSocket_File_Identity local_identity_;
     std::unordered_set<TTcp_Connection*> connections_;
 };
 

@@ -33,7 +33,7 @@
 namespace qev {
 
 enum class TShut_Down_Result {
-    Written,       // all nineteen keys are in the Settings file
+    Written,       // all twenty keys are in the Settings file
     No_Profile,    // no profile folder: reported, nothing written
     Write_Failed,  // the file refused a key: reported; the shutdown must stop here
 };

@@ -1,4 +1,4 @@
-// The Settings record: nineteen process-wide values kept in the Settings file
+// The Settings record: twenty process-wide values kept in the Settings file
 // (an INI file in the profile folder), read once at start-up and written once
 // at shutdown. Field names are the INI keys; the keys of [LIRC] carry the
 // section's name in front (LIRC_PORT), since [SERVER] has a PORT too.
@@ -38,6 +38,9 @@ struct TSettings {
     // [LIRC]
     int32_t LIRC_ENABLE = 0;   // ENABLE, non-zero: the LIRC listener is open while the program runs
     int32_t LIRC_PORT = 8765;  // PORT, TCP port of the LIRC listener (lircd's own port by default)
+    // SOCKET, the LIRC listener's Unix-domain socket, as lircd's: empty = none; a relative
+    // path lies in $XDG_RUNTIME_DIR ("lircd": $XDG_RUNTIME_DIR/lircd). Apart from ENABLE.
+    std::string LIRC_SOCKET;
     // [LISTEN]
     int32_t LISTEN_ENABLE = 0;  // ENABLE, non-zero: the receiver listens for keys while the program is idle
 

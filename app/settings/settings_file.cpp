@@ -17,7 +17,7 @@ std::string Upper_Case(std::string text) {
 
 }  // namespace
 
-const std::array<TSettings_Key, 19> Settings_Keys = {{
+const std::array<TSettings_Key, 20> Settings_Keys = {{
     {"FORM", "BACK_IMAGE", TKind::Text, &TSettings::BACK_IMAGE},
     {"FORM", "BUTTON_TRANSPARENCY", TKind::Upper_Text, &TSettings::BUTTON_TRANSPARENCY},
     {"FORM", "TRANSPARENCY_MODE", TKind::Integer, nullptr, &TSettings::TRANSPARENCY_MODE},
@@ -36,6 +36,7 @@ const std::array<TSettings_Key, 19> Settings_Keys = {{
     {"SERVER", "ECHO", TKind::Integer, nullptr, &TSettings::ECHO},
     {"LIRC", "ENABLE", TKind::Integer, nullptr, &TSettings::LIRC_ENABLE},
     {"LIRC", "PORT", TKind::Integer, nullptr, &TSettings::LIRC_PORT},
+    {"LIRC", "SOCKET", TKind::Text, &TSettings::LIRC_SOCKET},
     {"LISTEN", "ENABLE", TKind::Integer, nullptr, &TSettings::LISTEN_ENABLE},
 }};
 

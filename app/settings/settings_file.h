@@ -28,17 +28,17 @@ struct TSettings_Key {
     int32_t TSettings::*Number = nullptr;    // Integer and Base_Address
 };
 
-// The nineteen keys in the order they are read and written. Defaults are
+// The twenty keys in the order they are read and written. Defaults are
 // those of a default-constructed TSettings.
-extern const std::array<TSettings_Key, 19> Settings_Keys;
+extern const std::array<TSettings_Key, 20> Settings_Keys;
 
-// Reads the nineteen keys in order. Base_Address is parsed and handed to
+// Reads the twenty keys in order. Base_Address is parsed and handed to
 // on_base_address as soon as it has been read, before the keys that follow
 // it. RMT_DIR defaults to the profile folder.
 void Read_Settings(const TIni_File& file, TSettings& settings, const std::string& profile,
                    const std::function<void(int32_t)>& on_base_address);
 
-// Writes the nineteen keys in order, section by section. Stops at the first
+// Writes the twenty keys in order, section by section. Stops at the first
 // key the file refuses and returns false; keys before it have been written.
 bool Write_Settings(TIni_File& file, const TSettings& settings);
 

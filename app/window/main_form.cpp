@@ -502,6 +502,12 @@ void TQEV_Main_Form::Apply_Lirc_Settings() {
         state_.Feedback.Show_Error("The LIRC listener cannot open port " + std::to_string(settings.LIRC_PORT) +
                                        " on 127.0.0.1: " + error + "\nQEV_LPT goes on without it.",
                                    "LIRC Listener");
+    std::string path;
+    error.clear();
+    if (!lirc_server_->Apply_Socket(settings.LIRC_SOCKET, &error, &path))
+        state_.Feedback.Show_Error(
+            "The LIRC socket " + path + " cannot be opened: " + error + "\nQEV_LPT goes on without it.",
+            "LIRC Listener");
 }
 
 void TQEV_Main_Form::MacroClick() { Run_Dialog<TMacro_Command_Form>(state_, this); }

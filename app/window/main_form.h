@@ -60,8 +60,9 @@ public:
     void Map_Keys() override;
     int Apply_Background() override;
     void Build_Key_Table();
-    // Makes the LIRC listener follow [LIRC] ENABLE and PORT; a port that
-    // cannot be opened is told in one message and the program goes on.
+    // Makes the LIRC listener follow [LIRC] ENABLE and PORT, and its
+    // Unix-domain socket SOCKET; a port or socket that cannot be opened is
+    // told in one message each and the program goes on.
     void Apply_Lirc_Settings();
 
     // ---- TMain_View -----------------------------------------------------------

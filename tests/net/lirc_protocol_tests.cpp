@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -244,6 +245,34 @@ TEST(Lirc_Key_Word, Makes_Every_Name_One_Word) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(Lirc_Key_Word(row.command), row.word);
+    }
+}
+
+// lircd's "%016llx %02x %s %s\n", written out here, not formatted.
+TEST(Lirc_Key_Line, Is_Lircds_Line_Of_A_Heard_Key_With_Names_As_Words) {
+    struct Row {
+        const char* name;
+        uint64_t code;
+        int repeat;
+        std::string key;
+        std::string remote;
+        std::string line;
+    };
+    const std::vector<Row> rows = {
+        {"press", 0x20DF10EF, 0, "POWER", "tv", "0000000020df10ef 00 POWER tv\n"},
+        {"repeat_in_hex", 0x40, 26, "VOL-UP", "tv", "0000000000000040 1a VOL-UP tv\n"},
+        {"repeat_past_two_digits", 0, 0x1A2, "A", "tv", "0000000000000000 1a2 A tv\n"},
+        {"negative_repeat_is_zero", 1, -3, "A", "tv", "0000000000000001 00 A tv\n"},
+        {"all_64_bits", UINT64_MAX, 1, "A", "tv", "ffffffffffffffff 01 A tv\n"},
+        {"blank_in_the_key", 7, 0, "VOL UP", "tv", "0000000000000007 00 VOL_UP tv\n"},
+        {"line_end_in_the_key", 7, 0, "A\nB", "tv", "0000000000000007 00 A_B tv\n"},
+        {"empty_key", 7, 0, "", "tv", "0000000000000007 00 _ tv\n"},
+        {"blank_in_the_remote", 7, 0, "A", "living room", "0000000000000007 00 A living_room\n"},
+        {"empty_remote", 7, 0, "A", "", "0000000000000007 00 A _\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(Lirc_Key_Line(row.code, row.repeat, row.key, row.remote), row.line);
     }
 }
 

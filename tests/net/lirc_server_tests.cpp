@@ -6,8 +6,11 @@
 #include "net/lirc_server.h"
 #include "tests/net/fake_lirc_program.h"
 #include "tests/net/loopback_client.h"
+#include "tests/support/temp_env.h"
 #include "tests/support/wait_until.h"
 
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QDeadlineTimer>
@@ -19,7 +22,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -429,6 +434,278 @@ TEST_F(Lirc_Server_Test, A_Stop_Request_Ends_The_Repetition) {
     const std::size_t sent = program.Sent.size();
     Run_Events_For(50);
     EXPECT_EQ(program.Sent.size(), sent);
+}
+
+// ---- The Unix-domain socket ------------------------------------------------------
+
+// The server of Lirc_Server_Test with its Unix-domain socket open too.
+class Lirc_Socket_Test : public Lirc_Server_Test {
+protected:
+    test::TTemp_Dir folder;
+    std::string path = folder.File("lircd");
+
+    void SetUp() override {
+        Lirc_Server_Test::SetUp();
+        std::string error;
+        ASSERT_TRUE(server.Open_Socket(path, &error)) << error;
+        ASSERT_EQ(server.Socket_Path(), path);
+    }
+    std::unique_ptr<TClient> Connect_Local() {
+        auto client = std::make_unique<TClient>();
+        if (!client->Connect_Local(path)) return nullptr;
+        return client;
+    }
+};
+
+bool Exists(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+TEST_F(Lirc_Socket_Test, The_Socket_Answers_As_The_Tcp_Listener_And_A_Stop_May_Come_On_Either) {
+    auto local = Connect_Local();
+    auto tcp = Connect();
+    ASSERT_TRUE(local && tcp);
+    const std::string requests = "VERSION\nLIST tv POWER\nSEND_ONCE tv POWER\nFOO\n" + std::string(1500, 'A') + "\n";
+    const std::string replies = Ok("VERSION", {"1.2.3"}) + Ok("LIST tv POWER", {"0000000000000000 POWER"}) +
+                                Ok("SEND_ONCE tv POWER") + Err("FOO", "unknown directive: \"FOO\"") +
+                                Err(std::string(Lirc_Line_Limit, 'A'), "line too long: more than 1024 bytes");
+    local->Send(requests);
+    EXPECT_EQ(local->Receive(replies), replies);
+    tcp->Send(requests);
+    EXPECT_EQ(tcp->Receive(replies), replies);
+
+    struct Row {
+        const char* name;
+        TClient* starter;
+        TClient* stopper;
+    };
+    program.Send_Time = 2ms;
+    for (const Row& row : {Row{"start_on_socket_stop_on_tcp", local.get(), tcp.get()},
+                           Row{"start_on_tcp_stop_on_socket", tcp.get(), local.get()}}) {
+        SCOPED_TRACE(row.name);
+        row.starter->Send("SEND_START tv VOL-UP\n");
+        EXPECT_EQ(row.starter->Receive(Ok("SEND_START tv VOL-UP")), Ok("SEND_START tv VOL-UP"));
+        const std::size_t sent = program.Sent.size();
+        ASSERT_TRUE(Run_Events_Until([&] { return program.Sent.size() >= sent + 2; }));
+        row.stopper->Send("SEND_STOP tv VOL-UP\n");
+        EXPECT_EQ(row.stopper->Receive(Ok("SEND_STOP tv VOL-UP")), Ok("SEND_STOP tv VOL-UP"));
+        EXPECT_FALSE(server.Protocol().Repeating());
+    }
+    EXPECT_EQ(server.Connection_Count(), 2u);
+}
+
+// Closing one listener leaves the other and what it started; closing both
+// ends the repetition and removes the socket file.
+TEST_F(Lirc_Socket_Test, Each_Listener_Closes_On_Its_Own_And_Close_Removes_The_File) {
+    program.Send_Time = 2ms;
+    auto local = Connect_Local();
+    auto tcp = Connect();
+    ASSERT_TRUE(local && tcp);
+    local->Send("SEND_START tv POWER\n");
+    EXPECT_EQ(local->Receive(Ok("SEND_START tv POWER")), Ok("SEND_START tv POWER"));
+    std::string error;
+    EXPECT_TRUE(server.Apply(false, 0, &error));
+    EXPECT_FALSE(server.Is_Open());
+    EXPECT_TRUE(Run_Events_Until([&] { return tcp->Closed(); }));
+    EXPECT_TRUE(server.Protocol().Repeating()) << "the socket is still open: its client may stop it";
+    EXPECT_EQ(server.Socket_Path(), path);
+    local->Send("SEND_STOP\n");
+    EXPECT_EQ(local->Receive(Ok("SEND_STOP")), Ok("SEND_STOP"));
+
+    local->Send("SEND_START tv POWER\n");
+    EXPECT_EQ(local->Receive(Ok("SEND_START tv POWER")), Ok("SEND_START tv POWER"));
+    server.Close();
+    EXPECT_FALSE(server.Protocol().Repeating());
+    EXPECT_EQ(server.Socket_Path(), "");
+    EXPECT_FALSE(Exists(path)) << "the socket file goes with the socket";
+    EXPECT_TRUE(Run_Events_Until([&] { return local->Closed(); }));
+    TClient late;
+    EXPECT_FALSE(late.Connect_Local(path));
+}
+
+TEST_F(Lirc_Socket_Test, Apply_Socket_Follows_The_Setting) {
+    test::TTemp_Dir runtime;
+    const test::TEnv_Guard runtime_folder("XDG_RUNTIME_DIR", runtime.Path());
+    test::Write_File(folder.File("notes"), "mine\n");
+    std::string error, meant;
+    ASSERT_TRUE(server.Apply_Socket("", &error, &meant));
+    ASSERT_FALSE(Exists(path));
+    struct Row {
+        const char* name;
+        std::string setting;
+        bool applied;
+        std::string open_at;   // empty: closed after the row
+        bool same_connection;  // the client connected before the row still talks
+        const char* error;     // a piece of it
+    };
+    const std::vector<Row> rows = {
+        {"relative_in_the_runtime_folder", "lircd", true, runtime.File("lircd"), false, ""},
+        {"same_setting_keeps_its_clients", "lircd", true, runtime.File("lircd"), true, ""},
+        {"absolute_elsewhere_moves", path, true, path, false, ""},
+        {"same_absolute_keeps_its_clients", path, true, path, true, ""},
+        {"empty_closes", "", true, "", false, ""},
+        {"reopened", "lircd", true, runtime.File("lircd"), false, ""},
+        {"a_regular_file_is_refused", folder.File("notes"), false, "", false, "exists and is not a socket"},
+        {"reopened_again", "lircd", true, runtime.File("lircd"), false, ""},
+    };
+    std::string before;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TClient client;
+        const bool was_open = !before.empty();
+        if (was_open) {
+            ASSERT_TRUE(client.Connect_Local(before));
+            client.Send("LIST\n");
+            ASSERT_EQ(client.Receive(Ok("LIST", {"tv"})), Ok("LIST", {"tv"}));
+        }
+        error.clear();
+        EXPECT_EQ(server.Apply_Socket(row.setting, &error, &meant), row.applied) << error;
+        EXPECT_NE(error.find(row.error), std::string::npos) << error;
+        EXPECT_EQ(server.Socket_Path(), row.open_at);
+        if (!row.open_at.empty()) {
+            EXPECT_TRUE(Exists(row.open_at));
+        }
+        if (was_open && before != row.open_at) {
+            EXPECT_FALSE(Exists(before)) << "the old file is removed";
+        }
+        if (was_open) {
+            client.Send("LIST\n");
+            if (row.same_connection) {
+                EXPECT_EQ(client.Receive(Ok("LIST", {"tv"})), Ok("LIST", {"tv"}));
+            } else {
+                EXPECT_TRUE(Run_Events_Until([&] { return client.Closed(); }));
+            }
+        }
+        EXPECT_TRUE(server.Is_Open()) << "the TCP listener is another matter";
+        before = row.open_at;
+    }
+    EXPECT_EQ(test::Read_File(folder.File("notes")), "mine\n");
+
+    const test::TEnv_Guard no_runtime_folder("XDG_RUNTIME_DIR", std::nullopt);
+    EXPECT_FALSE(server.Apply_Socket("lircd", &error, &meant));
+    EXPECT_NE(error.find("XDG_RUNTIME_DIR"), std::string::npos) << error;
+    EXPECT_EQ(server.Socket_Path(), "") << "closed";
+    EXPECT_FALSE(Exists(runtime.File("lircd")));
+}
+
+// ---- Broadcast ---------------------------------------------------------------------
+
+TEST_F(Lirc_Socket_Test, Broadcast_Writes_One_Line_To_Every_Client_Of_Both_Listeners) {
+    std::vector<std::unique_ptr<TClient>> clients;
+    for (int i = 0; i < 6; ++i) {
+        clients.push_back(i % 2 ? Connect_Local() : Connect());
+        ASSERT_TRUE(clients.back());
+    }
+    ASSERT_TRUE(Run_Events_Until([&] { return server.Connection_Count() == clients.size(); }));
+    struct Row {
+        const char* name;
+        std::string line;
+        std::string written;
+    };
+    const std::string key = "0000000000e0e040 00 POWER tv";
+    const std::vector<Row> rows = {
+        {"with_its_lf", key + "\n", key + "\n"},
+        {"lf_added", key, key + "\n"},
+        {"cut_at_the_first_lf", key + "\nSEND_ONCE tv POWER\n", key + "\n"},
+        {"empty", "", "\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        server.Broadcast(row.line);
+        for (std::size_t i = 0; i < clients.size(); ++i) EXPECT_EQ(clients[i]->Receive(row.written), row.written) << i;
+    }
+    EXPECT_EQ(server.Dropped_Lines(), 0u);
+    EXPECT_TRUE(program.Sent.empty()) << "a broadcast is no request";
+}
+
+// A key heard while requests are answered (here: during each transmission):
+// its line goes whole between whole replies, also to a client whose
+// SEND_ONCE count is still under way and to a client that waits for nothing.
+TEST_F(Lirc_Socket_Test, A_Broadcast_During_The_Answers_Never_Lands_Inside_A_Reply) {
+    const std::string line = Lirc_Key_Line(0x40, 0, "POWER", "tv");
+    program.During_Send = [&] { server.Broadcast(line); };
+    auto asker = Connect_Local();
+    auto idle = Connect();
+    ASSERT_TRUE(asker && idle);
+    ASSERT_TRUE(Run_Events_Until([&] { return server.Connection_Count() == 2; }));
+    asker->Send("VERSION\nSEND_ONCE tv POWER\nLIST\n");
+    const std::string expected = line + Ok("VERSION", {"1.2.3"}) + Ok("SEND_ONCE tv POWER") + Ok("LIST", {"tv"});
+    EXPECT_EQ(asker->Receive(expected), expected);
+    EXPECT_EQ(idle->Receive(line), line);
+
+    // A count of 3: the click and three repetitions, each heard; the reply
+    // after the last.
+    asker->Send("SEND_ONCE tv POWER 3\nVERSION\n");
+    const std::string counted = line + line + line + line + Ok("SEND_ONCE tv POWER 3") + Ok("VERSION", {"1.2.3"});
+    EXPECT_EQ(asker->Receive(counted), counted);
+    EXPECT_EQ(idle->Receive(line + line + line + line), line + line + line + line);
+}
+
+// A client that never reads holds neither the program nor more than the
+// output limit of its lines; a client that reads gets every line; the one
+// that did not read finds whole lines in order, with a gap, once it reads.
+TEST_F(Lirc_Socket_Test, A_Client_That_Does_Not_Read_Loses_Lines_Beyond_Its_Output_Limit) {
+    const int sleeper = test::Connect_Unix(path);
+    ASSERT_GE(sleeper, 0);
+    auto reader = Connect();
+    ASSERT_TRUE(reader);
+    ASSERT_TRUE(Run_Events_Until([&] { return server.Connection_Count() == 2; }));
+    constexpr int Lines = 40'000;  // 1.5 MB: far more than the kernel and the limit hold together
+    constexpr int Batch = 200;
+    std::size_t peak = 0;
+    const auto broadcast = [&](int from, int to) {
+        for (int first = from; first < to; first += Batch) {
+            std::string batch;
+            for (int i = first; i < first + Batch; ++i) {
+                const std::string line = Lirc_Key_Line(static_cast<uint64_t>(i), 0, "KEY", "tv");
+                batch += line;
+                server.Broadcast(line);
+            }
+            peak = std::max(peak, server.Output_Backlog());
+            if (reader->Receive(batch) != batch) return false;
+        }
+        return true;
+    };
+    ASSERT_EQ(::fcntl(sleeper, F_SETFL, ::fcntl(sleeper, F_GETFL) | O_NONBLOCK), 0);
+    std::string got;
+    // Reads all the sleeper has, until nothing waits for it.
+    const auto drain = [&] {
+        return Run_Events_Until([&] {
+            char buffer[65536];
+            for (;;) {
+                const ssize_t count = ::read(sleeper, buffer, sizeof buffer);
+                if (count <= 0) break;
+                got.append(buffer, static_cast<std::size_t>(count));
+            }
+            return server.Output_Backlog() == 0;
+        });
+    };
+    ASSERT_TRUE(broadcast(0, Lines / 2)) << "the reader gets every line";
+    const std::size_t dropped_first = server.Dropped_Lines();
+    EXPECT_GT(dropped_first, 0u);
+    ASSERT_TRUE(drain());
+    ASSERT_TRUE(broadcast(Lines / 2, Lines)) << "the reader gets every line";
+    EXPECT_GT(server.Dropped_Lines(), dropped_first);
+    ASSERT_TRUE(drain());
+    ::close(sleeper);
+    EXPECT_LE(peak, TLirc_Server::Output_Limit) << "what waits for the sleeper stays within the limit";
+
+    const std::size_t line_size = Lirc_Key_Line(0, 0, "KEY", "tv").size();
+    ASSERT_EQ(got.size() % line_size, 0u);
+    const std::size_t lines = got.size() / line_size;
+    EXPECT_EQ(lines + server.Dropped_Lines(), static_cast<std::size_t>(Lines));
+    uint64_t last = 0;
+    for (std::size_t i = 0; i < lines; ++i) {
+        const std::string line = got.substr(i * line_size, line_size);
+        const uint64_t code = std::stoull(line.substr(0, 16), nullptr, 16);
+        ASSERT_EQ(line, Lirc_Key_Line(code, 0, "KEY", "tv")) << "line " << i;
+        if (i > 0) {
+            ASSERT_GT(code, last) << "in order";
+        }
+        last = code;
+    }
+    EXPECT_GE(last, static_cast<uint64_t>(Lines / 2)) << "once it has read, lines reach it again";
 }
 
 }  // namespace

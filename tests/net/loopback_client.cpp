@@ -2,6 +2,7 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstring>
 
 namespace qev::test {
 
@@ -38,6 +40,20 @@ void Run_Events_For(int ms) {
     (void)Run_Events_Until([&] { return deadline.hasExpired(); }, ms + 1000);
 }
 
+int Connect_Unix(const std::string& path) {
+    sockaddr_un address{};
+    if (path.size() >= sizeof address.sun_path) return -1;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.data(), path.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 TClient::TClient() {
     QObject::connect(&socket_, &QTcpSocket::readyRead, [this] {
         const QByteArray bytes = socket_.readAll();
@@ -54,6 +70,17 @@ bool TClient::Connect(uint16_t port, const QHostAddress& host) {
     const bool connected = socket_.state() == QAbstractSocket::ConnectedState;
     if (connected) socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     return connected;
+}
+
+bool TClient::Connect_Local(const std::string& path) {
+    const int fd = Connect_Unix(path);
+    if (fd < 0) return false;
+    // Qt's socket engine takes any connected stream socket.
+    if (!socket_.setSocketDescriptor(fd)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
 }
 
 void TClient::Send(const std::string& bytes) {

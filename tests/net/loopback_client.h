@@ -30,13 +30,19 @@ bool Run_Events_Until_Done(const std::atomic<bool>& done, const std::function<st
 // Runs the event loop for `ms` milliseconds.
 void Run_Events_For(int ms);
 
-// A Qt client on the test's thread; what it receives is gathered as it comes.
+// A blocking connection to the Unix-domain socket at `path`, or -1.
+int Connect_Unix(const std::string& path);
+
+// A Qt client on the test's thread, over TCP or a Unix-domain socket; what
+// it receives is gathered as it comes.
 class TClient {
 public:
     TClient();
     // true when connected (with LowDelayOption, so small writes go at once);
     // false at once when refused.
     bool Connect(uint16_t port, const QHostAddress& host = QHostAddress(QHostAddress::LocalHost));
+    // true when connected to the Unix-domain socket at `path`.
+    bool Connect_Local(const std::string& path);
     void Send(const std::string& bytes);
     // Waits for as many bytes as `expected` holds and returns what came,
     // which is then no longer in `received`.

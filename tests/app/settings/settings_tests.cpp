@@ -166,6 +166,7 @@ TEST_F(Settings_File_Test, Missing_File_Gives_Every_Default) {
     EXPECT_EQ(settings.ECHO, 1);
     EXPECT_EQ(settings.LIRC_ENABLE, 0);
     EXPECT_EQ(settings.LIRC_PORT, 8765);
+    EXPECT_EQ(settings.LIRC_SOCKET, "");
     EXPECT_EQ(bases, std::vector<int32_t>{0x378});
 }
 
@@ -196,7 +197,7 @@ TEST_F(Settings_File_Test, Other_Transparency_Words_Are_Kept_Upper_Cased_And_Mea
     EXPECT_FALSE(settings.See_Through());
 }
 
-TEST_F(Settings_File_Test, Writing_Produces_All_Nineteen_Keys_In_Order) {
+TEST_F(Settings_File_Test, Writing_Produces_All_Twenty_Keys_In_Order) {
     settings.RMT_DIR = "/profile";
     settings.BUTTON_TRANSPARENCY = "YES";
     settings.Base_Address = 0x3bc;
@@ -210,7 +211,7 @@ TEST_F(Settings_File_Test, Writing_Produces_All_Nineteen_Keys_In_Order) {
               "[LPT]\nBase_Address=0x3BC\n"
               "[DIR]\nRMT_DIR=/profile\nRMT_FILE=\n"
               "[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1\n"
-              "[LIRC]\nENABLE=0\nPORT=8765\n"
+              "[LIRC]\nENABLE=0\nPORT=8765\nSOCKET=\n"
               "[LISTEN]\nENABLE=0\n");
     ASSERT_TRUE(Write_Settings(file, settings));
     EXPECT_EQ(Read_File(path), first) << "a second shutdown must not change the file";
@@ -245,6 +246,7 @@ TEST_F(Settings_File_Test, Written_Settings_Read_Back_Unchanged) {
     settings.ECHO = 0;
     settings.LIRC_ENABLE = 1;
     settings.LIRC_PORT = 18765;
+    settings.LIRC_SOCKET = "/run/user/1000/lircd";
     TSettings written = settings;
     TIni_File file(path);
     ASSERT_TRUE(Write_Settings(file, settings));
@@ -261,7 +263,8 @@ TEST_F(Settings_File_Test, The_Keys_Are_Read_And_Written_In_One_Order) {
                          "COMMAND.MAX_RMTCMD_NUM", "COMMAND.REPEAT", "WAVEFORM.MAX_RMTCMD_BIT_LENGTH",
                          "WAVEFORM.MIN_LEADER_LENGTH", "WAVEFORM.DEV_LEADER_LENGTH", "WAVEFORM.CARRIER",
                          "WAVEFORM.TOGGLE", "LPT.Base_Address", "DIR.RMT_DIR", "DIR.RMT_FILE", "SERVER.PORT",
-                         "SERVER.STARTUP", "SERVER.ECHO", "LIRC.ENABLE", "LIRC.PORT", "LISTEN.ENABLE"}));
+                         "SERVER.STARTUP", "SERVER.ECHO", "LIRC.ENABLE", "LIRC.PORT", "LIRC.SOCKET",
+                         "LISTEN.ENABLE"}));
 }
 
 TEST_F(Settings_File_Test, A_Start_And_A_Shutdown_Keep_A_Hand_Written_File_Byte_For_Byte) {
@@ -297,6 +300,8 @@ TEST_F(Settings_File_Test, A_Start_And_A_Shutdown_Keep_A_Hand_Written_File_Byte_
         "[lirc]\r\n"
         "  enable = 1  \r\n"
         "Port=18765\r\n"
+        "; irw $XDG_RUNTIME_DIR/lircd\r\n"
+        "Socket = lircd\r\n"
         "[LISTEN]\r\n"
         "ENABLE=0\r\n";
     Write_File(path, hand_written);
@@ -334,6 +339,7 @@ TEST_F(Settings_File_Test, The_LIRC_Section_Reads_Like_The_Others) {
         const char* text;
         int32_t enable;
         int32_t port;
+        const char* socket = "";
     };
     const std::vector<Row> rows = {
         {"absent", "[SERVER]\nPORT=1234\n", 0, 8765},
@@ -342,6 +348,10 @@ TEST_F(Settings_File_Test, The_LIRC_Section_Reads_Like_The_Others) {
         {"not_numbers", "[LIRC]\nENABLE=yes\nPORT=lircd\n", 0, 8765},
         {"server_port_is_another_key", "[SERVER]\nPORT=1234\n[LIRC]\nENABLE=1\n", 1, 8765},
         {"kept_out_of_range", "[LIRC]\nPORT=70000\n", 0, 70000},
+        {"socket_relative", "[LIRC]\nSOCKET=lircd\n", 0, 8765, "lircd"},
+        {"socket_absolute_with_a_blank", "[LIRC]\nsocket = /run/user/1000/my lircd \n", 0, 8765,
+         "/run/user/1000/my lircd"},
+        {"socket_without_enable", "[LIRC]\nENABLE=0\nSOCKET=/tmp/lircd\n", 0, 8765, "/tmp/lircd"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -350,6 +360,7 @@ TEST_F(Settings_File_Test, The_LIRC_Section_Reads_Like_The_Others) {
         Read();
         EXPECT_EQ(settings.LIRC_ENABLE, row.enable);
         EXPECT_EQ(settings.LIRC_PORT, row.port);
+        EXPECT_EQ(settings.LIRC_SOCKET, row.socket);
     }
 }
 
@@ -360,11 +371,11 @@ TEST_F(Settings_File_Test, A_File_From_Before_The_LIRC_Section_Gains_It_At_The_E
         std::string added;
     };
     const std::vector<Row> rows = {
-        {"lf", "; old\n[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1\n", "[LIRC]\nENABLE=0\nPORT=8765\n[LISTEN]\nENABLE=0\n"},
+        {"lf", "; old\n[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1\n", "[LIRC]\nENABLE=0\nPORT=8765\nSOCKET=\n[LISTEN]\nENABLE=0\n"},
         {"cr_lf", "[SERVER]\r\nPORT=9999\r\nSTARTUP=0\r\nECHO=1\r\n",
-         "[LIRC]\r\nENABLE=0\r\nPORT=8765\r\n[LISTEN]\r\nENABLE=0\r\n"},
+         "[LIRC]\r\nENABLE=0\r\nPORT=8765\r\nSOCKET=\r\n[LISTEN]\r\nENABLE=0\r\n"},
         {"no_final_line_end", "[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1",
-         "\n[LIRC]\nENABLE=0\nPORT=8765\n[LISTEN]\nENABLE=0\n"},
+         "\n[LIRC]\nENABLE=0\nPORT=8765\nSOCKET=\n[LISTEN]\nENABLE=0\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -6,6 +6,10 @@
 #include "tests/support/free_port.h"
 #include "tests/support/qt/window_fixture.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -15,6 +19,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -179,6 +185,51 @@ TEST_F(Lirc_Listener_Test, Shutdown_Closes_It_And_Keeps_The_Settings) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return client.state() == QAbstractSocket::UnconnectedState; }, 5000));
     const std::string written = Read_File(Settings_File());
     EXPECT_NE(written.find("[LIRC]\nENABLE=1\nPORT=" + std::to_string(port) + "\n"), std::string::npos) << written;
+}
+
+// SOCKET opens the Unix-domain socket whatever ENABLE says (ENABLE is the
+// TCP listener's); a path that holds something else is one message, and
+// shutdown removes the socket file.
+TEST_F(Lirc_Listener_Test, The_Socket_Opens_From_Its_Setting_Apart_From_Enable_And_Goes_At_Shutdown) {
+    const std::string path = profile.File("lircd");
+    const std::string tv = Command_File("tv.rmt", "@REPEAT = 1\r\nPOWER,0F\r\n");
+    Write_File(Settings_File(), "[DIR]\nRMT_FILE=" + tv + "\n[LIRC]\nENABLE=0\nSOCKET=" + path + "\n");
+    Start();
+    EXPECT_FALSE(Listener().Is_Open()) << "ENABLE=0: no TCP listener";
+    ASSERT_EQ(Listener().Socket_Path(), path);
+    EXPECT_TRUE(messages.empty());
+    // Connected by hand: LIRC's clients take the socket as a plain stream.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.data(), path.size());
+    ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    QTcpSocket client;
+    ASSERT_TRUE(client.setSocketDescriptor(fd));
+    client.write("LIST\n");
+    std::string reply;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            reply += client.readAll().toStdString();
+            return reply == "BEGIN\nLIST\nSUCCESS\nDATA\n1\ntv\nEND\n";
+        },
+        5000))
+        << reply;
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(Listener().Socket_Path(), "");
+    EXPECT_FALSE(std::filesystem::exists(path)) << "removed at shutdown";
+    EXPECT_NE(Read_File(Settings_File()).find("SOCKET=" + path + "\n"), std::string::npos);
+    form.reset();
+
+    Write_File(path, "not a socket\n");
+    Create();
+    EXPECT_TRUE(form->Start_Up()) << "the program goes on";
+    EXPECT_EQ(Listener().Socket_Path(), "");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].Caption, "LIRC Listener");
+    EXPECT_EQ(messages[0].Text.find("The LIRC socket " + path + " cannot be opened: "), 0u) << messages[0].Text;
+    EXPECT_NE(messages[0].Text.find("exists and is not a socket"), std::string::npos) << messages[0].Text;
+    EXPECT_EQ(Read_File(path), "not a socket\n");
 }
 
 }  // namespace
