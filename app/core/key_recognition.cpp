@@ -33,6 +33,10 @@ bool Same_Code(const TIR_Code& a, const TIR_Code& b) {
 
 }  // namespace
 
+uint64_t Lirc_Key_Code(const THeard_Key& key) {
+    return key.Code ? (uint64_t{key.Code->Address} << 16) | key.Code->Command : 0;
+}
+
 void TKey_Recognizer::Learn(const TCommand_Table& table) {
     rows_.clear();
     const int32_t rows = table.Rows_In_Use();

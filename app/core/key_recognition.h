@@ -32,6 +32,11 @@ struct THeard_Key {
     bool operator==(const THeard_Key&) const = default;
 };
 
+// The number LIRC's clients get as a heard key's code: the decoded address
+// in the bits above 16 and the command below; 0 for a signal of no known
+// protocol (the program keeps waveforms, not codes, as LIST says).
+uint64_t Lirc_Key_Code(const THeard_Key& key);
+
 // The word a code is named by when no learned row is it: protocol, address
 // and command joined by '_', numbers in hexadecimal ("RC5_0x05_0x35").
 std::string Code_Key_Name(const TIR_Code& code);

@@ -6,6 +6,9 @@
 
 #include "controls/local_text.h"
 #include "macro/core/listening_session.h"
+#include "net/lirc_program.h"
+#include "net/lirc_protocol.h"
+#include "net/lirc_server.h"
 
 #include <QAction>
 #include <QLabel>
@@ -66,6 +69,8 @@ void TQEV_Main_Form::Key_Heard(const THeard_Signal& signal) {
     const THeard_Outcome outcome = listening_->Heard(state_, signal);
     if (!outcome.Press) return;
     heard_text_->setText(To_Q(outcome.Status));
+    lirc_server_->Broadcast(Lirc_Key_Line(Lirc_Key_Code(outcome.Press->Key), outcome.Press->Repeat,
+                                          outcome.Press->Key.Name, lirc_program_->Remote_Name()));
 }
 
 void TQEV_Main_Form::ListenClick() {

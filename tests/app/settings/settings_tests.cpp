@@ -258,13 +258,26 @@ TEST_F(Settings_File_Test, Written_Settings_Read_Back_Unchanged) {
 TEST_F(Settings_File_Test, The_Keys_Are_Read_And_Written_In_One_Order) {
     std::vector<std::string> names;
     for (const TSettings_Key& key : Settings_Keys) names.push_back(std::string(key.Section) + "." + key.Key);
-    EXPECT_EQ(names, (std::vector<std::string>{
-                         "FORM.BACK_IMAGE", "FORM.BUTTON_TRANSPARENCY", "FORM.TRANSPARENCY_MODE",
-                         "COMMAND.MAX_RMTCMD_NUM", "COMMAND.REPEAT", "WAVEFORM.MAX_RMTCMD_BIT_LENGTH",
-                         "WAVEFORM.MIN_LEADER_LENGTH", "WAVEFORM.DEV_LEADER_LENGTH", "WAVEFORM.CARRIER",
-                         "WAVEFORM.TOGGLE", "LPT.Base_Address", "DIR.RMT_DIR", "DIR.RMT_FILE", "SERVER.PORT",
-                         "SERVER.STARTUP", "SERVER.ECHO", "LIRC.ENABLE", "LIRC.PORT", "LIRC.SOCKET",
-                         "LISTEN.ENABLE"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"FORM.BACK_IMAGE",
+                                               "FORM.BUTTON_TRANSPARENCY",
+                                               "FORM.TRANSPARENCY_MODE",
+                                               "COMMAND.MAX_RMTCMD_NUM",
+                                               "COMMAND.REPEAT",
+                                               "WAVEFORM.MAX_RMTCMD_BIT_LENGTH",
+                                               "WAVEFORM.MIN_LEADER_LENGTH",
+                                               "WAVEFORM.DEV_LEADER_LENGTH",
+                                               "WAVEFORM.CARRIER",
+                                               "WAVEFORM.TOGGLE",
+                                               "LPT.Base_Address",
+                                               "DIR.RMT_DIR",
+                                               "DIR.RMT_FILE",
+                                               "SERVER.PORT",
+                                               "SERVER.STARTUP",
+                                               "SERVER.ECHO",
+                                               "LIRC.ENABLE",
+                                               "LIRC.PORT",
+                                               "LIRC.SOCKET",
+                                               "LISTEN.ENABLE"}));
 }
 
 TEST_F(Settings_File_Test, A_Start_And_A_Shutdown_Keep_A_Hand_Written_File_Byte_For_Byte) {
@@ -371,7 +384,8 @@ TEST_F(Settings_File_Test, A_File_From_Before_The_LIRC_Section_Gains_It_At_The_E
         std::string added;
     };
     const std::vector<Row> rows = {
-        {"lf", "; old\n[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1\n", "[LIRC]\nENABLE=0\nPORT=8765\nSOCKET=\n[LISTEN]\nENABLE=0\n"},
+        {"lf", "; old\n[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1\n",
+         "[LIRC]\nENABLE=0\nPORT=8765\nSOCKET=\n[LISTEN]\nENABLE=0\n"},
         {"cr_lf", "[SERVER]\r\nPORT=9999\r\nSTARTUP=0\r\nECHO=1\r\n",
          "[LIRC]\r\nENABLE=0\r\nPORT=8765\r\nSOCKET=\r\n[LISTEN]\r\nENABLE=0\r\n"},
         {"no_final_line_end", "[SERVER]\nPORT=9999\nSTARTUP=0\nECHO=1",

@@ -4,11 +4,16 @@
 #include "io/io_api.h"
 #include "ir/protocols.h"
 #include "ir/sampling.h"
+#include "net/lirc_server.h"
+#include "tests/support/free_port.h"
 #include "tests/support/qt/window_fixture.h"
 
 #include <QAction>
 #include <QLabel>
+#include <QTcpSocket>
 #include <QTest>
+
+#include <algorithm>
 
 #include <string>
 
@@ -80,6 +85,34 @@ TEST_F(Listening_Test, A_Key_Is_Named_And_Runs_Its_Macro_But_Own_Sends_Are_Not_H
     EXPECT_FALSE(item->isChecked());
     EXPECT_FALSE(form->State().Listener.Listening());
     EXPECT_EQ(form->State().Settings.LISTEN_ENABLE, 0);
+}
+
+// Each key heard reaches LIRC's clients as lircd's line: code (address and
+// command), repeat count, key, remote.
+TEST_F(Listening_Test, A_Heard_Key_Reaches_LIRC_Clients_As_Lircd_Says_It) {
+    const uint16_t port = Free_Loopback_Port();
+    ASSERT_NE(port, 0);
+    Write_File(Settings_File(), "[LIRC]\nENABLE=1\nPORT=" + std::to_string(port) + "\n[LISTEN]\nENABLE=1\n");
+    Start();
+    Put(0, "VOL UP", {TProtocol::NEC, 0x04, 0x08});
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(client.waitForConnected(5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Lirc_Server().Connection_Count() == 1; }, 5000));
+    std::string lines;
+    const auto wait_for_lines = [&](std::ptrdiff_t count) {
+        return QTest::qWaitFor(
+            [&] {
+                lines += client.readAll().toStdString();
+                return std::count(lines.begin(), lines.end(), '\n') == count;
+            },
+            5000);
+    };
+    Press(0x04, 0x08);
+    ASSERT_TRUE(wait_for_lines(1)) << lines;
+    Press(0x01, 0x02);  // a new waveform drops one still pending: one at a time
+    ASSERT_TRUE(wait_for_lines(2)) << lines;
+    EXPECT_EQ(lines, "0000000000040008 00 VOL_UP QEV_LPT\n0000000000010002 00 NEC_0x01_0x02 QEV_LPT\n");
 }
 
 TEST_F(Listening_Test, Listening_Comes_Back_At_Start_Up) {
