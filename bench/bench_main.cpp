@@ -14,6 +14,11 @@
 //                        median of --rounds=N runs, default 21; --dir=DIR
 //                        keeps the generated files there). Never part of
 //                        "all".
+//   qev_bench listen     listening through the simulated IR device: the
+//                        share of frames from remotes 5 % slow and fast
+//                        named right, the latency to the hand-over, and
+//                        the CPU of 60 s of idle listening (--rounds=N
+//                        frames, default 200). Never part of "all".
 //   qev_bench --quick    fewer rounds and sends, and a 2 s long run
 //   qev_bench --rounds=N N rounds of short runs (default 200; kernel-ir: 20)
 //   qev_bench --random-phase  short runs start wherever they happen to (for
@@ -24,6 +29,7 @@
 // simulated port is forced (the kernel IR device for kernel-ir alone).
 #include "bench/code_file_read.h"
 #include "bench/kernel_ir_bench.h"
+#include "bench/listen_bench.h"
 #include "bench/receiver_latency.h"
 #include "bench/repeat_gap.h"
 #include "bench/tick_accuracy.h"
@@ -62,7 +68,7 @@ void Report_Priority() {
 
 int main(int argc, char* argv[]) {
     Report_Priority();
-    bool tick = false, gap = false, receiver = false, kernel_ir = false, read = false, quick = false,
+    bool tick = false, gap = false, receiver = false, kernel_ir = false, read = false, listen = false, quick = false,
          random_phase = false;
     std::string directory;
     int rounds = 0;
@@ -73,19 +79,23 @@ int main(int argc, char* argv[]) {
         if (arg == "receiver") receiver = true;
         if (arg == "kernel-ir") kernel_ir = true;
         if (arg == "read") read = true;
+        if (arg == "listen") listen = true;
         if (arg == "--quick") quick = true;
         if (arg == "--random-phase") random_phase = true;
         if (arg.rfind("--rounds=", 0) == 0) rounds = std::atoi(arg.c_str() + 9);
         if (arg.rfind("--dir=", 0) == 0) directory = arg.substr(6);
     }
-    if (kernel_ir && (tick || gap || receiver)) {
+    if ((kernel_ir || listen) && (tick || gap || receiver || (kernel_ir && listen))) {
         std::fprintf(stderr,
-                     "qev_bench: kernel-ir runs alone (it needs the kernel IR device, the others the "
-                     "simulated port)\n");
+                     "qev_bench: kernel-ir and listen run without tick, gap and receiver (they need an IR "
+                     "device, the others the simulated port)\n");
         return EXIT_FAILURE;
     }
-    if (!tick && !gap && !receiver && !kernel_ir && !read) tick = gap = receiver = true;
-    if (kernel_ir) {
+    if (!tick && !gap && !receiver && !kernel_ir && !read && !listen) tick = gap = receiver = true;
+    if (listen) {
+        setenv("IO_BACKEND", "simlirc", 1);
+        setenv("IO_SIM_REMOTE", "off", 1);
+    } else if (kernel_ir) {
         const char* backend = std::getenv("IO_BACKEND");
         if (backend == nullptr || std::string(backend) != "simlirc") setenv("IO_BACKEND", "lirc", 1);
         setenv("IO_SIM_REMOTE", "off", 1);
@@ -121,6 +131,15 @@ int main(int argc, char* argv[]) {
         if (rounds > 0) options.Rounds = rounds;
         options.Directory = directory;
         failures += qev::bench::Run_Code_File_Read(options) != 0;
+    }
+    if (listen) {
+        qev::bench::TListen_Options options;
+        if (quick) {
+            options.Frames = 20;
+            options.Idle_Seconds = 5;
+        }
+        if (rounds > 0) options.Frames = rounds;
+        failures += qev::bench::Run_Listen(options) != 0;
     }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     std::printf("\nqev_bench took %.1f s\n", took.count());
