@@ -69,6 +69,7 @@ void TQEV_Main_Form::Key_Heard(const THeard_Signal& signal) {
     const THeard_Outcome outcome = listening_->Heard(state_, signal);
     if (!outcome.Press) return;
     heard_text_->setText(To_Q(outcome.Status));
+    heard_text_->setToolTip(To_Q(outcome.Details));
     lirc_server_->Broadcast(Lirc_Key_Line(Lirc_Key_Code(outcome.Press->Key), outcome.Press->Repeat,
                                           outcome.Press->Key.Name, lirc_program_->Remote_Name()));
 }

@@ -16,10 +16,14 @@
 #include "learn/ui/capture_command_form.h"
 #include "macro/ui/macro_command_form.h"
 
+#include "io/io_api.h"
+
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLinearGradient>
 #include <QPainter>
@@ -131,6 +135,30 @@ bool Shoot_Service_Dialogs(qev::TQEV_Main_Form& form, const QString& out) {
     return ok;
 }
 
+// The window listening on the simulated IR device after its remote's POWER
+// key ran the macro the KEYS file gives it.
+bool Shoot_Listening(qev::TQEV_Main_Form& form, const QString& out, const QString& profile) {
+    Write_Text(QDir(profile).filePath(QStringLiteral("QEV_LPT.KEYS")), "POWER = PLAY\n");
+    form.findChild<QAction*>(QStringLiteral("Listen"))->trigger();
+    const auto resolve = [&](const char* name) { return form.State().Port.Resolve(name); };
+    auto* waiting = reinterpret_cast<decltype(&IoSimSignalWaiting)>(resolve("IoSimSignalWaiting"));
+    auto* set_auto = reinterpret_cast<decltype(&IoSimRemoteSetAuto)>(resolve("IoSimRemoteSetAuto"));
+    auto* set_file = reinterpret_cast<decltype(&IoSimRemoteSetFile)>(resolve("IoSimRemoteSetFile"));
+    auto* trigger = reinterpret_cast<decltype(&IoSimRemoteTrigger)>(resolve("IoSimRemoteTrigger"));
+    if (!waiting || !set_auto || !set_file || !trigger) return false;
+    set_auto(0);
+    const std::string file = form.State().Origin.Command_File_Path();
+    if (set_file(file.c_str(), "POWER") != 0) return false;
+    auto* heard = form.findChild<QLabel*>(QStringLiteral("Heard_Label"));
+    QElapsedTimer timer;
+    timer.start();
+    while (waiting() == 0 && timer.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    trigger();
+    while ((!heard || !heard->text().startsWith(QStringLiteral("Heard"))) && timer.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return heard && heard->text().startsWith(QStringLiteral("Heard")) && Save(form, out, "main_window_listening.png");
+}
+
 bool Shoot(const QString& out, const char* name, const char* settings, const char* command_file) {
     QTemporaryDir profile;
     qputenv("USERPROFILE", profile.path().toLocal8Bit());
@@ -152,6 +180,7 @@ bool Shoot(const QString& out, const char* name, const char* settings, const cha
     if (std::string_view(name) == "capture") return Shoot_Capture(form, out);
     if (std::string_view(name) == "macro") return Shoot_Macro(form, out);
     if (std::string_view(name) == "service") return Shoot_Service_Dialogs(form, out);
+    if (std::string_view(name) == "listening") return Shoot_Listening(form, out, profile.path());
     return Save(form, out, name);
 }
 
@@ -174,5 +203,8 @@ int main(int argc, char* argv[]) {
     ok = Shoot(out, "capture", "", nullptr) && ok;
     ok = Shoot(out, "macro", "", nullptr) && ok;
     ok = Shoot(out, "service", "", nullptr) && ok;
+    // Last: the simulated IR device in place of the simulated port.
+    qputenv("IO_BACKEND", "simlirc");
+    ok = Shoot(out, "listening", "", commands) && ok;
     return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }

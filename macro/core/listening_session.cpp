@@ -11,12 +11,11 @@ THeard_Outcome TListening_Session::Heard(TQEV_State& state, const THeard_Signal&
     if (!outcome.Press) return outcome;
     const std::string& name = outcome.Press->Key.Name;
     outcome.Status = "Heard " + name;
-    if (outcome.Press->Repeat > 0) {
-        outcome.Status += " (held, " + std::to_string(outcome.Press->Repeat) + ")";
-        return outcome;
-    }
+    if (outcome.Press->Repeat > 0) outcome.Status += " (" + std::to_string(outcome.Press->Repeat) + ")";
+    outcome.Details = outcome.Status;
+    if (outcome.Press->Repeat > 0) return outcome;
     if (const std::optional<TKey_Macro> macro = macros_.Macro_For(name)) {
-        outcome.Status += ": " + Run_Key_Macro(state, name, *macro).Summary;
+        outcome.Details += ": " + Run_Key_Macro(state, name, *macro).Summary;
     }
     return outcome;
 }

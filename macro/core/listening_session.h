@@ -16,9 +16,12 @@ namespace qev {
 
 struct THeard_Outcome {
     std::optional<THeard_Press> Press;  // nothing: no key
-    // "Heard POWER", "Heard POWER (held, 3)", "Heard POWER: POWER ran TV_ON";
-    // empty when no key was heard.
+    // What the status bar shows, short enough for its narrow room: "Heard
+    // POWER", "Heard POWER (3)" for the third repeat of a held key.
     std::string Status;
+    // The whole story, for its tooltip: "Heard POWER: POWER ran TV_ON", or
+    // the status when no macro ran. Both empty when no key was heard.
+    std::string Details;
 };
 
 class TListening_Session {
