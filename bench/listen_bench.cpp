@@ -125,7 +125,7 @@ int Latency_And_Idle_Cpu(const TListen_Options& options) {
     std::condition_variable heard_cv;
     std::vector<Clock::time_point> heard;
     listener.Start(
-        [&](THeard_Signal signal) {
+        [&](const THeard_Signal& signal) {
             std::lock_guard lock(mutex);
             heard.push_back(signal.End);
             heard_cv.notify_all();

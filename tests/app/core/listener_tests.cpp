@@ -168,7 +168,7 @@ TEST_F(Listener_Test, A_Port_Without_A_Receiver_Cannot_Listen) {
     TPort_Library register_port;
     TListener on_registers(register_port);
     EXPECT_FALSE(on_registers.Can_Listen());
-    EXPECT_FALSE(on_registers.Start([](THeard_Signal) {}, [](const std::string&) {}));
+    EXPECT_FALSE(on_registers.Start([](const THeard_Signal&) {}, [](const std::string&) {}));
     EXPECT_FALSE(on_registers.Listening());
     const TListener::TPause pause(on_registers);  // nothing to wait for
 }
