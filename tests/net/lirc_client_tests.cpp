@@ -30,7 +30,7 @@ QString Lirc_Client(const char* name) {
 }
 
 #define SKIP_WITHOUT(client)                                                                               \
-    if (client.isEmpty())                                                                                  \
+    if ((client).isEmpty())                                                                                \
     GTEST_SKIP() << "not installed: LIRC's clients come with Debian's lirc package (scripts/install-deps " \
                     "adds it)"
 
