@@ -21,16 +21,18 @@ TSample_Span Mark_Samples(int64_t begin_us, int64_t end_us) {
     return span;
 }
 
-}  // namespace
-
-std::vector<uint8_t> Levels_Of_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
-                                         int32_t min_samples) {
+// The samples the durations last, at least `min_samples`, cut at `max_samples`.
+int64_t Sampled_Length(std::span<const int32_t> durations_us, int32_t max_samples, int32_t min_samples) {
     int64_t end_us = 0;
     for (const int32_t d : durations_us) end_us += std::max(d, 0);
     const int64_t limit = std::max<int64_t>(max_samples, 0);
-    const int64_t length = std::min(std::max(Sample_Of_us(end_us), int64_t{min_samples}), limit);
-    std::vector<uint8_t> levels(static_cast<std::size_t>(length), 0);
+    return std::min(std::max(Sample_Of_us(end_us), int64_t{min_samples}), limit);
+}
 
+// Calls on_mark(start, stop) with each mark's samples [start, stop) in
+// order, cut at `length`, until a mark begins at or after it.
+template <typename F>
+void For_Each_Mark(std::span<const int32_t> durations_us, int64_t length, F&& on_mark) {
     int64_t t = 0;
     for (std::size_t i = 0; i < durations_us.size(); ++i) {
         const int64_t begin_us = t;
@@ -38,9 +40,19 @@ std::vector<uint8_t> Levels_Of_Durations(std::span<const int32_t> durations_us, 
         if (i % 2 != 0) continue;
         const TSample_Span mark = Mark_Samples(begin_us, t);
         if (mark.Start >= length) break;
-        std::fill(levels.begin() + mark.Start, levels.begin() + std::max(mark.Start, std::min(mark.Stop, length)),
-                  uint8_t{1});
+        on_mark(mark.Start, std::max(mark.Start, std::min(mark.Stop, length)));
     }
+}
+
+}  // namespace
+
+std::vector<uint8_t> Levels_Of_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
+                                         int32_t min_samples) {
+    const int64_t length = Sampled_Length(durations_us, max_samples, min_samples);
+    std::vector<uint8_t> levels(static_cast<std::size_t>(length), 0);
+    For_Each_Mark(durations_us, length, [&](int64_t start, int64_t stop) {
+        std::fill(levels.begin() + start, levels.begin() + stop, uint8_t{1});
+    });
     return levels;
 }
 
@@ -58,10 +70,7 @@ std::vector<int32_t> Durations_Of_Levels(std::span<const uint8_t> levels) {
 }
 
 TSampled_Durations Sampled_Durations(std::span<const int32_t> durations_us, int32_t max_samples, int32_t min_samples) {
-    int64_t end_us = 0;
-    for (const int32_t d : durations_us) end_us += std::max(d, 0);
-    const int64_t limit = std::max<int64_t>(max_samples, 0);
-    const int64_t length = std::min(std::max(Sample_Of_us(end_us), int64_t{min_samples}), limit);
+    const int64_t length = Sampled_Length(durations_us, max_samples, min_samples);
 
     // The marks' samples as Levels_Of_Durations fills them: [start, stop),
     // cut at the length; empty ones leave no trace, and one that begins
@@ -74,25 +83,17 @@ TSampled_Durations Sampled_Durations(std::span<const int32_t> durations_us, int3
         if (out.empty()) sampled.First_Sample = mark_start;
         out.push_back(static_cast<int32_t>((mark_stop - mark_start) * Sample_Period_us));
     };
-    int64_t t = 0;
-    for (std::size_t i = 0; i < durations_us.size(); ++i) {
-        const int64_t begin_us = t;
-        t += std::max(durations_us[i], 0);
-        if (i % 2 != 0) continue;
-        const TSample_Span mark = Mark_Samples(begin_us, t);
-        const int64_t start = mark.Start;
-        if (start >= length) break;
-        const int64_t stop = std::min(mark.Stop, length);
-        if (stop <= start) continue;
+    For_Each_Mark(durations_us, length, [&](int64_t start, int64_t stop) {
+        if (stop <= start) return;
         if (start <= mark_stop) {
             mark_stop = std::max(mark_stop, stop);
-            continue;
+            return;
         }
         close_mark();
         if (mark_stop >= 0) out.push_back(static_cast<int32_t>((start - mark_stop) * Sample_Period_us));
         mark_start = start;
         mark_stop = stop;
-    }
+    });
     close_mark();
     if (mark_start < 0) {
         sampled.First_Sample = length;

@@ -16,6 +16,7 @@
 
 #include "app/core/key_recognition.h"
 #include "app/core/listener.h"
+#include "app/core/table_codes.h"
 #include "base/sample_grid.h"
 #include "harness/sim_port_controls.h"
 #include "harness/stats.h"
@@ -48,11 +49,7 @@ const TKey Keys[] = {{"POWER", {TProtocol::NEC, 0x04, 0x08}},
                      {"TAPE", {TProtocol::SIRC, 0x01, 0x15}}};
 
 void Put(TCommand_Table& table, int32_t row, const char* name, const TLevels& levels) {
-    TSample_Buffer buffer;
-    buffer.Allocate(static_cast<int32_t>(levels.size()), table.Row_Capacity());
-    buffer.Sample_Count = std::min<int32_t>(static_cast<int32_t>(levels.size()), table.Row_Capacity() * 8);
-    for (int32_t i = 0; i < buffer.Sample_Count; ++i) buffer[i] = levels[static_cast<std::size_t>(i)] ? 255 : 0;
-    Pack_Command(buffer, table, row);
+    Store_Levels(table, row, levels);
     table.Set_Name(row, name);
     table.Command_Count = std::max(table.Command_Count, row + 1);
 }

@@ -89,17 +89,22 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
         const TLevels levels = Levels_Of_Record(record, samples, &cut);
         const int32_t row = table.Command_Count++;
         if (!table.Set_Name(row, record.Name.empty() ? name : record.Name)) ++result.Renamed;
-        uint8_t* bytes = table.Row_Bytes(row);
-        const int32_t byte_count = Row_Capacity_For(static_cast<int32_t>(levels.size()));
-        std::fill(bytes, bytes + byte_count, uint8_t{0});
-        for (std::size_t i = 0; i < levels.size(); ++i) {
-            if (levels[i] != 0) bytes[i / 8] = static_cast<uint8_t>(bytes[i / 8] | 1u << (i % 8));
-        }
-        table.Row(row).Byte_Count = byte_count;
+        Store_Levels(table, row, levels);
         if (cut) ++result.Cut;
         ++result.Added;
     }
     return result;
+}
+
+void Store_Levels(TCommand_Table& table, int32_t row, std::span<const uint8_t> levels) {
+    levels = levels.first(std::min<std::size_t>(levels.size(), std::size_t(table.Row_Capacity()) * 8));
+    uint8_t* bytes = table.Row_Bytes(row);
+    const int32_t byte_count = Row_Capacity_For(static_cast<int32_t>(levels.size()));
+    std::fill(bytes, bytes + byte_count, uint8_t{0});
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        if (levels[i] != 0) bytes[i / 8] = static_cast<uint8_t>(bytes[i / 8] | 1u << (i % 8));
+    }
+    table.Row(row).Byte_Count = byte_count;
 }
 
 std::vector<TIR_Record> Export_Records(const TCommand_Table& table, bool parsed_where_known) {

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ std::optional<TDecoded> Decode_Record(const TIR_Record& record, int32_t max_samp
 
 // The levels of row `row`: eight per packed byte.
 TLevels Row_Levels(const TCommand_Table& table, int32_t row);
+// The reverse: packs the levels (cut to the row's capacity) into row `row`.
+void Store_Levels(TCommand_Table& table, int32_t row, std::span<const uint8_t> levels);
 
 struct TImport_Limits {
     int32_t Rows = 0;     // rows the table may use (MAX_RMTCMD_NUM)

@@ -48,11 +48,7 @@ protected:
         Put(3, "AMP", Frame({TProtocol::Pioneer, 0xA5, 0x44}));
     }
     void Put(int32_t row, const std::string& name, const TLevels& levels) {
-        TSample_Buffer buffer;
-        buffer.Allocate(Capacity, Capacity / 8);
-        buffer.Sample_Count = std::min<int32_t>(Capacity, static_cast<int32_t>(levels.size()));
-        for (int32_t i = 0; i < buffer.Sample_Count; ++i) buffer[i] = levels[static_cast<std::size_t>(i)] ? 255 : 0;
-        Pack_Command(buffer, table, row);
+        Store_Levels(table, row, levels);
         table.Set_Name(row, name);
         table.Command_Count = std::max(table.Command_Count, row + 1);
     }

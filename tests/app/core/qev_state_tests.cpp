@@ -4,6 +4,7 @@
 #include "harness/fake_port.h"
 #include "harness/priority_recorder.h"
 #include "harness/recording_feedback.h"
+#include "app/core/table_codes.h"
 #include "ir/protocols.h"
 #include "ir/sampling.h"
 #include "tests/support/state_fixture.h"
@@ -136,10 +137,7 @@ TEST_F(State_Test, Send_Command_Transmits_Repeat_Times) {
 TEST_F(State_Test, Toggle_Alternates_On_Each_Press_Of_An_Rc5_Row) {
     ASSERT_TRUE(state.Start_Up());
     Load("@REPEAT = 1\nA,05\n");
-    const TLevels frame = Sample_Timing(Encode({TProtocol::RC5, 0x05, 0x35}), 1024);  // toggle 0
-    state.Samples.Sample_Count = static_cast<int32_t>(frame.size());
-    for (std::size_t i = 0; i < frame.size(); ++i) state.Samples[static_cast<int32_t>(i)] = frame[i] ? 255 : 0;
-    state.Pack_Command(0);
+    Store_Levels(state.Table, 0, Sample_Timing(Encode({TProtocol::RC5, 0x05, 0x35}), 1024));  // toggle 0
     const auto sent = [&](int32_t times, TPress press) {
         fake.Writes.clear();
         state.Send_Command(0, times, press);

@@ -2,6 +2,7 @@
 // device): the carrier a signal goes out with, the keys' sends become
 // durations with the protocol's carrier, a port that cannot send says so
 // once, and a capture learns through the port's receiver.
+#include "app/core/table_codes.h"
 #include "ir/protocols.h"
 #include "ir/sampling.h"
 #include "irport/signal_port.h"
@@ -53,10 +54,7 @@ protected:
     }
     // Row `row` holds `code` sampled, under `name`.
     void Put(int32_t row, const std::string& name, const TIR_Code& code) {
-        const TLevels levels = Sample_Timing(Encode(code), state.Samples.Capacity());
-        for (std::size_t i = 0; i < levels.size(); ++i) state.Samples.Data()[i] = levels[i] ? 255 : 0;
-        state.Samples.Sample_Count = static_cast<int32_t>(levels.size());
-        state.Pack_Command(row);
+        Store_Levels(state.Table, row, Sample_Timing(Encode(code), state.Samples.Capacity()));
         state.Table.Set_Name(row, name);
         state.Table.Command_Count = std::max(state.Table.Command_Count, row + 1);
     }

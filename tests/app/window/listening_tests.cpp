@@ -1,6 +1,7 @@
 // Option ▸ Listen on the simulated IR device: a remote's key is named in the
 // status bar and runs its macro from the KEYS file, the program's own sends
 // are not heard, and a port that cannot listen says so.
+#include "app/core/table_codes.h"
 #include "io/io_api.h"
 #include "ir/protocols.h"
 #include "ir/sampling.h"
@@ -33,10 +34,7 @@ protected:
     // Row `row` holds `code` sampled, under `name`.
     void Put(int32_t row, const std::string& name, const TIR_Code& code) {
         TQEV_State& state = form->State();
-        const TLevels levels = Sample_Timing(Encode(code), state.Samples.Capacity());
-        for (std::size_t i = 0; i < levels.size(); ++i) state.Samples.Data()[i] = levels[i] ? 255 : 0;
-        state.Samples.Sample_Count = static_cast<int32_t>(levels.size());
-        state.Pack_Command(row);
+        Store_Levels(state.Table, row, Sample_Timing(Encode(code), state.Samples.Capacity()));
         state.Table.Set_Name(row, name);
         state.Table.Command_Count = std::max(state.Table.Command_Count, row + 1);
     }
