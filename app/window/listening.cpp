@@ -74,6 +74,14 @@ void TQEV_Main_Form::Key_Heard(const THeard_Signal& signal) {
                                           outcome.Press->Key.Name, lirc_program_->Remote_Name()));
 }
 
+void TQEV_Main_Form::Apply_Listen_Settings() {
+    const bool wanted = state_.Settings.LISTEN_ENABLE != 0;
+    if (wanted == state_.Listener.Listening()) return;
+    if (wanted) return ListenClick();
+    Stop_Listening();
+    Set_Listen_Check(false);
+}
+
 void TQEV_Main_Form::ListenClick() {
     if (state_.Listener.Listening()) {
         Stop_Listening();

@@ -512,9 +512,12 @@ void TQEV_Main_Form::Apply_Lirc_Settings() {
 
 void TQEV_Main_Form::MacroClick() { Run_Dialog<TMacro_Command_Form>(state_, this); }
 
-// OK applies [LIRC] at once: the listener opens, closes or moves.
+// OK applies [LIRC] and [LISTEN] at once: the listener opens, closes or
+// moves, and listening starts or stops.
 void TQEV_Main_Form::SetUpClick() {
-    if (Run_Dialog<TSetUp_Form>(state_, this)) Apply_Lirc_Settings();
+    if (!Run_Dialog<TSetUp_Form>(state_, this)) return;
+    Apply_Lirc_Settings();
+    Apply_Listen_Settings();
 }
 
 void TQEV_Main_Form::PerformanceClick() { Run_Dialog<TPerformanceInfo_Form>(state_, this); }

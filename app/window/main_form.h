@@ -115,6 +115,9 @@ private:
     void Set_Server_Check(bool open);
     // Listening (app/window/listening.cpp): the receiver open while idle.
     bool Start_Listening(std::string* why);
+    // Makes listening follow [LISTEN] ENABLE (the setup dialog's OK); a
+    // port that cannot listen is told in one message.
+    void Apply_Listen_Settings();
     void Stop_Listening();
     void Set_Listen_Check(bool on);
     void Key_Heard(const THeard_Signal& signal);

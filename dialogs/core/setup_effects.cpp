@@ -83,6 +83,9 @@ std::string Setup_Effect_Text(TSetup_Field field, const TQEV_State& state) {
         case TSetup_Field::LIRC_PORT:
             return "Takes effect at once: OK reopens an enabled LIRC listener on the new port (its clients are "
                    "disconnected); a port that cannot be opened is reported and the listener stays closed.";
+        case TSetup_Field::LISTEN_ENABLE:
+            return "Takes effect at once: OK starts or stops listening for a remote's keys on a kernel IR device, "
+                   "as Option > Listen does; a port that cannot listen is reported.";
     }
     return std::string();
 }

@@ -22,6 +22,7 @@ std::optional<TSetup_Range> Setup_Range(TSetup_Field field) {
         case TSetup_Field::RMT_DIR:
         case TSetup_Field::RMT_FILE:
         case TSetup_Field::LIRC_ENABLE:
+        case TSetup_Field::LISTEN_ENABLE:
             break;
     }
     return std::nullopt;
@@ -57,6 +58,7 @@ TSetup_Values Setup_Values(const TSettings& settings) {
     values.ECHO = Clamped(TSetup_Field::ECHO, settings.ECHO);
     values.LIRC_ENABLE = settings.LIRC_ENABLE != 0;
     values.LIRC_PORT = Clamped(TSetup_Field::LIRC_PORT, settings.LIRC_PORT);
+    values.LISTEN_ENABLE = settings.LISTEN_ENABLE != 0;
     return values;
 }
 
@@ -80,6 +82,7 @@ void Setup_OK(const TSetup_Values& values, TQEV_State& state) {
     settings.ECHO = values.ECHO;
     settings.LIRC_ENABLE = values.LIRC_ENABLE ? 1 : 0;
     settings.LIRC_PORT = values.LIRC_PORT;
+    settings.LISTEN_ENABLE = values.LISTEN_ENABLE ? 1 : 0;
 }
 
 namespace {

@@ -36,6 +36,7 @@ enum class TSetup_Field {
     ECHO,
     LIRC_ENABLE,
     LIRC_PORT,
+    LISTEN_ENABLE,
 };
 
 // The range of a number field's spinner. The spinners hold 16-bit numbers;
@@ -48,8 +49,8 @@ struct TSetup_Range {
 };
 
 // The spinner range of a number field; nothing for the text fields
-// (BACK_IMAGE, BUTTON_TRANSPARENCY, RMT_DIR, RMT_FILE) and the check box
-// (LIRC_ENABLE).
+// (BACK_IMAGE, BUTTON_TRANSPARENCY, RMT_DIR, RMT_FILE) and the check boxes
+// (LIRC_ENABLE, LISTEN_ENABLE).
 std::optional<TSetup_Range> Setup_Range(TSetup_Field field);
 
 // The items of the BUTTON_TRANSPARENCY box.
@@ -81,6 +82,7 @@ struct TSetup_Values {
     int32_t ECHO = Defaults().ECHO;
     bool LIRC_ENABLE = Defaults().LIRC_ENABLE != 0;
     int32_t LIRC_PORT = Defaults().LIRC_PORT;
+    bool LISTEN_ENABLE = Defaults().LISTEN_ENABLE != 0;
     friend bool operator==(const TSetup_Values&, const TSetup_Values&) = default;
 
 private:
@@ -92,7 +94,7 @@ private:
 
 // What the dialog shows when it opens: the Settings, each number brought to
 // the nearest limit of its spinner's range (a PORT of 80 shows 1024), the
-// check box ticked for any LIRC_ENABLE but 0.
+// check boxes ticked for any LIRC_ENABLE or LISTEN_ENABLE but 0.
 TSetup_Values Setup_Values(const TSettings& settings);
 
 // OK: stores the values into the Settings in this order: BACK_IMAGE,
@@ -101,8 +103,8 @@ TSetup_Values Setup_Values(const TSettings& settings);
 // has been reported and the rest is stored all the same) and binds and
 // paints the keys; then MAX_RMTCMD_NUM, REPEAT, MAX_RMTCMD_BIT_LENGTH,
 // MIN_LEADER_LENGTH, DEV_LEADER_LENGTH, RMT_DIR, RMT_FILE, PORT, ECHO,
-// LIRC_ENABLE (1 or 0), LIRC_PORT. No value is checked beyond the spinner
-// ranges.
+// LIRC_ENABLE (1 or 0), LIRC_PORT, LISTEN_ENABLE (1 or 0). No value is
+// checked beyond the spinner ranges.
 void Setup_OK(const TSetup_Values& values, TQEV_State& state);
 
 // The Browse buttons. Each dialog starts in the stored RMT_DIR, not in what

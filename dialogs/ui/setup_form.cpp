@@ -103,6 +103,12 @@ void TSetUp_Form::Create_Components() {
     lirc_enable_box_->setGeometry(Field_Left, Row_Top(0), lirc_enable_box_->sizeHint().width(), Field_Height);
     Add_Number_Row(lirc, 1, TSetup_Field::LIRC_PORT, "LIRC_PORT_Label", "PORT", "LIRC_Port_Edit", "LIRC_PORT_UpDown");
 
+    QGroupBox* listen = Add_Group(top, "LISTEN_GroupBox", "LISTEN Section", 1);
+    Add_Label(listen, 0, TSetup_Field::LISTEN_ENABLE, "LISTEN_ENABLE_Label", "Enable");
+    listen_enable_box_ = new QCheckBox(listen);
+    listen_enable_box_->setObjectName(QStringLiteral("Listen_Enable_CheckBox"));
+    listen_enable_box_->setGeometry(Field_Left, Row_Top(0), listen_enable_box_->sizeHint().width(), Field_Height);
+
     ok_button_ = new QPushButton(QStringLiteral("OK"), this);
     ok_button_->setObjectName(QStringLiteral("OK_Button"));
     ok_button_->setGeometry(Margin + Group_Width - OK_Width, Form_Height - Margin - OK_Height, OK_Width, OK_Height);
@@ -184,6 +190,7 @@ void TSetUp_Form::Show_Values(const TSetup_Values& values) {
     Set_Spinner(TSetup_Field::ECHO, values.ECHO);
     lirc_enable_box_->setChecked(values.LIRC_ENABLE);
     Set_Spinner(TSetup_Field::LIRC_PORT, values.LIRC_PORT);
+    listen_enable_box_->setChecked(values.LISTEN_ENABLE);
 }
 
 TSetup_Values TSetUp_Form::Values() const {
@@ -202,6 +209,7 @@ TSetup_Values TSetUp_Form::Values() const {
     values.ECHO = Spinner_Value(TSetup_Field::ECHO);
     values.LIRC_ENABLE = lirc_enable_box_->isChecked();
     values.LIRC_PORT = Spinner_Value(TSetup_Field::LIRC_PORT);
+    values.LISTEN_ENABLE = listen_enable_box_->isChecked();
     return values;
 }
 

@@ -36,7 +36,7 @@ class TSetUp_Form : public QDialog {
 
 public:
     static constexpr int Form_Width = 617;
-    static constexpr int Form_Height = 677;
+    static constexpr int Form_Height = 740;
 
     TSetUp_Form(qev::TQEV_State& state, QWidget* parent);
 
@@ -70,9 +70,10 @@ private:
     QLineEdit* dir_edit_ = nullptr;
     QLineEdit* rmt_file_edit_ = nullptr;
     QCheckBox* lirc_enable_box_ = nullptr;
+    QCheckBox* listen_enable_box_ = nullptr;
     QPushButton* ok_button_ = nullptr;
     // The spinner of each number field, by field; none for the text fields.
-    std::array<TUp_Down*, static_cast<std::size_t>(qev::TSetup_Field::LIRC_PORT) + 1> spinners_{};
+    std::array<TUp_Down*, static_cast<std::size_t>(qev::TSetup_Field::LISTEN_ENABLE) + 1> spinners_{};
 };
 
 }  // namespace qev

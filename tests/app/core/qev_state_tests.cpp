@@ -1,10 +1,10 @@
 // Start-up, shutdown and sending through the shared state, with a scripted
 // counter and a fake port instead of the hardware.
 #include "app/core/qev_state.h"
+#include "app/core/table_codes.h"
 #include "harness/fake_port.h"
 #include "harness/priority_recorder.h"
 #include "harness/recording_feedback.h"
-#include "app/core/table_codes.h"
 #include "ir/protocols.h"
 #include "ir/sampling.h"
 #include "tests/support/state_fixture.h"

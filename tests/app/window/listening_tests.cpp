@@ -10,9 +10,13 @@
 #include "tests/support/qt/window_fixture.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -115,6 +119,25 @@ TEST_F(Listening_Test, A_Heard_Key_Reaches_LIRC_Clients_As_Lircd_Says_It) {
     Press(0x01, 0x02);  // a new waveform drops one still pending: one at a time
     ASSERT_TRUE(wait_for_lines(2)) << lines;
     EXPECT_EQ(lines, "0000000000040008 00 VOL_UP QEV_LPT\n0000000000010002 00 NEC_0x01_0x02 QEV_LPT\n");
+}
+
+// The setup dialog's LISTEN Section: OK starts or stops listening at once.
+TEST_F(Listening_Test, The_Setup_Dialog_Starts_And_Stops_Listening) {
+    Start();
+    QAction* item = Named_Child<QAction>(*form, "Listen");
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        QTimer::singleShot(0, form.get(), [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            dialog->findChild<QCheckBox*>(QStringLiteral("Listen_Enable_CheckBox"))->setChecked(on);
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OK_Button")), Qt::LeftButton);
+        });
+        Named_Child<QAction>(*form, "SetUp")->trigger();
+        EXPECT_EQ(form->State().Listener.Listening(), on);
+        EXPECT_EQ(item->isChecked(), on);
+        EXPECT_EQ(form->State().Settings.LISTEN_ENABLE, on ? 1 : 0);
+    }
 }
 
 TEST_F(Listening_Test, Listening_Comes_Back_At_Start_Up) {

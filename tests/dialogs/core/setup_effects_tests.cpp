@@ -50,6 +50,7 @@ TEST(Setup_Effects, Three_Settings_Take_Effect_At_The_Next_Start) {
         {"echo", TSetup_Field::ECHO, false},
         {"lirc_enable", TSetup_Field::LIRC_ENABLE, false},
         {"lirc_port", TSetup_Field::LIRC_PORT, false},
+        {"listen_enable", TSetup_Field::LISTEN_ENABLE, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -84,6 +85,7 @@ TEST_F(Setup_Effects_Test, Each_Text_Says_When_Its_Value_Takes_Effect_And_What_C
         {"echo", TSetup_Field::ECHO, {"Takes effect at once", "Command server"}},
         {"lirc_enable", TSetup_Field::LIRC_ENABLE, {"Takes effect at once", "LIRC listener", "127.0.0.1", "closes"}},
         {"lirc_port", TSetup_Field::LIRC_PORT, {"Takes effect at once", "reopens", "disconnected"}},
+        {"listen_enable", TSetup_Field::LISTEN_ENABLE, {"Takes effect at once", "kernel IR device", "Listen"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

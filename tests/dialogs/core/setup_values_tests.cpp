@@ -168,7 +168,7 @@ TEST_F(Setup_Values_Test, Opening_Shows_The_Texts_As_They_Are) {
     EXPECT_EQ(values.RMT_FILE, "/home/user/tv.rmt");
 }
 
-TEST_F(Setup_Values_Test, The_LIRC_Box_Is_Ticked_For_Any_Enable_But_0_And_Stores_1_Or_0) {
+TEST_F(Setup_Values_Test, The_Check_Boxes_Are_Ticked_For_Any_Enable_But_0_And_Store_1_Or_0) {
     struct Row {
         const char* name;
         int32_t setting;
@@ -180,10 +180,13 @@ TEST_F(Setup_Values_Test, The_LIRC_Box_Is_Ticked_For_Any_Enable_But_0_And_Stores
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         state.Settings.LIRC_ENABLE = row.setting;
+        state.Settings.LISTEN_ENABLE = row.setting;
         const TSetup_Values values = Setup_Values(state.Settings);
         EXPECT_EQ(values.LIRC_ENABLE, row.ticked);
+        EXPECT_EQ(values.LISTEN_ENABLE, row.ticked);
         Setup_OK(values, state);
         EXPECT_EQ(state.Settings.LIRC_ENABLE, row.stored);
+        EXPECT_EQ(state.Settings.LISTEN_ENABLE, row.stored);
     }
 }
 
@@ -218,6 +221,7 @@ const std::vector<TOrder_Row> Order_Rows = {
     {"echo", [](const TSettings& s) { return std::to_string(s.ECHO); }, false},
     {"lirc_enable", [](const TSettings& s) { return std::to_string(s.LIRC_ENABLE); }, false},
     {"lirc_port", [](const TSettings& s) { return std::to_string(s.LIRC_PORT); }, false},
+    {"listen_enable", [](const TSettings& s) { return std::to_string(s.LISTEN_ENABLE); }, false},
 };
 
 // Settings and dialog values that differ in every field.
@@ -237,6 +241,7 @@ TSettings Old_Settings() {
     settings.ECHO = 1;
     settings.LIRC_ENABLE = 0;
     settings.LIRC_PORT = 8765;
+    settings.LISTEN_ENABLE = 0;
     return settings;
 }
 
@@ -256,6 +261,7 @@ TSetup_Values New_Values() {
     values.ECHO = 0;
     values.LIRC_ENABLE = true;
     values.LIRC_PORT = 18765;
+    values.LISTEN_ENABLE = true;
     return values;
 }
 
@@ -278,6 +284,7 @@ TEST_F(Setup_Values_Test, OK_Stores_The_Background_Fields_Applies_Them_And_Then_
     expected.ECHO = 0;
     expected.LIRC_ENABLE = 1;
     expected.LIRC_PORT = 18765;
+    expected.LISTEN_ENABLE = 1;
     EXPECT_EQ(state.Settings, expected);
 
     EXPECT_EQ(view.View_Calls, (std::vector<std::string>{"Apply_Background", "Map_Keys"}));

@@ -70,15 +70,16 @@ protected:
         Type(Edit("Echo_Edit"), "0");
         QTest::mouseClick(Child<QCheckBox>("LIRC_Enable_CheckBox"), Qt::LeftButton);
         Type(Edit("LIRC_Port_Edit"), "18,765");
+        QTest::mouseClick(Child<QCheckBox>("Listen_Enable_CheckBox"), Qt::LeftButton);
     }
 };
 
 TEST_F(Setup_Test, Opens_As_The_Fixed_Setup_Window_Centred_On_The_Main_Window) {
     EXPECT_EQ(dialog->objectName(), "SetUp_Form");
     EXPECT_EQ(dialog->windowTitle(), "Setup");
-    EXPECT_EQ(dialog->size(), QSize(617, 677));
-    EXPECT_EQ(dialog->minimumSize(), QSize(617, 677));
-    EXPECT_EQ(dialog->maximumSize(), QSize(617, 677));
+    EXPECT_EQ(dialog->size(), QSize(617, 740));
+    EXPECT_EQ(dialog->minimumSize(), QSize(617, 740));
+    EXPECT_EQ(dialog->maximumSize(), QSize(617, 740));
     EXPECT_EQ(dialog->parentWidget(), form.get());
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -88,14 +89,15 @@ TEST_F(Setup_Test, Opens_As_The_Fixed_Setup_Window_Centred_On_The_Main_Window) {
     EXPECT_LE(offset.manhattanLength(), 4) << offset.x() << ", " << offset.y();
 }
 
-TEST_F(Setup_Test, Six_Groups_From_Top_To_Bottom_Then_The_OK_Button) {
+TEST_F(Setup_Test, Seven_Groups_From_Top_To_Bottom_Then_The_OK_Button) {
     struct Row {
         const char* name;
         const char* caption;
     };
     const std::vector<Row> rows = {{"FORM_GroupBox", "Form Section"},         {"COMMAND_GroupBox", "Command Section"},
                                    {"Waveform_GroupBox", "Waveform Section"}, {"DIR_GroupBox", "DIR Section"},
-                                   {"GroupBox1", "Server Section"},           {"LIRC_GroupBox", "LIRC Section"}};
+                                   {"GroupBox1", "Server Section"},           {"LIRC_GroupBox", "LIRC Section"},
+                                   {"LISTEN_GroupBox", "LISTEN Section"}};
     int bottom = 0;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -111,12 +113,13 @@ TEST_F(Setup_Test, Six_Groups_From_Top_To_Bottom_Then_The_OK_Button) {
     EXPECT_EQ(ok->text(), "OK");
     EXPECT_GT(ok->geometry().top(), bottom);
     EXPECT_TRUE(dialog->rect().contains(ok->geometry()));
-    EXPECT_EQ(dialog->findChildren<QGroupBox*>().size(), 6);
+    EXPECT_EQ(dialog->findChildren<QGroupBox*>().size(), 7);
 }
 
-// The controls of the dialog before the LIRC group was added keep their
-// places; the LIRC group sits below them and the OK button keeps its corner.
-TEST_F(Setup_Test, The_Groups_Keep_Their_Places_And_LIRC_Comes_Last) {
+// The controls of the dialog before the LIRC and LISTEN groups were added
+// keep their places; those groups sit below them and the OK button keeps its
+// corner.
+TEST_F(Setup_Test, The_Groups_Keep_Their_Places_And_LIRC_And_LISTEN_Come_Last) {
     struct Row {
         const char* name;
         QRect geometry;
@@ -125,7 +128,7 @@ TEST_F(Setup_Test, The_Groups_Keep_Their_Places_And_LIRC_Comes_Last) {
         {"FORM_GroupBox", {8, 8, 601, 115}},       {"COMMAND_GroupBox", {8, 129, 601, 86}},
         {"Waveform_GroupBox", {8, 221, 601, 115}}, {"DIR_GroupBox", {8, 342, 601, 86}},
         {"GroupBox1", {8, 434, 601, 86}},          {"LIRC_GroupBox", {8, 526, 601, 86}},
-        {"OK_Button", {513, 641, 96, 28}},
+        {"LISTEN_GroupBox", {8, 618, 601, 57}},    {"OK_Button", {513, 704, 96, 28}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -171,6 +174,8 @@ const std::vector<TField_Row> Field_Rows = {
      nullptr},
     {"lirc_port", TSetup_Field::LIRC_PORT, "LIRC_GroupBox", "LIRC_PORT_Label", "PORT", "LIRC_Port_Edit",
      "LIRC_PORT_UpDown"},
+    {"listen_enable", TSetup_Field::LISTEN_ENABLE, "LISTEN_GroupBox", "LISTEN_ENABLE_Label", "Enable",
+     "Listen_Enable_CheckBox", nullptr},
 };
 
 TEST_F(Setup_Test, Every_Setting_Has_Its_Label_And_Field_In_Its_Group) {
@@ -219,7 +224,7 @@ TEST_F(Setup_Test, No_Two_Controls_Of_A_Group_Overlap) {
     for (auto* group : dialog->findChildren<QGroupBox*>()) {
         SCOPED_TRACE(group->objectName().toStdString());
         const auto children = group->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-        EXPECT_GE(children.size(), 4);
+        EXPECT_GE(children.size(), group->objectName() == QStringLiteral("LISTEN_GroupBox") ? 2 : 4);
         for (qsizetype i = 0; i < children.size(); ++i)
             for (qsizetype j = i + 1; j < children.size(); ++j)
                 EXPECT_FALSE(children[i]->geometry().intersects(children[j]->geometry()))
@@ -447,6 +452,7 @@ TEST_F(Setup_Test, OK_Stores_Every_Field_Shows_The_Background_And_Closes) {
     expected.ECHO = 0;
     expected.LIRC_ENABLE = 1;
     expected.LIRC_PORT = 18765;
+    expected.LISTEN_ENABLE = 1;
     Open();
     Change_Every_Field(bitmap);
     dialog->show();
