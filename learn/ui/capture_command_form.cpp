@@ -4,10 +4,12 @@
 #include "controls/local_text.h"
 #include "controls/up_down.h"
 #include "learn/core/capture_analysis.h"
+#include "learn/core/hear_back.h"
 
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -113,6 +115,14 @@ void TCapture_Command_Form::Create_Components() {
     prompt_label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     prompt_label_->setWordWrap(true);
 
+    hear_back_box_ = new QCheckBox(QStringLiteral("Hear it back"), this);
+    hear_back_box_->setObjectName(QStringLiteral("Hear_Back_CheckBox"));
+    hear_back_box_->setGeometry(8, 280, 161, 21);
+    hear_back_box_->setToolTip(QStringLiteral(
+        "Test listens while it sends and tells whether the receiver heard the same samples (a kernel IR device "
+        "that hears its own transmitter)"));
+    hear_back_box_->setVisible(Can_Hear_Back(state_));
+
     memo_ = new QPlainTextEdit(this);
     memo_->setObjectName(QStringLiteral("Data_Memo"));
     memo_->setGeometry(176, 8, 145, Form_Height - 16);
@@ -185,7 +195,11 @@ void TCapture_Command_Form::Test_ButtonClick() {
     const int32_t length = Data_Length();
     if (Check_Data_Length(state_, length)) {
         state_.Samples.Sample_Count = length;
-        state_.Transmit_Command();
+        if (!hear_back_box_->isHidden() && hear_back_box_->isChecked()) {
+            Show_Prompt(To_Q(Test_Hear_Back(state_).Text));
+        } else {
+            state_.Transmit_Command();
+        }
     }
     Enable_Buttons();
 }

@@ -17,6 +17,7 @@ class QAreaSeries;
 class QChart;
 class QChartView;
 class QKeyEvent;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QLineSeries;
@@ -74,6 +75,8 @@ private:
     QPushButton* registration_button_ = nullptr;
     QPushButton* ok_button_ = nullptr;
     QLabel* prompt_label_ = nullptr;
+    // Test hears the send back (a port that sends and receives whole signals).
+    QCheckBox* hear_back_box_ = nullptr;
     QLabel* decoded_label_ = nullptr;  // what the capture decodes to, under the chart
     QPlainTextEdit* memo_ = nullptr;
     QChartView* chart_view_ = nullptr;

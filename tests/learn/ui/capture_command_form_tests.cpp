@@ -12,6 +12,7 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
@@ -260,6 +261,26 @@ TEST_F(Signal_Device_Capture_Test, Learns_The_Remote_Through_The_Device_s_Receiv
     const std::vector<int32_t> samples = Buffer(1024);
     const auto first_idle = std::find(samples.begin(), samples.end(), 0);
     EXPECT_NEAR(static_cast<double>(first_idle - samples.begin()), 72, 1) << "the 9 ms leader";
+}
+
+// On the simulated IR device, which hears its own sends, Test with "Hear it
+// back" says whether the receiver heard the samples sent; the box is not
+// offered on the simulated parallel port.
+TEST_F(Signal_Device_Capture_Test, Test_Hears_The_Send_Back) {
+    auto* box = Child<QCheckBox>("Hear_Back_CheckBox");
+    ASSERT_FALSE(box->isHidden());
+    Click("Start_Caputure_Button");
+    ASSERT_TRUE(messages.empty()) << Texts().front();
+    TSim_Port_Controls(form->State().Port).Remote_Set_Auto(0);  // only the send reaches the receiver
+    box->setChecked(true);
+    Child<QLineEdit>("Data_Length_Edit")->setText("600");
+    Click("Test_Button");
+    EXPECT_EQ(Child<QLabel>("Capture_Prompt_Label")->text(), "Heard back: the same, every edge within one sample.");
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Capture_Test, Hearing_Back_Is_Not_Offered_On_The_Parallel_Port) {
+    EXPECT_TRUE(Child<QCheckBox>("Hear_Back_CheckBox")->isHidden());
 }
 
 TEST_F(Capture_Test, Test_Sends_The_Length_Once_Whatever_Repeat_Says) {
