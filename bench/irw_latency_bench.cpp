@@ -1,0 +1,254 @@
+// qev_irw_latency_bench: the time from an NEC frame sent through a kernel IR
+// device whose transmitter loops back into its receiver (Linux's
+// rc-loopback) to the line a running `irw` prints for it, whoever the
+// receiver on the device is (the program listening, or lircd).
+//
+//   qev_irw_latency_bench --socket=PATH [--device=/dev/lirc0] [--frames=200]
+//                         [--interval-ms=500] [--irw=irw] [--label=TEXT]
+//
+// irw connects to the receiver's socket PATH; a thread of this process reads
+// its output and stamps each line as it arrives. Each frame (NEC, address
+// 0x04, command 0x08: 9 ms + 4.5 ms, 32 bits of 560 us marks, 560 or 1690 us
+// spaces, a 560 us mark; 38 kHz) is one write() to the device, one at a time,
+// the next once the last one's line arrived and `interval` has passed since
+// it was sent: 500 ms leaves 432 ms of silence between frames, more than a
+// held key's repeat window (250 ms in the program; lircd's is shorter), so
+// every frame is a new press. Frames are sent until a first line arrives before timing
+// begins: a receiver may start its wait late.
+//
+// The kernel holds a write to a LIRC device until the frame's duration has
+// passed since the write began (as a transmitter takes that long), while
+// rc-loopback hands the whole frame, followed by a silence of the device's
+// receive timeout, to every reader at once, as the write begins. So two
+// figures per frame:
+//   - from the write's return: the frame's end in real time;
+//   - from the write's start: when the receivers had all of it, the end of
+//     frame as a receiver on rc-loopback sees it. A receiver on a real
+//     device sees the frame's end only when its receive timeout has passed
+//     after the last mark, which this loopback gives away at once.
+// Prints median, p99 and max of each, the frames lost (no line within 5 s),
+// the first line irw printed and how long the writes took.
+#include "harness/stats.h"
+
+#include <fcntl.h>
+#include <linux/lirc.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace qev::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// NEC, address `address` and command `command`, bits least significant
+// first, each byte followed by its complement.
+std::vector<unsigned> Nec_Frame(unsigned address, unsigned command) {
+    std::vector<unsigned> durations{9000, 4500};
+    const unsigned bytes[] = {address, ~address & 0xFFu, command, ~command & 0xFFu};
+    for (const unsigned byte : bytes) {
+        for (int bit = 0; bit < 8; ++bit) {
+            durations.push_back(560);
+            durations.push_back((byte >> bit) & 1u ? 1690 : 560);
+        }
+    }
+    durations.push_back(560);
+    return durations;
+}
+
+// Connections accepted on the Unix-domain socket at `path` (state 03 under
+// its path in /proc/net/unix).
+int Accepted_Connections(const std::string& path) {
+    std::ifstream table("/proc/net/unix");
+    std::string line;
+    int count = 0;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, references, protocol, flags, type, state, inode, name;
+        if (fields >> slot >> references >> protocol >> flags >> type >> state >> inode >> name && name == path &&
+            state == "03")
+            ++count;
+    }
+    return count;
+}
+
+std::string Option(int argc, char** argv, const std::string& name, const std::string& fallback) {
+    const std::string prefix = "--" + name + "=";
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], prefix.c_str(), prefix.size()) == 0) return argv[i] + prefix.size();
+    }
+    return fallback;
+}
+
+struct TLine {
+    Clock::time_point Arrival;
+    std::string Text;
+};
+
+void Print(const char* what, std::vector<int64_t> nanoseconds) {
+    const TSummary s = Summarize(std::move(nanoseconds));
+    std::printf("  %-28s median %8.2f ms  p99 %8.2f ms  max %8.2f ms  (%zu frames)\n", what, s.Median / 1e6,
+                s.P99 / 1e6, s.Max / 1e6, s.Count);
+}
+
+int Run(int argc, char** argv) {
+    const std::string socket = Option(argc, argv, "socket", "");
+    const std::string device = Option(argc, argv, "device", "/dev/lirc0");
+    const std::string irw = Option(argc, argv, "irw", "irw");
+    const std::string label = Option(argc, argv, "label", socket);
+    const int frames = std::atoi(Option(argc, argv, "frames", "200").c_str());
+    const auto interval = std::chrono::milliseconds(std::atoi(Option(argc, argv, "interval-ms", "500").c_str()));
+    if (socket.empty() || frames < 1) {
+        std::fprintf(stderr,
+                     "usage: qev_irw_latency_bench --socket=PATH [--device=/dev/lirc0] [--frames=200] "
+                     "[--interval-ms=500] [--irw=irw] [--label=TEXT]\n");
+        return 2;
+    }
+    const int fd = ::open(device.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        std::fprintf(stderr, "%s: %s\n", device.c_str(), std::strerror(errno));
+        return 1;
+    }
+    unsigned carrier = 38000;
+    ::ioctl(fd, LIRC_SET_SEND_CARRIER, &carrier);  // a device that cannot set it sends its own
+
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return 1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], 1);
+        ::execlp(irw.c_str(), irw.c_str(), socket.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ::close(out[1]);
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::vector<TLine> lines;
+    std::thread reader([&] {
+        std::string pending;
+        char buffer[4096];
+        for (ssize_t count; (count = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+            const Clock::time_point now = Clock::now();
+            pending.append(buffer, static_cast<std::size_t>(count));
+            for (std::size_t lf; (lf = pending.find('\n')) != std::string::npos;) {
+                const std::lock_guard lock(mutex);
+                lines.push_back({now, pending.substr(0, lf)});
+                pending.erase(0, lf + 1);
+            }
+            arrived.notify_all();
+        }
+    });
+    const auto finish = [&](int status) {
+        ::kill(child, SIGTERM);
+        ::waitpid(child, nullptr, 0);
+        reader.join();
+        ::close(out[0]);
+        ::close(fd);
+        return status;
+    };
+    const Clock::time_point connect_end = Clock::now() + std::chrono::seconds(30);
+    while (Accepted_Connections(socket) < 1) {
+        if (Clock::now() > connect_end) {
+            std::fprintf(stderr, "irw did not connect to %s\n", socket.c_str());
+            return finish(1);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    const std::vector<unsigned> frame = Nec_Frame(0x04, 0x08);
+    const std::size_t bytes = frame.size() * sizeof frame[0];
+    // Sends one frame; whether a line arrived within `limit`, and when the
+    // write started and returned.
+    struct TSent {
+        Clock::time_point Start, Return, Arrival;
+        bool Heard = false;
+    };
+    const auto send = [&](std::chrono::milliseconds limit) {
+        TSent sent;
+        std::size_t seen;
+        {
+            const std::lock_guard lock(mutex);
+            seen = lines.size();
+        }
+        sent.Start = Clock::now();
+        const ssize_t written = ::write(fd, frame.data(), bytes);
+        sent.Return = Clock::now();
+        if (written != static_cast<ssize_t>(bytes)) {
+            std::fprintf(stderr, "%s: write: %s\n", device.c_str(), written < 0 ? std::strerror(errno) : "short write");
+            return sent;
+        }
+        std::unique_lock lock(mutex);
+        sent.Heard = arrived.wait_for(lock, limit, [&] { return lines.size() > seen; });
+        if (sent.Heard) sent.Arrival = lines[seen].Arrival;
+        return sent;
+    };
+
+    bool ready = false;
+    for (int attempt = 0; attempt < 10 && !ready; ++attempt) {
+        ready = send(std::chrono::seconds(5)).Heard;
+        std::this_thread::sleep_for(interval);
+    }
+    if (!ready) {
+        std::fprintf(stderr, "%s: no line for 10 frames\n", label.c_str());
+        return finish(1);
+    }
+    std::size_t first_timed;
+    {
+        const std::lock_guard lock(mutex);
+        first_timed = lines.size();
+    }
+    std::vector<int64_t> from_return, from_start, write_time;
+    int lost = 0;
+    for (int i = 0; i < frames; ++i) {
+        const TSent sent = send(std::chrono::seconds(5));
+        write_time.push_back(std::chrono::duration_cast<std::chrono::nanoseconds>(sent.Return - sent.Start).count());
+        if (sent.Heard) {
+            from_return.push_back(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(sent.Arrival - sent.Return).count());
+            from_start.push_back(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(sent.Arrival - sent.Start).count());
+        } else {
+            ++lost;
+        }
+        std::this_thread::sleep_until(sent.Start + interval);
+    }
+    int64_t frame_us = 0;
+    for (const unsigned us : frame) frame_us += us;
+    std::string first_line, other_line;
+    std::size_t line_count;
+    {
+        const std::lock_guard lock(mutex);
+        line_count = lines.size() - first_timed;
+        if (line_count > 0) first_line = lines[first_timed].Text;
+        for (std::size_t i = first_timed; i < lines.size() && other_line.empty(); ++i)
+            if (lines[i].Text != first_line) other_line = lines[i].Text;
+    }
+    std::printf("%s: %d NEC frames (%.1f ms each) through %s to irw, one every %lld ms\n", label.c_str(), frames,
+                static_cast<double>(frame_us) / 1e3, device.c_str(), static_cast<long long>(interval.count()));
+    std::printf("  irw printed %zu lines, the first: \"%s\"%s%s%s\n", line_count, first_line.c_str(),
+                other_line.empty() ? "" : " (another: \"", other_line.c_str(), other_line.empty() ? "" : "\")");
+    Print("write's return to irw's line", from_return);
+    Print("write's start to irw's line", from_start);
+    Print("the write itself", write_time);
+    std::printf("  lost (no line within 5 s): %d\n", lost);
+    std::fflush(stdout);
+    return finish(lost == frames ? 1 : 0);
+}
+
+}  // namespace
+}  // namespace qev::bench
+
+int main(int argc, char** argv) { return qev::bench::Run(argc, argv); }
