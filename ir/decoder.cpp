@@ -17,28 +17,61 @@ namespace qev {
 namespace {
 
 // The levels as runs: durations in us, marks at even indexes, with the
-// sample each run starts at.
-struct TRuns {
-    std::vector<int32_t> Us;
-    std::vector<int32_t> Start;
-    std::size_t Size() const { return Us.size(); }
-    int32_t operator[](std::size_t i) const { return i < Us.size() ? Us[i] : 0; }
+// sample each run starts at. The runs note how far into them they were
+// looked at (Reach), so that a decoder of runs alike up to some index can
+// tell which of its findings stand for them too.
+class TRuns {
+public:
+    TRuns(std::vector<int32_t> us, int64_t first_sample) : us_(std::move(us)), first_sample_(first_sample) {
+        // Each run starts where the one before it ended.
+        auto start = static_cast<int32_t>(first_sample);
+        start_.reserve(us_.size());
+        for (const int32_t d : us_) {
+            start_.push_back(start);
+            start += d / Sample_Period_us;
+        }
+    }
+    bool Has(std::size_t i) const {
+        Note(i);
+        return i < us_.size();
+    }
+    int32_t operator[](std::size_t i) const {
+        Note(i);
+        return i < us_.size() ? us_[i] : 0;
+    }
+    int32_t Start(std::size_t i) const {
+        Note(i);
+        return start_[i];
+    }
     // A space long enough to end a frame, or the end of the signal.
-    bool Gap_Or_End(std::size_t i, int32_t min_us) const { return i >= Us.size() || Us[i] >= min_us; }
+    bool Gap_Or_End(std::size_t i, int32_t min_us) const {
+        Note(i);
+        return i >= us_.size() || us_[i] >= min_us;
+    }
+
+    // One more than the highest index looked at since Reset_Reach.
+    std::size_t Reach() const { return reach_; }
+    void Reset_Reach() const { reach_ = 0; }
+    // How many runs from the first these and `other` share, every look at
+    // them the same (their starts too).
+    std::size_t Alike(const TRuns& other) const {
+        if (first_sample_ != other.first_sample_) return 0;
+        // All of them alike: even a look past their end finds the same.
+        if (us_ == other.us_) return SIZE_MAX;
+        const auto mismatch = std::mismatch(us_.begin(), us_.end(), other.us_.begin(), other.us_.end());
+        return static_cast<std::size_t>(mismatch.first - us_.begin());
+    }
+
+private:
+    void Note(std::size_t i) const { reach_ = std::max(reach_, i + 1); }
+
+    std::vector<int32_t> us_;
+    std::vector<int32_t> start_;
+    int64_t first_sample_ = 0;
+    mutable std::size_t reach_ = 0;
 };
 
-TRuns Runs_Of(TSampled_Durations sampled) {
-    TRuns runs;
-    runs.Us = std::move(sampled.Durations_us);
-    // Each run starts where the one before it ended.
-    auto start = static_cast<int32_t>(sampled.First_Sample);
-    runs.Start.reserve(runs.Us.size());
-    for (const int32_t us : runs.Us) {
-        runs.Start.push_back(start);
-        start += us / Sample_Period_us;
-    }
-    return runs;
-}
+TRuns Runs_Of(TSampled_Durations sampled) { return {std::move(sampled.Durations_us), sampled.First_Sample}; }
 
 TRuns Runs_Of(std::span<const uint8_t> levels) {
     // The durations start at the first active sample.
@@ -74,14 +107,14 @@ std::optional<TPulse_Frame> Read_Pulse_Distance(const TRuns& runs, std::size_t r
     TPulse_Frame frame;
     std::size_t i = r + 2;
     const double threshold = (timing.Zero.Space_us + timing.One.Space_us) / 2;
-    while (frame.Count < 64 && i + 1 < runs.Size() && Near(runs[i], timing.Zero.Mark_us)) {
+    while (frame.Count < 64 && runs.Has(i + 1) && Near(runs[i], timing.Zero.Mark_us)) {
         const int32_t space = runs[i + 1];
         if (!Near(space, timing.Zero.Space_us) && !Near(space, timing.One.Space_us)) break;
         if (space > threshold) frame.Bits |= uint64_t{1} << frame.Count;
         ++frame.Count;
         i += 2;
     }
-    if (i >= runs.Size() || !Near(runs[i], timing.Stop_Mark_us) || !runs.Gap_Or_End(i + 1, Frame_Gap_us)) {
+    if (!runs.Has(i) || !Near(runs[i], timing.Stop_Mark_us) || !runs.Gap_Or_End(i + 1, Frame_Gap_us)) {
         return std::nullopt;
     }
     frame.Next = i + 2;
@@ -106,13 +139,13 @@ bool At_Pioneer_Spacing(const TRuns& runs, std::size_t r, const TPulse_Frame& re
     // Header, then each bit a mark and a space of one unit, a 1's two more.
     const double units =
         (nec.Header_Mark_us + nec.Header_Space_us) / nec.Unit_us + 2.0 * read.Count + 2.0 * std::popcount(read.Bits);
-    const double unit = (runs.Start[stop] - runs.Start[r]) * double{Sample_Period_us} / units;
+    const double unit = (runs.Start(stop) - runs.Start(r)) * double{Sample_Period_us} / units;
     if (unit <= 0) return false;
     const std::size_t gap = stop + 1;
-    const int32_t next = gap + 1 < runs.Size() ? runs.Start[gap + 1]
-                         : gap < runs.Size()   ? runs.Start[gap] + runs[gap] / Sample_Period_us
-                                               : runs.Start[stop] + runs[stop] / Sample_Period_us;
-    const double period = (next - runs.Start[r]) * double{Sample_Period_us} / unit;
+    const int32_t next = runs.Has(gap + 1) ? runs.Start(gap + 1)
+                         : runs.Has(gap)   ? runs.Start(gap) + runs[gap] / Sample_Period_us
+                                           : runs.Start(stop) + runs[stop] / Sample_Period_us;
+    const double period = (next - runs.Start(r)) * double{Sample_Period_us} / unit;
     const double pioneer_period = pioneer.Frame_Period_us / pioneer.Unit_us;
     const double nec_period = nec.Frame_Period_us / nec.Unit_us;
     const double margin = (nec_period - pioneer_period) / 2;
@@ -151,7 +184,7 @@ std::optional<TFrame> Try_Nec(const TRuns& runs, std::size_t r) {
 
 bool Is_Nec_Repeat(const TRuns& runs, std::size_t r) {
     const TProtocol_Timing& nec = Protocol_Timing(TProtocol::NEC);
-    return Near(runs[r], nec.Header_Mark_us) && Near(runs[r + 1], nec.Repeat_Space_us) && r + 2 < runs.Size() &&
+    return Near(runs[r], nec.Header_Mark_us) && Near(runs[r + 1], nec.Repeat_Space_us) && runs.Has(r + 2) &&
            Near(runs[r + 2], nec.Stop_Mark_us) && runs.Gap_Or_End(r + 3, Frame_Gap_us);
 }
 
@@ -270,10 +303,10 @@ bool Edges_Of(const TRuns& runs, std::size_t r, TEdges& edges) {
     std::array<int32_t, Max_Edges> falls{};
     std::size_t fall_count = 0;
     edges.Count = edges.Rises = 0;
-    for (std::size_t i = r; i < runs.Size(); ++i) {
+    for (std::size_t i = r; runs.Has(i); ++i) {
         const bool mark = i % 2 == 0;
         if (edges.Rises + fall_count == edges.At.size()) return false;
-        edges.Last = runs.Start[i] - runs.Start[r];
+        edges.Last = runs.Start(i) - runs.Start(r);
         if (mark) {
             edges.At[edges.Rises++] = edges.Last;
         } else {
@@ -474,7 +507,7 @@ TCandidates Candidate_Grids(const TRuns& runs, std::size_t r, double nominal) {
     std::sort(fits.begin(), fits.begin() + static_cast<std::ptrdiff_t>(fit_count),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     // Phases from the first edge; Read_Halves counts from the signal's start.
-    const double origin = runs.Start[r] * double{Sample_Period_us};
+    const double origin = runs.Start(r) * double{Sample_Period_us};
     for (std::size_t i = 0; i < fit_count && i < Grids_Tried; ++i) {
         const TGrid& grid = fits[i].second;
         candidates.Grids[candidates.Count++] = {grid.Unit, grid.Rise_Phase + origin, grid.Fall_Phase + origin};
@@ -498,11 +531,11 @@ std::optional<THalves> Read_Halves(const TRuns& runs, std::size_t r, const TGrid
     if (needed > halves.Levels.size() || idle_halves > needed) return std::nullopt;
     halves.Add(idle_halves, 0);
     const int64_t first_unit =
-        grid.Unit_Of(runs.Start[r] * double{Sample_Period_us}, true) - static_cast<int64_t>(idle_halves);
+        grid.Unit_Of(runs.Start(r) * double{Sample_Period_us}, true) - static_cast<int64_t>(idle_halves);
     std::size_t i = r;
-    for (; i < runs.Size() && halves.Count < needed; ++i) {
+    for (; runs.Has(i) && halves.Count < needed; ++i) {
         const bool mark = i % 2 == 0;
-        const double end_us = runs.Start[i] * double{Sample_Period_us} + runs[i];
+        const double end_us = runs.Start(i) * double{Sample_Period_us} + runs[i];
         // The gap's end is the next frame's start, on a grid of its own.
         const bool gap = !mark && runs[i] >= Frame_Gap_us;
         if (!gap && !grid.On_Grid(end_us, !mark)) return std::nullopt;
@@ -569,7 +602,7 @@ bool Could_Be_Biphase(const TRuns& runs, std::size_t r, const TProtocol_Timing& 
     const double longest =
         Longest_Run_Units(timing) * timing.Unit_us * (1 + Biphase_Clock_Tolerance) + 2 * Sample_Period_us;
     std::size_t count = 0;
-    for (std::size_t i = r; i < runs.Size(); ++i, ++count) {
+    for (std::size_t i = r; runs.Has(i); ++i, ++count) {
         if (i % 2 != 0 && runs[i] >= Frame_Gap_us) break;
         if (runs[i] > longest || count >= Frame_Halves(timing)) return false;
     }
@@ -581,7 +614,7 @@ bool Could_Be_Biphase(const TRuns& runs, std::size_t r, const TProtocol_Timing& 
 template <typename TRead>
 std::optional<TFrame> First_Frame(const TRuns& runs, std::size_t r, const TProtocol_Timing& timing,
                                   std::size_t idle_halves, TRead read) {
-    if (r >= runs.Size() || !Could_Be_Biphase(runs, r, timing)) return std::nullopt;
+    if (!runs.Has(r) || !Could_Be_Biphase(runs, r, timing)) return std::nullopt;
     for (const TGrid& grid : Candidate_Grids(runs, r, timing.Unit_us)) {
         const auto halves = Read_Halves(runs, r, grid, idle_halves, Frame_Halves(timing), Longest_Run_Units(timing));
         if (!halves) continue;
@@ -637,7 +670,7 @@ std::optional<TFrame> Try_Sirc(const TRuns& runs, std::size_t r) {
     const double threshold = clock * (sirc.Zero.Mark_us + sirc.One.Mark_us) / 2;
     // The space before each bit's mark: the header's, then the bit before's
     // (a 0's and a 1's are the same).
-    while (count < Protocol_Timing(TProtocol::SIRC20).Bits && i + 1 < runs.Size() &&
+    while (count < Protocol_Timing(TProtocol::SIRC20).Bits && runs.Has(i + 1) &&
            Near(runs[i], count == 0 ? sirc.Header_Space_us : sirc.Zero.Space_us)) {
         const int32_t mark = runs[i + 1];
         if (!Near(mark, sirc.Zero.Mark_us) && !Near(mark, sirc.One.Mark_us)) return std::nullopt;
@@ -679,18 +712,53 @@ bool Same_Frame(const TIR_Code& first, const TIR_Code& again) {
 
 std::string Hex_Field(uint32_t value, uint32_t max) { return Hex_Number(value, max > 0xFF ? 4 : 2); }
 
-std::optional<TDecoded> Decode_Runs(const TRuns& runs) {
-    if (runs.Size() == 0) return std::nullopt;
-    const auto first = Try_Any(runs, 0);
+// What Try_Any or Is_Nec_Repeat found at run R, and how far into the runs
+// it looked to find it.
+struct TLook {
+    std::size_t R = 0;
+    bool Repeat_Check = false;
+    std::optional<TFrame> Frame;  // Try_Any's
+    bool Repeat = false;          // Is_Nec_Repeat's
+    std::size_t Reach = 0;
+};
+
+// The looks of a decode kept for a second one of runs alike below `Alike`:
+// a look that stayed below finds the same there.
+struct TLooks {
+    std::vector<TLook> Kept;
+    bool Keeping = true;
+    std::size_t Alike = 0;
+};
+
+std::optional<TDecoded> Decode_Runs(const TRuns& runs, TLooks* looks = nullptr) {
+    const auto look = [&](std::size_t r, bool repeat_check) -> TLook {
+        if (looks != nullptr && !looks->Keeping) {
+            for (const TLook& kept : looks->Kept) {
+                if (kept.R == r && kept.Repeat_Check == repeat_check && kept.Reach <= looks->Alike) return kept;
+            }
+        }
+        runs.Reset_Reach();
+        TLook found{r, repeat_check, {}, false, 0};
+        if (repeat_check) {
+            found.Repeat = Is_Nec_Repeat(runs, r);
+        } else {
+            found.Frame = Try_Any(runs, r);
+        }
+        found.Reach = runs.Reach();
+        if (looks != nullptr && looks->Keeping) looks->Kept.push_back(found);
+        return found;
+    };
+    if (!runs.Has(0)) return std::nullopt;
+    const auto first = look(0, false).Frame;
     if (!first) return std::nullopt;
-    TDecoded decoded{first->Code, 0, runs.Start[0], runs.Start[0]};
+    TDecoded decoded{first->Code, 0, runs.Start(0), runs.Start(0)};
     std::size_t r = first->Next;
-    while (r < runs.Size()) {
-        if (Nec_Family(decoded.Code.Protocol) && Is_Nec_Repeat(runs, r)) {
-            decoded.Last_Frame_Start = runs.Start[r];
+    while (runs.Has(r)) {
+        if (Nec_Family(decoded.Code.Protocol) && look(r, true).Repeat) {
+            decoded.Last_Frame_Start = runs.Start(r);
             r += 4;
-        } else if (const auto again = Try_Any(runs, r); again && Same_Frame(decoded.Code, again->Code)) {
-            decoded.Last_Frame_Start = runs.Start[r];
+        } else if (const auto again = look(r, false).Frame; again && Same_Frame(decoded.Code, again->Code)) {
+            decoded.Last_Frame_Start = runs.Start(r);
             r = again->Next;
         } else {
             break;
@@ -707,6 +775,19 @@ std::optional<TDecoded> Decode_Levels(std::span<const uint8_t> levels) { return 
 std::optional<TDecoded> Decode_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
                                          int32_t min_samples) {
     return Decode_Runs(Runs_Of(Sampled_Durations(durations_us, max_samples, min_samples)));
+}
+
+std::optional<TDecoded> Decode_Durations_Again(
+    std::span<const int32_t> durations_us, int32_t max_samples,
+    const std::function<int32_t(const std::optional<TDecoded>&)>& min_samples) {
+    TSampled_Durations sampled = Sampled_Durations(durations_us, max_samples);
+    const TRuns first_runs = Runs_Of(std::move(sampled));
+    TLooks looks;
+    const std::optional<TDecoded> first = Decode_Runs(first_runs, &looks);
+    const TRuns runs = Runs_Of(Sampled_Durations(durations_us, max_samples, min_samples(first)));
+    looks.Keeping = false;
+    looks.Alike = first_runs.Alike(runs);
+    return Decode_Runs(runs, &looks);
 }
 
 std::string Describe_Code(const TIR_Code& code) {

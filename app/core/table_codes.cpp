@@ -17,8 +17,10 @@ std::string Plural(int32_t count, const char* one, const char* many) {
 
 namespace {
 
-// How many samples the waveform of a record lasts before any cut.
-int64_t Wanted_Samples(const TIR_Record& record, const TIR_Timing& timing, int32_t max_samples) {
+// How many samples the waveform of a record lasts before any cut; `decoded`
+// is what the decoder makes of raw durations (Decode_Durations(durations,
+// max_samples)).
+int64_t Wanted_Samples(const TIR_Record& record, const TIR_Timing& timing, const std::optional<TDecoded>& decoded) {
     int64_t end_us = 0;
     for (const int32_t d : timing.Durations_us) end_us += std::max(d, 0);
     int64_t wanted = Sample_Of_us(end_us);
@@ -26,7 +28,7 @@ int64_t Wanted_Samples(const TIR_Record& record, const TIR_Timing& timing, int32
         // Raw durations: a known protocol gets its frame period from the
         // start of its last frame; an unknown signal that stops on a mark
         // gets a gap.
-        if (const auto decoded = Decode_Durations(timing.Durations_us, std::max(max_samples, 0))) {
+        if (decoded) {
             const int32_t period = Protocol_Info(decoded->Code.Protocol).Frame_Period_us;
             wanted = std::max(wanted, decoded->Last_Frame_Start + Sample_Of_us(period));
         } else if (timing.Durations_us.size() % 2 == 1) {
@@ -36,6 +38,17 @@ int64_t Wanted_Samples(const TIR_Record& record, const TIR_Timing& timing, int32
     return wanted;
 }
 
+int64_t Wanted_Samples(const TIR_Record& record, const TIR_Timing& timing, int32_t max_samples) {
+    const auto decoded = record.Code ? std::nullopt : Decode_Durations(timing.Durations_us, std::max(max_samples, 0));
+    return Wanted_Samples(record, timing, decoded);
+}
+
+// The length of the waveform: its idle end lasts to the wanted samples,
+// cut at `max_samples`.
+int32_t Length_Of(int64_t wanted, int32_t max_samples) {
+    return static_cast<int32_t>(std::clamp<int64_t>(wanted, 0, std::max(max_samples, 0)));
+}
+
 }  // namespace
 
 TLevels Levels_Of_Record(const TIR_Record& record, int32_t max_samples, bool* cut) {
@@ -43,15 +56,21 @@ TLevels Levels_Of_Record(const TIR_Record& record, int32_t max_samples, bool* cu
     const int64_t wanted = Wanted_Samples(record, timing, max_samples);
     if (cut != nullptr) *cut = wanted > max_samples;
     // The idle end: samples after the last duration are idle.
-    const auto length = static_cast<int32_t>(std::clamp<int64_t>(wanted, 0, std::max(max_samples, 0)));
-    return Sample_Timing(timing, std::max(max_samples, 0), length);
+    return Sample_Timing(timing, std::max(max_samples, 0), Length_Of(wanted, max_samples));
 }
 
 std::optional<TDecoded> Decode_Record(const TIR_Record& record, int32_t max_samples) {
-    const TIR_Timing timing = record.Code ? Encode(*record.Code) : record.Timing;
-    const int64_t wanted = Wanted_Samples(record, timing, max_samples);
-    const auto length = static_cast<int32_t>(std::clamp<int64_t>(wanted, 0, std::max(max_samples, 0)));
-    return Decode_Durations(timing.Durations_us, std::max(max_samples, 0), length);
+    if (record.Code) {
+        const TIR_Timing timing = Encode(*record.Code);
+        const int32_t length = Length_Of(Wanted_Samples(record, timing, max_samples), max_samples);
+        return Decode_Durations(timing.Durations_us, std::max(max_samples, 0), length);
+    }
+    // The length depends on what the durations decode to; the second
+    // decode reuses what the first read.
+    return Decode_Durations_Again(record.Timing.Durations_us, std::max(max_samples, 0),
+                                  [&](const std::optional<TDecoded>& decoded) {
+                                      return Length_Of(Wanted_Samples(record, record.Timing, decoded), max_samples);
+                                  });
 }
 
 TLevels Row_Levels(const TCommand_Table& table, int32_t row) {
