@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
+#include <unordered_set>
 
 namespace qev {
 namespace {
@@ -88,6 +90,9 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
     TImport_Result result;
     const int32_t rows = std::min(limits.Rows, table.Rows());
     const int32_t samples = std::min(limits.Samples, table.Row_Capacity() * 8);
+    // The names in the table (Find_Command's), growing with each row added.
+    std::unordered_set<std::string_view> names;
+    for (int32_t row = 0; row < table.Rows_In_Use(); ++row) names.insert(table.Row(row).Name);
     for (const TIR_Record& record : records) {
         std::string name = record.Name;
         if (name.empty()) {
@@ -96,7 +101,7 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
             name = text;
         }
         name = name.substr(0, std::min(name.find('\0'), std::size_t{Command_Name_Limit}));
-        if (Find_Command(table, name) >= 0) {
+        if (names.contains(name)) {
             if (result.Duplicates++ == 0) result.First_Duplicate = name;
             continue;
         }
@@ -108,9 +113,14 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
         const TLevels levels = Levels_Of_Record(record, samples, &cut);
         const int32_t row = table.Command_Count++;
         if (!table.Set_Name(row, record.Name.empty() ? name : record.Name)) ++result.Renamed;
-        uint8_t* bytes = table.Row_Bytes(row);
+        names.insert(table.Row(row).Name);
+        // The row holds the bytes of its waveform, not a whole Row capacity:
+        // a file of many short commands then costs what they need (a later
+        // write through Row_Bytes gives the row its capacity).
         const int32_t byte_count = Row_Capacity_For(static_cast<int32_t>(levels.size()));
-        std::fill(bytes, bytes + byte_count, uint8_t{0});
+        std::vector<uint8_t>& stored = table.Row(row).Bytes;
+        stored.assign(static_cast<std::size_t>(byte_count), uint8_t{0});
+        uint8_t* bytes = stored.data();
         for (std::size_t i = 0; i < levels.size(); ++i) {
             if (levels[i] != 0) bytes[i / 8] = static_cast<uint8_t>(bytes[i / 8] | 1u << (i % 8));
         }

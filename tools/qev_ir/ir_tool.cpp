@@ -14,6 +14,7 @@
 #include "tools/qev_ir/tool_support.h"
 
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -149,9 +150,11 @@ int Convert(const std::string& in, TCode_Format in_format, const std::string& ou
         // A Command file copied to a Command file keeps its rows and its
         // repetition count exactly; other files are sampled into a table.
         if (!from_table) {
-            table.Allocate(Max_Table_Rows, Row_Bytes_Limit);
-            const TImport_Result imported =
-                Import_Records(Storable_Records(std::move(records), in, messages), table, Import_Limits);
+            const std::vector<TIR_Record> storable = Storable_Records(std::move(records), in, messages);
+            // Rows for the records, up to the most a table holds.
+            table.Allocate(static_cast<int32_t>(std::min<std::size_t>(storable.size(), Max_Table_Rows)),
+                           Row_Bytes_Limit);
+            const TImport_Result imported = Import_Records(storable, table, Import_Limits);
             for (const std::string& line : Describe_Import(imported)) messages.Problem(in + ": " + line);
         }
         if (table.Command_Count == 0) return Nothing_To_Write(in, out, messages);
