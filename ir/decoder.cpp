@@ -254,15 +254,21 @@ struct TGrid {
     int64_t Unit_Of(double edge_us, bool rising) const {
         return static_cast<int64_t>(Floor((edge_us - (rising ? Rise_Phase : Fall_Phase)) / Unit + 0.5));
     }
-    // An edge of a bi-phase frame is at most a sample and a half from its
-    // grid point (half a sample of rounding, one of jitter), and the grid
-    // measured from the edges themselves may be a quarter of a sample off
-    // near the frame's end; a signal whose edges are not on any such grid
-    // is some other protocol.
-    bool On_Grid(double edge_us, bool rising) const {
+    // The edge's unit (Unit_Of), and whether it is on the grid. An edge of
+    // a bi-phase frame is at most a sample and a half from its grid point
+    // (half a sample of rounding, one of jitter), and the grid measured
+    // from the edges themselves may be a quarter of a sample off near the
+    // frame's end; a signal whose edges are not on any such grid is some
+    // other protocol.
+    struct TPlace {
+        int64_t Unit;
+        bool On_Grid;
+    };
+    TPlace Place_Of(double edge_us, bool rising) const {
         const double offset = edge_us - (rising ? Rise_Phase : Fall_Phase);
-        const double miss = std::abs(offset - Unit * Floor(offset / Unit + 0.5));
-        return miss <= std::max(0.3 * Unit, 1.75 * Sample_Period_us);
+        const double unit = Floor(offset / Unit + 0.5);
+        const double miss = std::abs(offset - Unit * unit);
+        return {static_cast<int64_t>(unit), miss <= std::max(0.3 * Unit, 1.75 * Sample_Period_us)};
     }
 };
 
@@ -392,9 +398,23 @@ TGrid Grid_At(const TEdges& edges, double unit) {
 
 // The unit number of each edge on `grid`, in the order of edges.At.
 using TNumbering = std::array<int64_t, Max_Edges>;
+//
+// Each number is Unit_Of's, taken with a multiplication by the inverse unit
+// instead of its division: the two differ by less than 1e-12 units within a
+// frame, so where the product lies further than 1e-9 from a whole unit it
+// rounds as the quotient does, and nearer (or far out) the division decides.
 void Number_Edges(const TEdges& edges, const TGrid& grid, TNumbering& units) {
-    for (std::size_t e = 0; e < edges.Rises; ++e) units[e] = grid.Unit_Of(edges.Us[e], true);
-    for (std::size_t e = edges.Rises; e < edges.Count; ++e) units[e] = grid.Unit_Of(edges.Us[e], false);
+    const double per_unit = 1 / grid.Unit;
+    const std::size_t bounds[3] = {0, edges.Rises, edges.Count};
+    for (std::size_t side = 0; side < 2; ++side) {
+        const double phase = side == 0 ? grid.Rise_Phase : grid.Fall_Phase;
+        for (std::size_t e = bounds[side]; e < bounds[side + 1]; ++e) {
+            const double x = (edges.Us[e] - phase) * per_unit + 0.5;
+            const double whole = Floor(x);
+            const bool clear = std::abs(x) < 0x1p20 && x - whole > 1e-9 && x - whole < 1 - 1e-9;
+            units[e] = clear ? static_cast<int64_t>(whole) : grid.Unit_Of(edges.Us[e], side == 0);
+        }
+    }
 }
 
 // The mean time of the rising edges and of the falling ones, in us.
@@ -538,8 +558,9 @@ std::optional<THalves> Read_Halves(const TRuns& runs, std::size_t r, const TGrid
         const double end_us = runs.Start(i) * double{Sample_Period_us} + runs[i];
         // The gap's end is the next frame's start, on a grid of its own.
         const bool gap = !mark && runs[i] >= Frame_Gap_us;
-        if (!gap && !grid.On_Grid(end_us, !mark)) return std::nullopt;
-        const int64_t end_unit = grid.Unit_Of(end_us, !mark) - first_unit;
+        const TGrid::TPlace place = grid.Place_Of(end_us, !mark);
+        if (!gap && !place.On_Grid) return std::nullopt;
+        const int64_t end_unit = place.Unit - first_unit;
         const int64_t so_far = static_cast<int64_t>(halves.Count);
         const auto units = static_cast<std::size_t>(std::max<int64_t>(end_unit - so_far, 0));
         const std::size_t missing = needed - halves.Count;
@@ -636,9 +657,49 @@ std::optional<TFrame> Try_Rc5(const TRuns& runs, std::size_t r) {
     });
 }
 
+// Whether the runs from `r` on could open an RC6 frame on any grid the
+// search tries. Its start bit 1, mode 000 and toggle bit put the ends of
+// its first eight runs at units 1, 3, 4, 5, 6, 7, then 8 and 10 (toggle 0),
+// or 10 and 12 or 13 (toggle 1, the first data bit 1 or 0), each end within
+// the grid's tolerance of its point. So any two ends are their units apart
+// within twice that (and the most a mark may change, for a rising and a
+// falling end), which bounds the unit; when for none of the three no unit
+// in the search's range meets every bound, no grid reads the frame as RC6,
+// and the search is spared (SIRC's frames have a leader like RC6's). A
+// frame that ends or pauses before its eighth run is left to the search.
+bool Could_Open_Rc6(const TRuns& runs, std::size_t r, double nominal) {
+    constexpr std::size_t Ends = 8;
+    constexpr int Units_Of_Ends[3][Ends] = {
+        {1, 3, 4, 5, 6, 7, 8, 10}, {1, 3, 4, 5, 6, 7, 10, 12}, {1, 3, 4, 5, 6, 7, 10, 13}};
+    // Room for the rounding of the grid's own arithmetic.
+    constexpr double Slack_us = 1e-3;
+    double end_us[Ends];
+    for (std::size_t i = 0; i < Ends; ++i) {
+        if (!runs.Has(r + i) || (i % 2 == 1 && runs[r + i] >= Frame_Gap_us)) return true;
+        end_us[i] = runs.Start(r + i) * double{Sample_Period_us} + runs[r + i];
+    }
+    for (const auto& units_of_ends : Units_Of_Ends) {
+        double low = nominal * (1 - Biphase_Clock_Tolerance) * (1 - 1e-9);
+        double high = nominal * (1 + Biphase_Clock_Tolerance) * (1 + 1e-9);
+        const double miss = std::max(0.3 * high, 1.75 * Sample_Period_us) + Slack_us;
+        for (std::size_t a = 0; a < Ends; ++a) {
+            for (std::size_t b = a + 1; b < Ends; ++b) {
+                const double apart = end_us[b] - end_us[a];
+                const double room = 2 * miss + ((b - a) % 2 != 0 ? Max_Mark_Change_us + Slack_us : 0);
+                const int units = units_of_ends[b] - units_of_ends[a];
+                low = std::max(low, (apart - room) / units);
+                high = std::min(high, (apart + room) / units);
+            }
+        }
+        if (low <= high) return true;
+    }
+    return false;
+}
+
 std::optional<TFrame> Try_Rc6(const TRuns& runs, std::size_t r) {
     const TProtocol_Timing& rc6 = Protocol_Timing(TProtocol::RC6);
     if (!Near(runs[r], rc6.Header_Mark_us) || !Near(runs[r + 1], rc6.Header_Space_us)) return std::nullopt;
+    if (!Could_Open_Rc6(runs, r + 2, rc6.Unit_us)) return std::nullopt;
     // Start bit, three mode bits, the double-length toggle bit, 16 data bits.
     return First_Frame(runs, r + 2, rc6, 0, [&](const THalves& halves) -> std::optional<TFrame> {
         const auto& h = halves.Levels;
