@@ -23,12 +23,16 @@ TSample_Span Mark_Samples(int64_t begin_us, int64_t end_us) {
 
 }  // namespace
 
-std::vector<uint8_t> Levels_Of_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
-                                         int32_t min_samples) {
+int64_t Sampled_Length(std::span<const int32_t> durations_us, int32_t max_samples, int32_t min_samples) {
     int64_t end_us = 0;
     for (const int32_t d : durations_us) end_us += std::max(d, 0);
     const int64_t limit = std::max<int64_t>(max_samples, 0);
-    const int64_t length = std::min(std::max(Sample_Of_us(end_us), int64_t{min_samples}), limit);
+    return std::min(std::max(Sample_Of_us(end_us), int64_t{min_samples}), limit);
+}
+
+std::vector<uint8_t> Levels_Of_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
+                                         int32_t min_samples) {
+    const int64_t length = Sampled_Length(durations_us, max_samples, min_samples);
     std::vector<uint8_t> levels(static_cast<std::size_t>(length), 0);
 
     int64_t t = 0;
@@ -58,16 +62,15 @@ std::vector<int32_t> Durations_Of_Levels(std::span<const uint8_t> levels) {
 }
 
 TSampled_Durations Sampled_Durations(std::span<const int32_t> durations_us, int32_t max_samples, int32_t min_samples) {
-    int64_t end_us = 0;
-    for (const int32_t d : durations_us) end_us += std::max(d, 0);
-    const int64_t limit = std::max<int64_t>(max_samples, 0);
-    const int64_t length = std::min(std::max(Sample_Of_us(end_us), int64_t{min_samples}), limit);
+    const int64_t length = Sampled_Length(durations_us, max_samples, min_samples);
 
     // The marks' samples as Levels_Of_Durations fills them: [start, stop),
     // cut at the length; empty ones leave no trace, and one that begins
     // where the one before ended lengthens it.
     TSampled_Durations sampled;
     std::vector<int32_t>& out = sampled.Durations_us;
+    // A run for each duration at most, and a final space.
+    out.reserve(durations_us.size() + 1);
     int64_t mark_start = -1, mark_stop = -1;  // the mark being gathered
     const auto close_mark = [&] {
         if (mark_start < 0) return;

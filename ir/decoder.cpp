@@ -845,7 +845,10 @@ std::optional<TDecoded> Decode_Durations_Again(
     const TRuns first_runs = Runs_Of(std::move(sampled));
     TLooks looks;
     const std::optional<TDecoded> first = Decode_Runs(first_runs, &looks);
-    const TRuns runs = Runs_Of(Sampled_Durations(durations_us, max_samples, min_samples(first)));
+    const int32_t length = min_samples(first);
+    // No longer than they are: the same levels, the same decode.
+    if (Sampled_Length(durations_us, max_samples, length) == Sampled_Length(durations_us, max_samples)) return first;
+    const TRuns runs = Runs_Of(Sampled_Durations(durations_us, max_samples, length));
     looks.Keeping = false;
     looks.Alike = first_runs.Alike(runs);
     return Decode_Runs(runs, &looks);

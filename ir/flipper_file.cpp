@@ -243,14 +243,14 @@ private:
             constexpr uint64_t limit = Max_Duration_us + uint64_t{1};
             uint64_t us = 0;
             bool digits_only = true;
-            for (; pos < value.size() && !Is_Blank(value[pos]); ++pos) {
+            for (; pos < value.size(); ++pos) {
                 const auto digit = static_cast<unsigned>(value[pos] - '0');
-                if (digit > 9) {
-                    digits_only = false;
-                } else if (us * 10 + digit > limit) {
-                    us = limit;
+                if (digit <= 9) {
+                    us = std::min(us * 10 + digit, limit);
+                } else if (Is_Blank(value[pos])) {
+                    break;
                 } else {
-                    us = us * 10 + digit;
+                    digits_only = false;
                 }
             }
             const std::string_view word = value.substr(begin, pos - begin);
