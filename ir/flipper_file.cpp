@@ -246,7 +246,13 @@ private:
             for (; pos < value.size(); ++pos) {
                 const auto digit = static_cast<unsigned>(value[pos] - '0');
                 if (digit <= 9) {
-                    us = std::min(us * 10 + digit, limit);
+                    us = us * 10 + digit;
+                    if (us > limit) {
+                        // Saturated: the digits left change nothing. (Taking
+                        // them here keeps the common step free of the clamp.)
+                        us = limit;
+                        while (pos + 1 < value.size() && static_cast<unsigned>(value[pos + 1] - '0') <= 9) ++pos;
+                    }
                 } else if (Is_Blank(value[pos])) {
                     break;
                 } else {
