@@ -243,20 +243,29 @@ private:
             constexpr uint64_t limit = Max_Duration_us + uint64_t{1};
             uint64_t us = 0;
             bool digits_only = true;
-            for (; pos < value.size(); ++pos) {
-                const auto digit = static_cast<unsigned>(value[pos] - '0');
-                if (digit <= 9) {
-                    us = us * 10 + digit;
-                    if (us > limit) {
-                        // Saturated: the digits left change nothing. (Taking
-                        // them here keeps the common step free of the clamp.)
-                        us = limit;
-                        while (pos + 1 < value.size() && static_cast<unsigned>(value[pos + 1] - '0') <= 9) ++pos;
+            // Most words are a few digits and a blank, read in one step; the
+            // rest (near the line's end, long or not numbers) digit by digit.
+            if (const TDigit_Run run = Digits_At(value, pos);
+                run.Count > 0 && run.Count < 8 && Is_Blank(value[pos + run.Count])) {
+                us = run.Value;
+                pos += run.Count;
+            } else {
+                for (; pos < value.size(); ++pos) {
+                    const auto digit = static_cast<unsigned>(value[pos] - '0');
+                    if (digit <= 9) {
+                        us = us * 10 + digit;
+                        if (us > limit) {
+                            // Saturated: the digits left change nothing.
+                            // (Taking them here keeps the common step free
+                            // of the clamp.)
+                            us = limit;
+                            while (pos + 1 < value.size() && static_cast<unsigned>(value[pos + 1] - '0') <= 9) ++pos;
+                        }
+                    } else if (Is_Blank(value[pos])) {
+                        break;
+                    } else {
+                        digits_only = false;
                     }
-                } else if (Is_Blank(value[pos])) {
-                    break;
-                } else {
-                    digits_only = false;
                 }
             }
             const std::string_view word = value.substr(begin, pos - begin);
