@@ -121,8 +121,13 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
         std::vector<uint8_t>& stored = table.Row(row).Bytes;
         stored.assign(static_cast<std::size_t>(byte_count), uint8_t{0});
         uint8_t* bytes = stored.data();
-        for (std::size_t i = 0; i < levels.size(); ++i) {
-            if (levels[i] != 0) bytes[i / 8] = static_cast<uint8_t>(bytes[i / 8] | 1u << (i % 8));
+        // Eight samples a byte, the earliest in bit 0, without a branch per sample.
+        for (std::size_t i = 0; i < levels.size(); i += 8) {
+            unsigned byte = 0;
+            for (std::size_t bit = 0; bit < 8 && i + bit < levels.size(); ++bit) {
+                byte |= static_cast<unsigned>(levels[i + bit] != 0) << bit;
+            }
+            bytes[i / 8] = static_cast<uint8_t>(byte);
         }
         table.Row(row).Byte_Count = byte_count;
         if (cut) ++result.Cut;
