@@ -283,7 +283,10 @@ constexpr double Max_Mark_Change_us = 1.5 * Sample_Period_us;
 // itself.
 constexpr double Biphase_Clock_Tolerance = 0.12;
 constexpr double Biphase_Unit_Step = 0.01;
-constexpr int Biphase_Steps = static_cast<int>(Biphase_Clock_Tolerance / Biphase_Unit_Step + 0.5);
+// The steps either side of the nominal unit.
+constexpr int Biphase_Steps = 12;
+static_assert(Biphase_Steps * Biphase_Unit_Step - Biphase_Clock_Tolerance < 1e-9 &&
+              Biphase_Clock_Tolerance - Biphase_Steps * Biphase_Unit_Step < 1e-9);
 
 // Room for the halves of a bi-phase frame (RC6's 44: 21 bits, one of them
 // double), and for the edges of one: no more runs than halves come before
