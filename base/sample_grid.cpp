@@ -12,10 +12,16 @@ struct TSample_Span {
 // The samples a mark from begin_us to end_us covers: from the sample nearest
 // its start to the one nearest its end. A mark of half a sample or more
 // whose edges round to one instant keeps the sample that holds its middle.
+// The times are never negative (the durations before them count as 0 at
+// least), so the samples are taken in unsigned arithmetic, which divides by
+// a constant more cheaply than signed.
 TSample_Span Mark_Samples(int64_t begin_us, int64_t end_us) {
-    TSample_Span span{Sample_Of_us(begin_us), Sample_Of_us(end_us)};
+    const auto sample_of = [](int64_t us) {
+        return static_cast<int64_t>((2 * static_cast<uint64_t>(us) + Sample_Period_us) / (2 * Sample_Period_us));
+    };
+    TSample_Span span{sample_of(begin_us), sample_of(end_us)};
     if (span.Stop == span.Start && 2 * (end_us - begin_us) >= Sample_Period_us) {
-        span.Start = (begin_us + end_us) / (2 * Sample_Period_us);
+        span.Start = static_cast<int64_t>(static_cast<uint64_t>(begin_us + end_us) / (2 * Sample_Period_us));
         span.Stop = span.Start + 1;
     }
     return span;

@@ -849,8 +849,10 @@ std::optional<TDecoded> Decode_Durations_Again(
     TLooks looks;
     const std::optional<TDecoded> first = Decode_Runs(first_runs, &looks);
     const int32_t length = min_samples(first);
-    // No longer than they are: the same levels, the same decode.
-    if (Sampled_Length(durations_us, max_samples, length) == Sampled_Length(durations_us, max_samples)) return first;
+    // No longer than they are: the same levels, the same decode. (The
+    // longer length is Sampled_Length(durations_us, max_samples, length).)
+    const int64_t own_length = Sampled_Length(durations_us, max_samples);
+    if (std::min(std::max(own_length, int64_t{length}), int64_t{std::max(max_samples, 0)}) == own_length) return first;
     const TRuns runs = Runs_Of(Sampled_Durations(durations_us, max_samples, length));
     looks.Keeping = false;
     looks.Alike = first_runs.Alike(runs);
