@@ -12,21 +12,19 @@ struct TSample_Span {
 // The samples a mark from begin_us to end_us covers: from the sample nearest
 // its start to the one nearest its end. A mark of half a sample or more
 // whose edges round to one instant keeps the sample that holds its middle.
+// The times are never negative (the durations before them count as 0 at
+// least), so the samples are taken in unsigned arithmetic, which divides by
+// a constant more cheaply than signed.
 TSample_Span Mark_Samples(int64_t begin_us, int64_t end_us) {
-    TSample_Span span{Sample_Of_us(begin_us), Sample_Of_us(end_us)};
+    const auto sample_of = [](int64_t us) {
+        return static_cast<int64_t>((2 * static_cast<uint64_t>(us) + Sample_Period_us) / (2 * Sample_Period_us));
+    };
+    TSample_Span span{sample_of(begin_us), sample_of(end_us)};
     if (span.Stop == span.Start && 2 * (end_us - begin_us) >= Sample_Period_us) {
-        span.Start = (begin_us + end_us) / (2 * Sample_Period_us);
+        span.Start = static_cast<int64_t>(static_cast<uint64_t>(begin_us + end_us) / (2 * Sample_Period_us));
         span.Stop = span.Start + 1;
     }
     return span;
-}
-
-// The samples the durations last, at least `min_samples`, cut at `max_samples`.
-int64_t Sampled_Length(std::span<const int32_t> durations_us, int32_t max_samples, int32_t min_samples) {
-    int64_t end_us = 0;
-    for (const int32_t d : durations_us) end_us += std::max(d, 0);
-    const int64_t limit = std::max<int64_t>(max_samples, 0);
-    return std::min(std::max(Sample_Of_us(end_us), int64_t{min_samples}), limit);
 }
 
 // Calls on_mark(start, stop) with each mark's samples [start, stop) in
@@ -45,6 +43,13 @@ void For_Each_Mark(std::span<const int32_t> durations_us, int64_t length, F&& on
 }
 
 }  // namespace
+
+int64_t Sampled_Length(std::span<const int32_t> durations_us, int32_t max_samples, int32_t min_samples) {
+    int64_t end_us = 0;
+    for (const int32_t d : durations_us) end_us += std::max(d, 0);
+    const int64_t limit = std::max<int64_t>(max_samples, 0);
+    return std::min(std::max(Sample_Of_us(end_us), int64_t{min_samples}), limit);
+}
 
 std::vector<uint8_t> Levels_Of_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
                                          int32_t min_samples) {
@@ -77,6 +82,8 @@ TSampled_Durations Sampled_Durations(std::span<const int32_t> durations_us, int3
     // where the one before ended lengthens it.
     TSampled_Durations sampled;
     std::vector<int32_t>& out = sampled.Durations_us;
+    // A run for each duration at most, and a final space.
+    out.reserve(durations_us.size() + 1);
     int64_t mark_start = -1, mark_stop = -1;  // the mark being gathered
     const auto close_mark = [&] {
         if (mark_start < 0) return;

@@ -30,6 +30,10 @@ constexpr int64_t Sample_Of_us(int64_t us) { return (2 * us + Sample_Period_us) 
 std::vector<uint8_t> Levels_Of_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
                                          int32_t min_samples = 0);
 
+// How many levels Levels_Of_Durations makes: to the end of the last
+// duration, at least `min_samples`, at most `max_samples`.
+int64_t Sampled_Length(std::span<const int32_t> durations_us, int32_t max_samples, int32_t min_samples = 0);
+
 // The durations of levels: from the first active sample on, each run of
 // equal levels lasts 125 us per sample; idle samples at the end give the
 // final space. Empty when no sample is active.

@@ -9,8 +9,10 @@
 #ifndef QEV_BASE_TEXT_SCAN_H
 #define QEV_BASE_TEXT_SCAN_H
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -109,6 +111,42 @@ constexpr std::optional<uint64_t> Scan_Unsigned(std::string_view word, uint64_t 
     const TDigits digits = Take_Digits(word, pos, base, limit);
     if (digits.Count == 0 || digits.Overflow || pos != word.size()) return std::nullopt;
     return digits.Value;
+}
+
+// Decimal digits at `pos` read eight bytes at a time, for readers of long
+// lists of numbers: how many digits lead the eight bytes from `pos` (8 when
+// all of them are digits, 0 when fewer than eight bytes are left) and, for
+// 1 to 7 of them, the number they spell. One step for a whole number, where
+// a loop over its digits would guess wrong at its end.
+struct TDigit_Run {
+    std::size_t Count = 0;
+    uint32_t Value = 0;
+};
+
+inline TDigit_Run Digits_At(std::string_view text, std::size_t pos) {
+    TDigit_Run run;
+    if constexpr (std::endian::native != std::endian::little) return run;
+    if (pos > text.size() || text.size() - pos < 8) return run;
+    uint64_t bytes = 0;
+    std::memcpy(&bytes, text.data() + pos, sizeof bytes);
+    // A digit is a byte 0x30..0x39: its high nibble is 3, before and after
+    // adding 6. (A carry out of a byte past the digits only changes bytes
+    // further on.)
+    constexpr uint64_t High = 0xF0F0F0F0F0F0F0F0u, Threes = 0x3030303030303030u;
+    const uint64_t not_digit = ((bytes & High) ^ Threes) | (((bytes + 0x0606060606060606u) & High) ^ Threes);
+    run.Count = not_digit == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(not_digit)) / 8;
+    if (run.Count == 0 || run.Count == 8) return run;
+    // The digits' values, the first in the lowest byte (a borrow out of the
+    // bytes after them goes further up), moved to the top bytes: the bytes
+    // below become leading zeros of an eight-digit number.
+    uint64_t digits = (bytes - Threes) << (8 * (8 - run.Count));
+    // Pairs of digits, then fours, then all eight.
+    digits = digits * 10 + (digits >> 8);
+    digits = ((digits & 0x000000FF000000FFu) * (100 + (uint64_t{1000000} << 32)) +
+              ((digits >> 16) & 0x000000FF000000FFu) * (1 + (uint64_t{10000} << 32))) >>
+             32;
+    run.Value = static_cast<uint32_t>(digits);
+    return run;
 }
 
 // The next word from `pos`: the separators before it are skipped, and it

@@ -6,37 +6,72 @@
 #include "ir/sampling.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <span>
 #include <vector>
 
 namespace qev {
 namespace {
 
 // The levels as runs: durations in us, marks at even indexes, with the
-// sample each run starts at.
-struct TRuns {
-    std::vector<int32_t> Us;
-    std::vector<int32_t> Start;
-    std::size_t Size() const { return Us.size(); }
-    int32_t operator[](std::size_t i) const { return i < Us.size() ? Us[i] : 0; }
+// sample each run starts at. The runs note how far into them they were
+// looked at (Reach), so that a decoder of runs alike up to some index can
+// tell which of its findings stand for them too.
+class TRuns {
+public:
+    TRuns(std::vector<int32_t> us, int64_t first_sample) : us_(std::move(us)), first_sample_(first_sample) {
+        // Each run starts where the one before it ended.
+        auto start = static_cast<int32_t>(first_sample);
+        start_.reserve(us_.size());
+        for (const int32_t d : us_) {
+            start_.push_back(start);
+            start += d / Sample_Period_us;
+        }
+    }
+    bool Has(std::size_t i) const {
+        Note(i);
+        return i < us_.size();
+    }
+    int32_t operator[](std::size_t i) const {
+        Note(i);
+        return i < us_.size() ? us_[i] : 0;
+    }
+    int32_t Start(std::size_t i) const {
+        Note(i);
+        return start_[i];
+    }
     // A space long enough to end a frame, or the end of the signal.
-    bool Gap_Or_End(std::size_t i, int32_t min_us) const { return i >= Us.size() || Us[i] >= min_us; }
+    bool Gap_Or_End(std::size_t i, int32_t min_us) const {
+        Note(i);
+        return i >= us_.size() || us_[i] >= min_us;
+    }
+
+    // One more than the highest index looked at since Reset_Reach.
+    std::size_t Reach() const { return reach_; }
+    void Reset_Reach() const { reach_ = 0; }
+    // How many runs from the first these and `other` share, every look at
+    // them the same (their starts too).
+    std::size_t Alike(const TRuns& other) const {
+        if (first_sample_ != other.first_sample_) return 0;
+        // All of them alike: even a look past their end finds the same.
+        if (us_ == other.us_) return SIZE_MAX;
+        const auto mismatch = std::mismatch(us_.begin(), us_.end(), other.us_.begin(), other.us_.end());
+        return static_cast<std::size_t>(mismatch.first - us_.begin());
+    }
+
+private:
+    void Note(std::size_t i) const { reach_ = std::max(reach_, i + 1); }
+
+    std::vector<int32_t> us_;
+    std::vector<int32_t> start_;
+    int64_t first_sample_ = 0;
+    mutable std::size_t reach_ = 0;
 };
 
-TRuns Runs_Of(TSampled_Durations sampled) {
-    TRuns runs;
-    runs.Us = std::move(sampled.Durations_us);
-    // Each run starts where the one before it ended.
-    auto start = static_cast<int32_t>(sampled.First_Sample);
-    runs.Start.reserve(runs.Us.size());
-    for (const int32_t us : runs.Us) {
-        runs.Start.push_back(start);
-        start += us / Sample_Period_us;
-    }
-    return runs;
-}
+TRuns Runs_Of(TSampled_Durations sampled) { return {std::move(sampled.Durations_us), sampled.First_Sample}; }
 
 TRuns Runs_Of(std::span<const uint8_t> levels) {
     // The durations start at the first active sample.
@@ -72,14 +107,14 @@ std::optional<TPulse_Frame> Read_Pulse_Distance(const TRuns& runs, std::size_t r
     TPulse_Frame frame;
     std::size_t i = r + 2;
     const double threshold = (timing.Zero.Space_us + timing.One.Space_us) / 2;
-    while (frame.Count < 64 && i + 1 < runs.Size() && Near(runs[i], timing.Zero.Mark_us)) {
+    while (frame.Count < 64 && runs.Has(i + 1) && Near(runs[i], timing.Zero.Mark_us)) {
         const int32_t space = runs[i + 1];
         if (!Near(space, timing.Zero.Space_us) && !Near(space, timing.One.Space_us)) break;
         if (space > threshold) frame.Bits |= uint64_t{1} << frame.Count;
         ++frame.Count;
         i += 2;
     }
-    if (i >= runs.Size() || !Near(runs[i], timing.Stop_Mark_us) || !runs.Gap_Or_End(i + 1, Frame_Gap_us)) {
+    if (!runs.Has(i) || !Near(runs[i], timing.Stop_Mark_us) || !runs.Gap_Or_End(i + 1, Frame_Gap_us)) {
         return std::nullopt;
     }
     frame.Next = i + 2;
@@ -104,13 +139,13 @@ bool At_Pioneer_Spacing(const TRuns& runs, std::size_t r, const TPulse_Frame& re
     // Header, then each bit a mark and a space of one unit, a 1's two more.
     const double units =
         (nec.Header_Mark_us + nec.Header_Space_us) / nec.Unit_us + 2.0 * read.Count + 2.0 * std::popcount(read.Bits);
-    const double unit = (runs.Start[stop] - runs.Start[r]) * double{Sample_Period_us} / units;
+    const double unit = (runs.Start(stop) - runs.Start(r)) * double{Sample_Period_us} / units;
     if (unit <= 0) return false;
     const std::size_t gap = stop + 1;
-    const int32_t next = gap + 1 < runs.Size() ? runs.Start[gap + 1]
-                         : gap < runs.Size()   ? runs.Start[gap] + runs[gap] / Sample_Period_us
-                                               : runs.Start[stop] + runs[stop] / Sample_Period_us;
-    const double period = (next - runs.Start[r]) * double{Sample_Period_us} / unit;
+    const int32_t next = runs.Has(gap + 1) ? runs.Start(gap + 1)
+                         : runs.Has(gap)   ? runs.Start(gap) + runs[gap] / Sample_Period_us
+                                           : runs.Start(stop) + runs[stop] / Sample_Period_us;
+    const double period = (next - runs.Start(r)) * double{Sample_Period_us} / unit;
     const double pioneer_period = pioneer.Frame_Period_us / pioneer.Unit_us;
     const double nec_period = nec.Frame_Period_us / nec.Unit_us;
     const double margin = (nec_period - pioneer_period) / 2;
@@ -149,7 +184,7 @@ std::optional<TFrame> Try_Nec(const TRuns& runs, std::size_t r) {
 
 bool Is_Nec_Repeat(const TRuns& runs, std::size_t r) {
     const TProtocol_Timing& nec = Protocol_Timing(TProtocol::NEC);
-    return Near(runs[r], nec.Header_Mark_us) && Near(runs[r + 1], nec.Repeat_Space_us) && r + 2 < runs.Size() &&
+    return Near(runs[r], nec.Header_Mark_us) && Near(runs[r + 1], nec.Repeat_Space_us) && runs.Has(r + 2) &&
            Near(runs[r + 2], nec.Stop_Mark_us) && runs.Gap_Or_End(r + 3, Frame_Gap_us);
 }
 
@@ -204,21 +239,36 @@ std::optional<TFrame> Try_Rca(const TRuns& runs, std::size_t r) {
 // over the 28 halves of an RC5 frame moves the last edges by more than half
 // a unit: the unit itself is measured too, as the one on whose grid the
 // frame's edges lie best.
+// floor(x) for the grid arithmetic below, the same value as std::floor's
+// (the library call is not inlined for the baseline x86-64, and the grid
+// search takes several per edge and unit step).
+inline double Floor(double x) {
+    if (!(std::abs(x) < 0x1p52) || x == 0) return std::floor(x);
+    const auto whole = static_cast<double>(static_cast<int64_t>(x));  // toward zero
+    return whole > x ? whole - 1 : whole;
+}
+
 struct TGrid {
     double Unit = 0;
     double Rise_Phase = 0, Fall_Phase = 0;  // us; they differ by less than half a unit
     int64_t Unit_Of(double edge_us, bool rising) const {
-        return static_cast<int64_t>(std::floor((edge_us - (rising ? Rise_Phase : Fall_Phase)) / Unit + 0.5));
+        return static_cast<int64_t>(Floor((edge_us - (rising ? Rise_Phase : Fall_Phase)) / Unit + 0.5));
     }
-    // An edge of a bi-phase frame is at most a sample and a half from its
-    // grid point (half a sample of rounding, one of jitter), and the grid
-    // measured from the edges themselves may be a quarter of a sample off
-    // near the frame's end; a signal whose edges are not on any such grid
-    // is some other protocol.
-    bool On_Grid(double edge_us, bool rising) const {
+    // The edge's unit (Unit_Of), and whether it is on the grid. An edge of
+    // a bi-phase frame is at most a sample and a half from its grid point
+    // (half a sample of rounding, one of jitter), and the grid measured
+    // from the edges themselves may be a quarter of a sample off near the
+    // frame's end; a signal whose edges are not on any such grid is some
+    // other protocol.
+    struct TPlace {
+        int64_t Unit;
+        bool On_Grid;
+    };
+    TPlace Place_Of(double edge_us, bool rising) const {
         const double offset = edge_us - (rising ? Rise_Phase : Fall_Phase);
-        const double miss = std::abs(offset - Unit * std::floor(offset / Unit + 0.5));
-        return miss <= std::max(0.3 * Unit, 1.75 * Sample_Period_us);
+        const double unit = Floor(offset / Unit + 0.5);
+        const double miss = std::abs(offset - Unit * unit);
+        return {static_cast<int64_t>(unit), miss <= std::max(0.3 * Unit, 1.75 * Sample_Period_us)};
     }
 };
 
@@ -233,23 +283,50 @@ constexpr double Max_Mark_Change_us = 1.5 * Sample_Period_us;
 // itself.
 constexpr double Biphase_Clock_Tolerance = 0.12;
 constexpr double Biphase_Unit_Step = 0.01;
+// The steps either side of the nominal unit.
+constexpr int Biphase_Steps = 12;
+static_assert(Biphase_Steps * Biphase_Unit_Step - Biphase_Clock_Tolerance < 1e-9 &&
+              Biphase_Clock_Tolerance - Biphase_Steps * Biphase_Unit_Step < 1e-9);
+
+// Room for the halves of a bi-phase frame (RC6's 44: 21 bits, one of them
+// double), and for the edges of one: no more runs than halves come before
+// its closing gap (Could_Be_Biphase), so a frame with more edges is none.
+constexpr std::size_t Max_Halves = 48;
+constexpr std::size_t Max_Edges = Max_Halves + 1;
 
 // The edges of a frame from run `r` to the space that ends it, in samples
 // from the first: rising (a mark's start) and falling (a space's start).
+// All of them, rising ones first, are in `At` (their times in us in `Us`);
+// the first `Rises` are the rising ones.
 struct TEdges {
-    std::vector<int32_t> Rise, Fall;
+    std::array<int32_t, Max_Edges> At{};
+    std::array<double, Max_Edges> Us{};
+    std::size_t Count = 0, Rises = 0;
     int32_t Last = 0;
+    std::span<const int32_t> Rise() const { return {At.data(), Rises}; }
+    std::span<const int32_t> Fall() const { return {At.data() + Rises, Count - Rises}; }
 };
 
-TEdges Edges_Of(const TRuns& runs, std::size_t r) {
-    TEdges edges;
-    for (std::size_t i = r; i < runs.Size(); ++i) {
+// False when the frame has more runs than any bi-phase frame.
+bool Edges_Of(const TRuns& runs, std::size_t r, TEdges& edges) {
+    std::array<int32_t, Max_Edges> falls{};
+    std::size_t fall_count = 0;
+    edges.Count = edges.Rises = 0;
+    for (std::size_t i = r; runs.Has(i); ++i) {
         const bool mark = i % 2 == 0;
-        edges.Last = runs.Start[i] - runs.Start[r];
-        (mark ? edges.Rise : edges.Fall).push_back(edges.Last);
+        if (edges.Rises + fall_count == edges.At.size()) return false;
+        edges.Last = runs.Start(i) - runs.Start(r);
+        if (mark) {
+            edges.At[edges.Rises++] = edges.Last;
+        } else {
+            falls[fall_count++] = edges.Last;
+        }
         if (!mark && runs[i] >= Frame_Gap_us) break;
     }
-    return edges;
+    std::copy(falls.begin(), falls.begin() + static_cast<std::ptrdiff_t>(fall_count), edges.At.begin() + edges.Rises);
+    edges.Count = edges.Rises + fall_count;
+    for (std::size_t e = 0; e < edges.Count; ++e) edges.Us[e] = edges.At[e] * double{Sample_Period_us};
+    return true;
 }
 
 // The unit vectors of samples 0, 1, 2 ... on a grid of `unit` us: powers of
@@ -266,102 +343,135 @@ const TTurns& Turns_Of(double unit, int32_t last) {
     constexpr double Turn = 6.283185307179586;
     constexpr std::size_t Units_Kept = 256;
     thread_local std::vector<TTurns> kept;
-    auto turns = std::find_if(kept.begin(), kept.end(), [&](const TTurns& t) { return t.Unit == unit; });
-    if (turns == kept.end()) {
+    // The units come in the same order frame after frame: the one after
+    // the unit found last is looked at first.
+    thread_local std::size_t next = 0;
+    std::size_t at = next < kept.size() && kept[next].Unit == unit ? next : kept.size();
+    if (at == kept.size()) {
+        at = static_cast<std::size_t>(
+            std::find_if(kept.begin(), kept.end(), [&](const TTurns& t) { return t.Unit == unit; }) - kept.begin());
+    }
+    if (at == kept.size()) {
         if (kept.size() == Units_Kept) kept.clear();
         kept.push_back({unit, {1.0}, {0.0}});
-        turns = kept.end() - 1;
+        at = kept.size() - 1;
     }
+    next = at + 1;
+    TTurns& turns = kept[at];
     const auto wanted = static_cast<std::size_t>(std::max(last, 0)) + 1;
-    if (turns->Cos.size() < wanted) {
+    if (turns.Cos.size() < wanted) {
         const double step = Turn * Sample_Period_us / unit;
         const double step_cos = std::cos(step), step_sin = std::sin(step);
-        double c = turns->Cos.back(), s = turns->Sin.back();
-        turns->Cos.reserve(wanted);
-        turns->Sin.reserve(wanted);
-        while (turns->Cos.size() < wanted) {
+        double c = turns.Cos.back(), s = turns.Sin.back();
+        turns.Cos.reserve(wanted);
+        turns.Sin.reserve(wanted);
+        while (turns.Cos.size() < wanted) {
             const double c2 = c * step_cos - s * step_sin;
             s = s * step_cos + c * step_sin;
             c = c2;
-            turns->Cos.push_back(c);
-            turns->Sin.push_back(s);
+            turns.Cos.push_back(c);
+            turns.Sin.push_back(s);
         }
     }
-    return *turns;
+    return turns;
 }
 
-// The mean phase of edges on a grid of `unit` us, in us within a unit.
-double Phase_Of(const std::vector<int32_t>& edges, double unit, int32_t last) {
+// The mean phase of edges on a grid of `turns.Unit` us, in us within a unit.
+double Phase_Of(std::span<const int32_t> edges, const TTurns& turns, int32_t last) {
     constexpr double Turn = 6.283185307179586;
-    const TTurns& turns = Turns_Of(unit, last);
     double cos_sum = 0, sin_sum = 0;
     for (const int32_t n : edges) {
         if (n > last) break;
         cos_sum += turns.Cos[static_cast<std::size_t>(n)];
         sin_sum += turns.Sin[static_cast<std::size_t>(n)];
     }
-    return std::atan2(sin_sum, cos_sum) / Turn * unit;
+    return std::atan2(sin_sum, cos_sum) / Turn * turns.Unit;
 }
 
 TGrid Grid_At(const TEdges& edges, double unit) {
-    const double rise = Phase_Of(edges.Rise, unit, edges.Last);
+    const TTurns& turns = Turns_Of(unit, edges.Last);
+    const double rise = Phase_Of(edges.Rise(), turns, edges.Last);
     // The falling edges' phase as an offset from the rising edges' (a mark
     // is stretched or shortened by less than half a unit), so both count
     // units from the same origin.
-    double fall = Phase_Of(edges.Fall, unit, edges.Last) - rise;
-    fall -= unit * std::floor(fall / unit + 0.5);
+    double fall = Phase_Of(edges.Fall(), turns, edges.Last) - rise;
+    fall -= unit * Floor(fall / unit + 0.5);
     return {unit, rise, rise + fall};
 }
 
-// The unit number of each edge on `grid`: the rising edges', then the
-// falling edges'.
-void Number_Edges(const TEdges& edges, const TGrid& grid, std::vector<int64_t>& units) {
-    units.clear();
-    for (const bool rising : {true, false}) {
-        for (const int32_t n : rising ? edges.Rise : edges.Fall)
-            units.push_back(grid.Unit_Of(n * double{Sample_Period_us}, rising));
+// The unit number of each edge on `grid`, in the order of edges.At.
+using TNumbering = std::array<int64_t, Max_Edges>;
+//
+// Each number is Unit_Of's, taken with a multiplication by the inverse unit
+// instead of its division: the two differ by less than 1e-12 units within a
+// frame, so where the product lies further than 1e-9 from a whole unit it
+// rounds as the quotient does, and nearer (or far out) the division decides.
+void Number_Edges(const TEdges& edges, const TGrid& grid, TNumbering& units) {
+    const double per_unit = 1 / grid.Unit;
+    const std::size_t bounds[3] = {0, edges.Rises, edges.Count};
+    for (std::size_t side = 0; side < 2; ++side) {
+        const double phase = side == 0 ? grid.Rise_Phase : grid.Fall_Phase;
+        for (std::size_t e = bounds[side]; e < bounds[side + 1]; ++e) {
+            const double x = (edges.Us[e] - phase) * per_unit + 0.5;
+            const double whole = Floor(x);
+            const bool clear = std::abs(x) < 0x1p20 && x - whole > 1e-9 && x - whole < 1 - 1e-9;
+            units[e] = clear ? static_cast<int64_t>(whole) : grid.Unit_Of(edges.Us[e], side == 0);
+        }
     }
+}
+
+// The mean time of the rising edges and of the falling ones, in us.
+struct TMean_Times {
+    double Of[2] = {0, 0};
+};
+
+TMean_Times Mean_Times(const TEdges& edges) {
+    TMean_Times mean;
+    const std::size_t bounds[3] = {0, edges.Rises, edges.Count};
+    for (std::size_t side = 0; side < 2; ++side) {
+        double sum = 0;
+        for (std::size_t e = bounds[side]; e < bounds[side + 1]; ++e) sum += edges.Us[e];
+        mean.Of[side] = sum / static_cast<double>(bounds[side + 1] - bounds[side]);
+    }
+    return mean;
 }
 
 // The least-squares line through the edges against their unit numbers
 // (Number_Edges): one slope, the unit, and an intercept each for rising and
 // falling edges, their phases. Nothing when there is too little to fit.
-std::optional<TGrid> Fitted_Grid(const TEdges& edges, const std::vector<int64_t>& units) {
+std::optional<TGrid> Fitted_Grid(const TEdges& edges, const TMean_Times& mean_t, const TNumbering& units) {
+    if (edges.Rises == 0 || edges.Rises == edges.Count) return std::nullopt;
+    // Rising edges first, then falling ones, each side about its own means.
+    const std::size_t bounds[3] = {0, edges.Rises, edges.Count};
+    double mean_k[2] = {0, 0};
+    for (std::size_t side = 0; side < 2; ++side) {
+        double sum = 0;
+        for (std::size_t e = bounds[side]; e < bounds[side + 1]; ++e) sum += static_cast<double>(units[e]);
+        mean_k[side] = sum / static_cast<double>(bounds[side + 1] - bounds[side]);
+    }
     double covariance = 0, variance = 0;
-    double mean_t[2] = {0, 0}, mean_k[2] = {0, 0};
-    std::size_t first = 0;  // of the side's numbers in `units`
-    for (const bool rising : {true, false}) {
-        const std::vector<int32_t>& times = rising ? edges.Rise : edges.Fall;
-        if (times.empty()) return std::nullopt;
-        const std::size_t side = rising ? 0 : 1;
-        for (std::size_t e = 0; e < times.size(); ++e) {
-            mean_t[side] += times[e] * double{Sample_Period_us};
-            mean_k[side] += static_cast<double>(units[first + e]);
-        }
-        mean_t[side] /= static_cast<double>(times.size());
-        mean_k[side] /= static_cast<double>(times.size());
-        for (std::size_t e = 0; e < times.size(); ++e) {
-            const double t = times[e] * double{Sample_Period_us};
-            const double k = static_cast<double>(units[first + e]) - mean_k[side];
-            covariance += k * (t - mean_t[side]);
+    for (std::size_t side = 0; side < 2; ++side) {
+        for (std::size_t e = bounds[side]; e < bounds[side + 1]; ++e) {
+            const double k = static_cast<double>(units[e]) - mean_k[side];
+            covariance += k * (edges.Us[e] - mean_t.Of[side]);
             variance += k * k;
         }
-        first += times.size();
     }
     if (variance <= 0) return std::nullopt;
     const double unit = covariance / variance;
-    return TGrid{unit, mean_t[0] - unit * mean_k[0], mean_t[1] - unit * mean_k[1]};
+    return TGrid{unit, mean_t.Of[0] - unit * mean_k[0], mean_t.Of[1] - unit * mean_k[1]};
 }
 
 // How far the edges lie from the grid: the sum of their squared misses in
 // us (a capture's errors are in samples, whatever the unit).
 double Misfit(const TEdges& edges, const TGrid& grid) {
     double sum = 0;
-    for (const bool rising : {true, false}) {
-        for (const int32_t n : rising ? edges.Rise : edges.Fall) {
-            const double units =
-                (n * double{Sample_Period_us} - (rising ? grid.Rise_Phase : grid.Fall_Phase)) / grid.Unit;
-            const double miss = (units - std::floor(units + 0.5)) * grid.Unit;
+    const std::size_t bounds[3] = {0, edges.Rises, edges.Count};
+    for (std::size_t side = 0; side < 2; ++side) {
+        const double phase = side == 0 ? grid.Rise_Phase : grid.Fall_Phase;
+        for (std::size_t e = bounds[side]; e < bounds[side + 1]; ++e) {
+            const double units = (edges.Us[e] - phase) / grid.Unit;
+            const double miss = (units - Floor(units + 0.5)) * grid.Unit;
             sum += miss * miss;
         }
     }
@@ -371,6 +481,13 @@ double Misfit(const TEdges& edges, const TGrid& grid) {
 // How many of the best grids a frame is tried on.
 constexpr std::size_t Grids_Tried = 8;
 
+struct TCandidates {
+    std::array<TGrid, Grids_Tried> Grids{};
+    std::size_t Count = 0;
+    const TGrid* begin() const { return Grids.data(); }
+    const TGrid* end() const { return Grids.data() + Count; }
+};
+
 // The grids the edges may lie on, the best first, their units within the
 // clock tolerance of `nominal`. From each step of the range the edges are
 // numbered on that step's grid and a line is fitted through them; the fits
@@ -378,83 +495,94 @@ constexpr std::size_t Grids_Tried = 8;
 // unit a sample of jitter is a third of a unit, so a grid of another unit
 // can fit a frame almost as well as the true one: the caller tries the best
 // few, and only the true one reads as a whole frame.
-std::vector<TGrid> Candidate_Grids(const TRuns& runs, std::size_t r, double nominal) {
-    const TEdges edges = Edges_Of(runs, r);
-    std::vector<std::pair<double, TGrid>> fits;
-    const int steps = static_cast<int>(std::lround(Biphase_Clock_Tolerance / Biphase_Unit_Step));
-    // Neighbouring steps mostly number the edges alike, and the same numbers
-    // fit the same line: each numbering is fitted once.
-    std::vector<std::pair<std::vector<int64_t>, std::optional<TGrid>>> numberings;
-    std::vector<int64_t> units;
-    for (int k = -steps; k <= steps; ++k) {
+TCandidates Candidate_Grids(const TRuns& runs, std::size_t r, double nominal) {
+    TCandidates candidates;
+    TEdges edges;
+    if (!Edges_Of(runs, r, edges)) return candidates;
+    const TMean_Times mean_t = Mean_Times(edges);
+    std::array<std::pair<double, TGrid>, 2 * Biphase_Steps + 1> fits;
+    std::size_t fit_count = 0;
+    // Neighbouring steps often number the edges alike, and the same numbers
+    // fit the same line: a numbering like the step before's keeps its fit.
+    TNumbering units{}, previous{};
+    std::optional<TGrid> fit;
+    bool have_previous = false;
+    for (int k = -Biphase_Steps; k <= Biphase_Steps; ++k) {
         TGrid grid = Grid_At(edges, nominal * (1 + k * Biphase_Unit_Step));
         Number_Edges(edges, grid, units);
-        auto known = std::find_if(numberings.begin(), numberings.end(),
-                                  [&](const auto& numbering) { return numbering.first == units; });
-        if (known == numberings.end()) {
-            numberings.emplace_back(units, Fitted_Grid(edges, units));
-            known = numberings.end() - 1;
+        if (!have_previous ||
+            !std::equal(units.begin(), units.begin() + static_cast<std::ptrdiff_t>(edges.Count), previous.begin())) {
+            fit = Fitted_Grid(edges, mean_t, units);
+            std::swap(units, previous);
+            have_previous = true;
         }
-        const TGrid fitted = known->second.value_or(grid);
+        const TGrid fitted = fit.value_or(grid);
         if (std::abs(fitted.Unit / nominal - 1) <= Biphase_Clock_Tolerance) grid = fitted;
         // Marks stretched or shortened by more than a sample and a half are
         // not a receiver's doing: not this grid.
         if (std::abs(grid.Fall_Phase - grid.Rise_Phase) > Max_Mark_Change_us) continue;
         // Steps whose fits end on the same unit give one grid.
-        const bool seen = std::any_of(fits.begin(), fits.end(), [&](const auto& fit) {
-            return std::abs(fit.second.Unit - grid.Unit) < 1e-6 * nominal;
-        });
-        if (!seen) fits.emplace_back(Misfit(edges, grid), grid);
+        const bool seen =
+            std::any_of(fits.begin(), fits.begin() + static_cast<std::ptrdiff_t>(fit_count),
+                        [&](const auto& f) { return std::abs(f.second.Unit - grid.Unit) < 1e-6 * nominal; });
+        if (!seen) fits[fit_count++] = {Misfit(edges, grid), grid};
     }
-    std::sort(fits.begin(), fits.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<TGrid> grids;
+    std::sort(fits.begin(), fits.begin() + static_cast<std::ptrdiff_t>(fit_count),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
     // Phases from the first edge; Read_Halves counts from the signal's start.
-    const double origin = runs.Start[r] * double{Sample_Period_us};
-    for (std::size_t i = 0; i < fits.size() && i < Grids_Tried; ++i) {
+    const double origin = runs.Start(r) * double{Sample_Period_us};
+    for (std::size_t i = 0; i < fit_count && i < Grids_Tried; ++i) {
         const TGrid& grid = fits[i].second;
-        grids.push_back({grid.Unit, grid.Rise_Phase + origin, grid.Fall_Phase + origin});
+        candidates.Grids[candidates.Count++] = {grid.Unit, grid.Rise_Phase + origin, grid.Fall_Phase + origin};
     }
-    return grids;
+    return candidates;
 }
 
 struct THalves {
-    std::vector<uint8_t> Levels;
+    std::array<uint8_t, Max_Halves> Levels{};
+    std::size_t Count = 0;
     std::size_t Next = 0;
+    void Add(std::size_t n, uint8_t level) {
+        std::fill_n(Levels.begin() + static_cast<std::ptrdiff_t>(Count), n, level);
+        Count += n;
+    }
 };
 
 std::optional<THalves> Read_Halves(const TRuns& runs, std::size_t r, const TGrid& grid, std::size_t idle_halves,
                                    std::size_t needed, int max_units) {
     THalves halves;
-    halves.Levels.assign(idle_halves, 0);
+    if (needed > halves.Levels.size() || idle_halves > needed) return std::nullopt;
+    halves.Add(idle_halves, 0);
     const int64_t first_unit =
-        grid.Unit_Of(runs.Start[r] * double{Sample_Period_us}, true) - static_cast<int64_t>(idle_halves);
+        grid.Unit_Of(runs.Start(r) * double{Sample_Period_us}, true) - static_cast<int64_t>(idle_halves);
     std::size_t i = r;
-    for (; i < runs.Size() && halves.Levels.size() < needed; ++i) {
+    for (; runs.Has(i) && halves.Count < needed; ++i) {
         const bool mark = i % 2 == 0;
-        const double end_us = runs.Start[i] * double{Sample_Period_us} + runs[i];
+        const double end_us = runs.Start(i) * double{Sample_Period_us} + runs[i];
         // The gap's end is the next frame's start, on a grid of its own.
         const bool gap = !mark && runs[i] >= Frame_Gap_us;
-        if (!gap && !grid.On_Grid(end_us, !mark)) return std::nullopt;
-        const int64_t end_unit = grid.Unit_Of(end_us, !mark) - first_unit;
-        const int64_t so_far = static_cast<int64_t>(halves.Levels.size());
+        const TGrid::TPlace place = grid.Place_Of(end_us, !mark);
+        if (!gap && !place.On_Grid) return std::nullopt;
+        const int64_t end_unit = place.Unit - first_unit;
+        const int64_t so_far = static_cast<int64_t>(halves.Count);
         const auto units = static_cast<std::size_t>(std::max<int64_t>(end_unit - so_far, 0));
-        const std::size_t missing = needed - halves.Levels.size();
+        const std::size_t missing = needed - halves.Count;
         if (units == 0) return std::nullopt;
         if (mark && (units > static_cast<std::size_t>(max_units) || units > missing)) return std::nullopt;
         if (!mark && units > missing) {
             // The frame's last half runs into the gap after it.
             if (missing > static_cast<std::size_t>(max_units) || runs[i] < Frame_Gap_us) return std::nullopt;
-            halves.Levels.insert(halves.Levels.end(), missing, 0);
+            halves.Add(missing, 0);
             halves.Next = i + 1;
             return halves;
         }
         if (!mark && units > static_cast<std::size_t>(max_units)) return std::nullopt;
-        halves.Levels.insert(halves.Levels.end(), units, mark ? 1 : 0);
+        halves.Add(units, mark ? 1 : 0);
     }
-    if (halves.Levels.size() < needed) {
+    if (halves.Count < needed) {
         // The signal ended during a final space that belongs to the frame.
-        if (i % 2 != 0 || needed - halves.Levels.size() > static_cast<std::size_t>(max_units)) return std::nullopt;
-        halves.Levels.resize(needed, 0);
+        if (i % 2 != 0 || needed - halves.Count > static_cast<std::size_t>(max_units)) return std::nullopt;
+        halves.Add(needed - halves.Count, 0);
         halves.Next = i;
         return halves;
     }
@@ -465,13 +593,13 @@ std::optional<THalves> Read_Halves(const TRuns& runs, std::size_t r, const TGrid
 }
 
 // A bit from two halves: `mark_first` is the order that means 1.
-std::optional<uint32_t> Bit(const std::vector<uint8_t>& h, std::size_t at, bool one_mark_first) {
-    if (h[at] == h[at + 1]) return std::nullopt;
-    const bool mark_first = h[at] != 0;
+std::optional<uint32_t> Bit(const THalves& h, std::size_t at, bool one_mark_first) {
+    if (h.Levels[at] == h.Levels[at + 1]) return std::nullopt;
+    const bool mark_first = h.Levels[at] != 0;
     return mark_first == one_mark_first ? 1u : 0u;
 }
 
-std::optional<uint32_t> Bits(const std::vector<uint8_t>& h, std::size_t at, int count, bool one_mark_first) {
+std::optional<uint32_t> Bits(const THalves& h, std::size_t at, int count, bool one_mark_first) {
     uint32_t value = 0;
     for (int k = 0; k < count; ++k) {
         const auto bit = Bit(h, at + 2 * static_cast<std::size_t>(k), one_mark_first);
@@ -498,7 +626,7 @@ bool Could_Be_Biphase(const TRuns& runs, std::size_t r, const TProtocol_Timing& 
     const double longest =
         Longest_Run_Units(timing) * timing.Unit_us * (1 + Biphase_Clock_Tolerance) + 2 * Sample_Period_us;
     std::size_t count = 0;
-    for (std::size_t i = r; i < runs.Size(); ++i, ++count) {
+    for (std::size_t i = r; runs.Has(i); ++i, ++count) {
         if (i % 2 != 0 && runs[i] >= Frame_Gap_us) break;
         if (runs[i] > longest || count >= Frame_Halves(timing)) return false;
     }
@@ -510,7 +638,7 @@ bool Could_Be_Biphase(const TRuns& runs, std::size_t r, const TProtocol_Timing& 
 template <typename TRead>
 std::optional<TFrame> First_Frame(const TRuns& runs, std::size_t r, const TProtocol_Timing& timing,
                                   std::size_t idle_halves, TRead read) {
-    if (r >= runs.Size() || !Could_Be_Biphase(runs, r, timing)) return std::nullopt;
+    if (!runs.Has(r) || !Could_Be_Biphase(runs, r, timing)) return std::nullopt;
     for (const TGrid& grid : Candidate_Grids(runs, r, timing.Unit_us)) {
         const auto halves = Read_Halves(runs, r, grid, idle_halves, Frame_Halves(timing), Longest_Run_Units(timing));
         if (!halves) continue;
@@ -523,7 +651,7 @@ std::optional<TFrame> First_Frame(const TRuns& runs, std::size_t r, const TProto
 std::optional<TFrame> Try_Rc5(const TRuns& runs, std::size_t r) {
     const TProtocol_Timing& rc5 = Protocol_Timing(TProtocol::RC5);
     return First_Frame(runs, r, rc5, 1, [&](const THalves& halves) -> std::optional<TFrame> {
-        const auto bits = Bits(halves.Levels, 0, rc5.Bits, rc5.One_Mark_First);
+        const auto bits = Bits(halves, 0, rc5.Bits, rc5.One_Mark_First);
         if (!bits || (*bits >> 13) != 1) return std::nullopt;
         const bool field = ((*bits >> 12) & 1u) != 0;
         const uint32_t address = (*bits >> 6) & 0x1Fu;
@@ -532,15 +660,55 @@ std::optional<TFrame> Try_Rc5(const TRuns& runs, std::size_t r) {
     });
 }
 
+// Whether the runs from `r` on could open an RC6 frame on any grid the
+// search tries. Its start bit 1, mode 000 and toggle bit put the ends of
+// its first eight runs at units 1, 3, 4, 5, 6, 7, then 8 and 10 (toggle 0),
+// or 10 and 12 or 13 (toggle 1, the first data bit 1 or 0), each end within
+// the grid's tolerance of its point. So any two ends are their units apart
+// within twice that (and the most a mark may change, for a rising and a
+// falling end), which bounds the unit; when for none of the three no unit
+// in the search's range meets every bound, no grid reads the frame as RC6,
+// and the search is spared (SIRC's frames have a leader like RC6's). A
+// frame that ends or pauses before its eighth run is left to the search.
+bool Could_Open_Rc6(const TRuns& runs, std::size_t r, double nominal) {
+    constexpr std::size_t Ends = 8;
+    constexpr int Units_Of_Ends[3][Ends] = {
+        {1, 3, 4, 5, 6, 7, 8, 10}, {1, 3, 4, 5, 6, 7, 10, 12}, {1, 3, 4, 5, 6, 7, 10, 13}};
+    // Room for the rounding of the grid's own arithmetic.
+    constexpr double Slack_us = 1e-3;
+    double end_us[Ends];
+    for (std::size_t i = 0; i < Ends; ++i) {
+        if (!runs.Has(r + i) || (i % 2 == 1 && runs[r + i] >= Frame_Gap_us)) return true;
+        end_us[i] = runs.Start(r + i) * double{Sample_Period_us} + runs[r + i];
+    }
+    for (const auto& units_of_ends : Units_Of_Ends) {
+        double low = nominal * (1 - Biphase_Clock_Tolerance) * (1 - 1e-9);
+        double high = nominal * (1 + Biphase_Clock_Tolerance) * (1 + 1e-9);
+        const double miss = std::max(0.3 * high, 1.75 * Sample_Period_us) + Slack_us;
+        for (std::size_t a = 0; a < Ends; ++a) {
+            for (std::size_t b = a + 1; b < Ends; ++b) {
+                const double apart = end_us[b] - end_us[a];
+                const double room = 2 * miss + ((b - a) % 2 != 0 ? Max_Mark_Change_us + Slack_us : 0);
+                const int units = units_of_ends[b] - units_of_ends[a];
+                low = std::max(low, (apart - room) / units);
+                high = std::min(high, (apart + room) / units);
+            }
+        }
+        if (low <= high) return true;
+    }
+    return false;
+}
+
 std::optional<TFrame> Try_Rc6(const TRuns& runs, std::size_t r) {
     const TProtocol_Timing& rc6 = Protocol_Timing(TProtocol::RC6);
     if (!Near(runs[r], rc6.Header_Mark_us) || !Near(runs[r + 1], rc6.Header_Space_us)) return std::nullopt;
+    if (!Could_Open_Rc6(runs, r + 2, rc6.Unit_us)) return std::nullopt;
     // Start bit, three mode bits, the double-length toggle bit, 16 data bits.
     return First_Frame(runs, r + 2, rc6, 0, [&](const THalves& halves) -> std::optional<TFrame> {
         const auto& h = halves.Levels;
-        const auto head = Bits(h, 0, 4, rc6.One_Mark_First);
+        const auto head = Bits(halves, 0, 4, rc6.One_Mark_First);
         const bool toggle_ok = h[8] == h[9] && h[10] == h[11] && h[9] != h[10];
-        const auto data = Bits(h, 12, 16, rc6.One_Mark_First);
+        const auto data = Bits(halves, 12, 16, rc6.One_Mark_First);
         if (!head || *head != 0b1000 || !toggle_ok || !data) return std::nullopt;
         return TFrame{{TProtocol::RC6, *data >> 8, *data & 0xFFu}, halves.Next};
     });
@@ -566,7 +734,7 @@ std::optional<TFrame> Try_Sirc(const TRuns& runs, std::size_t r) {
     const double threshold = clock * (sirc.Zero.Mark_us + sirc.One.Mark_us) / 2;
     // The space before each bit's mark: the header's, then the bit before's
     // (a 0's and a 1's are the same).
-    while (count < Protocol_Timing(TProtocol::SIRC20).Bits && i + 1 < runs.Size() &&
+    while (count < Protocol_Timing(TProtocol::SIRC20).Bits && runs.Has(i + 1) &&
            Near(runs[i], count == 0 ? sirc.Header_Space_us : sirc.Zero.Space_us)) {
         const int32_t mark = runs[i + 1];
         if (!Near(mark, sirc.Zero.Mark_us) && !Near(mark, sirc.One.Mark_us)) return std::nullopt;
@@ -608,18 +776,53 @@ bool Same_Frame(const TIR_Code& first, const TIR_Code& again) {
 
 std::string Hex_Field(uint32_t value, uint32_t max) { return Hex_Number(value, max > 0xFF ? 4 : 2); }
 
-std::optional<TDecoded> Decode_Runs(const TRuns& runs) {
-    if (runs.Size() == 0) return std::nullopt;
-    const auto first = Try_Any(runs, 0);
+// What Try_Any or Is_Nec_Repeat found at run R, and how far into the runs
+// it looked to find it.
+struct TLook {
+    std::size_t R = 0;
+    bool Repeat_Check = false;
+    std::optional<TFrame> Frame;  // Try_Any's
+    bool Repeat = false;          // Is_Nec_Repeat's
+    std::size_t Reach = 0;
+};
+
+// The looks of a decode kept for a second one of runs alike below `Alike`:
+// a look that stayed below finds the same there.
+struct TLooks {
+    std::vector<TLook> Kept;
+    bool Keeping = true;
+    std::size_t Alike = 0;
+};
+
+std::optional<TDecoded> Decode_Runs(const TRuns& runs, TLooks* looks = nullptr) {
+    const auto look = [&](std::size_t r, bool repeat_check) -> TLook {
+        if (looks != nullptr && !looks->Keeping) {
+            for (const TLook& kept : looks->Kept) {
+                if (kept.R == r && kept.Repeat_Check == repeat_check && kept.Reach <= looks->Alike) return kept;
+            }
+        }
+        runs.Reset_Reach();
+        TLook found{r, repeat_check, {}, false, 0};
+        if (repeat_check) {
+            found.Repeat = Is_Nec_Repeat(runs, r);
+        } else {
+            found.Frame = Try_Any(runs, r);
+        }
+        found.Reach = runs.Reach();
+        if (looks != nullptr && looks->Keeping) looks->Kept.push_back(found);
+        return found;
+    };
+    if (!runs.Has(0)) return std::nullopt;
+    const auto first = look(0, false).Frame;
     if (!first) return std::nullopt;
-    TDecoded decoded{first->Code, 0, runs.Start[0], runs.Start[0]};
+    TDecoded decoded{first->Code, 0, runs.Start(0), runs.Start(0)};
     std::size_t r = first->Next;
-    while (r < runs.Size()) {
-        if (Nec_Family(decoded.Code.Protocol) && Is_Nec_Repeat(runs, r)) {
-            decoded.Last_Frame_Start = runs.Start[r];
+    while (runs.Has(r)) {
+        if (Nec_Family(decoded.Code.Protocol) && look(r, true).Repeat) {
+            decoded.Last_Frame_Start = runs.Start(r);
             r += 4;
-        } else if (const auto again = Try_Any(runs, r); again && Same_Frame(decoded.Code, again->Code)) {
-            decoded.Last_Frame_Start = runs.Start[r];
+        } else if (const auto again = look(r, false).Frame; again && Same_Frame(decoded.Code, again->Code)) {
+            decoded.Last_Frame_Start = runs.Start(r);
             r = again->Next;
         } else {
             break;
@@ -636,6 +839,24 @@ std::optional<TDecoded> Decode_Levels(std::span<const uint8_t> levels) { return 
 std::optional<TDecoded> Decode_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
                                          int32_t min_samples) {
     return Decode_Runs(Runs_Of(Sampled_Durations(durations_us, max_samples, min_samples)));
+}
+
+std::optional<TDecoded> Decode_Durations_Again(
+    std::span<const int32_t> durations_us, int32_t max_samples,
+    const std::function<int32_t(const std::optional<TDecoded>&)>& min_samples) {
+    TSampled_Durations sampled = Sampled_Durations(durations_us, max_samples);
+    const TRuns first_runs = Runs_Of(std::move(sampled));
+    TLooks looks;
+    const std::optional<TDecoded> first = Decode_Runs(first_runs, &looks);
+    const int32_t length = min_samples(first);
+    // No longer than they are: the same levels, the same decode. (The
+    // longer length is Sampled_Length(durations_us, max_samples, length).)
+    const int64_t own_length = Sampled_Length(durations_us, max_samples);
+    if (std::min(std::max(own_length, int64_t{length}), int64_t{std::max(max_samples, 0)}) == own_length) return first;
+    const TRuns runs = Runs_Of(Sampled_Durations(durations_us, max_samples, length));
+    looks.Keeping = false;
+    looks.Alike = first_runs.Alike(runs);
+    return Decode_Runs(runs, &looks);
 }
 
 std::string Describe_Code(const TIR_Code& code) {

@@ -15,6 +15,7 @@
 #include "ir/ir_signal.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -39,6 +40,14 @@ std::optional<TDecoded> Decode_Levels(std::span<const uint8_t> levels);
 // min_samples)), without making the levels.
 std::optional<TDecoded> Decode_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
                                          int32_t min_samples = 0);
+// Decode_Durations(durations_us, max_samples, min_samples(first)), where
+// `first` is Decode_Durations(durations_us, max_samples): a length that
+// depends on what the durations are, as a record's idle end does on its
+// protocol. Each frame the first decode read before the runs where the
+// two lengths differ is not read again.
+std::optional<TDecoded> Decode_Durations_Again(
+    std::span<const int32_t> durations_us, int32_t max_samples,
+    const std::function<int32_t(const std::optional<TDecoded>&)>& min_samples);
 
 // "NEC  address 0x04  command 0x08  (+1 repeat)", or "Unknown protocol".
 std::string Describe_Decoded(const std::optional<TDecoded>& decoded);

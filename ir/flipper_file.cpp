@@ -5,6 +5,7 @@
 #include "ir/format_text.h"
 #include "ir/protocols.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
@@ -127,23 +128,25 @@ struct TPending {
 
 // What keeps a complete record from being read, or nothing.
 std::optional<TFormat_Error> Record_Problem(const TPending& record) {
-    const std::string name = Quoted(record.Name);
-    if (record.Line(TField::Type) == 0) return TFormat_Error{record.Name_Line, "record " + name + " has no type"};
+    // Only a faulty record needs its name quoted.
+    const auto name = [&] { return Quoted(record.Name); };
+    if (record.Line(TField::Type) == 0) return TFormat_Error{record.Name_Line, "record " + name() + " has no type"};
     const char* type = record.Raw ? "raw" : "parsed";
     for (TField field : record.Raw ? Parsed_Fields : Raw_Fields) {
         if (record.Line(field) != 0) {
-            return TFormat_Error{record.Line(field),
-                                 "'" + Field_Name(field) + "' does not belong in a " + type + " record (" + name + ")"};
+            return TFormat_Error{record.Line(field), "'" + Field_Name(field) + "' does not belong in a " + type +
+                                                         " record (" + name() + ")"};
         }
     }
     for (TField field : record.Raw ? Raw_Fields : Parsed_Fields) {
         if (record.Line(field) == 0) {
-            return TFormat_Error{record.Name_Line, type + (" record " + name) + " has no '" + Field_Name(field) + "'"};
+            return TFormat_Error{record.Name_Line,
+                                 type + (" record " + name()) + " has no '" + Field_Name(field) + "'"};
         }
     }
     if (record.Raw) {
         if (!record.Timing.Durations_us.empty()) return std::nullopt;
-        return TFormat_Error{record.Line(TField::Data), "record " + name + " has no durations"};
+        return TFormat_Error{record.Line(TField::Data), "record " + name() + " has no durations"};
     }
     // Command 0 is always in range, so this finds a fault in the address alone.
     if (std::optional<std::string> problem = Code_Problem({record.Code.Protocol, record.Code.Address, 0})) {
@@ -223,6 +226,60 @@ private:
         if (Record) Record->Failed = true;
     }
 
+    // The durations of a data line, appended to the record's: words of
+    // decimal digits from 1 to 10000000, 65536 at most in a record. Read in
+    // one pass over the line, as a large library file is mostly such lines.
+    void Take_Durations(int64_t line, std::string_view value) {
+        std::vector<int32_t>& durations = Record->Timing.Durations_us;
+        // Room for a word after each space (other blanks are rare there).
+        const auto words = static_cast<std::size_t>(std::count(value.begin(), value.end(), ' ')) + 1;
+        durations.reserve(durations.size() + std::min(words, Max_Durations + 1));
+        std::size_t pos = 0;
+        while (true) {
+            while (pos < value.size() && Is_Blank(value[pos])) ++pos;
+            if (pos == value.size()) return;
+            const std::size_t begin = pos;
+            // The value saturates just beyond the largest duration.
+            constexpr uint64_t limit = Max_Duration_us + uint64_t{1};
+            uint64_t us = 0;
+            bool digits_only = true;
+            // Most words are a few digits and a blank, read in one step; the
+            // rest (near the line's end, long or not numbers) digit by digit.
+            if (const TDigit_Run run = Digits_At(value, pos);
+                run.Count > 0 && run.Count < 8 && Is_Blank(value[pos + run.Count])) {
+                us = run.Value;
+                pos += run.Count;
+            } else {
+                for (; pos < value.size(); ++pos) {
+                    const auto digit = static_cast<unsigned>(value[pos] - '0');
+                    if (digit <= 9) {
+                        us = us * 10 + digit;
+                        if (us > limit) {
+                            // Saturated: the digits left change nothing.
+                            // (Taking them here keeps the common step free
+                            // of the clamp.)
+                            us = limit;
+                            while (pos + 1 < value.size() && static_cast<unsigned>(value[pos + 1] - '0') <= 9) ++pos;
+                        }
+                    } else if (Is_Blank(value[pos])) {
+                        break;
+                    } else {
+                        digits_only = false;
+                    }
+                }
+            }
+            const std::string_view word = value.substr(begin, pos - begin);
+            if (!digits_only) return Fail(line, "bad duration " + Quoted(word));
+            if (us == 0 || us > Max_Duration_us) {
+                return Fail(line, "duration " + Quoted(word) + " is outside 1 to 10000000 us");
+            }
+            if (durations.size() == Max_Durations) {
+                return Fail(line, "record " + Quoted(Record->Name) + " has more than 65536 durations");
+            }
+            durations.push_back(static_cast<int32_t>(us));
+        }
+    }
+
     void Take_Value(int64_t line, TField field, std::string_view value) {
         TPending& record = *Record;
         switch (field) {
@@ -246,17 +303,7 @@ private:
                 }
                 break;
             case TField::Data:
-                for (const std::string_view word : Words_Of(value)) {
-                    const std::optional<uint64_t> us = Decimal(word, Max_Duration_us + uint64_t{1});
-                    if (!us) return Fail(line, "bad duration " + Quoted(word));
-                    if (*us == 0 || *us > Max_Duration_us) {
-                        return Fail(line, "duration " + Quoted(word) + " is outside 1 to 10000000 us");
-                    }
-                    if (record.Timing.Durations_us.size() == Max_Durations) {
-                        return Fail(line, "record " + Quoted(record.Name) + " has more than 65536 durations");
-                    }
-                    record.Timing.Durations_us.push_back(static_cast<int32_t>(*us));
-                }
+                Take_Durations(line, value);
                 break;
             case TField::Protocol:
                 if (const std::optional<TProtocol> protocol = Find_Protocol(value)) {

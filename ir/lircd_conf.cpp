@@ -174,7 +174,14 @@ constexpr std::string_view Ignored_Parameters =
     "eps aeps min_repeat suppress_repeat min_code_repeat ignore_mask duty_cycle manual_sort driver serial_mode baud";
 
 // The words of a line, without its comment; CR counts as a blank.
-std::vector<std::string_view> Line_Words(std::string_view line) { return Words_Of(line.substr(0, line.find('#'))); }
+// (Into `words`, whose room is kept from line to line.)
+void Line_Words(std::string_view line, std::vector<std::string_view>& words) {
+    line = line.substr(0, line.find('#'));
+    words.clear();
+    std::size_t pos = 0;
+    for (std::string_view word = Next_Word(line, pos); !word.empty(); word = Next_Word(line, pos))
+        words.push_back(word);
+}
 
 bool Fits(uint64_t value, int64_t bits) { return bits >= Max_Word_Bits || (value >> bits) == 0; }
 
@@ -395,10 +402,11 @@ private:
 TIR_File TReader::Read(std::string_view text) {
     int64_t line = 0;
     int64_t first_content = 0;
+    std::vector<std::string_view> words;
     for (std::size_t start = 0; start <= text.size();) {
         std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
-        const std::vector<std::string_view> words = Line_Words(text.substr(start, end - start));
+        Line_Words(text.substr(start, end - start), words);
         ++line;
         if (!words.empty() && first_content == 0) first_content = line;
         Take_Line(line, words);
@@ -690,6 +698,7 @@ void TReader::Finish_Remote() {
         TIR_Record record{key->Name, std::nullopt, {{}, carrier}};
         // A merged duration holds at most one half of each of 64 bits (20 s
         // when doubled) and a few parts of 10 s: far within 32 bits.
+        record.Timing.Durations_us.reserve(key->Durations.size());
         for (int64_t d : key->Durations) record.Timing.Durations_us.push_back(static_cast<int32_t>(d));
         File.Records.push_back(std::move(record));
     }

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
+#include <unordered_set>
 
 namespace qev {
 namespace {
@@ -17,8 +19,10 @@ std::string Plural(int32_t count, const char* one, const char* many) {
 
 namespace {
 
-// How many samples the waveform of a record lasts before any cut.
-int64_t Wanted_Samples(const TIR_Record& record, const TIR_Timing& timing, int32_t max_samples) {
+// How many samples the waveform of a record lasts before any cut; `decoded`
+// is what the decoder makes of raw durations (Decode_Durations(durations,
+// max_samples)).
+int64_t Wanted_Samples(const TIR_Record& record, const TIR_Timing& timing, const std::optional<TDecoded>& decoded) {
     int64_t end_us = 0;
     for (const int32_t d : timing.Durations_us) end_us += std::max(d, 0);
     int64_t wanted = Sample_Of_us(end_us);
@@ -26,7 +30,7 @@ int64_t Wanted_Samples(const TIR_Record& record, const TIR_Timing& timing, int32
         // Raw durations: a known protocol gets its frame period from the
         // start of its last frame; an unknown signal that stops on a mark
         // gets a gap.
-        if (const auto decoded = Decode_Durations(timing.Durations_us, std::max(max_samples, 0))) {
+        if (decoded) {
             const int32_t period = Protocol_Info(decoded->Code.Protocol).Frame_Period_us;
             wanted = std::max(wanted, decoded->Last_Frame_Start + Sample_Of_us(period));
         } else if (timing.Durations_us.size() % 2 == 1) {
@@ -36,6 +40,17 @@ int64_t Wanted_Samples(const TIR_Record& record, const TIR_Timing& timing, int32
     return wanted;
 }
 
+int64_t Wanted_Samples(const TIR_Record& record, const TIR_Timing& timing, int32_t max_samples) {
+    const auto decoded = record.Code ? std::nullopt : Decode_Durations(timing.Durations_us, std::max(max_samples, 0));
+    return Wanted_Samples(record, timing, decoded);
+}
+
+// The length of the waveform: its idle end lasts to the wanted samples,
+// cut at `max_samples`.
+int32_t Length_Of(int64_t wanted, int32_t max_samples) {
+    return static_cast<int32_t>(std::clamp<int64_t>(wanted, 0, std::max(max_samples, 0)));
+}
+
 }  // namespace
 
 TLevels Levels_Of_Record(const TIR_Record& record, int32_t max_samples, bool* cut) {
@@ -43,15 +58,21 @@ TLevels Levels_Of_Record(const TIR_Record& record, int32_t max_samples, bool* cu
     const int64_t wanted = Wanted_Samples(record, timing, max_samples);
     if (cut != nullptr) *cut = wanted > max_samples;
     // The idle end: samples after the last duration are idle.
-    const auto length = static_cast<int32_t>(std::clamp<int64_t>(wanted, 0, std::max(max_samples, 0)));
-    return Sample_Timing(timing, std::max(max_samples, 0), length);
+    return Sample_Timing(timing, std::max(max_samples, 0), Length_Of(wanted, max_samples));
 }
 
 std::optional<TDecoded> Decode_Record(const TIR_Record& record, int32_t max_samples) {
-    const TIR_Timing timing = record.Code ? Encode(*record.Code) : record.Timing;
-    const int64_t wanted = Wanted_Samples(record, timing, max_samples);
-    const auto length = static_cast<int32_t>(std::clamp<int64_t>(wanted, 0, std::max(max_samples, 0)));
-    return Decode_Durations(timing.Durations_us, std::max(max_samples, 0), length);
+    if (record.Code) {
+        const TIR_Timing timing = Encode(*record.Code);
+        const int32_t length = Length_Of(Wanted_Samples(record, timing, max_samples), max_samples);
+        return Decode_Durations(timing.Durations_us, std::max(max_samples, 0), length);
+    }
+    // The length depends on what the durations decode to; the second
+    // decode reuses what the first read.
+    return Decode_Durations_Again(record.Timing.Durations_us, std::max(max_samples, 0),
+                                  [&](const std::optional<TDecoded>& decoded) {
+                                      return Length_Of(Wanted_Samples(record, record.Timing, decoded), max_samples);
+                                  });
 }
 
 TLevels Row_Levels(const TCommand_Table& table, int32_t row) {
@@ -69,6 +90,9 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
     TImport_Result result;
     const int32_t rows = std::min(limits.Rows, table.Rows());
     const int32_t samples = std::min(limits.Samples, table.Row_Capacity() * 8);
+    // The names in the table (Find_Command's), growing with each row added.
+    std::unordered_set<std::string_view> names;
+    for (int32_t row = 0; row < table.Rows_In_Use(); ++row) names.insert(table.Row(row).Name);
     for (const TIR_Record& record : records) {
         std::string name = record.Name;
         if (name.empty()) {
@@ -77,7 +101,7 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
             name = text;
         }
         name = name.substr(0, std::min(name.find('\0'), std::size_t{Command_Name_Limit}));
-        if (Find_Command(table, name) >= 0) {
+        if (names.contains(name)) {
             if (result.Duplicates++ == 0) result.First_Duplicate = name;
             continue;
         }
@@ -89,6 +113,7 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
         const TLevels levels = Levels_Of_Record(record, samples, &cut);
         const int32_t row = table.Command_Count++;
         if (!table.Set_Name(row, record.Name.empty() ? name : record.Name)) ++result.Renamed;
+        names.insert(table.Row(row).Name);
         Store_Levels(table, row, levels);
         if (cut) ++result.Cut;
         ++result.Added;
@@ -98,11 +123,19 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
 
 void Store_Levels(TCommand_Table& table, int32_t row, std::span<const uint8_t> levels) {
     levels = levels.first(std::min<std::size_t>(levels.size(), std::size_t(table.Row_Capacity()) * 8));
-    uint8_t* bytes = table.Row_Bytes(row);
+    // The row holds the bytes of its waveform, not a whole Row capacity: a
+    // file of many short commands then costs what they need (a later write
+    // through Row_Bytes gives the row its capacity).
     const int32_t byte_count = Row_Capacity_For(static_cast<int32_t>(levels.size()));
-    std::fill(bytes, bytes + byte_count, uint8_t{0});
-    for (std::size_t i = 0; i < levels.size(); ++i) {
-        if (levels[i] != 0) bytes[i / 8] = static_cast<uint8_t>(bytes[i / 8] | 1u << (i % 8));
+    std::vector<uint8_t>& stored = table.Row(row).Bytes;
+    stored.assign(static_cast<std::size_t>(byte_count), uint8_t{0});
+    // Eight samples a byte, the earliest in bit 0, without a branch per sample.
+    for (std::size_t i = 0; i < levels.size(); i += 8) {
+        unsigned byte = 0;
+        for (std::size_t bit = 0; bit < 8 && i + bit < levels.size(); ++bit) {
+            byte |= static_cast<unsigned>(levels[i + bit] != 0) << bit;
+        }
+        stored[i / 8] = static_cast<uint8_t>(byte);
     }
     table.Row(row).Byte_Count = byte_count;
 }

@@ -60,7 +60,7 @@ TEST(Sample_Grid, Sampled_Durations_Are_The_Runs_Of_The_Levels) {
 }
 
 // Signals of every kind of duration, from nothing to many samples, a limit
-// and a padding anywhere: the two ways agree on each.
+// and a padding anywhere: the two ways agree on each, and on the length.
 TEST(Sample_Grid, Sampled_Durations_Agree_With_The_Levels_On_Any_Signal) {
     uint64_t state = 12345;
     const auto next = [&](uint32_t below) {
@@ -81,6 +81,8 @@ TEST(Sample_Grid, Sampled_Durations_Agree_With_The_Levels_On_Any_Signal) {
         const TSampled_Durations reference = Through_Levels(durations, max_samples, min_samples);
         ASSERT_EQ(sampled.Durations_us, reference.Durations_us);
         ASSERT_EQ(sampled.First_Sample, reference.First_Sample);
+        ASSERT_EQ(Sampled_Length(durations, max_samples, min_samples),
+                  static_cast<int64_t>(Levels_Of_Durations(durations, max_samples, min_samples).size()));
     }
 }
 

@@ -170,5 +170,67 @@ TEST(Trim, Takes_The_Blanks_Of_Isspace_From_Either_End_Only) {
     }
 }
 
+// Eight bytes at a time: the digits leading them and their number, the
+// same as taking them one by one.
+TEST(Digit_Run, Counts_And_Reads_The_Leading_Digits_Of_Eight_Bytes) {
+    struct Row {
+        const char* name;
+        std::string_view text;
+        std::size_t pos;
+        std::size_t count;
+        uint32_t value;  // for 1 to 7 digits
+    };
+    const std::vector<Row> rows = {
+        {"one digit", "7 500 1000", 0, 1, 7},
+        {"a duration and a blank", "562 1687 562", 0, 3, 562},
+        {"from a position", "562 1687 562", 4, 4, 1687},
+        {"seven digits", "9999999 12", 0, 7, 9999999},
+        {"leading zeros", "0000042 1", 0, 7, 42},
+        {"zero", "0 1 2 3 4", 0, 1, 0},
+        {"a letter after digits", "12x45678", 0, 2, 12},
+        {"the byte after '9'", "123:5678", 0, 3, 123},
+        {"the byte before '0'", "45/56789", 0, 2, 45},
+        {"a high byte after digits",
+         "31\xFA"
+         "45678",
+         0, 2, 31},
+        {"no digit first", " 1234567", 0, 0, 0},
+        {"eight digits", "12345678 ", 0, 8, 0},
+        {"fewer than eight bytes left", "1234 56", 0, 0, 0},
+        {"past the end", "12345678", 9, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TDigit_Run run = Digits_At(row.text, row.pos);
+        EXPECT_EQ(run.Count, row.count);
+        if (run.Count == 0 || run.Count == 8) continue;
+        EXPECT_EQ(run.Value, row.value);
+        // As the digit loop reads them.
+        std::size_t pos = row.pos;
+        EXPECT_EQ(Take_Digits(row.text, pos, 10).Value, run.Value);
+        EXPECT_EQ(pos, row.pos + run.Count);
+    }
+    // Any bytes: digits mostly, blanks, the bytes around the digits and
+    // high ones.
+    uint64_t state = 99;
+    const auto next = [&] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<uint32_t>(state >> 33);
+    };
+    constexpr char Others[] = {' ', '\t', '/', ':', 'x', '\0', '\x7F', '\x80', '\xFA', '\xFF'};
+    for (int i = 0; i < 20000; ++i) {
+        std::string text(8 + next() % 3, '0');
+        for (char& c : text) c = next() % 4 != 0 ? static_cast<char>('0' + next() % 10) : Others[next() % 10];
+        SCOPED_TRACE(text);
+        const TDigit_Run run = Digits_At(text, 0);
+        std::size_t pos = 0;
+        const TDigits digits = Take_Digits(text, pos, 10, UINT64_MAX, 8);
+        ASSERT_EQ(run.Count, digits.Count);
+        if (run.Count < 8) {
+            ASSERT_EQ(run.Value, digits.Value);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qev

@@ -306,6 +306,70 @@ TEST(Decode_Test, Pioneer_And_Nec_Are_Told_By_Their_Spacing) {
     }
 }
 
+// Decoding durations again at a length chosen from the first decode gives
+// what decoding them at that length gives, wherever the longer idle end
+// changes the runs: in a frame's closing gap, after a final mark, or not
+// at all.
+TEST(Decode_Test, Decoding_Again_At_A_Longer_Length_Is_Decoding_At_It) {
+    const auto without_last = [](std::vector<int32_t> d) {
+        d.pop_back();
+        return d;
+    };
+    const auto frames = [](const TIR_Code& code, int count) {
+        std::vector<int32_t> d;
+        for (int i = 0; i < count; ++i) {
+            const std::vector<int32_t> frame = Encode(code).Durations_us;
+            d.insert(d.end(), frame.begin(), frame.end());
+        }
+        return d;
+    };
+    struct Row {
+        const char* Name;
+        std::vector<int32_t> Durations_us;
+        int32_t Max_Samples;
+        int32_t Length;  // the length asked for after the first decode
+        const char* First;
+        const char* Again;
+    };
+    const std::vector<Row> rows = {
+        // Cut short it is NEC's frame; with idle to Pioneer's spacing, Pioneer's.
+        {"pioneer_frame_ending_on_its_stop_mark",
+         without_last(Nec_Shaped(0xA5, 0x44, {8500, 4225, 500, 500, 1500, 0}, 1)), Plenty, 90000 / 125,
+         "NEC  address 0xA5  command 0x44", "Pioneer  address 0xA5  command 0x44"},
+        {"pioneer_frames_ending_on_a_stop_mark",
+         without_last(Nec_Shaped(0xA5, 0x44, {8500, 4225, 500, 500, 1500, 26500}, 3)), Plenty, 3 * 96000 / 125,
+         "Pioneer  address 0xA5  command 0x44  (+2 repeats)", "Pioneer  address 0xA5  command 0x44  (+2 repeats)"},
+        {"pioneer_frames_then_a_long_idle_end",
+         without_last(Nec_Shaped(0xA5, 0x44, {8500, 4225, 500, 500, 1500, 26500}, 2)), Plenty, 4000,
+         "Pioneer  address 0xA5  command 0x44  (+1 repeat)", "Pioneer  address 0xA5  command 0x44  (+1 repeat)"},
+        {"rc5_frames_ending_on_a_mark", without_last(frames({TProtocol::RC5, 0x05, 0x21}, 3)), Plenty, 3000,
+         "RC5  address 0x05  command 0x21  (+2 repeats)", "RC5  address 0x05  command 0x21  (+2 repeats)"},
+        {"rc6_frame_already_long_enough", frames({TProtocol::RC6, 0x80, 0x0C}, 1), Plenty, 0,
+         "RC6  address 0x80  command 0x0C", "RC6  address 0x80  command 0x0C"},
+        {"cut_at_the_most_samples", frames({TProtocol::NEC, 0x04, 0x08}, 2), 1000, 5000,
+         "NEC  address 0x04  command 0x08", "NEC  address 0x04  command 0x08"},
+        {"nothing", {}, Plenty, 100, "Unknown protocol", "Unknown protocol"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Name);
+        std::optional<TDecoded> first;
+        const auto again =
+            Decode_Durations_Again(row.Durations_us, row.Max_Samples, [&](const std::optional<TDecoded>& decoded) {
+                first = decoded;
+                return row.Length;
+            });
+        EXPECT_EQ(Describe_Decoded(first), row.First);
+        EXPECT_EQ(Describe_Decoded(first), Describe_Decoded(Decode_Durations(row.Durations_us, row.Max_Samples)));
+        EXPECT_EQ(Describe_Decoded(again), row.Again);
+        const auto direct = Decode_Durations(row.Durations_us, row.Max_Samples, row.Length);
+        ASSERT_EQ(again.has_value(), direct.has_value());
+        if (!again) continue;
+        EXPECT_EQ(Describe_Decoded(again), Describe_Decoded(direct));
+        EXPECT_EQ(again->First_Frame_Start, direct->First_Frame_Start);
+        EXPECT_EQ(again->Last_Frame_Start, direct->Last_Frame_Start);
+    }
+}
+
 TEST(Decode_Test, What_Is_Not_A_Known_Protocol_Is_Unknown) {
     struct TCase {
         const char* Name;

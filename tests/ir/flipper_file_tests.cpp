@@ -187,6 +187,7 @@ TEST(Flipper_Read, A_Bad_Record_Is_Reported_And_Left_Out_Whole) {
         {"duration zero", raw + "data: 500 0\n", 14, "duration '0' is outside"},
         {"duration too long", raw + "data: 10000001\n", 14, "duration '10000001' is outside"},
         {"duration far too long", raw + "data: 99999999999999999999999\n", 14, "is outside"},
+        {"duration far too long, then a letter", raw + "data: 500 99999999999x\n", 14, "bad duration '99999999999x'"},
         {"bad duration on a later data line", raw + "data: 500 500\ndata: 500 5x\n", 15, "bad duration '5x'"},
         {"too many durations", raw + too_many + "\n", 14, "more than 65536 durations"},
         {"line without a colon", raw + "data 500 500\n", 14, "expected 'key: value'"},

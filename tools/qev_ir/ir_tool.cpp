@@ -14,6 +14,7 @@
 #include "tools/qev_ir/tool_support.h"
 
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -87,24 +88,29 @@ std::string Description(const std::optional<TDecoded>& decoded) {
 
 // ---- decode ---------------------------------------------------------------------
 
+// The lines are gathered and written at once: a large file has thousands.
 int Decode(const std::string& path, TCode_Format format, std::ostream& out, TMessages& messages) {
+    std::string lines;
+    const auto add_line = [&](std::string_view name, const std::string& text) {
+        lines.append(name).append("  ").append(text) += '\n';
+    };
     if (format == TCode_Format::Command_File) {
         TCommand_Table table;
         TCommand_File_Result result;
         if (!Read_Command_File(path, table, result, messages)) return Ir_Tool_Failed;
         for (int32_t row = 0; row < table.Rows_In_Use(); ++row) {
-            out << table.Row(row).Name << "  " << Description(Decode_Levels(Row_Levels(table, row))) << '\n';
+            add_line(table.Row(row).Name, Description(Decode_Levels(Row_Levels(table, row))));
         }
     } else {
         const TIR_File file = Read_Code_File(path, format);
         Report_Format_Errors(path, file, messages);
         for (const TIR_Record& record : file.Records) {
             // A parsed record is its code; only durations need the decoder.
-            const std::string text =
-                record.Code ? Describe_Code(*record.Code) : Description(Decode_Record(record, Command_Samples_Limit));
-            out << record.Name << "  " << text << '\n';
+            add_line(record.Name, record.Code ? Describe_Code(*record.Code)
+                                              : Description(Decode_Record(record, Command_Samples_Limit)));
         }
     }
+    out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
     return messages.Any() ? Ir_Tool_Failed : Ir_Tool_Ok;
 }
 
@@ -149,9 +155,11 @@ int Convert(const std::string& in, TCode_Format in_format, const std::string& ou
         // A Command file copied to a Command file keeps its rows and its
         // repetition count exactly; other files are sampled into a table.
         if (!from_table) {
-            table.Allocate(Max_Table_Rows, Row_Bytes_Limit);
-            const TImport_Result imported =
-                Import_Records(Storable_Records(std::move(records), in, messages), table, Import_Limits);
+            const std::vector<TIR_Record> storable = Storable_Records(std::move(records), in, messages);
+            // Rows for the records, up to the most a table holds.
+            table.Allocate(static_cast<int32_t>(std::min<std::size_t>(storable.size(), Max_Table_Rows)),
+                           Row_Bytes_Limit);
+            const TImport_Result imported = Import_Records(storable, table, Import_Limits);
             for (const std::string& line : Describe_Import(imported)) messages.Problem(in + ": " + line);
         }
         if (table.Command_Count == 0) return Nothing_To_Write(in, out, messages);
