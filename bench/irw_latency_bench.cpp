@@ -29,6 +29,7 @@
 // Prints median, p99 and max of each, the frames lost (no line within 5 s),
 // the first line irw printed and how long the writes took.
 #include "harness/stats.h"
+#include "harness/unix_socket_peers.h"
 
 #include <fcntl.h>
 #include <linux/lirc.h>
@@ -67,22 +68,6 @@ std::vector<unsigned> Nec_Frame(unsigned address, unsigned command) {
     }
     durations.push_back(560);
     return durations;
-}
-
-// Connections accepted on the Unix-domain socket at `path` (state 03 under
-// its path in /proc/net/unix).
-int Accepted_Connections(const std::string& path) {
-    std::ifstream table("/proc/net/unix");
-    std::string line;
-    int count = 0;
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string slot, references, protocol, flags, type, state, inode, name;
-        if (fields >> slot >> references >> protocol >> flags >> type >> state >> inode >> name && name == path &&
-            state == "03")
-            ++count;
-    }
-    return count;
 }
 
 std::string Option(int argc, char** argv, const std::string& name, const std::string& fallback) {

@@ -12,6 +12,7 @@
 //     never prints it).
 // Only on the kernel's device: the simulated one lives inside one process.
 #include "harness/kernel_ir_loopback.h"
+#include "harness/unix_socket_peers.h"
 #include "tests/e2e/program_runner.h"
 #include "tests/support/temp_env.h"
 #include "tests/support/wait_until.h"
@@ -98,23 +99,6 @@ private:
 bool Is_Socket(const std::string& path) {
     struct stat status {};
     return ::stat(path.c_str(), &status) == 0 && S_ISSOCK(status.st_mode);
-}
-
-// The connections accepted on the Unix-domain socket at `path`: the kernel
-// lists the listening socket and each accepted one under its path, the
-// accepted ones connected (state 03).
-int Accepted_Connections(const std::string& path) {
-    std::ifstream table("/proc/net/unix");
-    std::string line;
-    int count = 0;
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string slot, references, protocol, flags, type, state, inode, name;
-        if (fields >> slot >> references >> protocol >> flags >> type >> state >> inode >> name && name == path &&
-            state == "03")
-            ++count;
-    }
-    return count;
 }
 
 // The lines of `path`, the file a client writes (empty while it has none).
