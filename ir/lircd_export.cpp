@@ -83,7 +83,10 @@ std::string Write_Lircd_Conf(const std::vector<TIR_Record>& records, std::string
                                   : Default_Carrier_Hz;
     std::string out = "# Raw codes written by QEV_LPT: durations in microseconds, mark first\n";
     out += "begin remote\n\n  name  " + Word_Of(remote_name, "QEV_LPT") + "\n  flags RAW_CODES\n";
-    out += "  eps            30\n  aeps          100\n\n";
+    // The durations are the rows' 8 kHz samples: each lies up to a sample
+    // (125 us) from the remote's own, more than LIRC's usual aeps of 100 us
+    // allows a short one, and the remote's signal would go unrecognised.
+    out += "  eps            30\n  aeps          200\n\n";
     out += "  frequency    " + std::to_string(frequency) + "\n";
     if (gap > 0) out += "  gap          " + std::to_string(gap) + "\n";
     out += "\n      begin raw_codes\n";

@@ -789,7 +789,7 @@ TEST(Lircd_Write, Lays_Out_One_Raw_Remote) {
               "  name  Living_room\n"
               "  flags RAW_CODES\n"
               "  eps            30\n"
-              "  aeps          100\n\n"
+              "  aeps          200\n\n"
               "  frequency    36000\n"
               "  gap          40000\n\n"
               "      begin raw_codes\n\n"
