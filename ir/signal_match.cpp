@@ -1,5 +1,7 @@
 #include "ir/signal_match.h"
 
+#include "base/sample_grid.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -7,21 +9,13 @@
 namespace qev {
 namespace {
 
-// The lengths of the runs from the first mark to the end of the last one,
-// marks at even indexes.
+// The lengths of the runs, in samples, from the first mark to the end of the
+// last one, marks at even indexes: the levels' durations without the idle
+// end.
 std::vector<int32_t> Runs_Of(std::span<const uint8_t> levels) {
-    std::vector<int32_t> runs;
-    std::size_t i = 0;
-    while (i < levels.size() && levels[i] == 0) ++i;
-    std::size_t last = levels.size();
-    while (last > i && levels[last - 1] == 0) --last;
-    while (i < last) {
-        const bool on = levels[i] != 0;
-        std::size_t j = i;
-        while (j < last && (levels[j] != 0) == on) ++j;
-        runs.push_back(static_cast<int32_t>(j - i));
-        i = j;
-    }
+    std::vector<int32_t> runs = Durations_Of_Levels(levels);
+    if (runs.size() % 2 == 0 && !runs.empty()) runs.pop_back();
+    for (int32_t& run : runs) run /= Sample_Period_us;
     return runs;
 }
 

@@ -67,14 +67,20 @@ std::optional<THeard_Key> TKey_Recognizer::Recognize(std::span<const uint8_t> le
 }
 
 bool TKey_Recognizer::Is_Repeat_Frame(std::span<const uint8_t> levels) {
-    for (const TProtocol_Info& info : All_Protocols()) {
-        const TProtocol_Timing& t = Protocol_Timing(info.Protocol);
-        if (t.Repeat_Space_us <= 0) continue;
-        const auto us = [](double d) { return static_cast<int32_t>(std::lround(d)); };
-        const TIR_Timing frame{{us(t.Header_Mark_us), us(t.Repeat_Space_us), us(t.Stop_Mark_us)}, t.Carrier_Hz};
-        if (Same_Signal(levels, Sample_Timing(frame, 1 << 12), 0)) return true;
-    }
-    return false;
+    // The short repeat frames of the protocols that have one, sampled once.
+    static const std::vector<TLevels> frames = [] {
+        std::vector<TLevels> sampled;
+        for (const TProtocol_Info& info : All_Protocols()) {
+            const TProtocol_Timing& t = Protocol_Timing(info.Protocol);
+            if (t.Repeat_Space_us <= 0) continue;
+            const auto us = [](double d) { return static_cast<int32_t>(std::lround(d)); };
+            const TIR_Timing frame{{us(t.Header_Mark_us), us(t.Repeat_Space_us), us(t.Stop_Mark_us)}, t.Carrier_Hz};
+            sampled.push_back(Sample_Timing(frame, 1 << 12));
+        }
+        return sampled;
+    }();
+    return std::any_of(frames.begin(), frames.end(),
+                       [&](const TLevels& frame) { return Same_Signal(levels, frame, 0); });
 }
 
 namespace {
