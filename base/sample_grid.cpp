@@ -61,6 +61,28 @@ std::vector<uint8_t> Levels_Of_Durations(std::span<const int32_t> durations_us, 
     return levels;
 }
 
+std::vector<uint8_t> Packed_Levels_Of_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
+                                                int32_t min_samples) {
+    const int64_t length = Sampled_Length(durations_us, max_samples, min_samples);
+    std::vector<uint8_t> bytes(static_cast<std::size_t>((length + 7) / 8), 0);
+    For_Each_Mark(durations_us, length, [&](int64_t start, int64_t stop) {
+        if (stop <= start) return;
+        // Whole bytes at once; the partial ones at either end by mask.
+        const auto first = static_cast<std::size_t>(start / 8), last = static_cast<std::size_t>((stop - 1) / 8);
+        const auto head = static_cast<uint8_t>(0xFFu << (start % 8));
+        const auto tail = static_cast<uint8_t>(0xFFu >> (7 - (stop - 1) % 8));
+        if (first == last) {
+            bytes[first] |= head & tail;
+            return;
+        }
+        bytes[first] |= head;
+        std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(first) + 1,
+                  bytes.begin() + static_cast<std::ptrdiff_t>(last), uint8_t{0xFF});
+        bytes[last] |= tail;
+    });
+    return bytes;
+}
+
 std::vector<int32_t> Durations_Of_Levels(std::span<const uint8_t> levels) {
     std::vector<int32_t> durations;
     std::size_t i = 0;

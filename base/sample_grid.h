@@ -30,6 +30,12 @@ constexpr int64_t Sample_Of_us(int64_t us) { return (2 * us + Sample_Period_us) 
 std::vector<uint8_t> Levels_Of_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
                                          int32_t min_samples = 0);
 
+// The same levels packed eight to a byte, the earliest sample in bit 0, as
+// the Command table holds them; the last byte's bits past the end are 0.
+// A reader of many signals spares a byte per sample and the packing.
+std::vector<uint8_t> Packed_Levels_Of_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
+                                                int32_t min_samples = 0);
+
 // How many levels Levels_Of_Durations makes: to the end of the last
 // duration, at least `min_samples`, at most `max_samples`.
 int64_t Sampled_Length(std::span<const int32_t> durations_us, int32_t max_samples, int32_t min_samples = 0);

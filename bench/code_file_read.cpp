@@ -37,6 +37,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 extern char** environ;
@@ -339,21 +340,19 @@ int Run_Code_File_Read(const TRead_Options& options) {
     std::printf("  %s  %zu bytes\n  %s  %zu bytes\n\n", flipper.c_str(), flipper_text.size(), lircd.c_str(),
                 lircd_text.size());
 
-    std::vector<TTimed> timed = {
-        {"cat (Flipper .ir)", {"cat", flipper}, {}, 0},
-        {"qev-ir decode (Flipper .ir)", {qev_ir, "decode", flipper}, {}, 0},
-        {"qev-ir convert to .rmt (Flipper .ir)",
-         {qev_ir, "convert", flipper, (directory / "library.rmt").string()},
-         {},
-         0},
-        {"cat (lircd.conf)", {"cat", lircd}, {}, 0},
-        {"qev-ir decode (lircd.conf)", {qev_ir, "decode", lircd}, {}, 0},
-        {"qev-ir convert to .rmt (lircd.conf)",
-         {qev_ir, "convert", lircd, (directory / "remotes.rmt").string()},
-         {},
-         0},
-        {"qev-ir decode (header only)", {qev_ir, "decode", empty}, {}, 0},
-    };
+    // Per file: cat, then check (reading as File > Import does), decode
+    // and convert, each compared with that file's cat.
+    std::vector<TTimed> timed;
+    for (const auto& [file, kind, rmt] :
+         {std::tuple{flipper, "Flipper .ir", "library.rmt"}, std::tuple{lircd, "lircd.conf", "remotes.rmt"}}) {
+        const std::string in = std::string(" (") + kind + ")";
+        timed.push_back({"cat" + in, {"cat", file}, {}, 0});
+        timed.push_back({"qev-ir check" + in, {qev_ir, "check", file}, {}, 0});
+        timed.push_back({"qev-ir decode" + in, {qev_ir, "decode", file}, {}, 0});
+        timed.push_back({"qev-ir convert to .rmt" + in, {qev_ir, "convert", file, (directory / rmt).string()}, {}, 0});
+    }
+    constexpr std::size_t Per_File = 4;
+    timed.push_back({"qev-ir decode (header only)", {qev_ir, "decode", empty}, {}, 0});
     // One run of each first, not counted: the files and programs in the
     // page cache.
     for (TTimed& t : timed) Time_Run(t.Command);
@@ -380,11 +379,13 @@ int Run_Code_File_Read(const TRead_Options& options) {
         if (timed[i].Failures > 0) std::printf("   (%d runs failed)", timed[i].Failures);
         std::printf("\n");
     };
-    for (std::size_t i = 0; i < 3; ++i) row(i, i == 0 ? 0 : medians[0]);
-    for (std::size_t i = 3; i < 6; ++i) row(i, i == 3 ? 0 : medians[3]);
-    row(6, 0);
+    for (std::size_t i = 0; i + 1 < timed.size(); ++i) {
+        const std::size_t cat = i - i % Per_File;
+        row(i, i == cat ? 0 : medians[cat]);
+    }
+    row(timed.size() - 1, 0);
     std::printf("\n  starting qev-ir (decode of a header-only file) is %.2f ms of each qev-ir figure\n",
-                Ms(medians[6]));
+                Ms(medians.back()));
     if (temporary) fs::remove_all(directory, error);
     return failures == 0 ? 0 : 1;
 }

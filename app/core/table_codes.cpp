@@ -1,5 +1,6 @@
 #include "app/core/table_codes.h"
 
+#include "base/parallel_work.h"
 #include "ir/decoder.h"
 #include "ir/protocols.h"
 
@@ -53,12 +54,38 @@ int32_t Length_Of(int64_t wanted, int32_t max_samples) {
 
 }  // namespace
 
-TLevels Levels_Of_Record(const TIR_Record& record, int32_t max_samples, bool* cut) {
-    const TIR_Timing timing = record.Code ? Encode(*record.Code) : record.Timing;
+namespace {
+
+// Calls sample(durations, length) with the record's durations and the
+// length of its waveform: to its idle end, cut at `max_samples`.
+template <typename F>
+auto Sample_Record(const TIR_Record& record, int32_t max_samples, bool* cut, F sample) {
+    const TIR_Timing encoded = record.Code ? Encode(*record.Code) : TIR_Timing{};
+    const TIR_Timing& timing = record.Code ? encoded : record.Timing;
     const int64_t wanted = Wanted_Samples(record, timing, max_samples);
     if (cut != nullptr) *cut = wanted > max_samples;
     // The idle end: samples after the last duration are idle.
-    return Sample_Timing(timing, std::max(max_samples, 0), Length_Of(wanted, max_samples));
+    return sample(timing.Durations_us, Length_Of(wanted, max_samples));
+}
+
+// Puts the record's waveform into row `row`, as Store_Levels(table, row,
+// Levels_Of_Record(record, max_samples, cut)) does, without a byte per
+// sample in between.
+void Store_Record(TCommand_Table& table, int32_t row, const TIR_Record& record, int32_t max_samples, bool* cut) {
+    max_samples = std::min(max_samples, table.Row_Capacity() * 8);
+    TCommand_Record& stored = table.Row(row);
+    stored.Bytes = Sample_Record(record, max_samples, cut, [&](const std::vector<int32_t>& durations, int32_t length) {
+        return Packed_Levels_Of_Durations(durations, std::max(max_samples, 0), length);
+    });
+    stored.Byte_Count = static_cast<int32_t>(stored.Bytes.size());
+}
+
+}  // namespace
+
+TLevels Levels_Of_Record(const TIR_Record& record, int32_t max_samples, bool* cut) {
+    return Sample_Record(record, max_samples, cut, [&](const std::vector<int32_t>& durations, int32_t length) {
+        return Levels_Of_Durations(durations, std::max(max_samples, 0), length);
+    });
 }
 
 std::optional<TDecoded> Decode_Record(const TIR_Record& record, int32_t max_samples) {
@@ -90,6 +117,14 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
     TImport_Result result;
     const int32_t rows = std::min(limits.Rows, table.Rows());
     const int32_t samples = std::min(limits.Samples, table.Row_Capacity() * 8);
+    // First the rows and their names, in the records' order; then each
+    // added record's waveform, the costly part (decoding and sampling), the
+    // records side by side, each into its own row.
+    struct TAdded {
+        const TIR_Record* Record;
+        int32_t Row;
+    };
+    std::vector<TAdded> added;
     // The names in the table (Find_Command's), growing with each row added.
     std::unordered_set<std::string_view> names;
     for (int32_t row = 0; row < table.Rows_In_Use(); ++row) names.insert(table.Row(row).Name);
@@ -109,15 +144,19 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
             ++result.Left_Out;
             continue;
         }
-        bool cut = false;
-        const TLevels levels = Levels_Of_Record(record, samples, &cut);
         const int32_t row = table.Command_Count++;
         if (!table.Set_Name(row, record.Name.empty() ? name : record.Name)) ++result.Renamed;
         names.insert(table.Row(row).Name);
-        Store_Levels(table, row, levels);
-        if (cut) ++result.Cut;
-        ++result.Added;
+        added.push_back({&record, row});
     }
+    std::vector<uint8_t> cut(added.size(), 0);
+    Do_In_Parallel(added.size(), [&](std::size_t i) {
+        bool was_cut = false;
+        Store_Record(table, added[i].Row, *added[i].Record, samples, &was_cut);
+        cut[i] = was_cut ? 1 : 0;
+    });
+    result.Added = static_cast<int32_t>(added.size());
+    result.Cut = static_cast<int32_t>(std::count(cut.begin(), cut.end(), uint8_t{1}));
     return result;
 }
 

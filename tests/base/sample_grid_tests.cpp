@@ -1,5 +1,6 @@
 // Sampling durations on the 8 kHz grid: short marks survive, and the runs
-// read straight from the durations are the runs of the sampled levels.
+// and packed bytes made straight from the durations are those of the
+// sampled levels.
 #include "base/sample_grid.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,13 @@ TSampled_Durations Through_Levels(const std::vector<int32_t>& durations, int32_t
     const std::vector<uint8_t> levels = Levels_Of_Durations(durations, max_samples, min_samples);
     const auto first = std::find(levels.begin(), levels.end(), uint8_t{1});
     return {Durations_Of_Levels(levels), first - levels.begin()};
+}
+
+// The levels packed the long way: eight to a byte, the earliest in bit 0.
+std::vector<uint8_t> Packed(const std::vector<uint8_t>& levels) {
+    std::vector<uint8_t> bytes((levels.size() + 7) / 8, 0);
+    for (std::size_t i = 0; i < levels.size(); ++i) bytes[i / 8] |= static_cast<uint8_t>((levels[i] & 1u) << (i % 8));
+    return bytes;
 }
 
 TEST(Sample_Grid, Sampled_Durations_Are_The_Runs_Of_The_Levels) {
@@ -56,7 +64,39 @@ TEST(Sample_Grid, Sampled_Durations_Are_The_Runs_Of_The_Levels) {
         const TSampled_Durations reference = Through_Levels(row.durations, row.max_samples, row.min_samples);
         EXPECT_EQ(reference.Durations_us, row.runs_us);
         EXPECT_EQ(reference.First_Sample, row.first_sample);
+        EXPECT_EQ(Packed_Levels_Of_Durations(row.durations, row.max_samples, row.min_samples),
+                  Packed(Levels_Of_Durations(row.durations, row.max_samples, row.min_samples)));
     }
+}
+
+// Marks that start and end at each bit of a byte, fill whole bytes between,
+// or are cut by the limit inside a byte: the packed bytes are the levels'.
+TEST(Sample_Grid, Packed_Levels_Are_The_Levels_Packed) {
+    struct Row {
+        const char* name;
+        std::vector<int32_t> durations;
+        int32_t max_samples;
+        std::vector<uint8_t> bytes;
+    };
+    const std::vector<Row> rows = {
+        {"nothing", {}, 100, {}},
+        {"one sample", {125}, 100, {0x01}},
+        {"eight samples: one whole byte", {1000}, 100, {0xFF}},
+        {"inside one byte", {250, 250, 500}, 100, {0xF3}},
+        {"across a byte's end", {500, 500, 1250}, 100, {0x0F, 0xFF, 0x03}},
+        {"whole bytes between partial ones", {375, 125, 2625}, 100, {0xF7, 0xFF, 0xFF, 0x01}},
+        {"ends exactly at a byte's end", {250, 750, 1000}, 100, {0x03, 0xFF}},
+        {"cut in a mark inside a byte", {250, 250, 2000}, 7, {0x73}},
+        {"a limit beyond the signal changes nothing", {125}, 17, {0x01}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::vector<uint8_t> reference = Packed(Levels_Of_Durations(row.durations, row.max_samples));
+        EXPECT_EQ(Packed_Levels_Of_Durations(row.durations, row.max_samples), row.bytes);
+        EXPECT_EQ(reference, row.bytes);
+    }
+    // Padded: idle bytes after the signal.
+    EXPECT_EQ(Packed_Levels_Of_Durations(std::vector<int32_t>{125}, 100, 17), (std::vector<uint8_t>{0x01, 0x00, 0x00}));
 }
 
 // Signals of every kind of duration, from nothing to many samples, a limit
@@ -81,8 +121,9 @@ TEST(Sample_Grid, Sampled_Durations_Agree_With_The_Levels_On_Any_Signal) {
         const TSampled_Durations reference = Through_Levels(durations, max_samples, min_samples);
         ASSERT_EQ(sampled.Durations_us, reference.Durations_us);
         ASSERT_EQ(sampled.First_Sample, reference.First_Sample);
-        ASSERT_EQ(Sampled_Length(durations, max_samples, min_samples),
-                  static_cast<int64_t>(Levels_Of_Durations(durations, max_samples, min_samples).size()));
+        const std::vector<uint8_t> levels = Levels_Of_Durations(durations, max_samples, min_samples);
+        ASSERT_EQ(Sampled_Length(durations, max_samples, min_samples), static_cast<int64_t>(levels.size()));
+        ASSERT_EQ(Packed_Levels_Of_Durations(durations, max_samples, min_samples), Packed(levels));
     }
 }
 

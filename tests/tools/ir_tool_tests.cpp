@@ -293,26 +293,28 @@ TEST_F(Ir_Tool_Test, A_Malformed_Input_Is_Told_By_Line_And_Its_Good_Records_Stil
         const char* Out;
         std::string Err;  // with "@" for the input's path
         std::string Decoded;
+        int Commands;  // that check counts
     };
     const TCase cases[] = {
         {"flipper_bad_duration", "tv.ir", bad_flipper, "tv.rmt", "qev-ir: @, line 26: bad duration 'x9'\n",
          "POWER  NEC  address 0x04  command 0x08\n"
          "VOL+  RC5  address 0x05  command 0x10\n"
-         "MUTE  SIRC  address 0x01  command 0x14\n"},
+         "MUTE  SIRC  address 0x01  command 0x14\n",
+         3},
         {"pronto_bad_word", "codes.pronto",
          "# codes\nONE: 0000 006D 0001 0000 0156 00AB\nTWO: 0000 zz 0001 0000 0156 00AB\n"
          "THREE: 0000 006D 0001 0000 0015 0E47\n",
          "codes.ir", "qev-ir: @, line 3: bad word 'zz'; Pronto codes are four-digit hex words\n",
-         "ONE  unknown\nTHREE  unknown\n"},
+         "ONE  unknown\nTHREE  unknown\n", 2},
         {"lircd_bad_duration", "tv.conf",
          "begin remote\n  name tv\n  flags RAW_CODES\n  frequency 38000\n  gap 40000\n  begin raw_codes\n"
          "    name ONE\n      9000 4500 560\n    name TWO\n      9000 x 560\n    name THREE\n      560 560 560\n"
          "  end raw_codes\nend remote\n",
          "tv.pronto", "qev-ir: @, line 10: remote 'tv': bad duration 'x' for key 'TWO'\n",
-         "ONE  unknown\nTHREE  unknown\n"},
+         "ONE  unknown\nTHREE  unknown\n", 2},
         {"command_file_long_name", "tv.rmt", "@REPEAT = 1\r\n" + std::string(85, 'n') + ",FF\r\nSHORT,0F\r\n", "tv.ir",
          "qev-ir: @: Command Name is too long (79 characters at most). Line 2: its first 79 characters are kept.\n",
-         std::string(79, 'n') + "  unknown\nSHORT  unknown\n"},
+         std::string(79, 'n') + "  unknown\nSHORT  unknown\n", 2},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -332,6 +334,52 @@ TEST_F(Ir_Tool_Test, A_Malformed_Input_Is_Told_By_Line_And_Its_Good_Records_Stil
         const TRun direct = Tool({"decode", in});
         EXPECT_EQ(direct.Exit, 1);
         EXPECT_EQ(direct.Err, expected_err);
+        // Checking it tells the same, and counts what would be imported.
+        const TRun checked = Tool({"check", in});
+        EXPECT_EQ(checked.Exit, 1);
+        EXPECT_EQ(checked.Err, expected_err);
+        EXPECT_EQ(checked.Out, in + ": " + std::to_string(c.Commands) + " commands, with the problems told above\n");
+    }
+}
+
+// check reads a file as File > Import does and writes nothing: a sound file
+// passes with its count; one whose commands the table cannot hold as they
+// are fails with what import would say, in any format.
+TEST_F(Ir_Tool_Test, Check_Reads_As_Import_Does_And_Writes_Nothing) {
+    std::string many_names = "Filetype: IR signals file\nVersion: 1\n";
+    for (int i = 0; i < 2; ++i) {
+        many_names += "#\nname: " + std::string(90, 'k') +
+                      "\ntype: parsed\nprotocol: NEC\naddress: 01 00 00 00\ncommand: 0" + std::to_string(i) +
+                      " 00 00 00\n";
+    }
+    struct TCase {
+        const char* Name;
+        const char* File;
+        std::string Text;
+        int Exit;
+        std::string Out;  // after the path
+        std::string Err;  // with "@" for the path
+    };
+    const TCase cases[] = {
+        {"flipper", "tv.ir", Flipper_Source, 0, ": 4 commands\n", ""},
+        {"one_command", "one.rmt", Row_Line("POWER", "NEC", "4", "8"), 0, ": 1 command\n", ""},
+        {"name_too_long_and_then_the_same", "long.ir", many_names, 1, ": 1 command, with the problems told above\n",
+         "qev-ir: @: 1 command was not added: the name is already in the table (first: " + std::string(79, 'k') +
+             ")\nqev-ir: @: 1 name was cut to 79 characters\n"},
+        {"no_commands", "empty.pronto", "# nothing\n", 0, ": 0 commands\n", ""},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string file = Path(c.File);
+        Write_File(file, c.Text);
+        const auto before = std::filesystem::directory_iterator(Path(""));
+        const std::size_t files_before = static_cast<std::size_t>(std::distance(before, {}));
+        const TRun run = Tool({"check", file});
+        EXPECT_EQ(run.Exit, c.Exit);
+        EXPECT_EQ(run.Out, file + c.Out);
+        EXPECT_EQ(run.Err, With_Path(c.Err, file));
+        EXPECT_EQ(static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(Path("")), {})),
+                  files_before);
     }
 }
 
@@ -496,6 +544,7 @@ TEST_F(Ir_Tool_Test, Usage_Errors_Exit_2_With_A_Hint_And_Touch_No_File) {
         {"convert_one_argument", {"convert", ir}, "convert takes 2 arguments: IN OUT"},
         {"convert_three_arguments", {"convert", ir, rmt, rmt}, "convert takes 2 arguments: IN OUT"},
         {"decode_no_argument", {"decode"}, "decode takes 1 argument: FILE"},
+        {"check_two_arguments", {"check", ir, rmt}, "check takes 1 argument: FILE"},
         {"encode_four_arguments",
          {"encode", rmt, "A", "NEC", "1"},
          "encode takes 5 arguments: FILE.rmt NAME PROTOCOL ADDRESS COMMAND"},

@@ -1,6 +1,7 @@
 #include "tools/qev_ir/ir_tool.h"
 
 #include "app/core/table_codes.h"
+#include "base/parallel_work.h"
 #include "base/text_case.h"
 #include "base/text_scan.h"
 #include "ir/code_files.h"
@@ -24,6 +25,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace qev {
 namespace {
@@ -104,11 +106,15 @@ int Decode(const std::string& path, TCode_Format format, std::ostream& out, TMes
     } else {
         const TIR_File file = Read_Code_File(path, format);
         Report_Format_Errors(path, file, messages);
-        for (const TIR_Record& record : file.Records) {
-            // A parsed record is its code; only durations need the decoder.
-            add_line(record.Name, record.Code ? Describe_Code(*record.Code)
-                                              : Description(Decode_Record(record, Command_Samples_Limit)));
-        }
+        // A parsed record is its code; only durations need the decoder,
+        // each record's on its own, side by side.
+        std::vector<std::string> texts(file.Records.size());
+        Do_In_Parallel(texts.size(), [&](std::size_t i) {
+            const TIR_Record& record = file.Records[i];
+            texts[i] =
+                record.Code ? Describe_Code(*record.Code) : Description(Decode_Record(record, Command_Samples_Limit));
+        });
+        for (std::size_t i = 0; i < texts.size(); ++i) add_line(file.Records[i].Name, texts[i]);
     }
     out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
     return messages.Any() ? Ir_Tool_Failed : Ir_Tool_Ok;
@@ -135,6 +141,16 @@ std::vector<TIR_Record> Storable_Records(std::vector<TIR_Record> records, const 
     return kept;
 }
 
+// Samples the records into `table` as File > Import does, telling what it
+// left out or cut.
+void Import_Into(std::vector<TIR_Record> records, const std::string& in, TCommand_Table& table, TMessages& messages) {
+    const std::vector<TIR_Record> storable = Storable_Records(std::move(records), in, messages);
+    // Rows for the records, up to the most a table holds.
+    table.Allocate(static_cast<int32_t>(std::min<std::size_t>(storable.size(), Max_Table_Rows)), Row_Bytes_Limit);
+    const TImport_Result imported = Import_Records(storable, table, Import_Limits);
+    for (const std::string& line : Describe_Import(imported)) messages.Problem(in + ": " + line);
+}
+
 int Convert(const std::string& in, TCode_Format in_format, const std::string& out, TCode_Format out_format,
             TMessages& messages) {
     const bool from_table = in_format == TCode_Format::Command_File;
@@ -154,14 +170,7 @@ int Convert(const std::string& in, TCode_Format in_format, const std::string& ou
     if (out_format == TCode_Format::Command_File) {
         // A Command file copied to a Command file keeps its rows and its
         // repetition count exactly; other files are sampled into a table.
-        if (!from_table) {
-            const std::vector<TIR_Record> storable = Storable_Records(std::move(records), in, messages);
-            // Rows for the records, up to the most a table holds.
-            table.Allocate(static_cast<int32_t>(std::min<std::size_t>(storable.size(), Max_Table_Rows)),
-                           Row_Bytes_Limit);
-            const TImport_Result imported = Import_Records(storable, table, Import_Limits);
-            for (const std::string& line : Describe_Import(imported)) messages.Problem(in + ": " + line);
-        }
+        if (!from_table) Import_Into(std::move(records), in, table, messages);
         if (table.Command_Count == 0) return Nothing_To_Write(in, out, messages);
         if (!Save_Command_File(out, repeat, table, messages.Sink_For(out))) return Ir_Tool_Failed;
     } else {
@@ -182,6 +191,27 @@ int Convert(const std::string& in, TCode_Format in_format, const std::string& ou
             return Ir_Tool_Failed;
         }
     }
+    return messages.Any() ? Ir_Tool_Failed : Ir_Tool_Ok;
+}
+
+// ---- check ----------------------------------------------------------------------
+
+// Reads the file as the window's File > Import reads it (every command
+// sampled into a table, nothing written) and says how many commands it
+// holds; what would be refused, left out or cut goes to the messages.
+int Check(const std::string& path, TCode_Format format, std::ostream& out, TMessages& messages) {
+    TCommand_Table table;
+    if (format == TCode_Format::Command_File) {
+        TCommand_File_Result result;
+        if (!Read_Command_File(path, table, result, messages)) return Ir_Tool_Failed;
+    } else {
+        TIR_File file = Read_Code_File(path, format);
+        Report_Format_Errors(path, file, messages);
+        Import_Into(std::move(file.Records), path, table, messages);
+    }
+    const int32_t count = table.Rows_In_Use();
+    out << path << ": " << count << (count == 1 ? " command" : " commands")
+        << (messages.Any() ? ", with the problems told above\n" : "\n");
     return messages.Any() ? Ir_Tool_Failed : Ir_Tool_Ok;
 }
 
@@ -250,6 +280,7 @@ struct TTool_Command {
 };
 
 constexpr TTool_Command Tool_Commands[] = {
+    {"check", "FILE", 1},
     {"convert", "IN OUT", 2},
     {"decode", "FILE", 1},
     {"encode", "FILE.rmt NAME PROTOCOL ADDRESS COMMAND", 5},
@@ -265,7 +296,7 @@ int Run_Command(const TTool_Command& command, const std::vector<std::string>& ar
     const std::string_view name = command.Name;
     if (name == "encode") return Encode_Command(args, err, messages);
 
-    // convert and decode: the formats first, before any file is touched.
+    // check, convert and decode: the formats first, before any file is touched.
     std::vector<TCode_Format> formats;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::optional<TCode_Format> format = Format_Of_Path(args[i]);
@@ -274,6 +305,7 @@ int Run_Command(const TTool_Command& command, const std::vector<std::string>& ar
         }
         formats.push_back(*format);
     }
+    if (name == "check") return Check(args[1], formats[0], out, messages);
     if (name == "decode") return Decode(args[1], formats[0], out, messages);
     return Convert(args[1], formats[0], args[2], formats[1], messages);
 }
@@ -283,9 +315,13 @@ int Run_Command(const TTool_Command& command, const std::vector<std::string>& ar
 std::string Ir_Tool_Usage_Text() {
     std::string text =
         "Usage: qev-ir COMMAND ARGUMENT...\n"
-        "Converts, decodes and creates infrared remote-control commands, and sends\n"
-        "and receives them through a kernel IR device.\n"
+        "Checks, converts, decodes and creates infrared remote-control commands, and\n"
+        "sends and receives them through a kernel IR device.\n"
         "\n"
+        "  qev-ir check FILE\n"
+        "      Reads FILE as the window's File > Import reads it, writing nothing,\n"
+        "      and prints how many commands it holds; anything refused, left out or\n"
+        "      cut is told on stderr.\n"
         "  qev-ir convert IN OUT\n"
         "      Writes the commands of IN to OUT, in the formats their extensions name.\n"
         "  qev-ir decode FILE\n"

@@ -169,6 +169,51 @@ TEST_F(Table_Codes_Test, Import_Appends_Skips_Known_Names_And_Stops_When_Full) {
                                         "1 command was not added: the table is full (MAX_RMTCMD_NUM)"}));
 }
 
+// A file of many records is sampled on several threads: each row still
+// gets its own record's waveform, and the counts are those of importing the
+// records one by one (some cut at the sample limit, duplicates left out).
+TEST(Table_Codes, Many_Records_At_Once_Are_The_Records_One_By_One) {
+    std::vector<TIR_Record> records;
+    for (uint32_t i = 0; i < 300; ++i) {
+        const std::string name = "K" + std::to_string(i % 290);  // ten duplicates at the end
+        if (i % 3 == 0) {
+            records.push_back(Parsed(name, i % 2 == 0 ? TProtocol::NEC : TProtocol::RC5, i % 32, i % 64));
+        } else {
+            std::vector<int32_t> durations = Encode({TProtocol::SIRC, i % 32, i % 128}).Durations_us;
+            // Every seventh a long signal that the limit cuts.
+            if (i % 7 == 0) durations.insert(durations.end(), {400000, 600});
+            records.push_back(Raw(name, durations));
+        }
+    }
+    const TImport_Limits limits{400, 2000};
+    TCommand_Table together, one_by_one;
+    together.Allocate(400, 250);
+    one_by_one.Allocate(400, 250);
+    const TImport_Result result = Import_Records(records, together, limits);
+    TImport_Result added_singly;
+    for (const TIR_Record& record : records) {
+        const TImport_Result one = Import_Records({record}, one_by_one, limits);
+        added_singly.Added += one.Added;
+        added_singly.Cut += one.Cut;
+        added_singly.Duplicates += one.Duplicates;
+    }
+    EXPECT_EQ(result.Added, 290);
+    EXPECT_EQ(result.Added, added_singly.Added);
+    EXPECT_EQ(result.Cut, added_singly.Cut);
+    EXPECT_GT(result.Cut, 0);
+    EXPECT_EQ(result.Duplicates, added_singly.Duplicates);
+    ASSERT_EQ(together.Command_Count, one_by_one.Command_Count);
+    for (int32_t row = 0; row < together.Command_Count; ++row) {
+        SCOPED_TRACE(together.Row(row).Name);
+        EXPECT_EQ(together.Row(row).Name, one_by_one.Row(row).Name);
+        EXPECT_EQ(Row_Levels(together, row), Row_Levels(one_by_one, row));
+        // A row holds whole bytes: the waveform and idle samples to the byte's end.
+        TLevels own = Levels_Of_Record(records[static_cast<std::size_t>(row)], 2000);
+        own.resize((own.size() + 7) / 8 * 8, 0);
+        EXPECT_EQ(Row_Levels(together, row), own);
+    }
+}
+
 TEST_F(Table_Codes_Test, Long_Names_Are_Cut_And_Told) {
     const std::string long_name(100, 'n');
     const TImport_Result result = Import({Parsed(long_name, TProtocol::NEC, 1, 1)});
