@@ -65,7 +65,7 @@ void TQEV_Main_Form::Stop_Listening() {
 }
 
 void TQEV_Main_Form::Key_Heard(const THeard_Signal& signal) {
-    if (!state_.Listener.Listening() || state_.Busy()) return;  // stopped, or a long action holds the state
+    if (!state_.Listener.Listening()) return;  // stopped since
     const THeard_Outcome outcome = listening_->Heard(state_, signal);
     if (!outcome.Press) return;
     heard_text_->setText(To_Q(outcome.Status));

@@ -15,7 +15,11 @@ THeard_Outcome TListening_Session::Heard(TQEV_State& state, const THeard_Signal&
     outcome.Details = outcome.Status;
     if (outcome.Press->Repeat > 0) return outcome;
     if (const std::optional<TKey_Macro> macro = macros_.Macro_For(name)) {
-        outcome.Details += ": " + Run_Key_Macro(state, name, *macro).Summary;
+        // A macro, a capture or a dialog under way holds the program: the
+        // key is still named and told to LIRC's clients, but a second
+        // action does not start in the middle of the first.
+        outcome.Details += state.Busy() ? ": " + name + "'s macro was not run, as another action was under way"
+                                        : ": " + Run_Key_Macro(state, name, *macro).Summary;
     }
     return outcome;
 }

@@ -1,6 +1,7 @@
 // What the window does with a signal the listener heard: names it as a key
 // of the Command table, and on a new press runs the key's macro from the
-// KEYS file; the status bar's text says what happened.
+// KEYS file unless another long action is under way (TQEV_State::Busy); the
+// status bar's text says what happened.
 #ifndef QEV_MACRO_CORE_LISTENING_SESSION_H
 #define QEV_MACRO_CORE_LISTENING_SESSION_H
 

@@ -1,6 +1,7 @@
 // Option ▸ Listen on the simulated IR device: a remote's key is named in the
 // status bar and runs its macro from the KEYS file, the program's own sends
 // are not heard, and a port that cannot listen says so.
+#include "app/core/busy_section.h"
 #include "app/core/table_codes.h"
 #include "io/io_api.h"
 #include "ir/protocols.h"
@@ -91,6 +92,32 @@ TEST_F(Listening_Test, A_Key_Is_Named_And_Runs_Its_Macro_But_Own_Sends_Are_Not_H
     EXPECT_FALSE(item->isChecked());
     EXPECT_FALSE(form->State().Listener.Listening());
     EXPECT_EQ(form->State().Settings.LISTEN_ENABLE, 0);
+}
+
+// A key heard while another action holds the program (here a busy section,
+// as a macro's @WAIT or a capture keeps one) is still named, but its macro
+// waits for no one: it is not run, and the tooltip says so.
+TEST_F(Listening_Test, A_Key_Heard_During_Another_Action_Is_Named_But_Runs_No_Macro) {
+    Write_File(profile.File("QEV_LPT.KEYS"), "POWER = AMP\n");
+    Start();
+    Put(0, "POWER", {TProtocol::NEC, 0x04, 0x08});
+    Put(1, "AMP", {TProtocol::NEC, 0x10, 0x20});
+    Named_Child<QAction>(*form, "Listen")->trigger();
+    const long long before = Sent();
+    {
+        const TBusy_Section busy(form->State());
+        Press(0x04, 0x08);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Heard() == "Heard POWER"; }, 5000)) << Heard().toStdString();
+        EXPECT_EQ(Heard_Details().toStdString(),
+                  "Heard POWER: POWER's macro was not run, as another action was under way");
+        EXPECT_EQ(Sent(), before);
+    }
+    Press(0x04, 0x09);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Heard() == "Heard NEC_0x04_0x09"; }, 5000)) << Heard().toStdString();
+    Press(0x04, 0x08);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Heard() == "Heard POWER"; }, 5000)) << Heard().toStdString();
+    EXPECT_EQ(Heard_Details().toStdString(), "Heard POWER: POWER ran AMP");
+    EXPECT_EQ(Sent(), before + 1);
 }
 
 // Each key heard reaches LIRC's clients as lircd's line: code (address and
