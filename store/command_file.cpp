@@ -12,6 +12,20 @@
 
 namespace qev {
 
+std::optional<std::string> Command_File_Name_Problem(std::string_view name) {
+    for (const char c : name) {
+        if (c == ',') return std::string("a command name cannot hold ',' (it separates the fields of a Command file)");
+        if (c == ';') return std::string("a command name cannot hold ';' (it starts a comment in a Command file)");
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            return std::string("a command name cannot hold control characters");
+        }
+    }
+    if (name.find("@REPEAT") != std::string_view::npos) {
+        return std::string("a command name cannot hold '@REPEAT' (it marks the repetition line of a Command file)");
+    }
+    return std::nullopt;
+}
+
 namespace {
 
 constexpr std::string_view Repeat_Keyword = "@REPEAT";

@@ -53,6 +53,11 @@ struct TCommand_File_Result {
 // behind it. -1: no keyword; 0: value stored; 1: no '='; 2: no number.
 int Parse_Keyword_Value(std::string_view line, std::string_view keyword, int32_t& value);
 
+// Why `name` cannot stand in a Command file line, or nothing: the reader
+// splits fields at commas, starts a comment at ';', takes any line holding
+// "@REPEAT" for the repetition count and ends lines at CR and LF.
+std::optional<std::string> Command_File_Name_Problem(std::string_view name);
+
 // Folder part of a path: the text before the last '/', without that '/'
 // unless it is the first character ("/x.rmt" gives "/"); "" for a bare name.
 std::string Folder_Of(std::string_view path);

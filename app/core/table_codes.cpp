@@ -2,10 +2,13 @@
 
 #include "base/parallel_work.h"
 #include "ir/decoder.h"
+#include "ir/format_text.h"
 #include "ir/protocols.h"
+#include "store/command_file.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 #include <unordered_set>
 
@@ -129,6 +132,11 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
     std::unordered_set<std::string_view> names;
     for (int32_t row = 0; row < table.Rows_In_Use(); ++row) names.insert(table.Row(row).Name);
     for (const TIR_Record& record : records) {
+        if (std::optional<std::string> problem =
+                limits.Savable_Names ? Command_File_Name_Problem(record.Name) : std::nullopt) {
+            result.Unstorable.push_back({record.Name, std::move(*problem)});
+            continue;
+        }
         std::string name = record.Name;
         if (name.empty()) {
             char text[24];
@@ -198,6 +206,9 @@ std::vector<TIR_Record> Export_Records(const TCommand_Table& table, bool parsed_
 
 std::vector<std::string> Describe_Import(const TImport_Result& result) {
     std::vector<std::string> lines;
+    for (const TImport_Result::TUnstorable& left_out : result.Unstorable) {
+        lines.push_back("'" + One_Line_Name(left_out.Name) + "' was not added: " + left_out.Problem);
+    }
     if (result.Duplicates > 0) {
         lines.push_back(Plural(result.Duplicates, "command was", "commands were") +
                         " not added: the name is already in the table (first: " + result.First_Duplicate + ")");

@@ -40,9 +40,19 @@ void Store_Levels(TCommand_Table& table, int32_t row, std::span<const uint8_t> l
 struct TImport_Limits {
     int32_t Rows = 0;     // rows the table may use (MAX_RMTCMD_NUM)
     int32_t Samples = 0;  // samples a command may hold (MAX_RMTCMD_BIT_LENGTH)
+    // Whether the table may be saved to a Command file, so that only names
+    // such a file holds may enter it; a table only sent from may take any.
+    bool Savable_Names = true;
 };
 
 struct TImport_Result {
+    // Records whose names a Command file cannot hold (a ',' or ';', a
+    // control character, "@REPEAT"), left out: saving would split them.
+    struct TUnstorable {
+        std::string Name;
+        std::string Problem;  // Command_File_Name_Problem's
+    };
+    std::vector<TUnstorable> Unstorable;
     int32_t Added = 0;
     int32_t Duplicates = 0;  // names already in the table, left out
     std::string First_Duplicate;
@@ -52,8 +62,10 @@ struct TImport_Result {
 };
 
 // Adds the records after the rows in use, in their order. A record whose
-// name is already in the table (or earlier in the file) is left out; an
-// empty name becomes "Code_NNN" after the row it fills.
+// name a Command file cannot hold (with limits.Savable_Names), or whose name
+// is already in the table
+// (or earlier in the file), is left out; an empty name becomes "Code_NNN"
+// after the row it fills.
 TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_Table& table,
                               const TImport_Limits& limits);
 
@@ -63,6 +75,8 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
 std::vector<TIR_Record> Export_Records(const TCommand_Table& table, bool parsed_where_known);
 
 // The sentences an import reports besides the file's own errors, e.g.
+// "'A,B' was not added: a command name cannot hold ',' (...)" for each
+// unstorable name, then
 // "3 commands were not added: their names are already in the table (first: POWER)".
 std::vector<std::string> Describe_Import(const TImport_Result& result);
 

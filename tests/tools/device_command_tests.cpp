@@ -128,6 +128,26 @@ TEST_F(Device_Command_Test, Send_Puts_Out_The_Row_With_The_Carrier_Of_Its_Protoc
     }
 }
 
+// A name no Command file could hold (a Flipper button "VOL,UP") is still
+// sent from its own file: the table send reads it into is never saved.
+TEST_F(Device_Command_Test, Send_Takes_Names_A_Command_File_Cannot_Hold) {
+    Write_File(Path("tv.ir"),
+               "Filetype: IR signals file\nVersion: 1\n"
+               "#\nname: VOL,UP\ntype: parsed\nprotocol: NEC\naddress: 04 00 00 00\ncommand: 08 00 00 00\n"
+               "#\nname: POWER\ntype: parsed\nprotocol: NEC\naddress: 04 00 00 00\ncommand: 08 00 00 00\n");
+    std::vector<std::string> sent_durations;
+    for (const char* name : {"VOL,UP", "POWER"}) {
+        SCOPED_TRACE(name);
+        const TTool_Result run = Run_Tool_Process({"send", Path("tv.ir"), name}, Simulated());
+        EXPECT_EQ(run.Exit, 0);
+        EXPECT_EQ(run.Out + run.Err, "");
+        const std::vector<TLogged_Signal> sent = Read_Signal_Log(Path("sent.log"));
+        ASSERT_EQ(sent.size(), 1u);
+        sent_durations.push_back(Joined(sent[0].Durations));
+    }
+    EXPECT_EQ(sent_durations[0], sent_durations[1]);
+}
+
 TEST_F(Device_Command_Test, A_Send_That_Cannot_Happen_Says_Why_And_Sends_Nothing) {
     const std::string rmt = Path("tv.rmt");
     Write_File(Path("zero.rmt"), "@REPEAT = 0\r\n" + Read_File(rmt).substr(Read_File(rmt).find("\r\n") + 2));

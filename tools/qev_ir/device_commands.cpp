@@ -203,7 +203,7 @@ TFound_Command Find_In_File(const std::string& path, TCode_Format format, const 
     for (const TIR_Record& record : file.Records) {
         if (record.Name != name) continue;
         state.Table.Allocate(1, Row_Bytes_Limit);
-        const TImport_Result imported = Import_Records({record}, state.Table, Import_Limits);
+        const TImport_Result imported = Import_Records({record}, state.Table, Unsaved_Import_Limits);
         for (const std::string& line : Describe_Import(imported)) messages.Problem(path + ": " + line);
         if (imported.Added == 1) found.Row = 0;
         break;
@@ -304,7 +304,7 @@ std::optional<TKey_Recognizer> Learned_Keys(const std::string& path, TCode_Forma
         if (file.Records.empty() && file.Errors.size() == 1 && file.Errors[0].Line == 0) return std::nullopt;
         table.Allocate(static_cast<int32_t>(std::min<std::size_t>(file.Records.size(), Max_Table_Rows)),
                        Row_Bytes_Limit);
-        const TImport_Result imported = Import_Records(file.Records, table, Import_Limits);
+        const TImport_Result imported = Import_Records(file.Records, table, Unsaved_Import_Limits);
         for (const std::string& line : Describe_Import(imported)) messages.Problem(path + ": " + line);
     }
     TKey_Recognizer keys;

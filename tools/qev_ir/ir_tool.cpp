@@ -32,7 +32,6 @@ namespace {
 
 using ir_tool::Command_Samples_Limit;
 using ir_tool::Import_Limits;
-using ir_tool::One_Line;
 using ir_tool::Open_Error;
 using ir_tool::Read_Command_File;
 using ir_tool::Report_Format_Errors;
@@ -43,23 +42,6 @@ using ir_tool::Usage_Error;
 constexpr int32_t New_File_Repeat = 1;
 
 constexpr const char* Extensions_Text = ".rmt, .ir, .conf or .pronto";
-
-// Why a name cannot stand in a Command file line, or nothing: the reader
-// splits fields at commas, starts a comment at ';', takes any line holding
-// "@REPEAT" for the repetition count and ends lines at CR and LF.
-std::optional<std::string> Command_Name_Problem(std::string_view name) {
-    for (const char c : name) {
-        if (c == ',') return std::string("a command name cannot hold ',' (it separates the fields of a Command file)");
-        if (c == ';') return std::string("a command name cannot hold ';' (it starts a comment in a Command file)");
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            return std::string("a command name cannot hold control characters");
-        }
-    }
-    if (name.find("@REPEAT") != std::string_view::npos) {
-        return std::string("a command name cannot hold '@REPEAT' (it marks the repetition line of a Command file)");
-    }
-    return std::nullopt;
-}
 
 // "tv" for "/home/me/tv.conf": the file name up to its last '.'.
 std::string Stem_Of(const std::string& path) {
@@ -127,27 +109,13 @@ int Nothing_To_Write(const std::string& in, const std::string& out, TMessages& m
     return Ir_Tool_Failed;
 }
 
-// Leaves out the records whose names a Command file could not read back.
-std::vector<TIR_Record> Storable_Records(std::vector<TIR_Record> records, const std::string& in, TMessages& messages) {
-    std::vector<TIR_Record> kept;
-    kept.reserve(records.size());
-    for (TIR_Record& record : records) {
-        if (const std::optional<std::string> problem = Command_Name_Problem(record.Name)) {
-            messages.Problem(in + ": '" + One_Line(record.Name) + "' was not added: " + *problem);
-            continue;
-        }
-        kept.push_back(std::move(record));
-    }
-    return kept;
-}
-
 // Samples the records into `table` as File > Import does, telling what it
 // left out or cut.
-void Import_Into(std::vector<TIR_Record> records, const std::string& in, TCommand_Table& table, TMessages& messages) {
-    const std::vector<TIR_Record> storable = Storable_Records(std::move(records), in, messages);
+void Import_Into(const std::vector<TIR_Record>& records, const std::string& in, TCommand_Table& table,
+                 TMessages& messages) {
     // Rows for the records, up to the most a table holds.
-    table.Allocate(static_cast<int32_t>(std::min<std::size_t>(storable.size(), Max_Table_Rows)), Row_Bytes_Limit);
-    const TImport_Result imported = Import_Records(storable, table, Import_Limits);
+    table.Allocate(static_cast<int32_t>(std::min<std::size_t>(records.size(), Max_Table_Rows)), Row_Bytes_Limit);
+    const TImport_Result imported = Import_Records(records, table, Import_Limits);
     for (const std::string& line : Describe_Import(imported)) messages.Problem(in + ": " + line);
 }
 
@@ -170,7 +138,7 @@ int Convert(const std::string& in, TCode_Format in_format, const std::string& ou
     if (out_format == TCode_Format::Command_File) {
         // A Command file copied to a Command file keeps its rows and its
         // repetition count exactly; other files are sampled into a table.
-        if (!from_table) Import_Into(std::move(records), in, table, messages);
+        if (!from_table) Import_Into(records, in, table, messages);
         if (table.Command_Count == 0) return Nothing_To_Write(in, out, messages);
         if (!Save_Command_File(out, repeat, table, messages.Sink_For(out))) return Ir_Tool_Failed;
     } else {
@@ -205,9 +173,9 @@ int Check(const std::string& path, TCode_Format format, std::ostream& out, TMess
         TCommand_File_Result result;
         if (!Read_Command_File(path, table, result, messages)) return Ir_Tool_Failed;
     } else {
-        TIR_File file = Read_Code_File(path, format);
+        const TIR_File file = Read_Code_File(path, format);
         Report_Format_Errors(path, file, messages);
-        Import_Into(std::move(file.Records), path, table, messages);
+        Import_Into(file.Records, path, table, messages);
     }
     const int32_t count = table.Rows_In_Use();
     out << path << ": " << count << (count == 1 ? " command" : " commands")
@@ -228,7 +196,7 @@ int Encode_Command(const std::vector<std::string>& args, std::ostream& err, TMes
         return Usage_Error(err, "the command name is " + std::to_string(name.size()) + " characters long; " +
                                     std::to_string(Command_Name_Limit) + " at most");
     }
-    if (const std::optional<std::string> problem = Command_Name_Problem(name)) return Usage_Error(err, *problem);
+    if (const std::optional<std::string> problem = Command_File_Name_Problem(name)) return Usage_Error(err, *problem);
     const std::optional<TProtocol> protocol = Find_Protocol(args[3]);
     if (!protocol) return Usage_Error(err, "unknown protocol '" + args[3] + "' (known: " + Protocol_Names() + ")");
     const std::optional<uint64_t> address = Scan_Unsigned(args[4], UINT32_MAX);

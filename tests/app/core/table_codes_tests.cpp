@@ -214,6 +214,35 @@ TEST(Table_Codes, Many_Records_At_Once_Are_The_Records_One_By_One) {
     }
 }
 
+// A name a Command file cannot hold would be split when the table is saved
+// (a ',' starts the bytes, a ';' a comment, "@REPEAT" makes the line the
+// repetition count): such a record is left out and told, unless the table
+// is never to be saved.
+TEST_F(Table_Codes_Test, Names_A_Command_File_Cannot_Hold_Are_Left_Out_Unless_Never_Saved) {
+    const std::vector<TIR_Record> records{Parsed("VOL,UP", TProtocol::NEC, 1, 1), Parsed("MUTE;", TProtocol::NEC, 1, 2),
+                                          Parsed("A @REPEAT B", TProtocol::NEC, 1, 3),
+                                          Parsed("TAB\tKEY", TProtocol::NEC, 1, 4),
+                                          Parsed("POWER", TProtocol::NEC, 1, 5)};
+    const TImport_Result result = Import(records);
+    EXPECT_EQ(result.Added, 1);
+    ASSERT_EQ(table.Command_Count, 1);
+    EXPECT_EQ(table.Row(0).Name, "POWER");
+    EXPECT_EQ(Describe_Import(result),
+              (std::vector<std::string>{
+                  "'VOL,UP' was not added: a command name cannot hold ',' (it separates the fields of a Command file)",
+                  "'MUTE;' was not added: a command name cannot hold ';' (it starts a comment in a Command file)",
+                  "'A @REPEAT B' was not added: a command name cannot hold '@REPEAT' (it marks the repetition line "
+                  "of a Command file)",
+                  "'TAB\tKEY' was not added: a command name cannot hold control characters"}));
+
+    TCommand_Table unsaved;
+    unsaved.Allocate(8, 500);
+    const TImport_Result taken = Import_Records(records, unsaved, {8, 4000, false});
+    EXPECT_EQ(taken.Added, 5);
+    EXPECT_TRUE(Describe_Import(taken).empty());
+    EXPECT_EQ(unsaved.Row(0).Name, "VOL,UP");
+}
+
 TEST_F(Table_Codes_Test, Long_Names_Are_Cut_And_Told) {
     const std::string long_name(100, 'n');
     const TImport_Result result = Import({Parsed(long_name, TProtocol::NEC, 1, 1)});
