@@ -1,20 +1,22 @@
-// qev_irw_latency_bench: the time from an NEC frame sent through a kernel IR
+// qev_irw_latency_bench: the time from a frame sent through a kernel IR
 // device whose transmitter loops back into its receiver (Linux's
 // rc-loopback) to the line a running `irw` prints for it, whoever the
 // receiver on the device is (the program listening, or lircd).
 //
 //   qev_irw_latency_bench --socket=PATH [--device=/dev/lirc0] [--frames=200]
-//                         [--interval-ms=500] [--irw=irw] [--label=TEXT]
+//                         [--code=NEC:0x04:0x08] [--interval-ms=500]
+//                         [--irw=irw] [--label=TEXT]
 //
 // irw connects to the receiver's socket PATH; a thread of this process reads
-// its output and stamps each line as it arrives. Each frame (NEC, address
-// 0x04, command 0x08: 9 ms + 4.5 ms, 32 bits of 560 us marks, 560 or 1690 us
-// spaces, a 560 us mark; 38 kHz) is one write() to the device, one at a time,
+// its output and stamps each line as it arrives. Each frame (the code's one
+// frame as the program encodes it, e.g. NEC address 0x04, command 0x08: 9 ms
+// + 4.5 ms, 32 bits of 560 us marks, 560 or 1690 us spaces, a 560 us mark;
+// at its protocol's carrier) is one write() to the device, one at a time,
 // the next once the last one's line arrived and `interval` has passed since
-// it was sent: 500 ms leaves 432 ms of silence between frames, more than a
-// held key's repeat window (250 ms in the program; lircd's is shorter), so
-// every frame is a new press. Frames are sent until a first line arrives before timing
-// begins: a receiver may start its wait late.
+// it was sent: 500 ms leaves over 400 ms of silence between frames, more
+// than a held key's repeat window (250 ms in the program; lircd's is
+// shorter), so every frame is a new press. Frames are sent until a first
+// line arrives before timing begins: a receiver may start its wait late.
 //
 // The kernel holds a write to a LIRC device until the frame's duration has
 // passed since the write began (as a transmitter takes that long), while
@@ -28,8 +30,11 @@
 //     after the last mark, which this loopback gives away at once.
 // Prints median, p99 and max of each, the frames lost (no line within 5 s),
 // the first line irw printed and how long the writes took.
+#include "base/text_scan.h"
 #include "harness/stats.h"
 #include "harness/unix_socket_peers.h"
+#include "ir/decoder.h"
+#include "ir/protocols.h"
 
 #include <fcntl.h>
 #include <linux/lirc.h>
@@ -45,6 +50,7 @@
 #include <cstring>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -55,19 +61,30 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// NEC, address `address` and command `command`, bits least significant
-// first, each byte followed by its complement.
-std::vector<unsigned> Nec_Frame(unsigned address, unsigned command) {
-    std::vector<unsigned> durations{9000, 4500};
-    const unsigned bytes[] = {address, ~address & 0xFFu, command, ~command & 0xFFu};
-    for (const unsigned byte : bytes) {
-        for (int bit = 0; bit < 8; ++bit) {
-            durations.push_back(560);
-            durations.push_back((byte >> bit) & 1u ? 1690 : 560);
-        }
-    }
-    durations.push_back(560);
-    return durations;
+// The code's one frame as the program encodes it, ending on its last mark
+// (a LIRC device takes pulses and spaces that start and end with a pulse);
+// nothing for a code of no protocol or out of its protocol's range.
+std::optional<TIR_Code> Code_Of(const std::string& text) {
+    const std::vector<std::string> parts = [&] {
+        std::vector<std::string> words;
+        std::stringstream in(text);
+        for (std::string word; std::getline(in, word, ':');) words.push_back(word);
+        return words;
+    }();
+    if (parts.size() != 3) return std::nullopt;
+    const std::optional<TProtocol> protocol = Find_Protocol(parts[0]);
+    const std::optional<uint64_t> address = Scan_Unsigned(parts[1], UINT32_MAX);
+    const std::optional<uint64_t> command = Scan_Unsigned(parts[2], UINT32_MAX);
+    if (!protocol || !address || !command) return std::nullopt;
+    const TIR_Code code{*protocol, static_cast<uint32_t>(*address), static_cast<uint32_t>(*command)};
+    if (Code_Problem(code)) return std::nullopt;
+    return code;
+}
+
+std::vector<unsigned> Frame_Of(const TIR_Code& code) {
+    std::vector<int32_t> durations = Encode(code).Durations_us;
+    if (durations.size() % 2 == 0) durations.pop_back();
+    return {durations.begin(), durations.end()};
 }
 
 std::string Option(int argc, char** argv, const std::string& name, const std::string& fallback) {
@@ -96,10 +113,12 @@ int Run(int argc, char** argv) {
     const std::string label = Option(argc, argv, "label", socket);
     const int frames = std::atoi(Option(argc, argv, "frames", "200").c_str());
     const auto interval = std::chrono::milliseconds(std::atoi(Option(argc, argv, "interval-ms", "500").c_str()));
-    if (socket.empty() || frames < 1) {
+    const std::string code_text = Option(argc, argv, "code", "NEC:0x04:0x08");
+    const std::optional<TIR_Code> code = Code_Of(code_text);
+    if (socket.empty() || frames < 1 || !code) {
         std::fprintf(stderr,
                      "usage: qev_irw_latency_bench --socket=PATH [--device=/dev/lirc0] [--frames=200] "
-                     "[--interval-ms=500] [--irw=irw] [--label=TEXT]\n");
+                     "[--code=PROTOCOL:ADDRESS:COMMAND] [--interval-ms=500] [--irw=irw] [--label=TEXT]\n");
         return 2;
     }
     const int fd = ::open(device.c_str(), O_WRONLY | O_CLOEXEC);
@@ -107,7 +126,7 @@ int Run(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", device.c_str(), std::strerror(errno));
         return 1;
     }
-    unsigned carrier = 38000;
+    auto carrier = static_cast<unsigned>(Protocol_Info(code->Protocol).Carrier_Hz);
     ::ioctl(fd, LIRC_SET_SEND_CARRIER, &carrier);  // a device that cannot set it sends its own
 
     int out[2];
@@ -153,7 +172,7 @@ int Run(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 
-    const std::vector<unsigned> frame = Nec_Frame(0x04, 0x08);
+    const std::vector<unsigned> frame = Frame_Of(*code);
     const std::size_t bytes = frame.size() * sizeof frame[0];
     // Sends one frame; whether a line arrived within `limit`, and when the
     // write started and returned.
@@ -221,8 +240,9 @@ int Run(int argc, char** argv) {
         for (std::size_t i = first_timed; i < lines.size() && other_line.empty(); ++i)
             if (lines[i].Text != first_line) other_line = lines[i].Text;
     }
-    std::printf("%s: %d NEC frames (%.1f ms each) through %s to irw, one every %lld ms\n", label.c_str(), frames,
-                static_cast<double>(frame_us) / 1e3, device.c_str(), static_cast<long long>(interval.count()));
+    std::printf("%s: %d frames of %s (%.1f ms each) through %s to irw, one every %lld ms\n", label.c_str(), frames,
+                Describe_Code(*code).c_str(), static_cast<double>(frame_us) / 1e3, device.c_str(),
+                static_cast<long long>(interval.count()));
     std::printf("  irw printed %zu lines, the first: \"%s\"%s%s%s\n", line_count, first_line.c_str(),
                 other_line.empty() ? "" : " (another: \"", other_line.c_str(), other_line.empty() ? "" : "\")");
     Print("write's return to irw's line", from_return);
