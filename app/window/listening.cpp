@@ -66,12 +66,14 @@ void TQEV_Main_Form::Stop_Listening() {
 
 void TQEV_Main_Form::Key_Heard(const THeard_Signal& signal) {
     if (!state_.Listener.Listening()) return;  // stopped since
-    const THeard_Outcome outcome = listening_->Heard(state_, signal);
-    if (!outcome.Press) return;
+    const std::optional<THeard_Press> press = listening_->Name(state_, signal);
+    if (!press) return;
+    // LIRC's clients first: the key's macro may take seconds.
+    lirc_server_->Broadcast(
+        Lirc_Key_Line(Lirc_Key_Code(press->Key), press->Repeat, press->Key.Name, lirc_program_->Remote_Name()));
+    const THeard_Outcome outcome = listening_->Act(state_, *press);
     heard_text_->setText(To_Q(outcome.Status));
     heard_text_->setToolTip(To_Q(outcome.Details));
-    lirc_server_->Broadcast(Lirc_Key_Line(Lirc_Key_Code(outcome.Press->Key), outcome.Press->Repeat,
-                                          outcome.Press->Key.Name, lirc_program_->Remote_Name()));
 }
 
 void TQEV_Main_Form::Apply_Listen_Settings() {

@@ -4,16 +4,19 @@
 
 namespace qev {
 
-THeard_Outcome TListening_Session::Heard(TQEV_State& state, const THeard_Signal& signal) {
+std::optional<THeard_Press> TListening_Session::Name(const TQEV_State& state, const THeard_Signal& signal) {
+    return keys_.Heard(state.Table, signal.Levels, static_cast<int32_t>(Sample_Of_us(TListener::End_Gap_Us)),
+                       signal.End);
+}
+
+THeard_Outcome TListening_Session::Act(TQEV_State& state, const THeard_Press& press) {
     THeard_Outcome outcome;
-    outcome.Press =
-        keys_.Heard(state.Table, signal.Levels, static_cast<int32_t>(Sample_Of_us(TListener::End_Gap_Us)), signal.End);
-    if (!outcome.Press) return outcome;
-    const std::string& name = outcome.Press->Key.Name;
+    outcome.Press = press;
+    const std::string& name = press.Key.Name;
     outcome.Status = "Heard " + name;
-    if (outcome.Press->Repeat > 0) outcome.Status += " (" + std::to_string(outcome.Press->Repeat) + ")";
+    if (press.Repeat > 0) outcome.Status += " (" + std::to_string(press.Repeat) + ")";
     outcome.Details = outcome.Status;
-    if (outcome.Press->Repeat > 0) return outcome;
+    if (press.Repeat > 0) return outcome;
     if (const std::optional<TKey_Macro> macro = macros_.Macro_For(name)) {
         // A macro, a capture or a dialog under way holds the program: the
         // key is still named and told to LIRC's clients, but a second

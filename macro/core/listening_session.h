@@ -1,7 +1,7 @@
 // What the window does with a signal the listener heard: names it as a key
-// of the Command table, and on a new press runs the key's macro from the
-// KEYS file unless another long action is under way (TQEV_State::Busy); the
-// status bar's text says what happened.
+// of the Command table (Name), and on a new press runs the key's macro from
+// the KEYS file unless another long action is under way (Act,
+// TQEV_State::Busy); the status bar's text says what happened.
 #ifndef QEV_MACRO_CORE_LISTENING_SESSION_H
 #define QEV_MACRO_CORE_LISTENING_SESSION_H
 
@@ -28,7 +28,12 @@ struct THeard_Outcome {
 class TListening_Session {
 public:
     explicit TListening_Session(std::string keys_path) : macros_(std::move(keys_path)) {}
-    THeard_Outcome Heard(TQEV_State& state, const THeard_Signal& signal);
+    // The key the signal is, as a new press or a repeat; nothing when it is
+    // no key.
+    std::optional<THeard_Press> Name(const TQEV_State& state, const THeard_Signal& signal);
+    // What the press does: a new press runs its key's macro (which may take
+    // seconds: whoever waits for the key, LIRC's clients, is told first).
+    THeard_Outcome Act(TQEV_State& state, const THeard_Press& press);
     TKey_Macros& Macros() { return macros_; }
 
 private:

@@ -3,6 +3,7 @@
 // are not heard, and a port that cannot listen says so.
 #include "app/core/busy_section.h"
 #include "app/core/table_codes.h"
+#include "harness/loopback_client.h"
 #include "io/io_api.h"
 #include "ir/protocols.h"
 #include "ir/sampling.h"
@@ -19,8 +20,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include <algorithm>
+#include <unistd.h>
 
+#include <algorithm>
 #include <string>
 
 namespace qev::test {
@@ -146,6 +148,32 @@ TEST_F(Listening_Test, A_Heard_Key_Reaches_LIRC_Clients_As_Lircd_Says_It) {
     Press(0x01, 0x02);  // a new waveform drops one still pending: one at a time
     ASSERT_TRUE(wait_for_lines(2)) << lines;
     EXPECT_EQ(lines, "0000000000040008 00 VOL_UP QEV_LPT\n0000000000010002 00 NEC_0x01_0x02 QEV_LPT\n");
+}
+
+// A key's macro may take seconds (a @WAIT holds the window as a plain
+// sleep): LIRC's clients get the key's line before it runs, not after.
+TEST_F(Listening_Test, LIRC_Clients_Hear_A_Key_Before_Its_Macro_Runs) {
+    const uint16_t port = Free_Loopback_Port();
+    ASSERT_NE(port, 0);
+    Write_File(Settings_File(), "[LIRC]\nENABLE=1\nPORT=" + std::to_string(port) + "\n[LISTEN]\nENABLE=1\n");
+    Write_File(profile.File("QEV_LPT.KEYS"), "POWER = @WAIT 1500\n");
+    Start();
+    Put(0, "POWER", {TProtocol::NEC, 0x04, 0x08});
+    const int client = harness::Connect_Loopback(port, 5000);
+    ASSERT_GE(client, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Lirc_Server().Connection_Count() == 1; }, 5000));
+    // What the client has when the macro starts its wait.
+    const std::string line = "0000000000040008 00 POWER QEV_LPT\n";
+    std::string received_by_then;
+    feedback.On_Sleep = [&](int) { received_by_then = harness::Receive_Count(client, line.size(), 1000); };
+    Press(0x04, 0x08);
+    const bool heard = QTest::qWaitFor([&] { return Heard() == "Heard POWER"; }, 5000);
+    feedback.On_Sleep = nullptr;
+    ::close(client);
+    ASSERT_TRUE(heard) << Heard().toStdString();
+    EXPECT_EQ(Heard_Details().toStdString(), "Heard POWER: POWER ran @WAIT 1500");
+    EXPECT_EQ(feedback.Sleeps, std::vector<int>{1500});
+    EXPECT_EQ(received_by_then, line);
 }
 
 // The setup dialog's LISTEN Section: OK starts or stops listening at once.
