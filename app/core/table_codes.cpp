@@ -1,6 +1,5 @@
 #include "app/core/table_codes.h"
 
-#include "base/parallel_work.h"
 #include "ir/decoder.h"
 #include "ir/format_text.h"
 #include "ir/protocols.h"
@@ -120,14 +119,6 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
     TImport_Result result;
     const int32_t rows = std::min(limits.Rows, table.Rows());
     const int32_t samples = std::min(limits.Samples, table.Row_Capacity() * 8);
-    // First the rows and their names, in the records' order; then each
-    // added record's waveform, the costly part (decoding and sampling), the
-    // records side by side, each into its own row.
-    struct TAdded {
-        const TIR_Record* Record;
-        int32_t Row;
-    };
-    std::vector<TAdded> added;
     // The names in the table (Find_Command's), growing with each row added.
     std::unordered_set<std::string_view> names;
     for (int32_t row = 0; row < table.Rows_In_Use(); ++row) names.insert(table.Row(row).Name);
@@ -152,19 +143,14 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
             ++result.Left_Out;
             continue;
         }
+        bool cut = false;
         const int32_t row = table.Command_Count++;
         if (!table.Set_Name(row, record.Name.empty() ? name : record.Name)) ++result.Renamed;
         names.insert(table.Row(row).Name);
-        added.push_back({&record, row});
+        Store_Record(table, row, record, samples, &cut);
+        if (cut) ++result.Cut;
+        ++result.Added;
     }
-    std::vector<uint8_t> cut(added.size(), 0);
-    Do_In_Parallel(added.size(), [&](std::size_t i) {
-        bool was_cut = false;
-        Store_Record(table, added[i].Row, *added[i].Record, samples, &was_cut);
-        cut[i] = was_cut ? 1 : 0;
-    });
-    result.Added = static_cast<int32_t>(added.size());
-    result.Cut = static_cast<int32_t>(std::count(cut.begin(), cut.end(), uint8_t{1}));
     return result;
 }
 

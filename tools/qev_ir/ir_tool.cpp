@@ -1,7 +1,6 @@
 #include "tools/qev_ir/ir_tool.h"
 
 #include "app/core/table_codes.h"
-#include "base/parallel_work.h"
 #include "base/text_case.h"
 #include "base/text_scan.h"
 #include "ir/code_files.h"
@@ -88,15 +87,11 @@ int Decode(const std::string& path, TCode_Format format, std::ostream& out, TMes
     } else {
         const TIR_File file = Read_Code_File(path, format);
         Report_Format_Errors(path, file, messages);
-        // A parsed record is its code; only durations need the decoder,
-        // each record's on its own, side by side.
-        std::vector<std::string> texts(file.Records.size());
-        Do_In_Parallel(texts.size(), [&](std::size_t i) {
-            const TIR_Record& record = file.Records[i];
-            texts[i] =
-                record.Code ? Describe_Code(*record.Code) : Description(Decode_Record(record, Command_Samples_Limit));
-        });
-        for (std::size_t i = 0; i < texts.size(); ++i) add_line(file.Records[i].Name, texts[i]);
+        for (const TIR_Record& record : file.Records) {
+            // A parsed record is its code; only durations need the decoder.
+            add_line(record.Name, record.Code ? Describe_Code(*record.Code)
+                                              : Description(Decode_Record(record, Command_Samples_Limit)));
+        }
     }
     out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
     return messages.Any() ? Ir_Tool_Failed : Ir_Tool_Ok;

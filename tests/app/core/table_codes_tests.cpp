@@ -169,9 +169,9 @@ TEST_F(Table_Codes_Test, Import_Appends_Skips_Known_Names_And_Stops_When_Full) {
                                         "1 command was not added: the table is full (MAX_RMTCMD_NUM)"}));
 }
 
-// A file of many records is sampled on several threads: each row still
-// gets its own record's waveform, and the counts are those of importing the
-// records one by one (some cut at the sample limit, duplicates left out).
+// Many records at once: each row gets its own record's waveform, sampled
+// straight into its bytes, and the counts are those of importing the records
+// one by one (some cut at the sample limit, duplicates left out).
 TEST(Table_Codes, Many_Records_At_Once_Are_The_Records_One_By_One) {
     std::vector<TIR_Record> records;
     for (uint32_t i = 0; i < 300; ++i) {
