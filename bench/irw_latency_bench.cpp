@@ -31,6 +31,7 @@
 // Prints median, p99 and max of each, the frames lost (no line within 5 s),
 // the first line irw printed and how long the writes took.
 #include "base/text_scan.h"
+#include "harness/irw_output.h"
 #include "harness/stats.h"
 #include "harness/unix_socket_peers.h"
 #include "ir/decoder.h"
@@ -38,18 +39,14 @@
 
 #include <fcntl.h>
 #include <linux/lirc.h>
-#include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -95,11 +92,6 @@ std::string Option(int argc, char** argv, const std::string& name, const std::st
     return fallback;
 }
 
-struct TLine {
-    Clock::time_point Arrival;
-    std::string Text;
-};
-
 void Print(const char* what, std::vector<int64_t> nanoseconds) {
     const TSummary s = Summarize(std::move(nanoseconds));
     std::printf("  %-28s median %8.2f ms  p99 %8.2f ms  max %8.2f ms  (%zu frames)\n", what, s.Median / 1e6,
@@ -129,40 +121,15 @@ int Run(int argc, char** argv) {
     auto carrier = static_cast<unsigned>(Protocol_Info(code->Protocol).Carrier_Hz);
     ::ioctl(fd, LIRC_SET_SEND_CARRIER, &carrier);  // a device that cannot set it sends its own
 
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return 1;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::dup2(out[1], 1);
-        ::execlp(irw.c_str(), irw.c_str(), socket.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    ::close(out[1]);
-    std::mutex mutex;
-    std::condition_variable arrived;
-    std::vector<TLine> lines;
-    std::thread reader([&] {
-        std::string pending;
-        char buffer[4096];
-        for (ssize_t count; (count = ::read(out[0], buffer, sizeof buffer)) > 0;) {
-            const Clock::time_point now = Clock::now();
-            pending.append(buffer, static_cast<std::size_t>(count));
-            for (std::size_t lf; (lf = pending.find('\n')) != std::string::npos;) {
-                const std::lock_guard lock(mutex);
-                lines.push_back({now, pending.substr(0, lf)});
-                pending.erase(0, lf + 1);
-            }
-            arrived.notify_all();
-        }
-    });
+    harness::TIrw_Output irw_output(irw, socket);
     const auto finish = [&](int status) {
-        ::kill(child, SIGTERM);
-        ::waitpid(child, nullptr, 0);
-        reader.join();
-        ::close(out[0]);
         ::close(fd);
         return status;
     };
+    if (!irw_output.Started()) {
+        std::fprintf(stderr, "%s could not be started\n", irw.c_str());
+        return finish(1);
+    }
     const Clock::time_point connect_end = Clock::now() + std::chrono::seconds(30);
     while (Accepted_Connections(socket) < 1) {
         if (Clock::now() > connect_end) {
@@ -182,11 +149,7 @@ int Run(int argc, char** argv) {
     };
     const auto send = [&](std::chrono::milliseconds limit) {
         TSent sent;
-        std::size_t seen;
-        {
-            const std::lock_guard lock(mutex);
-            seen = lines.size();
-        }
+        const std::size_t seen = irw_output.Count();
         sent.Start = Clock::now();
         const ssize_t written = ::write(fd, frame.data(), bytes);
         sent.Return = Clock::now();
@@ -194,9 +157,10 @@ int Run(int argc, char** argv) {
             std::fprintf(stderr, "%s: write: %s\n", device.c_str(), written < 0 ? std::strerror(errno) : "short write");
             return sent;
         }
-        std::unique_lock lock(mutex);
-        sent.Heard = arrived.wait_for(lock, limit, [&] { return lines.size() > seen; });
-        if (sent.Heard) sent.Arrival = lines[seen].Arrival;
+        if (const auto line = irw_output.Wait_Beyond(seen, limit)) {
+            sent.Heard = true;
+            sent.Arrival = line->Arrival;
+        }
         return sent;
     };
 
@@ -209,11 +173,7 @@ int Run(int argc, char** argv) {
         std::fprintf(stderr, "%s: no line for 10 frames\n", label.c_str());
         return finish(1);
     }
-    std::size_t first_timed;
-    {
-        const std::lock_guard lock(mutex);
-        first_timed = lines.size();
-    }
+    const std::size_t first_timed = irw_output.Count();
     std::vector<int64_t> from_return, from_start, write_time;
     int lost = 0;
     for (int i = 0; i < frames; ++i) {
@@ -232,13 +192,10 @@ int Run(int argc, char** argv) {
     int64_t frame_us = 0;
     for (const unsigned us : frame) frame_us += us;
     std::string first_line, other_line;
-    std::size_t line_count;
-    {
-        const std::lock_guard lock(mutex);
-        line_count = lines.size() - first_timed;
-        if (line_count > 0) first_line = lines[first_timed].Text;
-        for (std::size_t i = first_timed; i < lines.size() && other_line.empty(); ++i)
-            if (lines[i].Text != first_line) other_line = lines[i].Text;
+    const std::size_t line_count = irw_output.Count() - first_timed;
+    if (line_count > 0) first_line = irw_output.Line(first_timed).Text;
+    for (std::size_t i = first_timed; i < first_timed + line_count && other_line.empty(); ++i) {
+        if (irw_output.Line(i).Text != first_line) other_line = irw_output.Line(i).Text;
     }
     std::printf("%s: %d frames of %s (%.1f ms each) through %s to irw, one every %lld ms\n", label.c_str(), frames,
                 Describe_Code(*code).c_str(), static_cast<double>(frame_us) / 1e3, device.c_str(),

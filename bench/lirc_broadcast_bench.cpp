@@ -14,6 +14,7 @@
 //     the same lines, and the lines dropped.
 // The socket lies in a scratch folder under $TMPDIR (or /tmp). irw is found
 // along PATH unless given.
+#include "harness/irw_output.h"
 #include "harness/stats.h"
 #include "net/lirc_protocol.h"
 #include "net/lirc_server.h"
@@ -21,7 +22,6 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -30,13 +30,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -114,41 +112,9 @@ int Run(int lines, int clients, const std::string& irw) {
     }
 
     // irw, its output read by a thread that stamps each line's arrival.
-    int out[2];
-    if (::pipe(out) != 0) return 1;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::dup2(out[1], 1);
-        ::close(out[0]);
-        ::close(out[1]);
-        ::execlp(irw.c_str(), irw.c_str(), path.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    ::close(out[1]);
-    std::mutex mutex;
-    std::vector<Clock::time_point> arrivals;
-    std::atomic<int> arrived{0};
-    std::thread reader([&] {
-        std::string pending;
-        char buffer[4096];
-        for (ssize_t count; (count = ::read(out[0], buffer, sizeof buffer)) > 0;) {
-            const Clock::time_point now = Clock::now();
-            pending.append(buffer, static_cast<std::size_t>(count));
-            for (std::size_t lf; (lf = pending.find('\n')) != std::string::npos;) {
-                pending.erase(0, lf + 1);
-                const std::lock_guard lock(mutex);
-                arrivals.push_back(now);
-                ++arrived;
-            }
-            Wake_Main_Thread();
-        }
-    });
-    int status = 0;
-    if (!Run_Events_Until([&] { return server.Connection_Count() == 1; }, 10000)) {
+    harness::TIrw_Output irw_output(irw, path, Wake_Main_Thread);
+    if (!irw_output.Started() || !Run_Events_Until([&] { return server.Connection_Count() == 1; }, 10000)) {
         std::fprintf(stderr, "irw did not connect to %s\n", path.c_str());
-        ::kill(child, SIGTERM);
-        ::waitpid(child, &status, 0);
-        reader.join();
         return 1;
     }
 
@@ -158,11 +124,10 @@ int Run(int lines, int clients, const std::string& irw) {
             const Clock::time_point start = Clock::now();
             server.Broadcast(line);
             call.push_back(std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count());
-            if (!Run_Events_Until([&] { return arrived.load() > first + i; }, 10000)) return false;
-            const std::lock_guard lock(mutex);
-            latency.push_back(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                  arrivals[static_cast<std::size_t>(first + i)] - start)
-                                  .count());
+            const auto index = static_cast<std::size_t>(first + i);
+            if (!Run_Events_Until([&] { return irw_output.Count() > index; }, 10000)) return false;
+            latency.push_back(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(irw_output.Line(index).Arrival - start).count());
         }
         return true;
     };
@@ -207,10 +172,6 @@ int Run(int lines, int clients, const std::string& irw) {
         }
     }
     for (const int fd : sleepers) ::close(fd);
-    ::kill(child, SIGTERM);
-    ::waitpid(child, &status, 0);
-    reader.join();
-    ::close(out[0]);
     server.Close();
     std::filesystem::remove_all(folder);
     if (!ok) std::fprintf(stderr, "a line did not reach irw within 10 s\n");

@@ -295,18 +295,7 @@ void Print_Signal(const unsigned* durations, int count, const TKey_Recognizer* k
 // The learned commands of FILE (any format) to name what is received.
 std::optional<TKey_Recognizer> Learned_Keys(const std::string& path, TCode_Format format, TMessages& messages) {
     TCommand_Table table;
-    if (format == TCode_Format::Command_File) {
-        TCommand_File_Result result;
-        if (!Read_Command_File(path, table, result, messages)) return std::nullopt;
-    } else {
-        const TIR_File file = Read_Code_File(path, format);
-        Report_Format_Errors(path, file, messages);
-        if (file.Records.empty() && file.Errors.size() == 1 && file.Errors[0].Line == 0) return std::nullopt;
-        table.Allocate(static_cast<int32_t>(std::min<std::size_t>(file.Records.size(), Max_Table_Rows)),
-                       Row_Bytes_Limit);
-        const TImport_Result imported = Import_Records(file.Records, table, Unsaved_Import_Limits);
-        for (const std::string& line : Describe_Import(imported)) messages.Problem(path + ": " + line);
-    }
+    if (!Read_Into_Table(path, format, table, Unsaved_Import_Limits, messages)) return std::nullopt;
     TKey_Recognizer keys;
     keys.Learn(table);
     return keys;

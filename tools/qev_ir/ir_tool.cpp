@@ -30,9 +30,11 @@ namespace qev {
 namespace {
 
 using ir_tool::Command_Samples_Limit;
+using ir_tool::Import_Into;
 using ir_tool::Import_Limits;
 using ir_tool::Open_Error;
 using ir_tool::Read_Command_File;
+using ir_tool::Read_Into_Table;
 using ir_tool::Report_Format_Errors;
 using ir_tool::Row_Bytes_Limit;
 using ir_tool::TMessages;
@@ -104,16 +106,6 @@ int Nothing_To_Write(const std::string& in, const std::string& out, TMessages& m
     return Ir_Tool_Failed;
 }
 
-// Samples the records into `table` as File > Import does, telling what it
-// left out or cut.
-void Import_Into(const std::vector<TIR_Record>& records, const std::string& in, TCommand_Table& table,
-                 TMessages& messages) {
-    // Rows for the records, up to the most a table holds.
-    table.Allocate(static_cast<int32_t>(std::min<std::size_t>(records.size(), Max_Table_Rows)), Row_Bytes_Limit);
-    const TImport_Result imported = Import_Records(records, table, Import_Limits);
-    for (const std::string& line : Describe_Import(imported)) messages.Problem(in + ": " + line);
-}
-
 int Convert(const std::string& in, TCode_Format in_format, const std::string& out, TCode_Format out_format,
             TMessages& messages) {
     const bool from_table = in_format == TCode_Format::Command_File;
@@ -133,7 +125,7 @@ int Convert(const std::string& in, TCode_Format in_format, const std::string& ou
     if (out_format == TCode_Format::Command_File) {
         // A Command file copied to a Command file keeps its rows and its
         // repetition count exactly; other files are sampled into a table.
-        if (!from_table) Import_Into(records, in, table, messages);
+        if (!from_table) Import_Into(records, in, table, Import_Limits, messages);
         if (table.Command_Count == 0) return Nothing_To_Write(in, out, messages);
         if (!Save_Command_File(out, repeat, table, messages.Sink_For(out))) return Ir_Tool_Failed;
     } else {
@@ -164,13 +156,10 @@ int Convert(const std::string& in, TCode_Format in_format, const std::string& ou
 // holds; what would be refused, left out or cut goes to the messages.
 int Check(const std::string& path, TCode_Format format, std::ostream& out, TMessages& messages) {
     TCommand_Table table;
-    if (format == TCode_Format::Command_File) {
-        TCommand_File_Result result;
-        if (!Read_Command_File(path, table, result, messages)) return Ir_Tool_Failed;
-    } else {
-        const TIR_File file = Read_Code_File(path, format);
-        Report_Format_Errors(path, file, messages);
-        Import_Into(file.Records, path, table, messages);
+    // A code file that cannot be read is still counted (0 commands), with
+    // its fault told; a Command file the store cannot open ends here.
+    if (!Read_Into_Table(path, format, table, Import_Limits, messages) && format == TCode_Format::Command_File) {
+        return Ir_Tool_Failed;
     }
     const int32_t count = table.Rows_In_Use();
     out << path << ": " << count << (count == 1 ? " command" : " commands")

@@ -1,5 +1,5 @@
 // What the qev-ir commands share: the limits of the files they read, the
-// messages on the error stream, and reading a Command file.
+// messages on the error stream, and reading a file into a table.
 #ifndef QEV_TOOLS_QEV_IR_TOOL_SUPPORT_H
 #define QEV_TOOLS_QEV_IR_TOOL_SUPPORT_H
 
@@ -13,6 +13,7 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qev::ir_tool {
 
@@ -58,6 +59,17 @@ bool Read_Command_File(const std::string& path, TCommand_Table& table, TCommand_
 
 // Each format error of a code file, as one message.
 void Report_Format_Errors(const std::string& path, const TIR_File& file, TMessages& messages);
+
+// Samples the records into `table`, sized for them, as File > Import does,
+// telling what it left out or cut.
+void Import_Into(const std::vector<TIR_Record>& records, const std::string& path, TCommand_Table& table,
+                 const TImport_Limits& limits, TMessages& messages);
+
+// Reads FILE of any format into `table`: a Command file as it is, a code
+// file's records through Import_Into. The file's faults go to `messages`.
+// false when the file could not be read at all.
+bool Read_Into_Table(const std::string& path, TCode_Format format, TCommand_Table& table, const TImport_Limits& limits,
+                     TMessages& messages);
 
 }  // namespace qev::ir_tool
 
