@@ -332,6 +332,9 @@ void TPress::Frame(uint64_t code, bool repeat) {
 }
 
 std::optional<std::string> TPress::Encode(const std::vector<uint64_t>& codes) {
+    // Room for a frame's durations at two a bit, and its header, lead,
+    // trail, foot and gap, so that they are not copied as they grow.
+    Out.Values.reserve(codes.size() * static_cast<std::size_t>(2 * std::max<int64_t>(Remote.Word_Bits(), 0) + 12));
     for (std::size_t k = 0; k < codes.size(); ++k) {
         const bool repeat = k > 0;
         const int64_t before = Out.Total;
