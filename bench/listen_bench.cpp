@@ -12,6 +12,9 @@
 //                long).
 //   idle CPU     the process's CPU time over Idle_Seconds of listening with
 //                nothing arriving, as a share of one core.
+//   pause        how long a send waits to take the receiver from the
+//                listener (TListener::TPause), Frames times at moments
+//                spread over the listener's wait.
 #include "bench/listen_bench.h"
 
 #include "app/core/key_recognition.h"
@@ -158,6 +161,19 @@ int Latency_And_Idle_Cpu(const TListen_Options& options) {
         seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_stime);
     std::printf("Idle: %.1f s of listening with nothing arriving took %.3f s of CPU: %.2f %% of one core\n", wall, cpu,
                 100 * cpu / wall);
+
+    std::vector<int64_t> pause_us;
+    for (int p = 0; p < options.Frames; ++p) {
+        // After the listener's resume delay, at a different point of its
+        // wait each time.
+        std::this_thread::sleep_for(TListener::Resume_Delay + std::chrono::microseconds(997 * (p % 101)));
+        const auto asked = Clock::now();
+        const TListener::TPause pause(listener);
+        pause_us.push_back(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - asked).count());
+    }
+    const TSummary pause = Summarize(pause_us);
+    std::printf("Pause: a send took the receiver from the listener in %.2f ms median, %.2f ms p99, %.2f ms at most\n",
+                pause.Median / 1000.0, pause.P99 / 1000.0, pause.Max / 1000.0);
     listener.Stop();
     return latency.Count == static_cast<std::size_t>(options.Frames) ? 0 : 1;
 }

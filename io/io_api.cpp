@@ -392,6 +392,11 @@ int IoSignalReceive(unsigned* durations_us, int capacity, int wait_ms, unsigned 
     return backend != nullptr ? backend->receive(durations_us, capacity, wait_ms, end_gap_us, max_total_us) : -1;
 }
 
+int IoSignalCancel(void) {
+    qev::io::LircBackend* backend = qev::io::signal_backend();
+    return backend != nullptr ? backend->cancel_receive() : -1;
+}
+
 const char* IoSignalError(void) {
     if (qev::io::signal_backend() != nullptr) return qev::io::LircBackend::error();
     if (qev::io::current_backend() == qev::io::BackendKind::None) return qev::io::g_description;

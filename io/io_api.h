@@ -194,6 +194,14 @@ int IoSignalSend(const unsigned* durations_us, int count, unsigned carrier_hz);
 // One receive at a time: a second one while another waits fails at once.
 int IoSignalReceive(unsigned* durations_us, int capacity, int wait_ms, unsigned end_gap_us, unsigned max_total_us);
 
+// Makes an IoSignalReceive under way in another thread return 0 at once; what
+// it took in is dropped. Returns 1 when a receive was under way, 0 when none
+// was (nothing changes: a receive that begins later waits as usual), -1 when
+// the port cannot end a receive early (a register port; a receive then ends
+// at its own time). For a program that keeps a receive waiting while idle
+// and needs the receiver at once. Any thread.
+int IoSignalCancel(void);
+
 // Why the last IoSignalSend or IoSignalReceive of this thread failed, for
 // people: "/dev/lirc0: the device has no transmitter". Valid until this
 // thread's next call.

@@ -383,6 +383,13 @@ int LircBackend::send_locked(const unsigned* d, std::size_t count) {
 
 // ---- receiving ---------------------------------------------------------------
 
+int LircBackend::cancel_receive() {
+    std::lock_guard<std::mutex> guard(cancel_mutex_);
+    if (!receiving_) return 0;
+    cancel_ = true;
+    return device_->wake_poll() ? 1 : -1;
+}
+
 void LircBackend::set_receive_timeout(unsigned end_gap_us) {
     if (!timeout_settable_) return;
     const std::uint32_t wanted = std::clamp<std::uint32_t>(end_gap_us, min_timeout_us_, max_timeout_us_);
@@ -419,6 +426,17 @@ int LircBackend::receive(unsigned* durations_us, int capacity, int wait_ms, unsi
     std::unique_lock<std::mutex> lock(receive_mutex_, std::try_to_lock);
     if (!lock.owns_lock()) return fail("%s: another receive is under way", name_.c_str());
 
+    struct Cancel_Scope {
+        LircBackend& backend;
+        explicit Cancel_Scope(LircBackend& b) : backend(b) { Set(true); }
+        ~Cancel_Scope() { Set(false); }
+        void Set(bool receiving) {
+            std::lock_guard<std::mutex> guard(backend.cancel_mutex_);
+            backend.receiving_ = receiving;
+            backend.cancel_ = false;
+        }
+    } cancel_scope{*this};
+
     const std::int64_t called = device_->now_ns();
     const std::int64_t wait_end = called + static_cast<std::int64_t>(wait_ms) * kNsPerMs;
     const std::int64_t signal_ns = (static_cast<std::int64_t>(max_total_us) + end_gap_us) * kNsPerUs;
@@ -442,8 +460,10 @@ int LircBackend::receive(unsigned* durations_us, int capacity, int wait_ms, unsi
     std::uint32_t buffer[kReadValues];
     for (;;) {
         const std::int64_t now = device_->now_ns();
+        if (cancel_) return 0;
         if (now >= deadline) return signal.count();
         const int events = device_->poll(fd_, deadline - now);
+        if (cancel_) return 0;
         if (events < 0) {
             if (errno == EINTR) continue;
             return fail("%s: poll: %s", name_.c_str(), std::strerror(errno));

@@ -25,6 +25,7 @@
 #include "io/device_access.h"
 #include "io/lirc_device.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -83,6 +84,12 @@ public:
     // blocks longer than wait_ms + max_total_us + end_gap_us.
     int receive(unsigned* durations_us, int capacity, int wait_ms, unsigned end_gap_us, unsigned max_total_us);
 
+    // IoSignalCancel: makes a receive under way in another thread return 0
+    // at once, what it took in dropped. 1 when one was under way, 0 when
+    // none was (nothing changes then), -1 when the device cannot wake a
+    // receive (it then ends at its own time).
+    int cancel_receive();
+
     // Why the last send or receive of this thread failed.
     static const char* error();
 
@@ -107,6 +114,10 @@ private:
 
     std::mutex send_mutex_;
     std::mutex receive_mutex_;
+    // A receive is under way, and cancel_receive asked it to end.
+    std::mutex cancel_mutex_;
+    bool receiving_ = false;
+    std::atomic<bool> cancel_{false};
     // When the last receive returned (0: none yet); see receive().
     std::int64_t last_return_ns_ = 0;
 };

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #include <cerrno>
@@ -32,14 +33,31 @@ public:
         return put < 0 ? -1 : static_cast<long>(static_cast<std::size_t>(put) / sizeof *values);
     }
 
+    // The device and the wake-up counter (when there is one).
     int poll(int fd, std::int64_t timeout_ns) override {
         if (timeout_ns < 0) timeout_ns = 0;
-        pollfd entry{fd, POLLIN, 0};
+        pollfd entries[2] = {{fd, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
         const timespec timeout{static_cast<time_t>(timeout_ns / kNsPerSecond),
                                static_cast<long>(timeout_ns % kNsPerSecond)};
-        const int ready = ::ppoll(&entry, 1, &timeout, nullptr);
+        const int ready = ::ppoll(entries, wake_fd_ >= 0 ? 2 : 1, &timeout, nullptr);
         if (ready <= 0) return ready;
-        return entry.revents;
+        if (entries[1].revents != 0) {
+            std::uint64_t count = 0;
+            while (::read(wake_fd_, &count, sizeof count) < 0 && errno == EINTR) {
+            }
+            return 0;
+        }
+        return entries[0].revents;
+    }
+
+    bool wake_poll() override {
+        if (wake_fd_ < 0) return false;
+        const std::uint64_t one = 1;
+        ssize_t put;
+        while ((put = ::write(wake_fd_, &one, sizeof one)) < 0 && errno == EINTR) {
+        }
+        // A full counter (EAGAIN) already wakes the poll.
+        return put == sizeof one || errno == EAGAIN;
     }
 
     std::int64_t now_ns() override {
@@ -54,6 +72,12 @@ public:
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
         }
     }
+
+private:
+    // Written by wake_poll, read away by the poll it wakes. Every backend
+    // shares it; a wake-up that reaches another's poll only makes it look
+    // again.
+    int wake_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
 };
 
 }  // namespace

@@ -35,8 +35,14 @@ public:
     virtual long write(int fd, const std::uint32_t* values, std::size_t count) = 0;
 
     // Waits at most timeout_ns for something to read: the poll events
-    // (POLLIN, POLLHUP, POLLERR), 0 when the time ran out, or -1.
+    // (POLLIN, POLLHUP, POLLERR), 0 when the time ran out or wake_poll was
+    // called, or -1.
     virtual int poll(int fd, std::int64_t timeout_ns) = 0;
+
+    // Makes a poll under way in another thread return 0 at once; one that
+    // begins later may return 0 early once. False when the device cannot
+    // (a poll then waits its time out).
+    virtual bool wake_poll() { return false; }
 
     // CLOCK_MONOTONIC in nanoseconds, and a sleep until such a time.
     virtual std::int64_t now_ns() = 0;

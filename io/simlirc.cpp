@@ -407,6 +407,10 @@ int SimLircDevice::poll(int, std::int64_t timeout_ns) {
     std::unique_lock<std::mutex> lock(mutex_);
     const std::int64_t deadline = monotonic_ns() + std::max<std::int64_t>(timeout_ns, 0);
     for (;;) {
+        if (woken_) {
+            woken_ = false;
+            return 0;
+        }
         const std::int64_t now = monotonic_ns();
         if (!queue_.empty() && queue_.begin()->first <= now) return POLLIN;
         if (now >= deadline) return 0;
@@ -414,6 +418,15 @@ int SimLircDevice::poll(int, std::int64_t timeout_ns) {
         // steady_clock is CLOCK_MONOTONIC.
         arrived_.wait_until(lock, std::chrono::steady_clock::time_point(std::chrono::nanoseconds(wake)));
     }
+}
+
+bool SimLircDevice::wake_poll() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        woken_ = true;
+    }
+    arrived_.notify_all();
+    return true;
 }
 
 std::int64_t SimLircDevice::now_ns() { return monotonic_ns(); }

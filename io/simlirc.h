@@ -99,6 +99,7 @@ public:
     long read(int fd, std::uint32_t* values, std::size_t count) override;
     long write(int fd, const std::uint32_t* values, std::size_t count) override;
     int poll(int fd, std::int64_t timeout_ns) override;
+    bool wake_poll() override;
     std::int64_t now_ns() override;
     void sleep_until(std::int64_t t_ns) override;
     std::size_t max_write_values() const override;
@@ -127,6 +128,7 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable arrived_;
+    bool woken_ = false;  // wake_poll was called; the next poll returns
 
     std::uint32_t lirc_features_ = 0;
     bool loopback_ = true;

@@ -69,6 +69,7 @@ int TPort_Library::Load_Port_Library(const char* name) {
     Resolve_Slot(handle_, "IoSignalSend", signals_.IoSignalSend);
     Resolve_Slot(handle_, "IoSignalReceive", signals_.IoSignalReceive);
     Resolve_Slot(handle_, "IoSignalError", signals_.IoSignalError);
+    Resolve_Slot(handle_, "IoSignalCancel", signals_.IoSignalCancel);
     Resolve_Slot(handle_, "IoPortDescription", port_description_);
     Resolve_Slot(handle_, "IoBackendName", backend_name_);
     static const bool registered = std::atexit(Unload_All_At_Exit) == 0;

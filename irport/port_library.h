@@ -48,6 +48,8 @@ struct TPort_Signal_Table {
     decltype(&::IoSignalSend) IoSignalSend = nullptr;
     decltype(&::IoSignalReceive) IoSignalReceive = nullptr;
     decltype(&::IoSignalError) IoSignalError = nullptr;
+    // Newer libraries only: a port library without it is waited out.
+    decltype(&::IoSignalCancel) IoSignalCancel = nullptr;
 };
 
 // What a signal port offers.

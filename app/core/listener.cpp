@@ -18,6 +18,7 @@ bool TListener::Start(TOn_Heard on_heard, TOn_Failure on_failure) {
     on_failure_ = std::move(on_failure);
     stop_ = false;
     running_ = true;
+    cancellable_ = port_.Signal_Functions().IoSignalCancel != nullptr;
     // Whatever the device took in before now is not heard.
     resume_at_ = std::chrono::steady_clock::now() + Resume_Delay;
     thread_ = std::thread([this] { Run(); });
@@ -26,11 +27,12 @@ bool TListener::Start(TOn_Heard on_heard, TOn_Failure on_failure) {
 
 void TListener::Stop() {
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
         if (!thread_.joinable()) return;
         stop_ = true;
+        changed_.notify_all();
+        End_Receive(lock);
     }
-    changed_.notify_all();
     thread_.join();
     std::lock_guard lock(mutex_);
     running_ = false;
@@ -47,7 +49,20 @@ TListener::TPause::~TPause() { listener_.End_Pause(); }
 void TListener::Begin_Pause() {
     std::unique_lock lock(mutex_);
     ++pauses_;
-    changed_.wait(lock, [this] { return !in_receive_; });
+    End_Receive(lock);
+}
+
+void TListener::End_Receive(std::unique_lock<std::mutex>& lock) {
+    while (in_receive_) {
+        // The thread marks its receive before the receive begins to wait,
+        // and a cancel before then changes nothing: ask until it ends.
+        if (cancellable_ && port_.Signal_Functions().IoSignalCancel() >= 0) {
+            changed_.wait_for(lock, Cancel_Retry);
+        } else {
+            cancellable_ = false;
+            changed_.wait(lock);
+        }
+    }
 }
 
 void TListener::End_Pause() {
@@ -60,6 +75,7 @@ void TListener::End_Pause() {
 
 void TListener::Run() {
     std::vector<unsigned> durations(IO_SIGNAL_MAX);
+    int slice_ms = Slice_Ms;
     for (;;) {
         {
             std::unique_lock lock(mutex_);
@@ -74,9 +90,10 @@ void TListener::Run() {
                 }
             }
             in_receive_ = true;
+            slice_ms = cancellable_ ? Cancellable_Slice_Ms : Slice_Ms;
         }
         const int count = port_.Signal_Functions().IoSignalReceive(durations.data(), static_cast<int>(durations.size()),
-                                                                   Slice_Ms, End_Gap_Us, Max_Signal_Us);
+                                                                   slice_ms, End_Gap_Us, Max_Signal_Us);
         const std::string error = count < 0 ? port_.Signal_Error() : std::string();
         const auto end = std::chrono::steady_clock::now();
         THeard_Signal heard{{}, end};

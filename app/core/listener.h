@@ -3,14 +3,15 @@
 // named as keys on the window's thread (TKey_Listening,
 // app/core/key_recognition.h), where the Command table lives.
 //
-// A thread of its own waits for signals in slices of Slice_Ms; the device
-// wakes it when a signal arrives, so waiting costs next to nothing. A signal
-// ends after End_Gap_Us of silence. A send, a capture or the Debug Tool
-// takes the receiver with a TListener::TPause for as long as it runs: the
-// pause waits until the thread has stopped waiting, and after the last pause
-// ends the thread lets Resume_Delay pass before it listens again, so that the
-// port reads away what came in meanwhile (the program's own sends, which a
-// device hearing its own transmitter picks up) instead of handing it on.
+// A thread of its own waits for signals; the device wakes it when a signal
+// arrives, so waiting costs next to nothing. A signal ends after End_Gap_Us
+// of silence. A send, a capture or the Debug Tool takes the receiver with a
+// TListener::TPause for as long as it runs: the pause ends the thread's wait
+// at once where the port library can (IoSignalCancel) and otherwise waits
+// for it to end, and after the last pause ends the thread lets Resume_Delay
+// pass before it listens again, so that the port reads away what came in
+// meanwhile (the program's own sends, which a device hearing its own
+// transmitter picks up) instead of handing it on.
 #ifndef QEV_APP_CORE_LISTENER_H
 #define QEV_APP_CORE_LISTENER_H
 
@@ -37,11 +38,15 @@ struct THeard_Signal {
 
 class TListener {
 public:
-    // Each slice ends with a wake-up (about 0.3 ms of CPU on a slow
-    // machine), and a pause waits for the slice under way to end: 100 ms
-    // keeps idle listening well under 1 % of a core and a click's send
-    // within a tenth of a second.
+    // The thread waits in slices, each ending with a wake-up (about 0.3 ms
+    // of CPU on a slow machine). A port library that can end a wait early
+    // is given long ones; with one that cannot, a pause waits for the slice
+    // under way to end, and 100 ms keeps idle listening well under 1 % of a
+    // core and a click's send within a tenth of a second.
     static constexpr int Slice_Ms = 100;
+    static constexpr int Cancellable_Slice_Ms = 10'000;
+    // A cancel that came before the wait began is asked again this soon.
+    static constexpr std::chrono::milliseconds Cancel_Retry{2};
     static constexpr unsigned End_Gap_Us = 20'000;
     static constexpr unsigned Max_Signal_Us = 2'000'000;
     static constexpr std::chrono::milliseconds Resume_Delay{60};
@@ -83,6 +88,9 @@ private:
     void Run();
     void Begin_Pause();
     void End_Pause();
+    // Waits, the mutex held in `lock`, until the thread is not receiving,
+    // ending its receive early where the port library can.
+    void End_Receive(std::unique_lock<std::mutex>& lock);
 
     const TPort_Library& port_;
     mutable std::mutex mutex_;
@@ -91,6 +99,7 @@ private:
     bool running_ = false;
     bool stop_ = false;
     bool in_receive_ = false;
+    bool cancellable_ = false;  // IoSignalCancel works
     int pauses_ = 0;
     std::chrono::steady_clock::time_point resume_at_{};
     TOn_Heard on_heard_;

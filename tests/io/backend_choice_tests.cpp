@@ -324,6 +324,8 @@ TEST_P(Signal_Backend_Choice, Loads_With_The_Expected_Backend_And_Signal_Functio
     EXPECT_EQ(r.values.at("fallback_reason"), row.fallback_reason);
     EXPECT_EQ(r.values.at("installed"), std::string(row.backend) == "none" ? "0" : "1");
     EXPECT_EQ(r.values.at("signal_features"), std::to_string(row.signal_features));
+    // No receive is under way; a register port cannot cancel one.
+    EXPECT_EQ(r.values.at("signal_cancel"), row.signal_features != 0 ? "0" : "-1");
     EXPECT_EQ(r.values.at("signal_send"), std::to_string(row.signal_send));
     if (row.signal_send != 0) {
         EXPECT_EQ(r.values.at("signal_error"), row.signal_error);

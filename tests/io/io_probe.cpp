@@ -100,6 +100,7 @@ int main(int argc, char** argv) {
     auto signal_send = RESOLVE(IoSignalSend);
     RESOLVE(IoSignalReceive);
     auto signal_error = RESOLVE(IoSignalError);
+    auto signal_cancel = RESOLVE(IoSignalCancel);
     std::printf("missing_count=%d\n", g_missing);
     if (g_missing != 0) return 4;
 
@@ -124,6 +125,7 @@ int main(int argc, char** argv) {
         // A short signal: mark, space, mark.
         const unsigned durations[] = {600, 500, 700};
         std::printf("signal_features=%d\n", signal_features());
+        std::printf("signal_cancel=%d\n", signal_cancel());
         std::printf("signal_send=%d\n", signal_send(durations, 3, 38000));
         std::printf("signal_error=%s\n", signal_error());
         std::printf("sim_signal_count=%lld\n", signal_count());

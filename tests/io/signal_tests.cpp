@@ -240,6 +240,20 @@ TEST_F(SimLirc_Port, A_Second_Receive_While_One_Waits_Fails_At_Once) {
     EXPECT_EQ(receiving.get().durations, std::vector<unsigned>{600});
 }
 
+TEST_F(SimLirc_Port, A_Cancel_Ends_A_Waiting_Receive_At_Once_And_Leaves_The_Next_Alone) {
+    EXPECT_EQ(IoSignalCancel(), 0) << "no receive is under way";
+    auto receiving = ReceiveInThread(10'000, 20'000, 1'000'000);
+    const long long called = NowNs();
+    EXPECT_EQ(IoSignalCancel(), 1);
+    EXPECT_EQ(receiving.get().count, 0);
+    EXPECT_LT(NowNs() - called, 3'000 * kMs) << "not the 10 s it would wait";
+    // The earlier cancel neither ended this receive nor keeps its signal out.
+    auto next = ReceiveInThread(5'000, 20'000, 1'000'000);
+    const unsigned signal[] = {600, 400, 600};
+    ASSERT_EQ(IoSignalSend(signal, 3, 0), 0);
+    EXPECT_EQ(next.get().durations, (std::vector<unsigned>{600, 400, 600}));
+}
+
 // ---- what the device offers ---------------------------------------------------------------
 
 struct FeaturesRow {

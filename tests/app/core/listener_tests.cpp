@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -171,6 +172,121 @@ TEST_F(Listener_Test, A_Port_Without_A_Receiver_Cannot_Listen) {
     EXPECT_FALSE(on_registers.Start([](const THeard_Signal&) {}, [](const std::string&) {}));
     EXPECT_FALSE(on_registers.Listening());
     const TListener::TPause pause(on_registers);  // nothing to wait for
+}
+
+// A device whose receive waits its whole wait_ms unless cancelled, as a
+// kernel IR device does when nothing comes; its cancel, like the port
+// library's, reaches only a receive already waiting.
+struct TWaiting_Device {
+    std::mutex Mutex;
+    std::condition_variable Changed;
+    bool Waiting = false;
+    bool Cancelled = false;
+    int Cancel_Answer = 1;                        // what a cancel of a waiting receive returns
+    std::chrono::milliseconds Before_Waiting{0};  // between the call and its wait
+    std::vector<int> Wait_Ms;
+};
+TWaiting_Device* waiting_device = nullptr;
+
+int Waiting_Receive(unsigned*, int, int wait_ms, unsigned, unsigned) {
+    TWaiting_Device& d = *waiting_device;
+    std::unique_lock lock(d.Mutex);
+    d.Wait_Ms.push_back(wait_ms);
+    d.Changed.notify_all();
+    d.Changed.wait_for(lock, d.Before_Waiting);  // a cancel now is lost
+    d.Waiting = true;
+    d.Cancelled = false;
+    d.Changed.notify_all();
+    d.Changed.wait_for(lock, std::chrono::milliseconds(wait_ms), [&] { return d.Cancelled; });
+    d.Waiting = false;
+    return 0;
+}
+int Waiting_Cancel() {
+    TWaiting_Device& d = *waiting_device;
+    std::lock_guard lock(d.Mutex);
+    if (!d.Waiting) return 0;
+    if (d.Cancel_Answer < 0) return -1;
+    d.Cancelled = true;
+    d.Changed.notify_all();
+    return 1;
+}
+
+class Cancellable_Listener_Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        waiting_device = &state;
+        port.Set_Signal_Table({Features, nullptr, Waiting_Receive, Error, Waiting_Cancel});
+    }
+    void TearDown() override {
+        listener.Stop();
+        waiting_device = nullptr;
+    }
+    void Start_And_Let_It_Wait() {
+        ASSERT_TRUE(listener.Start([](const THeard_Signal&) {}, [](const std::string&) {}));
+        std::unique_lock lock(state.Mutex);
+        ASSERT_TRUE(state.Changed.wait_for(lock, 5s, [&] { return state.Waiting; }));
+    }
+    int First_Wait_Ms() {
+        std::lock_guard lock(state.Mutex);
+        return state.Wait_Ms.front();
+    }
+    // How long taking the receiver from the listener takes.
+    Clock::duration Pause_Time() {
+        const auto start = Clock::now();
+        const TListener::TPause pause(listener);
+        return Clock::now() - start;
+    }
+
+    TWaiting_Device state;
+    TPort_Library port;
+    TListener listener{port};
+};
+
+TEST_F(Cancellable_Listener_Test, Waits_In_Long_Slices_And_A_Pause_Ends_The_Wait_At_Once) {
+    Start_And_Let_It_Wait();
+    EXPECT_EQ(First_Wait_Ms(), TListener::Cancellable_Slice_Ms);
+    EXPECT_LT(Pause_Time(), 1s) << "a 10 s slice is not waited out";
+    Start_And_Let_It_Wait();
+    const auto start = Clock::now();
+    listener.Stop();
+    EXPECT_LT(Clock::now() - start, 1s) << "nor by Stop";
+}
+
+TEST_F(Cancellable_Listener_Test, A_Cancel_Before_The_Receive_Waits_Is_Asked_Again) {
+    state.Before_Waiting = 50ms;
+    Start_And_Let_It_Wait();
+    // The next receive begins after the pause; catch it before it waits.
+    { const TListener::TPause pause(listener); }
+    {
+        std::unique_lock lock(state.Mutex);
+        ASSERT_TRUE(state.Changed.wait_for(lock, 5s, [&] { return state.Wait_Ms.size() == 2; }));
+    }
+    EXPECT_LT(Pause_Time(), 1s);
+}
+
+TEST_F(Cancellable_Listener_Test, A_Library_That_Cannot_Cancel_Is_Waited_Out_And_Gets_Short_Slices) {
+    state.Cancel_Answer = -1;
+    Start_And_Let_It_Wait();
+    // The long wait under way ends by itself, a little later.
+    std::thread end_of_wait([&] {
+        std::this_thread::sleep_for(50ms);
+        std::lock_guard lock(state.Mutex);
+        state.Cancelled = true;
+        state.Changed.notify_all();
+    });
+    const Clock::duration paused_after = Pause_Time();
+    end_of_wait.join();
+    EXPECT_GE(paused_after, 40ms) << "the pause waited for the receive to end";
+    std::unique_lock lock(state.Mutex);
+    ASSERT_TRUE(state.Changed.wait_for(lock, 5s, [&] { return state.Wait_Ms.size() >= 2; }));
+    EXPECT_EQ(state.Wait_Ms.back(), TListener::Slice_Ms);
+}
+
+TEST_F(Cancellable_Listener_Test, Without_A_Cancel_The_Slices_Stay_Short) {
+    port.Set_Signal_Table({Features, nullptr, Waiting_Receive, Error});
+    Start_And_Let_It_Wait();
+    EXPECT_EQ(First_Wait_Ms(), TListener::Slice_Ms);
+    EXPECT_LT(Pause_Time(), 1s);
 }
 
 }  // namespace
