@@ -147,7 +147,11 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
         const int32_t row = table.Command_Count++;
         if (!table.Set_Name(row, record.Name.empty() ? name : record.Name)) ++result.Renamed;
         names.insert(table.Row(row).Name);
-        Store_Record(table, row, record, samples, &cut);
+        if (limits.Waveforms) {
+            Store_Record(table, row, record, samples, &cut);
+        } else {
+            Sample_Record(record, samples, &cut, [](const std::vector<int32_t>&, int32_t) { return 0; });
+        }
         if (cut) ++result.Cut;
         ++result.Added;
     }

@@ -43,6 +43,9 @@ struct TImport_Limits {
     // Whether the table may be saved to a Command file, so that only names
     // such a file holds may enter it; a table only sent from may take any.
     bool Savable_Names = true;
+    // Whether the rows get their waveforms. Without, they get their names
+    // only, and the result is the same: a check that keeps nothing.
+    bool Waveforms = true;
 };
 
 struct TImport_Result {

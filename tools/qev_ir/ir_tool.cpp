@@ -152,13 +152,16 @@ int Convert(const std::string& in, TCode_Format in_format, const std::string& ou
 // ---- check ----------------------------------------------------------------------
 
 // Reads the file as the window's File > Import reads it (every command
-// sampled into a table, nothing written) and says how many commands it
-// holds; what would be refused, left out or cut goes to the messages.
+// into a table, each raw one decoded to find its length; nothing written)
+// and says how many commands it holds; what would be refused, left out or
+// cut goes to the messages. The waveforms are not sampled: nothing keeps
+// them.
 int Check(const std::string& path, TCode_Format format, std::ostream& out, TMessages& messages) {
     TCommand_Table table;
     // A code file that cannot be read is still counted (0 commands), with
     // its fault told; a Command file the store cannot open ends here.
-    if (!Read_Into_Table(path, format, table, Import_Limits, messages) && format == TCode_Format::Command_File) {
+    if (!Read_Into_Table(path, format, table, ir_tool::Check_Limits, messages) &&
+        format == TCode_Format::Command_File) {
         return Ir_Tool_Failed;
     }
     const int32_t count = table.Rows_In_Use();

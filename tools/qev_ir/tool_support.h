@@ -23,6 +23,8 @@ constexpr TCommand_File_Limits Read_Limits{Max_Table_Rows, Row_Bytes_Limit};
 constexpr TImport_Limits Import_Limits{Max_Table_Rows, Command_Samples_Limit};
 // For a table that is only sent from or compared with, never saved.
 constexpr TImport_Limits Unsaved_Import_Limits{Max_Table_Rows, Command_Samples_Limit, false};
+// check: what import would say, without sampling the waveforms.
+constexpr TImport_Limits Check_Limits{Max_Table_Rows, Command_Samples_Limit, true, false};
 
 // The store's messages may run over several lines (a heading, then a
 // detail); on a terminal each message keeps to one.

@@ -214,6 +214,35 @@ TEST(Table_Codes, Many_Records_At_Once_Are_The_Records_One_By_One) {
     }
 }
 
+// A check keeps no waveforms: the rows get their names only, and it says
+// what the import says (the same rows added, cut, left out and renamed).
+TEST(Table_Codes, Without_Waveforms_The_Import_Tells_The_Same) {
+    std::vector<TIR_Record> records{Parsed("A", TProtocol::NEC, 1, 1),
+                                    Parsed("A", TProtocol::NEC, 2, 2),
+                                    Raw("LONG", {9000, 4500, 560, 900000, 560}),
+                                    Parsed("VOL,UP", TProtocol::RC6, 0, 1),
+                                    Raw("", {500, 500, 500}),
+                                    Parsed(std::string(Command_Name_Limit + 5, 'N'), TProtocol::SIRC, 1, 2)};
+    for (uint32_t i = 0; i < 5; ++i) records.push_back(Parsed("K" + std::to_string(i), TProtocol::RC5, 0, i));
+    const auto import = [&](bool waveforms, TCommand_Table& table) {
+        table.Allocate(8, 500);
+        return Import_Records(records, table, {8, 4000, true, waveforms});
+    };
+    TCommand_Table sampled, named;
+    const TImport_Result full = import(true, sampled);
+    const TImport_Result check = import(false, named);
+    EXPECT_EQ(Describe_Import(check), Describe_Import(full));
+    EXPECT_EQ(check.Cut, 1);
+    EXPECT_EQ(check.Left_Out, 1);
+    EXPECT_EQ(check.Renamed, 1);
+    ASSERT_EQ(named.Command_Count, sampled.Command_Count);
+    for (int32_t row = 0; row < named.Command_Count; ++row) {
+        EXPECT_EQ(named.Row(row).Name, sampled.Row(row).Name);
+        EXPECT_GT(sampled.Row(row).Byte_Count, 0);
+        EXPECT_EQ(named.Row(row).Byte_Count, 0);
+    }
+}
+
 // A name a Command file cannot hold would be split when the table is saved
 // (a ',' starts the bytes, a ';' a comment, "@REPEAT" makes the line the
 // repetition count): such a record is left out and told, unless the table
