@@ -22,10 +22,10 @@ void Set_Error(int* error, int value) {
 // where the kernel cannot (before Linux 5.14).
 void Prepare_Pages(char* data, std::size_t size) {
 #ifdef MADV_POPULATE_WRITE
-    constexpr std::uintptr_t Page = 4096;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + Page - 1) & ~(Page - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(Page - 1);
-    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+    constexpr std::size_t Page = 4096;
+    const std::size_t skip = (Page - reinterpret_cast<std::uintptr_t>(data) % Page) % Page;
+    const std::size_t length = size > skip ? (size - skip) / Page * Page : 0;
+    if (length > 0) ::madvise(data + skip, length, MADV_POPULATE_WRITE);
 #else
     (void)data;
     (void)size;

@@ -49,6 +49,8 @@ public:
         return i >= us_.size() || us_[i] >= min_us;
     }
 
+    // How many runs there are, without counting as a look.
+    std::size_t Count() const { return us_.size(); }
     // One more than the highest index looked at since Reset_Reach.
     std::size_t Reach() const { return reach_; }
     void Reset_Reach() const { reach_ = 0; }
@@ -832,18 +834,46 @@ std::optional<TDecoded> Decode_Runs(const TRuns& runs, TLooks* looks = nullptr) 
     return decoded;
 }
 
+// The durations a long signal's opening is first looked at in: more than
+// the runs of any frame a decoder reads.
+constexpr std::size_t Opening_Durations = 160;
+
+// Whether a long signal opens with no frame a decoder knows, found from its
+// first Opening_Durations durations alone. Sampled on their own, they give
+// the runs of the whole signal up to their last mark (which a mark after
+// them may lengthen), so a look that stayed below that mark finds in the
+// whole signal what it found in them. An air conditioner's frame of
+// hundreds of durations is then not sampled whole only to be told unknown.
+// False when the signal is short or the look reached too far: decode it
+// whole.
+bool Opens_No_Frame(std::span<const int32_t> durations_us, int32_t max_samples) {
+    if (durations_us.size() <= 2 * Opening_Durations) return false;
+    const std::span<const int32_t> opening = durations_us.first(Opening_Durations);
+    // Cut by the sample limit, the runs would end differently.
+    if (Sampled_Length(opening, INT32_MAX) >= max_samples) return false;
+    const TRuns runs = Runs_Of(Sampled_Durations(opening, max_samples));
+    if (runs.Count() < 2) return false;
+    const std::size_t last_mark = (runs.Count() - 1) & ~std::size_t{1};  // marks at even indexes
+    runs.Reset_Reach();
+    const bool none = !Try_Any(runs, 0);
+    return none && runs.Reach() <= last_mark;
+}
+
 }  // namespace
 
 std::optional<TDecoded> Decode_Levels(std::span<const uint8_t> levels) { return Decode_Runs(Runs_Of(levels)); }
 
 std::optional<TDecoded> Decode_Durations(std::span<const int32_t> durations_us, int32_t max_samples,
                                          int32_t min_samples) {
+    if (Opens_No_Frame(durations_us, max_samples)) return std::nullopt;
     return Decode_Runs(Runs_Of(Sampled_Durations(durations_us, max_samples, min_samples)));
 }
 
 std::optional<TDecoded> Decode_Durations_Again(
     std::span<const int32_t> durations_us, int32_t max_samples,
     const std::function<int32_t(const std::optional<TDecoded>&)>& min_samples) {
+    // A longer idle end leaves the opening as it is.
+    if (Opens_No_Frame(durations_us, max_samples)) return std::nullopt;
     TSampled_Durations sampled = Sampled_Durations(durations_us, max_samples);
     const TRuns first_runs = Runs_Of(std::move(sampled));
     TLooks looks;

@@ -44,7 +44,9 @@ std::optional<TDecoded> Decode_Durations(std::span<const int32_t> durations_us, 
 // `first` is Decode_Durations(durations_us, max_samples): a length that
 // depends on what the durations are, as a record's idle end does on its
 // protocol. Each frame the first decode read before the runs where the
-// two lengths differ is not read again.
+// two lengths differ is not read again, and a long signal that opens with
+// no known frame is not decoded again at all (min_samples is then not
+// called: a longer idle end cannot change its opening).
 std::optional<TDecoded> Decode_Durations_Again(
     std::span<const int32_t> durations_us, int32_t max_samples,
     const std::function<int32_t(const std::optional<TDecoded>&)>& min_samples);

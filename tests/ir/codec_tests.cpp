@@ -1,4 +1,5 @@
 // Encoding protocol codes, sampling them at 8 kHz and decoding them again.
+#include "base/sample_grid.h"
 #include "ir/decoder.h"
 #include "ir/protocols.h"
 #include "ir/sampling.h"
@@ -367,6 +368,62 @@ TEST(Decode_Test, Decoding_Again_At_A_Longer_Length_Is_Decoding_At_It) {
         EXPECT_EQ(Describe_Decoded(again), Describe_Decoded(direct));
         EXPECT_EQ(again->First_Frame_Start, direct->First_Frame_Start);
         EXPECT_EQ(again->Last_Frame_Start, direct->Last_Frame_Start);
+    }
+}
+
+// A long signal is first looked at in its opening alone; what it decodes
+// to is still what its samples decode to, whatever follows the opening.
+TEST(Decode_Test, Long_Signals_Decode_As_Their_Samples_Do) {
+    const auto then = [](std::vector<int32_t> d, const std::vector<int32_t>& more) {
+        d.insert(d.end(), more.begin(), more.end());
+        return d;
+    };
+    std::mt19937 random(7);
+    const auto noise = [&](int count, int32_t low, int32_t high) {
+        std::vector<int32_t> d;
+        for (int i = 0; i < count; ++i) d.push_back(std::uniform_int_distribution<int32_t>(low, high)(random));
+        return d;
+    };
+    // An air conditioner's frame: leader, then a long pulse-distance word.
+    std::vector<int32_t> air{3100, 1600};
+    for (int i = 0; i < 200; ++i) air.insert(air.end(), {430, i % 3 == 0 ? 1290 : 430});
+    air.push_back(430);
+    std::vector<int32_t> nec_held = Encode({TProtocol::NEC, 0x04, 0x08}).Durations_us;
+    for (int i = 0; i < 100; ++i) nec_held.insert(nec_held.end(), {9000, 2250, 563, 96000});
+    struct Row {
+        const char* Name;
+        std::vector<int32_t> Durations_us;
+        int32_t Max_Samples;
+        std::string Decoded;  // empty: whatever the samples decode to
+    };
+    const TIR_Code kaseikyo{TProtocol::Kaseikyo, 0x200280, 0x3D0};
+    std::vector<Row> rows = {
+        {"air_conditioner_frame", air, Plenty, "Unknown protocol"},
+        {"air_conditioner_frame_cut_short", air, 100, "Unknown protocol"},
+        {"kaseikyo_frame_then_noise", then(Encode(kaseikyo).Durations_us, noise(400, 200, 3000)), Plenty,
+         Describe_Code(kaseikyo)},
+        {"nec_held_for_100_repeats", nec_held, Plenty, "NEC  address 0x04  command 0x08  (+100 repeats)"},
+        {"rc6_frames_then_noise",
+         then(
+             then(Encode({TProtocol::RC6, 0x04, 0x0C}).Durations_us, Encode({TProtocol::RC6, 0x04, 0x0C}).Durations_us),
+             noise(500, 300, 900)),
+         Plenty, "RC6  address 0x04  command 0x0C  (+1 repeat)"},
+    };
+    for (int i = 0; i < 200; ++i) rows.push_back({"random", noise(330 + i, 100, 12000), Plenty, ""});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const auto durations = Decode_Durations(row.Durations_us, row.Max_Samples);
+        const auto samples = Decode_Levels(Levels_Of_Durations(row.Durations_us, row.Max_Samples));
+        if (!row.Decoded.empty()) {
+            EXPECT_EQ(Describe_Decoded(durations), row.Decoded);
+        }
+        ASSERT_EQ(Describe_Decoded(durations), Describe_Decoded(samples));
+        const auto again =
+            Decode_Durations_Again(row.Durations_us, row.Max_Samples, [](const std::optional<TDecoded>&) { return 0; });
+        EXPECT_EQ(Describe_Decoded(again), Describe_Decoded(samples));
+        if (!durations) continue;
+        EXPECT_EQ(durations->First_Frame_Start, samples->First_Frame_Start);
+        EXPECT_EQ(durations->Last_Frame_Start, samples->Last_Frame_Start);
     }
 }
 
