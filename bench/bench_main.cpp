@@ -16,9 +16,10 @@
 //                        "all".
 //   qev_bench listen     listening through the simulated IR device: the
 //                        share of frames from remotes 5 % slow and fast
-//                        named right, the latency to the hand-over, and
-//                        the CPU of 60 s of idle listening (--rounds=N
-//                        frames, default 200). Never part of "all".
+//                        named right, the latency to the hand-over, the
+//                        CPU of 60 s of idle listening, and how long a send
+//                        waits to take the receiver (--rounds=N frames,
+//                        default 200). Never part of "all".
 //   qev_bench --quick    fewer rounds and sends, and a 2 s long run
 //   qev_bench --rounds=N N rounds of short runs (default 200; kernel-ir: 20)
 //   qev_bench --random-phase  short runs start wherever they happen to (for
