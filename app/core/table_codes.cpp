@@ -48,6 +48,21 @@ int64_t Wanted_Samples(const TIR_Record& record, const TIR_Timing& timing, int32
     return Wanted_Samples(record, timing, decoded);
 }
 
+// The most samples a raw record's waveform may want, whatever its durations
+// decode to: their own length and the longest idle end Wanted_Samples may
+// give them (a frame period counts from a frame's start, which lies within
+// the sampled durations).
+int64_t Most_Wanted_Samples(const TIR_Timing& timing) {
+    static const int64_t longest_idle_end = [] {
+        int32_t period = Default_Gap_us;
+        for (const TProtocol_Info& info : All_Protocols()) period = std::max(period, info.Frame_Period_us);
+        return Sample_Of_us(period);
+    }();
+    int64_t end_us = 0;
+    for (const int32_t d : timing.Durations_us) end_us += std::max(d, 0);
+    return Sample_Of_us(end_us) + longest_idle_end;
+}
+
 // The length of the waveform: its idle end lasts to the wanted samples,
 // cut at `max_samples`.
 int32_t Length_Of(int64_t wanted, int32_t max_samples) {
@@ -68,6 +83,16 @@ auto Sample_Record(const TIR_Record& record, int32_t max_samples, bool* cut, F s
     if (cut != nullptr) *cut = wanted > max_samples;
     // The idle end: samples after the last duration are idle.
     return sample(timing.Durations_us, Length_Of(wanted, max_samples));
+}
+
+// Whether the record's waveform would be cut at `max_samples`, as
+// Sample_Record tells. A raw record is decoded only when the answer hangs on
+// what it decodes to: one whose every possible length fits is not cut.
+bool Would_Be_Cut(const TIR_Record& record, int32_t max_samples) {
+    if (!record.Code && Most_Wanted_Samples(record.Timing) <= max_samples) return false;
+    bool cut = false;
+    Sample_Record(record, max_samples, &cut, [](const std::vector<int32_t>&, int32_t) { return 0; });
+    return cut;
 }
 
 // Puts the record's waveform into row `row`, as Store_Levels(table, row,
@@ -150,7 +175,7 @@ TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_T
         if (limits.Waveforms) {
             Store_Record(table, row, record, samples, &cut);
         } else {
-            Sample_Record(record, samples, &cut, [](const std::vector<int32_t>&, int32_t) { return 0; });
+            cut = Would_Be_Cut(record, samples);
         }
         if (cut) ++result.Cut;
         ++result.Added;

@@ -243,6 +243,39 @@ TEST(Table_Codes, Without_Waveforms_The_Import_Tells_The_Same) {
     }
 }
 
+// Whether a raw record is cut can hang on what it decodes to (a known
+// protocol's frame period, an unknown signal's gap): a check tells it as the
+// import does, near the limit as well as far from it.
+TEST(Table_Codes, Without_Waveforms_A_Cut_Is_Told_Where_The_Decode_Decides_It) {
+    std::vector<int32_t> nec = Encode({TProtocol::NEC, 0x04, 0x08}).Durations_us;
+    nec.pop_back();  // as captured: 540 samples, its frame period 864
+    struct Row {
+        const char* name;
+        std::vector<int32_t> durations;
+        int32_t limit;
+        bool cut;
+    };
+    const std::vector<Row> rows = {
+        {"NEC: the frame period goes beyond", nec, 700, true},
+        {"NEC: the frame period fits", nec, 900, false},
+        {"NEC: far within", nec, 20000, false},
+        {"NEC: the frame alone goes beyond", nec, 500, true},
+        {"unknown ending on a mark: its gap goes beyond", {500, 500, 500}, 200, true},
+        {"unknown ending on a mark: its gap fits", {500, 500, 500}, 400, false},
+        {"unknown ending on a space: no gap", {500, 500, 500, 500}, 100, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto import = [&](bool waveforms) {
+            TCommand_Table table;
+            table.Allocate(1, 500);
+            return Import_Records({Raw("R", row.durations)}, table, {1, row.limit, true, waveforms}).Cut;
+        };
+        EXPECT_EQ(import(true), row.cut ? 1 : 0);
+        EXPECT_EQ(import(false), row.cut ? 1 : 0);
+    }
+}
+
 // A name a Command file cannot hold would be split when the table is saved
 // (a ',' starts the bytes, a ';' a comment, "@REPEAT" makes the line the
 // repetition count): such a record is left out and told, unless the table
