@@ -1,5 +1,6 @@
 #include "ir/flipper_file.h"
 
+#include "base/decimal_words.h"
 #include "base/hex_text.h"
 #include "base/text_scan.h"
 #include "ir/format_text.h"
@@ -231,6 +232,13 @@ private:
     // one pass over the line, as a large library file is mostly such lines.
     void Take_Durations(int64_t line, std::string_view value) {
         std::vector<int32_t>& durations = Record->Timing.Durations_us;
+        // The usual line, sound throughout, at once; any other word by word,
+        // to tell which word is wrong.
+        const std::size_t before = durations.size();
+        if (Append_Decimal_Words(value, 1, Max_Duration_us, durations)) {
+            if (durations.size() <= Max_Durations) return;
+            durations.resize(before);
+        }
         // Room for a word after each space (other blanks are rare there).
         const auto words = static_cast<std::size_t>(std::count(value.begin(), value.end(), ' ')) + 1;
         durations.reserve(durations.size() + std::min(words, Max_Durations + 1));
