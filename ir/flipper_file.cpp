@@ -79,15 +79,17 @@ TIR_Code Flipper_Of_Code(TIR_Code code) {
 
 // Four hex bytes, least significant first: "EE 87 00 00" is 0x87EE.
 std::optional<uint32_t> Little_Endian(std::string_view text) {
-    const std::vector<std::string_view> bytes = Words_Of(text);
-    if (bytes.size() != 4) return std::nullopt;
     uint32_t value = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
+    std::size_t at = 0;
+    for (int i = 0; i < 4; ++i) {
+        const std::string_view byte = Next_Word(text, at);
         std::size_t pos = 0;
-        const TDigits digits = Take_Digits(bytes[i], pos, 16, 0xFF);
-        if (digits.Count == 0 || digits.Count > 2 || pos != bytes[i].size()) return std::nullopt;
+        const TDigits digits = Take_Digits(byte, pos, 16, 0xFF);
+        if (digits.Count == 0 || digits.Count > 2 || pos != byte.size()) return std::nullopt;
         value |= static_cast<uint32_t>(digits.Value) << (8 * i);
     }
+    // Four bytes and no more.
+    if (!Next_Word(text, at).empty()) return std::nullopt;
     return value;
 }
 

@@ -95,7 +95,8 @@ TIR_Timing Encode(const TIR_Code& code) {
     if (Code_Problem(code)) return {};
     const TProtocol_Timing& timing = Protocol_Timing(code.Protocol);
     const uint64_t bits = Frame_Bits(code);
-    TTiming_Builder out;
+    // A header, two runs a bit and a stop mark and its space at most.
+    TTiming_Builder out(2 * static_cast<std::size_t>(timing.Bits) + 4);
     out.Mark(timing.Header_Mark_us);
     out.Space(timing.Header_Space_us);
     for (int i = 0; i < timing.Bits; ++i) {

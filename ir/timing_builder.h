@@ -8,6 +8,7 @@
 #include "ir/ir_signal.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -15,6 +16,10 @@ namespace qev {
 
 class TTiming_Builder {
 public:
+    TTiming_Builder() = default;
+    // Room for `edges` marks and spaces, so that a frame is built without
+    // growing its storage step by step.
+    explicit TTiming_Builder(std::size_t edges) { edges_.reserve(edges); }
     // Adds carrier-on time; a mark right after a mark lengthens it.
     void Mark(double us) { Add(true, us); }
     // Adds carrier-off time; a leading space is idle time and is dropped.
@@ -31,6 +36,7 @@ public:
     TIR_Timing Timing(int32_t carrier_hz) const {
         TIR_Timing timing;
         timing.Carrier_Hz = carrier_hz;
+        timing.Durations_us.reserve(edges_.size());
         int64_t previous = 0;  // the first mark starts at 0
         for (std::size_t i = 1; i <= edges_.size(); ++i) {
             const int64_t edge = Round(i < edges_.size() ? edges_[i] : now_);
