@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace qev {
 
@@ -97,6 +99,52 @@ bool Read_Regular_File(const std::string& path, std::string& contents, int* erro
     }
     ::close(fd);
     return n == 0;
+}
+
+bool Read_Regular_File_Lines(const std::string& path, const std::function<bool(std::string_view)>& take, int* error,
+                             std::size_t limit) {
+    const int fd = Open_Regular_File(path, error);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) > limit) {
+        ::close(fd);
+        Set_Error(error, EFBIG);
+        return false;
+    }
+    // Read into the end of the buffer; the complete lines in it are handed
+    // over, and the start of a line is moved to the front to be completed
+    // by the next read. A line longer than the buffer makes it grow.
+    std::vector<char> buffer(std::size_t{64} << 10);
+    std::size_t kept = 0;   // bytes of an unfinished line at the front
+    std::size_t total = 0;  // bytes read
+    bool more = true;       // take still wants lines
+    long n = 1;
+    while (more && (n = Read_Some(fd, buffer.data() + kept, buffer.size() - kept)) > 0) {
+        total += static_cast<std::size_t>(n);
+        if (total > limit) {  // it grew while being read
+            n = -1;
+            errno = EFBIG;
+            break;
+        }
+        const char* const end = buffer.data() + kept + n;
+        const char* line = buffer.data();
+        // Only the new bytes can hold the next '\n'.
+        const char* search = buffer.data() + kept;
+        while (more) {
+            const auto* newline =
+                static_cast<const char*>(std::memchr(search, '\n', static_cast<std::size_t>(end - search)));
+            if (newline == nullptr) break;
+            more = take(std::string_view(line, static_cast<std::size_t>(newline - line)));
+            line = search = newline + 1;
+        }
+        kept = static_cast<std::size_t>(end - line);
+        std::memmove(buffer.data(), line, kept);
+        if (kept == buffer.size()) buffer.resize(2 * buffer.size());
+    }
+    if (n < 0) Set_Error(error, errno);
+    if (n == 0 && more && kept > 0) take(std::string_view(buffer.data(), kept));
+    ::close(fd);
+    return n >= 0;
 }
 
 std::string Size_Text(uint64_t bytes) {

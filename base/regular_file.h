@@ -8,7 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace qev {
 
@@ -28,6 +30,15 @@ long Read_Some(int fd, char* data, std::size_t size);
 // with EFBIG when it holds more than `limit` bytes (then nothing is read).
 bool Read_Regular_File(const std::string& path, std::string& contents, int* error = nullptr,
                        std::size_t limit = Default_Read_Limit);
+
+// The lines of a regular file, handed to `take` one at a time as the file
+// is read in pieces, so that a large file needs room for its longest line
+// only, not for all of it. A line comes without its '\n' (the last one also
+// when it has none) and lasts only during the call; `take` returns false to
+// read no further. false (with errno) when the file cannot be read, as
+// Read_Regular_File: the lines already handed over are then to be dropped.
+bool Read_Regular_File_Lines(const std::string& path, const std::function<bool(std::string_view)>& take,
+                             int* error = nullptr, std::size_t limit = Default_Read_Limit);
 
 // "512 bytes", "16.0 MB", "20.0 GB": a file size for a message.
 std::string Size_Text(uint64_t bytes);

@@ -48,22 +48,51 @@ const char* Format_Name(TCode_Format format) {
     return "";
 }
 
-TIR_File Read_Code_File(const std::string& path, TCode_Format format) {
+namespace {
+
+TIR_File Unreadable_File(int error) {
+    return {{}, {{0, error == EFBIG ? "the file is larger than 64 MB" : std::strerror(error)}}};
+}
+
+}  // namespace
+
+TIR_File Read_Code_File(const std::string& path, TCode_Format format, const TRecord_Sink& take) {
+    if (format == TCode_Format::Flipper) {
+        // Line by line as the file is read: the file is never held whole.
+        TFlipper_Reader reader(take);
+        int error = 0;
+        if (!Read_Regular_File_Lines(
+                path, [&](std::string_view line) { return reader.Take_Line(line); }, &error, Code_File_Limit)) {
+            return Unreadable_File(error);
+        }
+        return reader.Finish();
+    }
     std::string text;
     int error = 0;
-    if (!Read_Regular_File(path, text, &error, Code_File_Limit))
-        return {{}, {{0, error == EFBIG ? "the file is larger than 64 MB" : std::strerror(error)}}};
+    if (!Read_Regular_File(path, text, &error, Code_File_Limit)) return Unreadable_File(error);
+    TIR_File file;
     switch (format) {
-        case TCode_Format::Flipper:
-            return Read_Flipper_File(text);
         case TCode_Format::Lircd:
-            return Read_Lircd_Conf(text);
-        case TCode_Format::Pronto:
-            return Read_Pronto_File(text);
-        case TCode_Format::Command_File:
+            file = Read_Lircd_Conf(text);
             break;
+        case TCode_Format::Pronto:
+            file = Read_Pronto_File(text);
+            break;
+        case TCode_Format::Flipper:
+        case TCode_Format::Command_File:
+            return {{}, {{0, "Command files are read by the Command store"}}};
     }
-    return {{}, {{0, "Command files are read by the Command store"}}};
+    if (take) {
+        for (TIR_Record& record : file.Records) take(std::move(record));
+        file.Records.clear();
+    }
+    return file;
+}
+
+TIR_File Read_Code_File(const std::string& path, TCode_Format format) { return Read_Code_File(path, format, {}); }
+
+bool Unreadable(const TIR_File& file) {
+    return file.Records.empty() && file.Errors.size() == 1 && file.Errors[0].Line == 0;
 }
 
 std::string Code_File_Text(const std::vector<TIR_Record>& records, TCode_Format format, std::string_view remote_name) {

@@ -46,6 +46,13 @@ constexpr std::size_t Code_File_Limit = 64u << 20;
 // Reads a Flipper, lircd.conf or Pronto file. A file that cannot be read
 // gives one error on line 0 saying why ("No such file or directory").
 TIR_File Read_Code_File(const std::string& path, TCode_Format format);
+// The same, each record handed to `take` as it is read rather than kept (a
+// Flipper file is read a line at a time, never held whole). When the file
+// cannot be read, the records handed over are to be dropped: the result
+// is then that one error.
+TIR_File Read_Code_File(const std::string& path, TCode_Format format, const TRecord_Sink& take);
+// Whether the file could not be read at all (its one error on line 0).
+bool Unreadable(const TIR_File& file);
 
 // The text of a Flipper, lircd.conf or Pronto file holding the records;
 // `remote_name` names the remote of a lircd.conf file.

@@ -170,6 +170,7 @@ std::optional<TFormat_Error> Record_Problem(const TPending& record) {
 class TReader {
 public:
     TIR_File File;
+    TRecord_Sink Take;  // when set, where records go rather than File.Records
 
     void Take_Line(int64_t line, std::string_view text) {
         std::string_view key;
@@ -207,12 +208,17 @@ public:
             if (std::optional<TFormat_Error> problem = Record_Problem(*Record)) {
                 File.Errors.push_back(std::move(*problem));
             } else {
-                TIR_Record& record = File.Records.emplace_back();
+                TIR_Record record;
                 record.Name = std::move(Record->Name);
                 if (Record->Raw) {
                     record.Timing = std::move(Record->Timing);
                 } else {
                     record.Code = Code_Of_Flipper(Record->Code);
+                }
+                if (Take) {
+                    Take(std::move(record));
+                } else {
+                    File.Records.push_back(std::move(record));
                 }
             }
         }
@@ -350,28 +356,57 @@ std::string Written_Name(const std::string& name, std::size_t ordinal) {
 
 }  // namespace
 
-TIR_File Read_Flipper_File(std::string_view text) {
-    TReader reader;
-    int header_lines = 0;
-    TContent_Lines lines(text);
-    for (std::string_view line; lines.Next(line);) {
-        const int64_t line_number = lines.Number();
-        if (header_lines < 2) {
-            if (std::optional<std::string> problem = Header_Problem(header_lines, line)) {
-                return TIR_File{{}, {{line_number, std::move(*problem)}}};
-            }
-            ++header_lines;
-            continue;
+struct TFlipper_Reader::TState {
+    TReader Reader;
+    int Header_Lines = 0;
+    int64_t Line_Number = 0;
+    std::optional<TIR_File> Refused;  // not a Flipper file: this one error
+};
+
+TFlipper_Reader::TFlipper_Reader(TRecord_Sink take) : state_(std::make_unique<TState>()) {
+    state_->Reader.Take = std::move(take);
+}
+
+TFlipper_Reader::~TFlipper_Reader() = default;
+
+bool TFlipper_Reader::Take_Line(std::string_view text) {
+    TState& state = *state_;
+    if (state.Refused) return false;
+    ++state.Line_Number;
+    const std::string_view line = Content_Of_Line(text);
+    if (line.empty()) return true;
+    if (state.Header_Lines < 2) {
+        if (std::optional<std::string> problem = Header_Problem(state.Header_Lines, line)) {
+            state.Refused = TIR_File{{}, {{state.Line_Number, std::move(*problem)}}};
+            return false;
         }
-        reader.Take_Line(line_number, line);
+        ++state.Header_Lines;
+        return true;
     }
-    const int64_t after_last = lines.Number() + 1;
-    if (header_lines == 0) {
+    state.Reader.Take_Line(state.Line_Number, line);
+    return true;
+}
+
+TIR_File TFlipper_Reader::Finish() {
+    TState& state = *state_;
+    if (state.Refused) return std::move(*state.Refused);
+    const int64_t after_last = state.Line_Number + 1;
+    if (state.Header_Lines == 0) {
         return TIR_File{{}, {{after_last, "the file is empty; it should start with 'Filetype: IR signals file'"}}};
     }
-    if (header_lines == 1) return TIR_File{{}, {{after_last, "the file ends before its 'Version: 1' line"}}};
-    reader.Finish();
-    return std::move(reader.File);
+    if (state.Header_Lines == 1) return TIR_File{{}, {{after_last, "the file ends before its 'Version: 1' line"}}};
+    state.Reader.Finish();
+    return std::move(state.Reader.File);
+}
+
+TIR_File Read_Flipper_File(std::string_view text) {
+    TFlipper_Reader reader;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        if (!reader.Take_Line(text.substr(at, end - at))) break;
+        at = end + 1;
+    }
+    return reader.Finish();
 }
 
 // Raw records with no durations are left out, as are durations beyond the

@@ -30,6 +30,7 @@
 
 #include "ir/ir_signal.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,27 @@ namespace qev {
 // record fills Code and leaves Timing empty; a raw one fills Timing. A file
 // without the two header lines gives one error and no records.
 TIR_File Read_Flipper_File(std::string_view text);
+
+// The same, a line at a time as a file is read (Read_Regular_File_Lines),
+// each record handed to `take` when one is given: Finish's result then
+// holds the errors only.
+class TFlipper_Reader {
+public:
+    explicit TFlipper_Reader(TRecord_Sink take = {});
+    ~TFlipper_Reader();
+    TFlipper_Reader(const TFlipper_Reader&) = delete;
+    TFlipper_Reader& operator=(const TFlipper_Reader&) = delete;
+
+    // The file's next line, without its '\n'; false once the file has shown
+    // it is not a Flipper file, when nothing after is read.
+    bool Take_Line(std::string_view line);
+    // What was read, once the lines are all taken.
+    TIR_File Finish();
+
+private:
+    struct TState;
+    std::unique_ptr<TState> state_;
+};
 
 // Writes the records so that Read_Flipper_File gives them back: a record with
 // a Code as parsed, any other as raw.

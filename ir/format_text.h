@@ -33,6 +33,13 @@ inline std::string One_Line_Name(std::string_view name) {
 // The lines of a text that hold something, one after another: trimmed of
 // blanks (so CR LF ends as LF ones), blank lines and '#' comment lines
 // passed over, each with its number counted from 1 over all lines.
+// A line as the line-based readers see it: without the blanks at either
+// end; empty when it is blank or a '#' comment.
+constexpr std::string_view Content_Of_Line(std::string_view line) {
+    line = Trim_Blanks(line);
+    return !line.empty() && line[0] == '#' ? std::string_view{} : line;
+}
+
 class TContent_Lines {
 public:
     explicit TContent_Lines(std::string_view text) : text_(text) {}
@@ -41,10 +48,10 @@ public:
         while (pos_ < text_.size()) {
             std::size_t end = text_.find('\n', pos_);
             if (end == std::string_view::npos) end = text_.size();
-            line = Trim_Blanks(text_.substr(pos_, end - pos_));
+            line = Content_Of_Line(text_.substr(pos_, end - pos_));
             pos_ = end + 1;
             ++number_;
-            if (!line.empty() && line[0] != '#') return true;
+            if (!line.empty()) return true;
         }
         return false;
     }

@@ -12,6 +12,7 @@
 #include "base/sample_grid.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -76,6 +77,10 @@ struct TIR_File {
     std::vector<TIR_Record> Records;
     std::vector<TFormat_Error> Errors;
 };
+
+// Where a reader hands each record as soon as it is read, instead of keeping
+// it in Records: a large file then costs the room of one record.
+using TRecord_Sink = std::function<void(TIR_Record&&)>;
 
 }  // namespace qev
 

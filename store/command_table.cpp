@@ -22,6 +22,10 @@ void TCommand_Table::Allocate(int32_t rows, int32_t row_capacity) {
     Command_Count = 0;
 }
 
+void TCommand_Table::Grow_Rows(int32_t rows) {
+    rows_.resize(std::max(rows_.size(), static_cast<std::size_t>(Clamp(rows, Max_Table_Rows))));
+}
+
 void TCommand_Table::Release() {
     std::vector<TCommand_Record>().swap(rows_);
     row_capacity_ = 0;

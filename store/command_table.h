@@ -7,7 +7,8 @@
 // what the transmitter sends and the receiver fills.
 //
 // Both are sized once at start-up and never grow, so sending and learning
-// allocate nothing. A row's byte storage is reserved the first time the row is
+// allocate nothing (a table that is only read into, never sent from, may be
+// given rows as a file's records come). A row's byte storage is reserved the first time the row is
 // written, so a large table costs memory only for the rows in use.
 #ifndef QEV_STORE_COMMAND_TABLE_H
 #define QEV_STORE_COMMAND_TABLE_H
@@ -37,6 +38,10 @@ public:
     // rows and Row capacity are clamped to 0 .. the allocation limits.
     void Allocate(int32_t rows, int32_t row_capacity);
     void Release();
+    // More rows (clamped as Allocate clamps them), the rows there are kept:
+    // for a table filled from a file whose size is not known beforehand,
+    // never one that sends or learns.
+    void Grow_Rows(int32_t rows);
 
     int32_t Rows() const { return static_cast<int32_t>(rows_.size()); }
     int32_t Row_Capacity() const { return row_capacity_; }

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <optional>
 #include <string_view>
-#include <unordered_set>
 
 namespace qev {
 namespace {
@@ -139,48 +138,65 @@ TLevels Row_Levels(const TCommand_Table& table, int32_t row) {
     return levels;
 }
 
+TImporter::TImporter(TCommand_Table& table, const TImport_Limits& limits) : table_(table), limits_(limits) {
+    Index_Names();
+}
+
+void TImporter::Index_Names() {
+    names_.clear();
+    for (int32_t row = 0; row < table_.Rows_In_Use(); ++row) names_.insert(table_.Row(row).Name);
+}
+
+bool TImporter::Room_For_A_Row() {
+    const int32_t rows = std::min(limits_.Rows, table_.Rows());
+    if (table_.Command_Count < rows) return true;
+    if (!limits_.Grow_Rows || table_.Rows() >= std::min(limits_.Rows, Max_Table_Rows)) return false;
+    // Twice the rows each time; the names move with their rows.
+    table_.Grow_Rows(std::min(limits_.Rows, std::max(64, 2 * table_.Rows())));
+    Index_Names();
+    return table_.Command_Count < std::min(limits_.Rows, table_.Rows());
+}
+
+void TImporter::Add(const TIR_Record& record) {
+    if (std::optional<std::string> problem =
+            limits_.Savable_Names ? Command_File_Name_Problem(record.Name) : std::nullopt) {
+        result_.Unstorable.push_back({record.Name, std::move(*problem)});
+        return;
+    }
+    std::string name = record.Name;
+    if (name.empty()) {
+        char text[24];
+        std::snprintf(text, sizeof text, "Code_%03d", table_.Command_Count + 1);
+        name = text;
+    }
+    name = name.substr(0, std::min(name.find('\0'), std::size_t{Command_Name_Limit}));
+    if (names_.contains(name)) {
+        if (result_.Duplicates++ == 0) result_.First_Duplicate = name;
+        return;
+    }
+    if (!Room_For_A_Row()) {
+        ++result_.Left_Out;
+        return;
+    }
+    const int32_t samples = std::min(limits_.Samples, table_.Row_Capacity() * 8);
+    bool cut = false;
+    const int32_t row = table_.Command_Count++;
+    if (!table_.Set_Name(row, record.Name.empty() ? name : record.Name)) ++result_.Renamed;
+    names_.insert(table_.Row(row).Name);
+    if (limits_.Waveforms) {
+        Store_Record(table_, row, record, samples, &cut);
+    } else {
+        cut = Would_Be_Cut(record, samples);
+    }
+    if (cut) ++result_.Cut;
+    ++result_.Added;
+}
+
 TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_Table& table,
                               const TImport_Limits& limits) {
-    TImport_Result result;
-    const int32_t rows = std::min(limits.Rows, table.Rows());
-    const int32_t samples = std::min(limits.Samples, table.Row_Capacity() * 8);
-    // The names in the table (Find_Command's), growing with each row added.
-    std::unordered_set<std::string_view> names;
-    for (int32_t row = 0; row < table.Rows_In_Use(); ++row) names.insert(table.Row(row).Name);
-    for (const TIR_Record& record : records) {
-        if (std::optional<std::string> problem =
-                limits.Savable_Names ? Command_File_Name_Problem(record.Name) : std::nullopt) {
-            result.Unstorable.push_back({record.Name, std::move(*problem)});
-            continue;
-        }
-        std::string name = record.Name;
-        if (name.empty()) {
-            char text[24];
-            std::snprintf(text, sizeof text, "Code_%03d", table.Command_Count + 1);
-            name = text;
-        }
-        name = name.substr(0, std::min(name.find('\0'), std::size_t{Command_Name_Limit}));
-        if (names.contains(name)) {
-            if (result.Duplicates++ == 0) result.First_Duplicate = name;
-            continue;
-        }
-        if (table.Command_Count >= rows) {
-            ++result.Left_Out;
-            continue;
-        }
-        bool cut = false;
-        const int32_t row = table.Command_Count++;
-        if (!table.Set_Name(row, record.Name.empty() ? name : record.Name)) ++result.Renamed;
-        names.insert(table.Row(row).Name);
-        if (limits.Waveforms) {
-            Store_Record(table, row, record, samples, &cut);
-        } else {
-            cut = Would_Be_Cut(record, samples);
-        }
-        if (cut) ++result.Cut;
-        ++result.Added;
-    }
-    return result;
+    TImporter importer(table, limits);
+    for (const TIR_Record& record : records) importer.Add(record);
+    return importer.Result();
 }
 
 void Store_Levels(TCommand_Table& table, int32_t row, std::span<const uint8_t> levels) {

@@ -16,6 +16,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace qev {
@@ -46,6 +48,9 @@ struct TImport_Limits {
     // Whether the rows get their waveforms. Without, they get their names
     // only, and the result is the same: a check that keeps nothing.
     bool Waveforms = true;
+    // Whether the table is given rows as records need them, up to Rows,
+    // rather than holding the rows it was allocated with (Grow_Rows).
+    bool Grow_Rows = false;
 };
 
 struct TImport_Result {
@@ -71,6 +76,27 @@ struct TImport_Result {
 // after the row it fills.
 TImport_Result Import_Records(const std::vector<TIR_Record>& records, TCommand_Table& table,
                               const TImport_Limits& limits);
+
+// The same a record at a time, for records handed over as a file is read
+// (TRecord_Sink): Import_Records is an importer given each record in turn.
+class TImporter {
+public:
+    TImporter(TCommand_Table& table, const TImport_Limits& limits);
+    void Add(const TIR_Record& record);
+    const TImport_Result& Result() const { return result_; }
+
+private:
+    // Whether a row is free for the next record, giving the table more
+    // rows where it may have them.
+    bool Room_For_A_Row();
+    void Index_Names();
+
+    TCommand_Table& table_;
+    TImport_Limits limits_;
+    // The names in the table (Find_Command's), growing with each row added.
+    std::unordered_set<std::string_view> names_;
+    TImport_Result result_;
+};
 
 // The rows in use as records: durations from the waveform (its idle end is
 // the last space). With `parsed_where_known`, a row that decodes to one

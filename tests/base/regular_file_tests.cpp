@@ -71,6 +71,79 @@ TEST(Regular_File, A_File_Larger_Than_The_Limit_Is_Refused_Unread) {
     }
 }
 
+// Read in pieces, a file gives the lines it gives split whole: lines across
+// the pieces' ends and longer than a piece come whole, a last line without
+// its newline comes too, and an empty file gives none.
+TEST(Regular_File, Lines_Read_In_Pieces_Come_Whole) {
+    TTemp_Dir dir;
+    const std::string path = dir.File("file");
+    std::string many;
+    for (int i = 0; many.size() < 300000; ++i) many += std::string(static_cast<std::size_t>(i % 97), 'x') + "\n";
+    struct Row {
+        const char* name;
+        std::string text;
+    };
+    const std::vector<Row> rows = {
+        {"empty", ""},
+        {"one line", "one\n"},
+        {"no last newline", "one\ntwo"},
+        {"empty lines", "\n\n\n"},
+        {"carriage returns stay", "a\r\nb\r\n"},
+        {"a line longer than two pieces", "head\n" + std::string(200000, 'y') + "\ntail"},
+        {"many lines across the pieces", many},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Write_File(path, row.text);
+        std::vector<std::string> lines;
+        int error = -1;
+        ASSERT_TRUE(Read_Regular_File_Lines(
+            path,
+            [&](std::string_view line) {
+                lines.emplace_back(line);
+                return true;
+            },
+            &error));
+        std::vector<std::string> expected;
+        for (std::size_t at = 0; at < row.text.size();) {
+            const std::size_t end = std::min(row.text.find('\n', at), row.text.size());
+            expected.push_back(row.text.substr(at, end - at));
+            at = end + 1;
+        }
+        EXPECT_EQ(lines, expected);
+    }
+}
+
+// Lines stop when asked; a file that cannot be read or is over the limit
+// gives no line and says why.
+TEST(Regular_File, Lines_Stop_When_Asked_And_Refuse_As_A_Whole_Read_Does) {
+    TTemp_Dir dir;
+    Write_File(dir.File("file"), "1\n2\n3\n");
+    std::vector<std::string> lines;
+    EXPECT_TRUE(Read_Regular_File_Lines(dir.File("file"), [&](std::string_view line) {
+        lines.emplace_back(line);
+        return lines.size() < 2;
+    }));
+    EXPECT_EQ(lines, (std::vector<std::string>{"1", "2"}));
+    struct Row {
+        const char* name;
+        std::string path;
+        std::size_t limit;
+        int error;
+    };
+    for (const Row& row :
+         {Row{"missing", dir.File("none"), Default_Read_Limit, ENOENT},
+          Row{"folder", dir.Path(), Default_Read_Limit, EISDIR}, Row{"over the limit", dir.File("file"), 5, EFBIG}}) {
+        SCOPED_TRACE(row.name);
+        int error = 0;
+        int taken = 0;
+        EXPECT_FALSE(Read_Regular_File_Lines(
+            row.path, [&](std::string_view) { return ++taken > 0; }, &error, row.limit));
+        EXPECT_EQ(error, row.error);
+        EXPECT_EQ(taken, 0);
+    }
+}
+
 TEST(Regular_File, Sizes_Read_As_People_Write_Them) {
     EXPECT_EQ(Size_Text(512), "512 bytes");
     EXPECT_EQ(Size_Text((std::uint64_t{16} << 20) + (std::uint64_t{1} << 19)), "16.5 MB");

@@ -198,8 +198,7 @@ TFound_Command Find_In_File(const std::string& path, TCode_Format format, const 
     }
     const TIR_File file = Read_Code_File(path, format);
     Report_Format_Errors(path, file, file_messages);
-    // A file that cannot be read at all gives one error on line 0.
-    found.Read = !(file.Records.empty() && file.Errors.size() == 1 && file.Errors[0].Line == 0);
+    found.Read = !Unreadable(file);
     for (const TIR_Record& record : file.Records) {
         if (record.Name != name) continue;
         state.Table.Allocate(1, Row_Bytes_Limit);

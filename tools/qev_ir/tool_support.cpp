@@ -80,11 +80,19 @@ bool Read_Into_Table(const std::string& path, TCode_Format format, TCommand_Tabl
         TCommand_File_Result result;
         return Read_Command_File(path, table, result, messages);
     }
-    const TIR_File file = Read_Code_File(path, format);
+    // Each record goes into the table as it is read, the table taking rows
+    // as they are needed: a large file is never held whole.
+    table.Allocate(0, Row_Bytes_Limit);
+    TImport_Limits growing = limits;
+    growing.Grow_Rows = true;
+    TImporter importer(table, growing);
+    const TIR_File file = Read_Code_File(path, format, [&](TIR_Record&& record) { importer.Add(record); });
     Report_Format_Errors(path, file, messages);
-    // A file that cannot be read at all gives one error on line 0.
-    if (file.Records.empty() && file.Errors.size() == 1 && file.Errors[0].Line == 0) return false;
-    Import_Into(file.Records, path, table, limits, messages);
+    if (Unreadable(file)) {
+        table.Command_Count = 0;  // what came before the fault is dropped
+        return false;
+    }
+    for (const std::string& line : Describe_Import(importer.Result())) messages.Problem(path + ": " + line);
     return true;
 }
 

@@ -68,8 +68,9 @@ void Import_Into(const std::vector<TIR_Record>& records, const std::string& path
                  const TImport_Limits& limits, TMessages& messages);
 
 // Reads FILE of any format into `table`: a Command file as it is, a code
-// file's records through Import_Into. The file's faults go to `messages`.
-// false when the file could not be read at all.
+// file's records imported as Import_Into imports them, each as it is read.
+// The file's faults go to `messages`. false when the file could not be read
+// at all (the table then holds no commands).
 bool Read_Into_Table(const std::string& path, TCode_Format format, TCommand_Table& table, const TImport_Limits& limits,
                      TMessages& messages);
 
