@@ -5,6 +5,8 @@
 #include "ir/protocol_timing.h"
 #include "ir/timing_builder.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace qev {
@@ -110,6 +112,19 @@ TIR_Timing Encode(const TIR_Code& code) {
     out.Mark(timing.Stop_Mark_us);
     out.Space_Until(timing.Frame_Period_us);
     return out.Timing(timing.Carrier_Hz);
+}
+
+int32_t Longest_Encoding_us(TProtocol protocol) {
+    const TProtocol_Timing& timing = Protocol_Timing(protocol);
+    const bool pulse = timing.Coding == TBit_Coding::Pulse;
+    const double longest_bit =
+        pulse ? std::max(timing.One.Mark_us + timing.One.Space_us, timing.Zero.Mark_us + timing.Zero.Space_us)
+              : 2 * timing.Unit_us;
+    const double long_bit_extra = !pulse && timing.Long_Bit >= 0 ? 2 * timing.Unit_us : 0;
+    const double frame = timing.Header_Mark_us + timing.Header_Space_us + timing.Bits * longest_bit + long_bit_extra +
+                         timing.Stop_Mark_us;
+    // The builder rounds the last edge to a whole microsecond.
+    return static_cast<int32_t>(std::ceil(std::max(frame, static_cast<double>(timing.Frame_Period_us)))) + 1;
 }
 
 }  // namespace qev

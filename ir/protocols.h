@@ -62,6 +62,10 @@ uint64_t Frame_Bits(const TIR_Code& code);
 // problem gives no durations.
 TIR_Timing Encode(const TIR_Code& code);
 
+// The most any code's Encode of the protocol lasts, in us: its frame with
+// every bit in its longer form, or its frame period when that is longer.
+int32_t Longest_Encoding_us(TProtocol protocol);
+
 }  // namespace qev
 
 #endif

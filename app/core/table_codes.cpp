@@ -47,18 +47,19 @@ int64_t Wanted_Samples(const TIR_Record& record, const TIR_Timing& timing, int32
     return Wanted_Samples(record, timing, decoded);
 }
 
-// The most samples a raw record's waveform may want, whatever its durations
-// decode to: their own length and the longest idle end Wanted_Samples may
-// give them (a frame period counts from a frame's start, which lies within
-// the sampled durations).
-int64_t Most_Wanted_Samples(const TIR_Timing& timing) {
+// The most samples a record's waveform may want: a code's longest encoding;
+// raw durations' own length and the longest idle end Wanted_Samples may give
+// them, whatever they decode to (a frame period counts from a frame's start,
+// which lies within the sampled durations).
+int64_t Most_Wanted_Samples(const TIR_Record& record) {
+    if (record.Code) return Sample_Of_us(Longest_Encoding_us(record.Code->Protocol));
     static const int64_t longest_idle_end = [] {
         int32_t period = Default_Gap_us;
         for (const TProtocol_Info& info : All_Protocols()) period = std::max(period, info.Frame_Period_us);
         return Sample_Of_us(period);
     }();
     int64_t end_us = 0;
-    for (const int32_t d : timing.Durations_us) end_us += std::max(d, 0);
+    for (const int32_t d : record.Timing.Durations_us) end_us += std::max(d, 0);
     return Sample_Of_us(end_us) + longest_idle_end;
 }
 
@@ -85,10 +86,10 @@ auto Sample_Record(const TIR_Record& record, int32_t max_samples, bool* cut, F s
 }
 
 // Whether the record's waveform would be cut at `max_samples`, as
-// Sample_Record tells. A raw record is decoded only when the answer hangs on
-// what it decodes to: one whose every possible length fits is not cut.
+// Sample_Record tells. A record is encoded or decoded only when the answer
+// hangs on it: one whose every possible length fits is not cut.
 bool Would_Be_Cut(const TIR_Record& record, int32_t max_samples) {
-    if (!record.Code && Most_Wanted_Samples(record.Timing) <= max_samples) return false;
+    if (Most_Wanted_Samples(record) <= max_samples) return false;
     bool cut = false;
     Sample_Record(record, max_samples, &cut, [](const std::vector<int32_t>&, int32_t) { return 0; });
     return cut;

@@ -212,6 +212,30 @@ TEST(Encode_Test, Codes_Beyond_A_Protocols_Fields_Are_Refused) {
     }
 }
 
+// No code of a protocol encodes longer than its longest encoding, and the
+// bound is not far off: some code comes within a fifth of it (inverses
+// keep half the bits of some protocols short).
+TEST(Encode_Test, No_Code_Encodes_Longer_Than_Its_Protocols_Longest_Encoding) {
+    std::mt19937 random(1210);
+    for (const TProtocol_Info& info : All_Protocols()) {
+        SCOPED_TRACE(info.Name);
+        const int32_t bound = Longest_Encoding_us(info.Protocol);
+        int64_t longest = 0;
+        std::vector<TIR_Code> codes{{info.Protocol, 0, 0}, {info.Protocol, info.Address_Max, info.Command_Max}};
+        for (int i = 0; i < 2000; ++i) {
+            codes.push_back({info.Protocol, static_cast<uint32_t>(random() % (uint64_t{info.Address_Max} + 1)),
+                             static_cast<uint32_t>(random() % (uint64_t{info.Command_Max} + 1))});
+        }
+        for (const TIR_Code& code : codes) {
+            int64_t total = 0;
+            for (const int32_t d : Encode(code).Durations_us) total += d;
+            ASSERT_LE(total, bound) << code.Address << " " << code.Command;
+            longest = std::max(longest, total);
+        }
+        EXPECT_GE(longest * 5, bound * 4);
+    }
+}
+
 TEST(Protocol_Names_Test, Are_Found_In_Any_Case) {
     for (const TProtocol_Info& info : All_Protocols()) {
         std::string lower = info.Name;

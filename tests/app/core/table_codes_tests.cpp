@@ -243,33 +243,37 @@ TEST(Table_Codes, Without_Waveforms_The_Import_Tells_The_Same) {
     }
 }
 
-// Whether a raw record is cut can hang on what it decodes to (a known
-// protocol's frame period, an unknown signal's gap): a check tells it as the
-// import does, near the limit as well as far from it.
-TEST(Table_Codes, Without_Waveforms_A_Cut_Is_Told_Where_The_Decode_Decides_It) {
+// Whether a record is cut can hang on what it decodes to (a known
+// protocol's frame period, an unknown signal's gap) or on its code's
+// encoding: a check tells it as the import does, near the limit as well as
+// far from it.
+TEST(Table_Codes, Without_Waveforms_A_Cut_Is_Told_Where_The_Signal_Decides_It) {
     std::vector<int32_t> nec = Encode({TProtocol::NEC, 0x04, 0x08}).Durations_us;
     nec.pop_back();  // as captured: 540 samples, its frame period 864
     struct Row {
         const char* name;
-        std::vector<int32_t> durations;
+        TIR_Record record;
         int32_t limit;
         bool cut;
     };
     const std::vector<Row> rows = {
-        {"NEC: the frame period goes beyond", nec, 700, true},
-        {"NEC: the frame period fits", nec, 900, false},
-        {"NEC: far within", nec, 20000, false},
-        {"NEC: the frame alone goes beyond", nec, 500, true},
-        {"unknown ending on a mark: its gap goes beyond", {500, 500, 500}, 200, true},
-        {"unknown ending on a mark: its gap fits", {500, 500, 500}, 400, false},
-        {"unknown ending on a space: no gap", {500, 500, 500, 500}, 100, false},
+        {"NEC: the frame period goes beyond", Raw("R", nec), 700, true},
+        {"NEC: the frame period fits", Raw("R", nec), 900, false},
+        {"NEC: far within", Raw("R", nec), 20000, false},
+        {"NEC: the frame alone goes beyond", Raw("R", nec), 500, true},
+        {"unknown ending on a mark: its gap goes beyond", Raw("R", {500, 500, 500}), 200, true},
+        {"unknown ending on a mark: its gap fits", Raw("R", {500, 500, 500}), 400, false},
+        {"unknown ending on a space: no gap", Raw("R", {500, 500, 500, 500}), 100, false},
+        {"NEC code: its period goes beyond", Parsed("P", TProtocol::NEC, 4, 8), 800, true},
+        {"NEC code: its period fits", Parsed("P", TProtocol::NEC, 4, 8), 900, false},
+        {"SIRC code: its period fits where NEC's would not", Parsed("P", TProtocol::SIRC, 1, 2), 400, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const auto import = [&](bool waveforms) {
             TCommand_Table table;
             table.Allocate(1, 500);
-            return Import_Records({Raw("R", row.durations)}, table, {1, row.limit, true, waveforms}).Cut;
+            return Import_Records({row.record}, table, {1, row.limit, true, waveforms}).Cut;
         };
         EXPECT_EQ(import(true), row.cut ? 1 : 0);
         EXPECT_EQ(import(false), row.cut ? 1 : 0);
