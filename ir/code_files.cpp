@@ -73,8 +73,7 @@ TIR_File Read_Code_File(const std::string& path, TCode_Format format, const TRec
     TIR_File file;
     switch (format) {
         case TCode_Format::Lircd:
-            file = Read_Lircd_Conf(text);
-            break;
+            return Read_Lircd_Conf(text, take);
         case TCode_Format::Pronto:
             file = Read_Pronto_File(text);
             break;

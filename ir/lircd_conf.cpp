@@ -376,6 +376,7 @@ std::optional<std::string> TPress::Encode(const std::vector<uint64_t>& codes) {
 
 class TReader {
 public:
+    explicit TReader(const TRecord_Sink& take) : Take(take) {}
     TIR_File Read(std::string_view text);
 
 private:
@@ -395,6 +396,7 @@ private:
     void Finish_Remote();
 
     TIR_File File;
+    const TRecord_Sink& Take;  // when set, where records go rather than File.Records
     TSection Section = TSection::Outside;
     int64_t Section_Line = 0;
     bool Saw_Remote = false;
@@ -673,13 +675,15 @@ void TReader::Finish_Remote() {
     }
     const int32_t carrier = Remote.Frequency > 0 ? static_cast<int32_t>(Remote.Frequency) : Default_Carrier_Hz;
     for (TKey* key : keys) {
+        // A key of codes is sent as its press builds it; a raw key as written.
+        std::vector<int64_t> pressed;
         if (!key->Codes.empty()) {
             TPress press(Remote);
             if (const std::optional<std::string> problem = press.Encode(key->Codes)) {
                 Key_Error(key->Line, "key " + Quoted(key->Name) + " " + *problem);
                 continue;
             }
-            key->Durations = press.Durations();
+            pressed = press.Durations();
         } else if (key->Durations.size() % 2 == 1) {
             // A raw key that ends with a space keeps it as written;
             // otherwise it ends with the gap, or with CONST_LENGTH what the
@@ -698,12 +702,17 @@ void TReader::Finish_Remote() {
             }
             if (wait > 0) key->Durations.push_back(wait);
         }
+        const std::vector<int64_t>& durations = key->Codes.empty() ? key->Durations : pressed;
         TIR_Record record{key->Name, std::nullopt, {{}, carrier}};
         // A merged duration holds at most one half of each of 64 bits (20 s
         // when doubled) and a few parts of 10 s: far within 32 bits.
-        record.Timing.Durations_us.reserve(key->Durations.size());
-        for (int64_t d : key->Durations) record.Timing.Durations_us.push_back(static_cast<int32_t>(d));
-        File.Records.push_back(std::move(record));
+        record.Timing.Durations_us.reserve(durations.size());
+        for (int64_t d : durations) record.Timing.Durations_us.push_back(static_cast<int32_t>(d));
+        if (Take) {
+            Take(std::move(record));
+        } else {
+            File.Records.push_back(std::move(record));
+        }
     }
     std::stable_sort(Remote.Key_Errors.begin(), Remote.Key_Errors.end(),
                      [](const TFormat_Error& a, const TFormat_Error& b) { return a.Line < b.Line; });
@@ -712,6 +721,8 @@ void TReader::Finish_Remote() {
 
 }  // namespace
 
-TIR_File Read_Lircd_Conf(std::string_view text) { return TReader().Read(text); }
+TIR_File Read_Lircd_Conf(std::string_view text, const TRecord_Sink& take) { return TReader(take).Read(text); }
+
+TIR_File Read_Lircd_Conf(std::string_view text) { return Read_Lircd_Conf(text, {}); }
 
 }  // namespace qev

@@ -31,6 +31,9 @@ constexpr int64_t Min_Frame_End_us = 5000;
 // reproduce (an unsupported encoding, missing timings, a malformed block) is
 // left out whole with one error; a bad key line leaves out that key only.
 TIR_File Read_Lircd_Conf(std::string_view text);
+// The same, each record handed to `take` as its remote ends rather than
+// kept in Records.
+TIR_File Read_Lircd_Conf(std::string_view text, const TRecord_Sink& take);
 
 // One RAW_CODES remote holding the records' durations, LF line ends. The
 // remote's gap is the shortest idle end among the records as their remote

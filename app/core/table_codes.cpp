@@ -152,8 +152,9 @@ bool TImporter::Room_For_A_Row() {
     const int32_t rows = std::min(limits_.Rows, table_.Rows());
     if (table_.Command_Count < rows) return true;
     if (!limits_.Grow_Rows || table_.Rows() >= std::min(limits_.Rows, Max_Table_Rows)) return false;
-    // Twice the rows each time; the names move with their rows.
-    table_.Grow_Rows(std::min(limits_.Rows, std::max(64, 2 * table_.Rows())));
+    // Twice the rows each time (a thousand at first: the names are indexed
+    // again, as they move with their rows).
+    table_.Grow_Rows(std::min(limits_.Rows, std::max(1024, 2 * table_.Rows())));
     Index_Names();
     return table_.Command_Count < std::min(limits_.Rows, table_.Rows());
 }

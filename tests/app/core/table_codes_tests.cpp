@@ -285,25 +285,25 @@ TEST(Table_Codes, Without_Waveforms_A_Cut_Is_Told_Where_The_Signal_Decides_It) {
 // names move with their rows), the same left out beyond the limit.
 TEST(Table_Codes, A_Table_Growing_With_The_Records_Takes_What_A_Sized_One_Takes) {
     std::vector<TIR_Record> records;
-    for (uint32_t i = 0; i < 300; ++i) {
+    for (uint32_t i = 0; i < 2500; ++i) {
         // Every 50th repeats a name from the start; every 40th has none.
         const std::string name = i % 40 == 0    ? ""
                                  : i % 50 == 49 ? "KEY_" + std::to_string(i / 50)
                                                 : "KEY_" + std::to_string(i);
         records.push_back(i % 3 == 0 ? Raw(name, {900, 450, 56, 300}) : Parsed(name, TProtocol::NEC, 1, i % 256));
     }
-    for (const int32_t limit : {200, 1000}) {
+    for (const int32_t limit : {2200, 5000}) {
         SCOPED_TRACE(limit);
         TCommand_Table sized, growing;
-        sized.Allocate(300, 100);
+        sized.Allocate(2500, 100);
         growing.Allocate(0, 100);
         const TImport_Result expected = Import_Records(records, sized, {limit, 800});
         TImporter importer(growing, {limit, 800, true, true, true});
         for (const TIR_Record& record : records) importer.Add(record);
         EXPECT_EQ(Describe_Import(importer.Result()), Describe_Import(expected));
         EXPECT_GT(expected.Duplicates, 0);
-        EXPECT_EQ(expected.Left_Out, limit == 200 ? 300 - 200 - expected.Duplicates : 0);
-        EXPECT_LE(growing.Rows(), std::max(limit, 64));
+        EXPECT_EQ(expected.Left_Out, limit == 2200 ? 2500 - 2200 - expected.Duplicates : 0);
+        EXPECT_LE(growing.Rows(), limit);
         ASSERT_EQ(growing.Rows_In_Use(), sized.Rows_In_Use());
         for (int32_t row = 0; row < sized.Rows_In_Use(); ++row) {
             EXPECT_EQ(growing.Row(row).Name, sized.Row(row).Name);
