@@ -152,10 +152,10 @@ int Convert(const std::string& in, TCode_Format in_format, const std::string& ou
 // ---- check ----------------------------------------------------------------------
 
 // Reads the file as the window's File > Import reads it (every command
-// into a table, each raw one decoded to find its length; nothing written)
-// and says how many commands it holds; what would be refused, left out or
-// cut goes to the messages. The waveforms are not sampled: nothing keeps
-// them.
+// into a table as it is read; nothing written) and says how many commands
+// it holds; what would be refused, left out or cut goes to the messages.
+// The waveforms are not sampled: nothing keeps them, and a command is
+// decoded or encoded only where its length could decide a cut.
 int Check(const std::string& path, TCode_Format format, std::ostream& out, TMessages& messages) {
     TCommand_Table table;
     // A code file that cannot be read is still counted (0 commands), with
