@@ -62,16 +62,28 @@ long Read_Some(int fd, char* data, std::size_t size) {
     }
 }
 
-bool Read_Regular_File(const std::string& path, std::string& contents, int* error, std::size_t limit) {
-    contents.clear();
+namespace {
+
+// Open_Regular_File's descriptor when the file holds no more than `limit`
+// bytes (its status in `st`); -1 with EFBIG when it holds more.
+int Open_Within_Limit(const std::string& path, int* error, std::size_t limit, struct stat& st) {
     const int fd = Open_Regular_File(path, error);
-    if (fd < 0) return false;
-    struct stat st {};
+    if (fd < 0) return -1;
     if (::fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) > limit) {
         ::close(fd);
         Set_Error(error, EFBIG);
-        return false;
+        return -1;
     }
+    return fd;
+}
+
+}  // namespace
+
+bool Read_Regular_File(const std::string& path, std::string& contents, int* error, std::size_t limit) {
+    contents.clear();
+    struct stat st {};
+    const int fd = Open_Within_Limit(path, error, limit, st);
+    if (fd < 0) return false;
     // The size it has now, read straight into place; then whatever it
     // grew by while being read.
     const auto expected = static_cast<std::size_t>(st.st_size);
@@ -103,14 +115,9 @@ bool Read_Regular_File(const std::string& path, std::string& contents, int* erro
 
 bool Read_Regular_File_Lines(const std::string& path, const std::function<bool(std::string_view)>& take, int* error,
                              std::size_t limit) {
-    const int fd = Open_Regular_File(path, error);
-    if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) > limit) {
-        ::close(fd);
-        Set_Error(error, EFBIG);
-        return false;
-    }
+    const int fd = Open_Within_Limit(path, error, limit, st);
+    if (fd < 0) return false;
     // Read into the end of the buffer; the complete lines in it are handed
     // over, and the start of a line is moved to the front to be completed
     // by the next read. A line longer than the buffer makes it grow.
