@@ -30,7 +30,6 @@ namespace qev {
 namespace {
 
 using ir_tool::Command_Samples_Limit;
-using ir_tool::Import_Into;
 using ir_tool::Import_Limits;
 using ir_tool::Open_Error;
 using ir_tool::Read_Command_File;
@@ -87,13 +86,14 @@ int Decode(const std::string& path, TCode_Format format, std::ostream& out, TMes
             add_line(table.Row(row).Name, Description(Decode_Levels(Row_Levels(table, row))));
         }
     } else {
-        const TIR_File file = Read_Code_File(path, format);
-        Report_Format_Errors(path, file, messages);
-        for (const TIR_Record& record : file.Records) {
-            // A parsed record is its code; only durations need the decoder.
+        // Each record as it is read: a parsed one is its code; only
+        // durations need the decoder.
+        const TIR_File file = Read_Code_File(path, format, [&](TIR_Record&& record) {
             add_line(record.Name, record.Code ? Describe_Code(*record.Code)
                                               : Description(Decode_Record(record, Command_Samples_Limit)));
-        }
+        });
+        if (Unreadable(file)) lines.clear();  // what came before the fault is dropped
+        Report_Format_Errors(path, file, messages);
     }
     out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
     return messages.Any() ? Ir_Tool_Failed : Ir_Tool_Ok;
@@ -111,12 +111,16 @@ int Convert(const std::string& in, TCode_Format in_format, const std::string& ou
     const bool from_table = in_format == TCode_Format::Command_File;
     TCommand_Table table;
     int32_t repeat = New_File_Repeat;
-    std::vector<TIR_Record> records;
     if (from_table) {
         TCommand_File_Result result;
         if (!Read_Command_File(in, table, result, messages)) return Ir_Tool_Failed;
         repeat = result.Repeat.value_or(New_File_Repeat);
-    } else {
+    } else if (out_format == TCode_Format::Command_File) {
+        // Sampled into the table as the records are read.
+        Read_Into_Table(in, in_format, table, Import_Limits, messages);
+    }
+    std::vector<TIR_Record> records;
+    if (!from_table && out_format != TCode_Format::Command_File) {
         TIR_File file = Read_Code_File(in, in_format);
         Report_Format_Errors(in, file, messages);
         records = std::move(file.Records);
@@ -124,8 +128,7 @@ int Convert(const std::string& in, TCode_Format in_format, const std::string& ou
 
     if (out_format == TCode_Format::Command_File) {
         // A Command file copied to a Command file keeps its rows and its
-        // repetition count exactly; other files are sampled into a table.
-        if (!from_table) Import_Into(records, in, table, Import_Limits, messages);
+        // repetition count exactly; other files are sampled into the table.
         if (table.Command_Count == 0) return Nothing_To_Write(in, out, messages);
         if (!Save_Command_File(out, repeat, table, messages.Sink_For(out))) return Ir_Tool_Failed;
     } else {

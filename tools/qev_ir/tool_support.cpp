@@ -66,14 +66,6 @@ void Report_Format_Errors(const std::string& path, const TIR_File& file, TMessag
     for (const TFormat_Error& error : file.Errors) messages.Problem(Describe_Error(path, error));
 }
 
-void Import_Into(const std::vector<TIR_Record>& records, const std::string& path, TCommand_Table& table,
-                 const TImport_Limits& limits, TMessages& messages) {
-    // Rows for the records, up to the most a table holds.
-    table.Allocate(static_cast<int32_t>(std::min<std::size_t>(records.size(), Max_Table_Rows)), Row_Bytes_Limit);
-    const TImport_Result imported = Import_Records(records, table, limits);
-    for (const std::string& line : Describe_Import(imported)) messages.Problem(path + ": " + line);
-}
-
 bool Read_Into_Table(const std::string& path, TCode_Format format, TCommand_Table& table, const TImport_Limits& limits,
                      TMessages& messages) {
     if (format == TCode_Format::Command_File) {

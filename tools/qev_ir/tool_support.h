@@ -62,13 +62,9 @@ bool Read_Command_File(const std::string& path, TCommand_Table& table, TCommand_
 // Each format error of a code file, as one message.
 void Report_Format_Errors(const std::string& path, const TIR_File& file, TMessages& messages);
 
-// Samples the records into `table`, sized for them, as File > Import does,
-// telling what it left out or cut.
-void Import_Into(const std::vector<TIR_Record>& records, const std::string& path, TCommand_Table& table,
-                 const TImport_Limits& limits, TMessages& messages);
-
 // Reads FILE of any format into `table`: a Command file as it is, a code
-// file's records imported as Import_Into imports them, each as it is read.
+// file's records imported as File > Import imports them (telling what it
+// left out or cut), each as it is read.
 // The file's faults go to `messages`. false when the file could not be read
 // at all (the table then holds no commands).
 bool Read_Into_Table(const std::string& path, TCode_Format format, TCommand_Table& table, const TImport_Limits& limits,
