@@ -227,6 +227,7 @@ public:
 
 private:
     std::optional<TPending> Record;
+    TDecimal_Words Words;  // reads the usual data line
 
     bool Skipping() const { return Record && Record->Failed; }
 
@@ -243,7 +244,7 @@ private:
         // The usual line, sound throughout, at once; any other word by word,
         // to tell which word is wrong.
         const std::size_t before = durations.size();
-        if (Append_Decimal_Words(value, 1, Max_Duration_us, durations)) {
+        if (Words.Append(value, 1, Max_Duration_us, durations)) {
             if (durations.size() <= Max_Durations) return;
             durations.resize(before);
         }

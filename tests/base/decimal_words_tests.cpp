@@ -63,7 +63,7 @@ TEST(Decimal_Words, Read_Sound_Lines_And_Refuse_The_Rest) {
         SCOPED_TRACE(row.name);
         // What was there before stays, whether or not the line is taken.
         std::vector<int32_t> out{-1};
-        const bool taken = Append_Decimal_Words(row.line, 1, 9000000, out);
+        const bool taken = TDecimal_Words().Append(row.line, 1, 9000000, out);
         EXPECT_EQ(taken, row.numbers.has_value());
         std::vector<int32_t> expected{-1};
         if (row.numbers) expected.insert(expected.end(), row.numbers->begin(), row.numbers->end());
@@ -76,6 +76,7 @@ TEST(Decimal_Words, Read_Sound_Lines_And_Refuse_The_Rest) {
 TEST(Decimal_Words, Random_Lines_Read_As_Word_By_Word) {
     std::mt19937 random(20261210);
     const std::string bytes = "0123456789          ";
+    TDecimal_Words reader;  // its room kept from line to line
     for (int trial = 0; trial < 20000; ++trial) {
         std::string line(random() % 200, ' ');
         for (char& c : line) c = bytes[random() % bytes.size()];
@@ -83,7 +84,7 @@ TEST(Decimal_Words, Random_Lines_Read_As_Word_By_Word) {
         SCOPED_TRACE(line);
         std::vector<int32_t> out;
         const std::optional<std::vector<int32_t>> expected = Words_One_By_One(line, 1, 5000000);
-        ASSERT_EQ(Append_Decimal_Words(line, 1, 5000000, out), expected.has_value());
+        ASSERT_EQ(reader.Append(line, 1, 5000000, out), expected.has_value());
         ASSERT_EQ(out, expected.value_or(std::vector<int32_t>{}));
     }
 }
