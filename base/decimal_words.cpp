@@ -6,6 +6,7 @@
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
 #include <emmintrin.h>
 #include <tmmintrin.h>
 #define QEV_DECIMAL_WORDS_X86 1
@@ -148,10 +149,12 @@ __attribute__((target("ssse3"))) std::size_t Read_In_Pairs(std::string_view line
     return i;
 }
 
+// Asked of the processor once, when first needed (the compiler's own
+// check would ask for every feature as each program starts).
 bool Have_Ssse3() {
     static const bool have = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("ssse3") != 0;
+        unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+        return __get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && (ecx & bit_SSSE3) != 0;
     }();
     return have;
 }

@@ -145,6 +145,7 @@ TImporter::TImporter(TCommand_Table& table, const TImport_Limits& limits) : tabl
 
 void TImporter::Index_Names() {
     names_.clear();
+    names_.reserve(static_cast<std::size_t>(std::min(limits_.Rows, table_.Rows())));
     for (int32_t row = 0; row < table_.Rows_In_Use(); ++row) names_.insert(table_.Row(row).Name);
 }
 
