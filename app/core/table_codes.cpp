@@ -139,24 +139,18 @@ TLevels Row_Levels(const TCommand_Table& table, int32_t row) {
     return levels;
 }
 
-TImporter::TImporter(TCommand_Table& table, const TImport_Limits& limits) : table_(table), limits_(limits) {
-    Index_Names();
-}
-
-void TImporter::Index_Names() {
-    names_.clear();
+TImporter::TImporter(TCommand_Table& table, const TImport_Limits& limits)
+    : table_(table), limits_(limits), names_(0, TRow_Name{&table}, TRow_Name{&table}) {
     names_.reserve(static_cast<std::size_t>(std::min(limits_.Rows, table_.Rows())));
-    for (int32_t row = 0; row < table_.Rows_In_Use(); ++row) names_.insert(table_.Row(row).Name);
+    for (int32_t row = 0; row < table_.Rows_In_Use(); ++row) names_.insert(row);
 }
 
 bool TImporter::Room_For_A_Row() {
     const int32_t rows = std::min(limits_.Rows, table_.Rows());
     if (table_.Command_Count < rows) return true;
     if (!limits_.Grow_Rows || table_.Rows() >= std::min(limits_.Rows, Max_Table_Rows)) return false;
-    // Twice the rows each time (a thousand at first: the names are indexed
-    // again, as they move with their rows).
+    // Twice the rows each time, a thousand at first.
     table_.Grow_Rows(std::min(limits_.Rows, std::max(1024, 2 * table_.Rows())));
-    Index_Names();
     return table_.Command_Count < std::min(limits_.Rows, table_.Rows());
 }
 
@@ -173,7 +167,7 @@ void TImporter::Add(const TIR_Record& record) {
         name = text;
     }
     name = name.substr(0, std::min(name.find('\0'), std::size_t{Command_Name_Limit}));
-    if (names_.contains(name)) {
+    if (names_.contains(std::string_view(name))) {
         if (result_.Duplicates++ == 0) result_.First_Duplicate = name;
         return;
     }
@@ -185,7 +179,7 @@ void TImporter::Add(const TIR_Record& record) {
     bool cut = false;
     const int32_t row = table_.Command_Count++;
     if (!table_.Set_Name(row, record.Name.empty() ? name : record.Name)) ++result_.Renamed;
-    names_.insert(table_.Row(row).Name);
+    names_.insert(row);
     if (limits_.Waveforms) {
         Store_Record(table_, row, record, samples, &cut);
     } else {

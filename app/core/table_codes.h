@@ -89,12 +89,22 @@ private:
     // Whether a row is free for the next record, giving the table more
     // rows where it may have them.
     bool Room_For_A_Row();
-    void Index_Names();
+
+    // The rows in use found by their names (Find_Command's, compared byte
+    // for byte): the set holds row numbers, which stay as the table grows
+    // and its names move, and is searched by a name.
+    struct TRow_Name {
+        const TCommand_Table* Table;
+        using is_transparent = void;
+        std::string_view Of(int32_t row) const { return Table->Row(row).Name; }
+        std::string_view Of(std::string_view name) const { return name; }
+        std::size_t operator()(auto key) const { return std::hash<std::string_view>{}(Of(key)); }
+        bool operator()(auto a, auto b) const { return Of(a) == Of(b); }
+    };
 
     TCommand_Table& table_;
     TImport_Limits limits_;
-    // The names in the table (Find_Command's), growing with each row added.
-    std::unordered_set<std::string_view> names_;
+    std::unordered_set<int32_t, TRow_Name, TRow_Name> names_;
     TImport_Result result_;
 };
 
