@@ -8,8 +8,9 @@
 //
 // Both are sized once at start-up and never grow, so sending and learning
 // allocate nothing (a table that is only read into, never sent from, may be
-// given rows as a file's records come). A row's byte storage is reserved the first time the row is
-// written, so a large table costs memory only for the rows in use.
+// given rows as a file's records come). A row's byte storage is reserved
+// the first time the row is written, so a large table costs memory only
+// for the rows in use.
 #ifndef QEV_STORE_COMMAND_TABLE_H
 #define QEV_STORE_COMMAND_TABLE_H
 

@@ -6,6 +6,7 @@
 #include "store/command_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string_view>
@@ -58,9 +59,7 @@ int64_t Most_Wanted_Samples(const TIR_Record& record) {
         for (const TProtocol_Info& info : All_Protocols()) period = std::max(period, info.Frame_Period_us);
         return Sample_Of_us(period);
     }();
-    int64_t end_us = 0;
-    for (const int32_t d : record.Timing.Durations_us) end_us += std::max(d, 0);
-    return Sample_Of_us(end_us) + longest_idle_end;
+    return Sampled_Length(record.Timing.Durations_us, INT32_MAX) + longest_idle_end;
 }
 
 // The length of the waveform: its idle end lasts to the wanted samples,
@@ -146,11 +145,11 @@ TImporter::TImporter(TCommand_Table& table, const TImport_Limits& limits)
 }
 
 bool TImporter::Room_For_A_Row() {
-    const int32_t rows = std::min(limits_.Rows, table_.Rows());
-    if (table_.Command_Count < rows) return true;
-    if (!limits_.Grow_Rows || table_.Rows() >= std::min(limits_.Rows, Max_Table_Rows)) return false;
-    // Twice the rows each time, a thousand at first.
-    table_.Grow_Rows(std::min(limits_.Rows, std::max(1024, 2 * table_.Rows())));
+    // A full table that may grow gets twice the rows, a thousand at first
+    // (Grow_Rows keeps to the most a table holds).
+    if (limits_.Grow_Rows && table_.Command_Count >= table_.Rows()) {
+        table_.Grow_Rows(std::min(limits_.Rows, std::max(1024, 2 * table_.Rows())));
+    }
     return table_.Command_Count < std::min(limits_.Rows, table_.Rows());
 }
 

@@ -111,6 +111,7 @@ int Convert(const std::string& in, TCode_Format in_format, const std::string& ou
     const bool from_table = in_format == TCode_Format::Command_File;
     TCommand_Table table;
     int32_t repeat = New_File_Repeat;
+    std::vector<TIR_Record> records;
     if (from_table) {
         TCommand_File_Result result;
         if (!Read_Command_File(in, table, result, messages)) return Ir_Tool_Failed;
@@ -118,9 +119,7 @@ int Convert(const std::string& in, TCode_Format in_format, const std::string& ou
     } else if (out_format == TCode_Format::Command_File) {
         // Sampled into the table as the records are read.
         Read_Into_Table(in, in_format, table, Import_Limits, messages);
-    }
-    std::vector<TIR_Record> records;
-    if (!from_table && out_format != TCode_Format::Command_File) {
+    } else {
         TIR_File file = Read_Code_File(in, in_format);
         Report_Format_Errors(in, file, messages);
         records = std::move(file.Records);

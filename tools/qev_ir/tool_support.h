@@ -64,9 +64,9 @@ void Report_Format_Errors(const std::string& path, const TIR_File& file, TMessag
 
 // Reads FILE of any format into `table`: a Command file as it is, a code
 // file's records imported as File > Import imports them (telling what it
-// left out or cut), each as it is read.
-// The file's faults go to `messages`. false when the file could not be read
-// at all (the table then holds no commands).
+// left out or cut), each as it is read. The file's faults go to `messages`.
+// false when the file could not be read at all (the table then holds no
+// commands).
 bool Read_Into_Table(const std::string& path, TCode_Format format, TCommand_Table& table, const TImport_Limits& limits,
                      TMessages& messages);
 
